@@ -1,0 +1,54 @@
+// The process-wide state of one viewer session, passed by reference.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "base/collation_table.h"
+
+namespace sorbel {
+
+// What the file-settings dialog (or the command line) chose for a scan.
+struct ScanOptions {
+  std::string dataFilePath;
+  std::int32_t recoveryMode = 0;  // 1 Standard, 2 Advanced
+  // Shared with the catalog's legacyCatalog: cleared at the start of a scan,
+  // set when the file holds the SQL Server 2000 system tables.
+  bool isSql2000 = false;
+  bool showDeletedRecords = false;
+  bool showAdvancedDeletedRecords = false;
+  bool collationAutoDetect = true;
+  std::int64_t manualCollationId = 0;
+  std::string logFolder;
+};
+
+// The collation of the last boot page decoded; single-byte text is converted
+// with its code page.
+struct DatabaseCollation {
+  bool collationKnown = false;
+  std::int64_t collationId = -1;
+  std::int32_t codePage = 1252;
+  std::string collationName;
+};
+
+struct TableDefinition;
+
+// Everything the original design kept in globals. Each test builds its own.
+// The flags are read by the worker and written by the user-interface thread.
+struct AppState {
+  ScanOptions scanOptions;
+  std::atomic<bool> processRunning{false};
+  std::atomic<bool> stopRequested{false};
+  std::atomic<bool> listDisplayActive{false};
+  std::atomic<bool> snapshotMode{false};
+
+  CollationTable collationTable;
+  DatabaseCollation databaseCollation;
+  std::string versionLabel;
+
+  // The column list in use while a table's pages are decoded.
+  const TableDefinition* currentTableDefinition = nullptr;
+};
+
+}  // namespace sorbel

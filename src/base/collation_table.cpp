@@ -1,0 +1,48 @@
+// Loads collation.txt into a CollationTable.
+#include "base/collation_table.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+namespace sorbel {
+
+namespace {
+
+// Numbers read like the C library's decimal conversion: leading blanks and a
+// sign allowed, stops at the first non-digit, no digits gives 0.
+std::int64_t leadingNumber(const std::string& text) {
+  return std::strtoll(text.c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+CollationTable loadCollationTable(const std::filesystem::path& file) {
+  CollationTable table;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return table;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const auto tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    const std::string name = line.substr(0, tab);
+    const std::string rest = line.substr(tab + 1);
+    const auto tab2 = rest.find('\t');
+    if (rest.empty() || tab2 == std::string::npos) continue;
+    const auto id = static_cast<std::int32_t>(leadingNumber(rest.substr(0, tab2)));
+    const auto codePage = static_cast<std::int32_t>(leadingNumber(rest.substr(tab2 + 1)));
+    table[static_cast<std::int64_t>(id)] = CollationEntry{name, codePage};
+  }
+  return table;
+}
+
+std::filesystem::path defaultCollationFile() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "collation.txt";
+  return exe.parent_path() / "collation.txt";
+}
+
+}  // namespace sorbel

@@ -1,0 +1,26 @@
+// The table of known collations: id to name and Windows code page.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace sorbel {
+
+struct CollationEntry {
+  std::string name;
+  std::int32_t codePage = 0;
+};
+
+// Ordered by collation id; the id is the 32-bit value widened with its sign.
+using CollationTable = std::map<std::int64_t, CollationEntry>;
+
+// Reads collation.txt (name TAB id TAB code page per line). A missing or
+// unreadable file leaves the table empty; malformed lines are skipped.
+CollationTable loadCollationTable(const std::filesystem::path& file);
+
+// collation.txt in the folder of the running executable.
+std::filesystem::path defaultCollationFile();
+
+}  // namespace sorbel

@@ -1,0 +1,21 @@
+// The sub-commands of the sorbel command line, one file each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sorbel::cli {
+
+using Args = std::vector<std::string>;
+
+// Exit codes shared by the commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitInvalidFile = 2;
+inline constexpr int kExitNotFound = 3;
+
+int runPages(const Args& args);
+
+void printUsage();
+
+}  // namespace sorbel::cli

@@ -1,0 +1,42 @@
+// Entry point of the sorbel command: dispatches to one sub-command.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace sorbel::cli {
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+  const char* usage;
+};
+
+const Command kCommands[] = {
+    {"pages", runPages, "sorbel pages FILE                 map the pages of FILE and list them by object id"},
+};
+
+}  // namespace
+
+void printUsage() {
+  std::fputs("usage:\n", stderr);
+  for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
+}
+
+}  // namespace sorbel::cli
+
+int main(int argc, char** argv) {
+  using namespace sorbel::cli;
+  if (argc < 2) {
+    printUsage();
+    return kExitUsage;
+  }
+  const std::string name = argv[1];
+  for (const auto& c : kCommands) {
+    if (name == c.name) return c.run(Args(argv + 2, argv + argc));
+  }
+  printUsage();
+  return kExitUsage;
+}

@@ -1,0 +1,165 @@
+// Opens the primary data file, attaches secondary files and serves page reads by PageId.
+#include "pagestore/file_set.h"
+
+#include "pagestore/page_scan.h"
+#include "records/record_pages.h"
+
+namespace sorbel {
+
+FileSet::FileSet(std::string primaryPath, AppState& state, NotifyTarget& notifyTarget)
+    : path(std::move(primaryPath)), state_(state), notify_(notifyTarget) {
+  isValid = true;
+  primary_ = DataFile::open(path);
+  if (!primary_) {
+    isValid = false;
+    notify_.fatalNotice(kFileCannotBeOpen);
+  } else if (primary_->size() < kPageSize) {
+    isValid = false;
+    notify_.fatalNotice(kFileNotValid);
+  } else {
+    fileSize = primary_->size();
+    dataOffset = fileSize % kPageSize;
+    pageCount = fileSize / kPageSize;
+    extentCount = pageCount / 8;
+    if (!checkDataOffset(*primary_, pageCount, dataOffset, state_, notify_)) dataOffset = 0;
+    if (!mapPrimaryPages(*primary_, pageCount, dataOffset, systemPages, dataPages, iamPages, state_, notify_)) {
+      isValid = false;
+      notify_.fatalNotice(kFileNotValid);
+    }
+  }
+  // A stop during opening only cuts the running pass short.
+  state_.stopRequested.store(false);
+}
+
+FileSet::~FileSet() = default;
+
+std::optional<FileSet::Location> FileSet::locate(PageId id, PageZero zero) const {
+  const std::uint64_t minimum = zero == PageZero::allowed ? 0 : 1;
+  if (id.fileId <= 0 || id.pageNumber < 0) return std::nullopt;
+  const auto number = static_cast<std::uint64_t>(id.pageNumber);
+  if (id.fileId == 1) {
+    if (!primary_ || number < minimum || number > pageCount) return std::nullopt;
+    const std::uint64_t offset = dataOffset + number * kPageSize;
+    if (offset > fileSize) return std::nullopt;
+    return Location{primary_.get(), offset};
+  }
+  const auto row = secondaryFiles.find(id.fileId);
+  if (row == secondaryFiles.end() || row->second.physicalName.empty()) return std::nullopt;
+  const FileRow& f = row->second;
+  if (number < minimum || number > f.pageCount) return std::nullopt;
+  const std::uint64_t offset = static_cast<std::uint64_t>(static_cast<std::uint32_t>(f.dataOffset)) + number * kPageSize;
+  if (offset > f.fileSize) return std::nullopt;
+  auto& handle = openSecondaries_[id.fileId];
+  if (!handle) handle = DataFile::open(f.physicalName);
+  if (!handle) {
+    openSecondaries_.erase(id.fileId);
+    return std::nullopt;
+  }
+  return Location{handle.get(), offset};
+}
+
+bool FileSet::readPageInto(PageId id, PageZero zero, std::uint8_t* buffer) const {
+  const auto where = locate(id, zero);
+  if (!where) return false;
+  // A short read leaves the rest of the (zeroed) buffer as it is.
+  where->file->readAt(where->offset, buffer, kPageSize);
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> FileSet::readRawPage(PageId id, PageZero zero) const {
+  std::vector<std::uint8_t> buffer(kPageSize + 1, 0);
+  if (!readPageInto(id, zero, buffer.data())) return std::nullopt;
+  return buffer;
+}
+
+std::optional<CPage_Header> FileSet::readPageHeader(PageId id) const {
+  auto buffer = readRawPage(id);
+  if (!buffer) return std::nullopt;
+  return CPage_Header::decode(*buffer);
+}
+
+std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
+  std::vector<std::uint8_t> buffer(kPageSize, 0);
+  if (!readPageInto(id, PageZero::refused, buffer.data())) return std::nullopt;
+  currentPageBuffer = std::move(buffer);
+  return CPage_Header::decode(currentPageBuffer);
+}
+
+std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, PageZero zero) const {
+  std::vector<std::uint8_t> buffer(kPageSize, 0);
+  if (!readPageInto(id, zero, buffer.data())) return nullptr;
+  return std::make_unique<CDataPage>(std::move(buffer), this);
+}
+
+std::unique_ptr<IamPage> FileSet::readIamPage(PageId id) const {
+  std::vector<std::uint8_t> buffer(kPageSize, 0);
+  if (!readPageInto(id, PageZero::refused, buffer.data())) return nullptr;
+  return std::make_unique<IamPage>(std::move(buffer), this);
+}
+
+void FileSet::attachSecondaryFiles(std::vector<FileRow>& files) {
+  const std::string folder = folderOf(path);
+  if (files.empty()) searchFolder(folder, files);
+  else attachListed(folder, files);
+}
+
+void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& files) {
+  files.clear();
+  for (const std::string& candidate : findSecondaryFiles(folder)) {
+    if (state_.stopRequested.load()) break;
+    if (candidate == path) continue;  // a primary file that itself ends in .ndf
+    auto file = DataFile::open(candidate);
+    if (!file || file->size() < kPageSize) continue;
+    FileRow row;
+    row.physicalName = candidate;
+    row.fileSize = file->size();
+    row.pageCount = row.fileSize / kPageSize;
+    std::uint64_t offset = row.fileSize % kPageSize;
+    if (!checkDataOffset(*file, row.pageCount, offset, state_, notify_)) offset = 0;
+    row.dataOffset = static_cast<std::int32_t>(offset);
+    // Mapped into scratch lists first: a file whose id cannot be learned is
+    // not attached, and neither are its pages.
+    PageList system, data;
+    const std::int16_t learned =
+        mapSecondaryPages(*file, row.pageCount, offset, std::nullopt, system, data, state_, notify_);
+    if (learned <= 1) continue;
+    row.fileId = learned;
+    for (auto& [objectId, refs] : system) {
+      auto& target = systemPages[objectId];
+      target.insert(target.end(), refs.begin(), refs.end());
+    }
+    for (auto& [objectId, refs] : data) {
+      auto& target = dataPages[objectId];
+      target.insert(target.end(), refs.begin(), refs.end());
+    }
+    files.push_back(row);
+    secondaryFiles[learned] = row;
+  }
+}
+
+void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& files) {
+  // The recorded folder and extension are ignored: secondary files are
+  // expected beside the primary file under their recorded base names.
+  for (FileRow& row : files) {
+    if (row.fileId <= 1) continue;
+    const std::string name = lastComponent(row.physicalName);
+    const auto dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? std::string() : name.substr(0, dot);
+    row.physicalName = folder + base + ".ndf";
+  }
+  for (FileRow& row : files) {
+    if (state_.stopRequested.load()) break;
+    if (row.fileId <= 1) continue;
+    auto file = DataFile::open(row.physicalName);
+    if (!file || file->size() < kPageSize) continue;
+    row.fileSize = file->size();
+    row.pageCount = row.fileSize / kPageSize;
+    row.dataOffset = static_cast<std::int32_t>(row.fileSize % kPageSize);
+    const auto fileId = static_cast<std::int16_t>(row.fileId);
+    secondaryFiles[fileId] = row;
+    mapSecondaryPages(*file, row.pageCount, static_cast<std::uint64_t>(row.dataOffset), fileId, systemPages,
+                      dataPages, state_, notify_);
+  }
+}
+
+}  // namespace sorbel

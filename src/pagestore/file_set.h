@@ -1,0 +1,100 @@
+// The open data files of one database and the reads of single pages by PageId.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "base/notify_target.h"
+#include "pagestore/data_file.h"
+#include "pagestore/page_header.h"
+#include "pagestore/page_id.h"
+
+namespace sorbel {
+
+class Catalog;
+class CDataPage;
+class IamPage;
+
+// One row of the database-files system table, plus what attaching the file
+// measured.
+struct FileRow {
+  std::int32_t status = 0;
+  std::int32_t fileId = 0;
+  std::string logicalName;
+  std::string physicalName;
+  std::uint64_t fileSize = 0;
+  std::uint64_t pageCount = 0;
+  std::int32_t dataOffset = 0;
+};
+
+inline constexpr const char* kFileCannotBeOpen = "File cannot be open...........";
+inline constexpr const char* kFileNotValid =
+    "Whether File is not valid mdf file or file is highly corrupted...........";
+
+class FileSet {
+ public:
+  // Opens and maps the primary file. Always yields an object; isValid tells
+  // whether it can be used (a fatal notice has been sent when not).
+  FileSet(std::string path, AppState& state, NotifyTarget& notifyTarget);
+  ~FileSet();
+  FileSet(const FileSet&) = delete;
+  FileSet& operator=(const FileSet&) = delete;
+
+  std::uint64_t fileSize = 0;
+  std::uint64_t pageCount = 0;
+  std::uint64_t dataOffset = 0;
+  std::uint64_t extentCount = 0;
+  std::string path;
+  // The buffer of the last readPageHeaderKeepBuffer call.
+  std::vector<std::uint8_t> currentPageBuffer;
+  PageList systemPages;
+  PageList dataPages;
+  PageList iamPages;  // primary file only
+  std::map<std::int16_t, FileRow> secondaryFiles;
+  Catalog* catalog = nullptr;  // not owned
+  bool isValid = false;
+
+  AppState& state() const { return state_; }
+  NotifyTarget& notifyTarget() const { return notify_; }
+
+  // Which page numbers a read may ask for: the system-table reader alone may
+  // read page 0 of the primary file.
+  enum class PageZero { refused, allowed };
+
+  // A zero-filled buffer of 8193 bytes, of which up to 8192 come from the
+  // page; nothing when the page may not be read.
+  std::optional<std::vector<std::uint8_t>> readRawPage(PageId id, PageZero zero = PageZero::refused) const;
+  std::optional<CPage_Header> readPageHeader(PageId id) const;
+  std::optional<CPage_Header> readPageHeaderKeepBuffer(PageId id);
+  std::unique_ptr<CDataPage> readDataPage(PageId id, PageZero zero = PageZero::refused) const;
+  std::unique_ptr<IamPage> readIamPage(PageId id) const;
+
+  // Attaches the secondary files: those of files (the database-files rows)
+  // looked for beside the primary file, or, when files is empty, the *.ndf
+  // files of the primary file's folder, which are then added to files.
+  void attachSecondaryFiles(std::vector<FileRow>& files);
+
+ private:
+  struct Location {
+    const DataFile* file;
+    std::uint64_t offset;
+  };
+  std::optional<Location> locate(PageId id, PageZero zero) const;
+  bool readPageInto(PageId id, PageZero zero, std::uint8_t* buffer) const;
+  void searchFolder(const std::string& folder, std::vector<FileRow>& files);
+  void attachListed(const std::string& folder, std::vector<FileRow>& files);
+
+  AppState& state_;
+  NotifyTarget& notify_;
+  std::unique_ptr<DataFile> primary_;
+  // Secondary files stay open while the file set lives instead of being
+  // opened again for every page read from them.
+  mutable std::map<std::int16_t, std::unique_ptr<DataFile>> openSecondaries_;
+};
+
+}  // namespace sorbel

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs, builds and runs every test: a normal build, a sanitizer build, and short fuzz runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
+  -DSORBEL_SANITIZE=ON -DSORBEL_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# Short seeded fuzz runs: each harness for a few seconds from its seed folder.
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
+  -DSORBEL_FUZZ=ON -DSORBEL_TESTS=OFF -DSORBEL_BENCH=OFF
+cmake --build build-fuzz -j "$jobs"
+for harness in build-fuzz/bin/fuzz_*; do
+  [ -x "$harness" ] || continue
+  name=$(basename "$harness")
+  name=${name#fuzz_}
+  work=$(mktemp -d)
+  seeds=()
+  [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
+  echo "fuzzing $name"
+  "$harness" -seed=1 -max_total_time="${SORBEL_FUZZ_SECONDS:-20}" -rss_limit_mb=4096 \
+    -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>"$work/log" || { tail -50 "$work/log"; exit 1; }
+  tail -1 "$work/log"
+  rm -rf "$work"
+done
+echo "all tests passed"
