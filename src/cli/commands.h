@@ -15,6 +15,8 @@ inline constexpr int kExitInvalidFile = 2;
 inline constexpr int kExitNotFound = 3;
 
 int runPages(const Args& args);
+int runBoot(const Args& args);
+int runPage(const Args& args);
 
 void printUsage();
 

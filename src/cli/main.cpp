@@ -16,6 +16,10 @@ struct Command {
 
 const Command kCommands[] = {
     {"pages", runPages, "sorbel pages FILE                 map the pages of FILE and list them by object id"},
+    {"boot", runBoot, "sorbel boot FILE                  the version and collation of FILE's boot page"},
+    {"page", runPage,
+     "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"
+     "                                    dump one page: header fields and every slot's record"},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "pagestore/file_set.h"
 
 #include "pagestore/page_scan.h"
+#include "pagestore/allocation_pages.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -88,13 +89,13 @@ std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
 std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, PageZero zero) const {
   std::vector<std::uint8_t> buffer(kPageSize, 0);
   if (!readPageInto(id, zero, buffer.data())) return nullptr;
-  return std::make_unique<CDataPage>(std::move(buffer), this);
+  return std::make_unique<CDataPage>(std::move(buffer), this, state_);
 }
 
 std::unique_ptr<IamPage> FileSet::readIamPage(PageId id) const {
-  std::vector<std::uint8_t> buffer(kPageSize, 0);
-  if (!readPageInto(id, PageZero::refused, buffer.data())) return nullptr;
-  return std::make_unique<IamPage>(std::move(buffer), this);
+  auto buffer = readRawPage(id);
+  if (!buffer) return nullptr;
+  return std::make_unique<IamPage>(std::move(*buffer), this, state_);
 }
 
 void FileSet::attachSecondaryFiles(std::vector<FileRow>& files) {

@@ -1,11 +1,208 @@
-// Page objects: a page buffer with its decoded header.
+// Builds page objects: slot array, compression info, the records of each slot, the deleted-record walk.
 #include "records/record_pages.h"
+
+#include <algorithm>
+
+#include "pagestore/file_set.h"
+#include "records/compressed_records.h"
+#include "records/text_record.h"
 
 namespace sorbel {
 
-CPage::CPage(std::vector<std::uint8_t> buffer, const FileSet* owner) : fileSet(owner), buffer_(std::move(buffer)) {
+namespace {
+
+// First four bytes of a record with null bitmap and variable columns and a
+// fixed part ending at 132: a live record (0x30) or a ghost (0x3C). The walk
+// over a page body looks for these to find records no slot lists.
+constexpr std::uint32_t kLiveSignature = 0x00840030;
+constexpr std::uint32_t kGhostSignature = 0x0084003C;
+
+bool signatureAt(ByteView page, std::size_t pos) {
+  const std::uint32_t v = page.read<std::uint32_t>(pos);
+  return v == kLiveSignature || v == kGhostSignature;
+}
+
+}  // namespace
+
+CPage::CPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)
+    : fileSet(owner), state(appState), buffer_(std::move(buffer)) {
   if (buffer_.size() < kPageSize) buffer_.resize(kPageSize, 0);
   header = CPage_Header::decode(buffer_);
+}
+
+void RecordPage::buildSlotArray() {
+  slotOffsets_.reset();
+  if (state.stopRequested.load(std::memory_order_relaxed)) return;
+  const auto n = static_cast<std::int16_t>(header.slotCount);
+  if (n < 1 || n > slots::kMaxSlotCount) return;
+  std::vector<std::uint16_t> offsets(static_cast<std::size_t>(n));
+  const ByteView page = bytes();
+  for (std::size_t j = 0; j < offsets.size(); ++j) offsets[j] = page.read<std::uint16_t>(slots::kFirstSlot - 2 * j);
+  slotOffsets_ = std::move(offsets);
+}
+
+PrimaryRecordPage::PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)
+    : RecordPage(std::move(buffer), owner, appState) {
+  buildSlotArray();
+  readCompressionInfo();
+  if (state.scanOptions.showDeletedRecords && state.scanOptions.showAdvancedDeletedRecords) scanPageForRecords();
+  buildRecords();
+  slotOffsets_.reset();
+}
+
+PrimaryRecordPage::PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState,
+                                     int slot, ForwardChain* chain)
+    : RecordPage(std::move(buffer), owner, appState) {
+  buildSlotArray();
+  readCompressionInfo();
+  buildRecordAtSlot(slot, chain);
+  slotOffsets_.reset();
+}
+
+CPrimaryRecord* PrimaryRecordPage::record(std::size_t i) const {
+  return i < records.size() ? static_cast<CPrimaryRecord*>(records[i].get()) : nullptr;
+}
+
+bool PrimaryRecordPage::headerChecksPass() const {
+  const auto& h = header;
+  const auto nonNegative = [](PageId id) { return id.fileId >= 0 && id.pageNumber >= 0; };
+  return h.slotCount <= 8192 && static_cast<std::int16_t>(h.ghostRecordCount) >= 0 &&
+         static_cast<std::int16_t>(h.freeCount) >= 0 && nonNegative(h.nextPage) && nonNegative(h.thisPage) &&
+         nonNegative(h.prevPage);
+}
+
+void PrimaryRecordPage::readCompressionInfo() {
+  using namespace compression;
+  if (!(header.typeFlagBits & header::kCompressedPage)) return;
+  const ByteView page = bytes();
+  for (std::size_t i = 0; i < kInfoLength; ++i) compressionInfo[i] = page[kFlags + i];
+  const std::uint16_t size = page.read<std::uint16_t>(kStructureSize);
+  if (size == 0) return;
+  hasAnchorRecord = (compressionInfo[0] & kHasAnchor) != 0;
+  hasDictionary = (compressionInfo[0] & kHasDictionary) != 0;
+  const bool legacy = state.scanOptions.isSql2000;
+
+  if (hasAnchorRecord && hasDictionary) {
+    anchorRecord = std::make_unique<CPrimaryRecord>(page.from(kAnchorWithDictionary), this, size, state);
+    const std::uint16_t position = page.read<std::uint16_t>(kDictionaryPosition);
+    if (!anchorRecord->isInvalid && position != 0 && position < size && size < 4096 && kFlags + position < 4096) {
+      const std::size_t start = kFlags + position;
+      const std::int32_t d = page.read<std::int16_t>(start);
+      std::vector<std::uint16_t> ends;
+      for (std::int32_t k = 0; k < d; ++k) {
+        const std::uint16_t end = page.read<std::uint16_t>(start + 2 + 2 * static_cast<std::size_t>(k));
+        if (end > 4096) break;
+        ends.push_back(end);
+      }
+      std::int32_t running = 2 + 2 * std::max(d, 0);
+      for (const std::uint16_t end : ends) {
+        const std::int32_t length = end - running;
+        const std::size_t first = start + static_cast<std::size_t>(running);
+        if (length > 0 && length < size && first < 4096)
+          dictionary.push_back(page.sub(first, static_cast<std::size_t>(length)).toVector());
+        running += length;
+      }
+    }
+  } else if (hasAnchorRecord && !legacy) {
+    anchorRecord = std::make_unique<CPrimaryRecord>(page.from(kAnchorAlone), this, size, state);
+  }
+}
+
+std::unique_ptr<CPrimaryRecord> PrimaryRecordPage::recordAtOffset(std::uint16_t offset, ForwardChain* chain) const {
+  auto r = std::make_unique<CPrimaryRecord>(bytes().from(offset), this, static_cast<std::uint16_t>(kPageSize - offset),
+                                            state, chain);
+  return r;
+}
+
+void PrimaryRecordPage::buildRecords() {
+  if (!slotOffsets_ || !headerChecksPass()) return;
+  const auto& offsets = *slotOffsets_;
+  const bool ghostsOnly = header.ghostRecordCount >= header.slotCount && !state.scanOptions.showDeletedRecords;
+  const bool upperIndexLevel = header.pageType == header::kIndexPage && header.level != 0;
+  records.reserve(offsets.size());
+  for (const std::uint16_t offset : offsets) {
+    if (upperIndexLevel || ghostsOnly || offset == 0 || offset > kPageSize || offset < kPageHeaderSize) {
+      records.emplace_back();
+      continue;
+    }
+    records.push_back(recordAtOffset(offset, nullptr));
+  }
+}
+
+void PrimaryRecordPage::buildRecordAtSlot(int slot, ForwardChain* chain) {
+  if (!slotOffsets_) {
+    records.emplace_back();
+    return;
+  }
+  if (slot < 0 || slot >= static_cast<int>(slotOffsets_->size())) return;
+  const std::uint16_t offset = (*slotOffsets_)[static_cast<std::size_t>(slot)];
+  if (offset == 0 || offset > 8096) {
+    records.emplace_back();
+    return;
+  }
+  records.push_back(recordAtOffset(offset, chain));
+}
+
+void PrimaryRecordPage::scanPageForRecords() {
+  if (!slotOffsets_ || !headerChecksPass()) return;
+  std::vector<std::uint16_t> starts = *slotOffsets_;
+  const std::size_t listed = starts.size();
+  const ByteView page = bytes();
+  std::size_t pos = kPageHeaderSize;
+  std::size_t lastHit = 0;
+  const auto stopped = [&] { return state.stopRequested.load(std::memory_order_relaxed); };
+
+  while (pos < slots::kFirstSlot && !stopped()) {
+    const auto length = measureRecordLength(page.from(pos), this, state);
+    if (length && *length > 0) {
+      const std::size_t next = pos + static_cast<std::size_t>(*length);
+      if (std::find(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(listed), pos) ==
+          starts.begin() + static_cast<std::ptrdiff_t>(listed)) {
+        starts.push_back(static_cast<std::uint16_t>(pos));
+        foundRecordOffsets.push_back(static_cast<std::uint16_t>(pos));
+      }
+      pos = next;
+      if (next >= kPageSize || signatureAt(page, next)) continue;
+    }
+    // Search forward byte by byte for the next record signature.
+    if (lastHit == pos) ++pos;
+    while (!stopped() && pos < slots::kFirstSlot && !signatureAt(page, pos)) ++pos;
+    if (pos < slots::kFirstSlot && signatureAt(page, pos)) lastHit = pos;
+  }
+  header.slotCount = static_cast<std::uint16_t>(starts.size());
+  slotOffsets_ = std::move(starts);
+}
+
+TextMixPage::TextMixPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)
+    : RecordPage(std::move(buffer), owner, appState) {
+  if (state.stopRequested.load() || static_cast<std::int16_t>(header.slotCount) <= 0) return;
+  buildSlotArray();
+  for (std::size_t i = 0; slotOffsets_ && i < header.slotCount && i < slotOffsets_->size() && !state.stopRequested.load();
+       ++i) {
+    const std::uint16_t offset = (*slotOffsets_)[i];
+    if (offset > kPageSize) {
+      records.emplace_back();
+      continue;
+    }
+    records.push_back(std::make_unique<TextRecord>(bytes().from(offset), this,
+                                                   static_cast<std::uint16_t>(kPageSize - offset)));
+  }
+  slotOffsets_.reset();
+}
+
+TextRecord* TextMixPage::record(std::size_t i) const {
+  return i < records.size() ? static_cast<TextRecord*>(records[i].get()) : nullptr;
+}
+
+std::unique_ptr<TextMixPage> readTextMixPage(const FileSet& files, PageId id) {
+  if (const auto h = files.readPageHeader(id)) {
+    const std::int64_t stated = h->thisPage.pageNumber;
+    const std::int64_t asked = id.pageNumber;
+    id.pageNumber = static_cast<std::int32_t>(asked - (stated - asked));
+  }
+  auto raw = files.readRawPage(id);
+  if (!raw) return nullptr;
+  return std::make_unique<TextMixPage>(std::move(*raw), &files, files.state());
 }
 
 }  // namespace sorbel

@@ -1,27 +1,59 @@
-// Page objects: a page buffer with its decoded header.
+// Page objects: header, slot array, the records of each slot, compression info, the deleted-record walk.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
+#include "base/app_state.h"
 #include "base/byte_view.h"
 #include "pagestore/page_header.h"
+#include "records/record_format.h"
 
 namespace sorbel {
 
 class FileSet;
+class TextRecord;
 
-// A page object owns its buffer and its header; the header was decoded (and
-// torn bits repaired) from that buffer.
+namespace slots {
+inline constexpr int kMaxSlotCount = 3999;
+// Slot j's record offset is the 16-bit value at this offset minus 2j.
+inline constexpr std::size_t kFirstSlot = 8190;
+}  // namespace slots
+
+// Where the compression information of a compressed page lies.
+namespace compression {
+inline constexpr std::size_t kFlags = 96;  // 0x02 anchor record, 0x04 dictionary
+inline constexpr std::size_t kDictionaryPosition = 99;  // counted from offset 96
+inline constexpr std::size_t kStructureSize = 101;
+inline constexpr std::size_t kAnchorWithDictionary = 103;
+inline constexpr std::size_t kAnchorAlone = 101;
+inline constexpr std::size_t kInfoLength = 7;
+inline constexpr std::uint8_t kHasAnchor = 0x02;
+inline constexpr std::uint8_t kHasDictionary = 0x04;
+}  // namespace compression
+
+// One column value of a compressed page's anchor record. The length is -2
+// for a NULL and -1 for a column the anchor itself takes from elsewhere.
+struct AnchorValue {
+  std::vector<std::uint8_t> bytes;
+  std::int32_t length = 0;
+};
+
+// The common part of every page object: it owns its buffer, whose header it
+// decoded (torn bits repaired), and knows the file set it came from.
 class CPage {
  public:
-  CPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet);
+  CPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state);
   virtual ~CPage() = default;
   CPage(const CPage&) = delete;
   CPage& operator=(const CPage&) = delete;
 
   CPage_Header header;
   const FileSet* fileSet;
+  AppState& state;
 
   ByteView bytes() const { return ByteView(buffer_); }
 
@@ -32,26 +64,70 @@ class CPage {
 class RecordPage : public CPage {
  public:
   using CPage::CPage;
+
+  // One entry per slot, in slot order; a null entry is a slot without record.
+  std::vector<std::unique_ptr<CRecord>> records;
+
+ protected:
+  // Reads the slot offsets; nothing for a bad slot count or a stop.
+  void buildSlotArray();
+  std::optional<std::vector<std::uint16_t>> slotOffsets_;
 };
 
 class PrimaryRecordPage : public RecordPage {
  public:
-  using RecordPage::RecordPage;
+  // Builds the records of every slot (and, when deleted records are shown
+  // with the advanced option, of records no slot lists any more).
+  PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state);
+  // Builds only the record of one slot (the target of a forwarding stub).
+  PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state, int slot,
+                    ForwardChain* chain);
+
+  // The record of slot i, or null for an empty entry or a missing slot.
+  CPrimaryRecord* record(std::size_t i) const;
+
+ protected:
+  // A page read at a fixed place (the boot page): header only, no records.
+  struct HeaderOnly {};
+  PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state, HeaderOnly)
+      : RecordPage(std::move(buffer), fileSet, state) {}
+
+ public:
+
+  std::array<std::uint8_t, compression::kInfoLength> compressionInfo{};
+  std::vector<AnchorValue> anchorValues;
+  std::vector<std::vector<std::uint8_t>> dictionary;
+  std::unique_ptr<CPrimaryRecord> anchorRecord;
+  bool hasAnchorRecord = false;
+  bool hasDictionary = false;
+  // Record starts found by the deleted-record walk that no slot listed.
+  std::vector<std::uint16_t> foundRecordOffsets;
+
+ private:
+  bool headerChecksPass() const;
+  void readCompressionInfo();
+  void scanPageForRecords();
+  void buildRecords();
+  void buildRecordAtSlot(int slot, ForwardChain* chain);
+  std::unique_ptr<CPrimaryRecord> recordAtOffset(std::uint16_t offset, ForwardChain* chain) const;
 };
 
 class CDataPage : public PrimaryRecordPage {
  public:
   using PrimaryRecordPage::PrimaryRecordPage;
+  // The decoded rows of the page, each a list of column texts.
+  std::vector<std::vector<std::string>> decodedRows;
 };
 
-class ExtentAllocationMap : public PrimaryRecordPage {
+// A large-object page; its records are large-object fragments.
+class TextMixPage : public RecordPage {
  public:
-  using PrimaryRecordPage::PrimaryRecordPage;
+  TextMixPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state);
+  TextRecord* record(std::size_t i) const;
 };
 
-class IamPage : public ExtentAllocationMap {
- public:
-  using ExtentAllocationMap::ExtentAllocationMap;
-};
+// Reads the large-object page at id, correcting the page number by the shift
+// between the page number asked for and the one its header states.
+std::unique_ptr<TextMixPage> readTextMixPage(const FileSet& files, PageId id);
 
 }  // namespace sorbel

@@ -106,7 +106,7 @@ TEST(FileSetOpening, DataOffsetFollowsWherePagesLineUp) {
     // Page 10 (object 7) is found at its true position whatever the shift.
     ASSERT_EQ(o.files->systemPages.count(7), c.pages > 10 ? 1u : 0u) << c.name;
     if (c.pages > 10) {
-      EXPECT_EQ(o.files->systemPages.at(7).front().pageIndex, 10u) << c.name;
+      EXPECT_EQ(std::uint32_t{o.files->systemPages.at(7).front().pageIndex}, 10u) << c.name;
     }
   }
 }

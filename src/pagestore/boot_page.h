@@ -1,0 +1,51 @@
+// The boot page: on-disk version, its product label, and the database collation.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "records/record_pages.h"
+
+namespace sorbel {
+
+class FileSet;
+
+namespace boot {
+inline constexpr std::size_t kVersion = 100;      // 16-bit on-disk version
+inline constexpr std::size_t kCollationId = 488;  // 32-bit collation id
+// The boot page's place in the primary file, before any shift.
+inline constexpr std::int64_t kBootPageNumber = 9;
+}  // namespace boot
+
+// The product label of an on-disk version, or "Unknown SQL Version".
+std::string versionLabelFor(std::uint16_t version);
+
+// Looks the collation id up as stored, then by its low 16 bits. Answers
+// whether one was found and sets collation from it.
+bool findCollation(const CollationTable& table, std::int32_t storedId, DatabaseCollation& collation);
+
+// The decoded boot page. Decoding sets the version label and, when the
+// collation is found in the collation table, the database collation.
+class CBootPage : public PrimaryRecordPage {
+ public:
+  CBootPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state);
+
+  std::uint16_t bootVersion = 0;
+  std::int32_t bootCollationId = 0;
+};
+
+// What a decoded boot page stores.
+struct BootFacts {
+  std::uint16_t version = 0;
+  std::int32_t collationId = 0;
+};
+
+// Locates the boot page (page 9, moved by the shift measured on the first
+// page of system object 7 or 41) and decodes it. Leaves the facts as they
+// were, and answers nothing, when the boot page cannot be found or read.
+std::optional<BootFacts> readBootPage(const FileSet& files, AppState& state);
+
+}  // namespace sorbel
