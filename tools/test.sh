@@ -16,6 +16,17 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 # Short seeded fuzz runs: each harness for a few seconds from its seed folder.
+# Pages of the real data files, where this machine has them, seed the page fuzzer.
+seedPages=$(mktemp -d)
+if [ -d ../shared/corpus/files ]; then
+  for f in ../shared/corpus/files/539_pubs_sqldata.mdf ../shared/corpus/files/611_pubs_manav.mdf \
+           ../shared/corpus/files/706_school_rsbe.mdf; do
+    [ -f "$f" ] || continue
+    for p in 0 1 9 10 11 12 16 20 24 30 40 60 80 100; do
+      { printf '\x03'; dd if="$f" bs=8192 skip=$p count=1 status=none; } > "$seedPages/$(basename "$f").$p"
+    done
+  done
+fi
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
   -DSORBEL_FUZZ=ON -DSORBEL_TESTS=OFF -DSORBEL_BENCH=OFF
 cmake --build build-fuzz -j "$jobs"
@@ -26,10 +37,12 @@ for harness in build-fuzz/bin/fuzz_*; do
   work=$(mktemp -d)
   seeds=()
   [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
+  [ "$name" = page_records ] && seeds+=("$seedPages")
   echo "fuzzing $name"
   "$harness" -seed=1 -max_total_time="${SORBEL_FUZZ_SECONDS:-20}" -rss_limit_mb=4096 \
     -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>"$work/log" || { tail -50 "$work/log"; exit 1; }
   tail -1 "$work/log"
   rm -rf "$work"
 done
+rm -rf "$seedPages"
 echo "all tests passed"
