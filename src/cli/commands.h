@@ -17,6 +17,7 @@ inline constexpr int kExitNotFound = 3;
 int runPages(const Args& args);
 int runBoot(const Args& args);
 int runPage(const Args& args);
+int runCatalog(const Args& args);
 
 void printUsage();
 

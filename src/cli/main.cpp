@@ -17,6 +17,7 @@ struct Command {
 const Command kCommands[] = {
     {"pages", runPages, "sorbel pages FILE                 map the pages of FILE and list them by object id"},
     {"boot", runBoot, "sorbel boot FILE                  the version and collation of FILE's boot page"},
+    {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
     {"page", runPage,
      "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"
      "                                    dump one page: header fields and every slot's record"},

@@ -1,0 +1,21 @@
+// UTF-16LE bytes to UTF-8 text.
+#pragma once
+
+#include <string>
+
+#include "base/byte_view.h"
+
+namespace sorbel {
+
+// Decodes UTF-16LE code units up to the end of bytes (an odd last byte is
+// dropped) or, when stopAtNul, up to the first NUL character. Unpaired
+// surrogates become U+FFFD.
+std::string utf16leToUtf8(ByteView bytes, bool stopAtNul = true);
+
+// Appends the UTF-8 form of one code point.
+void appendUtf8(std::string& out, char32_t codePoint);
+
+// The text without trailing blanks, tabs, CR and LF.
+std::string trimTrailingSpace(std::string text);
+
+}  // namespace sorbel

@@ -1,0 +1,89 @@
+// The catalog of one scan: the rows of every system table, the SQL Server 2000 table list and the foreign-key pairs.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "catalog/system_tables.h"
+#include "pagestore/file_set.h"
+
+namespace sorbel {
+
+struct LegacyTableColumn {
+  std::string name;
+  std::string secondText;  // always empty
+  std::int32_t columnOrder = 0;
+  std::uint8_t typeStatus = 255;
+};
+
+struct LegacyTable {
+  std::int32_t objectId = 0;
+  std::string name;
+  std::string secondText;  // always empty
+  std::vector<LegacyTableColumn> columns;
+};
+
+// One column pair of a foreign key.
+struct ForeignKeyColumn {
+  std::int32_t constraintId = -1;
+  std::int32_t keyOrdinal = -1;
+  std::int32_t tableId = -1;
+  std::int32_t columnId = -1;
+  std::int32_t refTableId = -1;
+  std::int32_t refColumnId = -1;
+  std::string constraintName;
+  std::string tableName;
+  std::string columnName;
+  std::string refTableName;
+  std::string refColumnName;
+  std::int32_t constraintStatus = 0;
+};
+
+namespace objref {
+inline constexpr std::uint8_t kForeignKeyColumn = 28;  // constraint -> referencing column
+inline constexpr std::uint8_t kForeignKeyTarget = 29;  // constraint -> referenced column
+}  // namespace objref
+
+class Catalog {
+ public:
+  // Reads the boot page, the files table, attaches the secondary files and
+  // reads every system table the viewer uses, in that order.
+  Catalog(FileSet& files, AppState& state);
+  Catalog(const Catalog&) = delete;
+  Catalog& operator=(const Catalog&) = delete;
+
+  FileSet& fileSet() const { return files_; }
+  bool legacyCatalog() const { return state_.scanOptions.isSql2000; }
+
+  std::vector<HobtColumnRow> hobtColumns;
+  std::vector<RowsetColumnMapRow> rowsetColumnMap;
+  std::vector<LegacyColumnRow> legacyColumns;
+  std::vector<LegacyTable> legacyTables;
+  std::map<std::int32_t, LegacyIndexEntry> legacyIndexes;
+  std::vector<ColumnParamRow> columnParams;
+  std::vector<ObjectRow> objects;
+  std::vector<ScalarTypeRow> scalarTypes;
+  std::vector<RowsetColumnRow> rowsetColumns;
+  std::vector<ObjectRefRow> objectRefs;
+  std::vector<IndexRow> indexes;
+  std::vector<IndexColumnRow> indexColumns;
+  std::vector<AllocUnitRow> allocUnits;
+  std::vector<ForeignKeyColumn> foreignKeyColumns;
+  std::vector<RowsetRow> rowsets;
+  std::vector<FileRow> files;
+
+ private:
+  void buildLegacyTables();
+  void inventObjectsFromColumns();
+  void buildForeignKeyColumns();
+
+  FileSet& files_;
+  AppState& state_;
+  std::unique_ptr<SystemTableReader> reader_;
+};
+
+}  // namespace sorbel

@@ -1,0 +1,431 @@
+// Reads the system tables from the pages filed under their ids, one typed row per record.
+#include "catalog/system_tables.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "base/utf16.h"
+#include "records/record_pages.h"
+
+namespace sorbel {
+
+namespace {
+
+// Reads fields of a record's fixed data; a field that would run past its end
+// keeps the value it had.
+class Fixed {
+ public:
+  explicit Fixed(const CPrimaryRecord& r) : view_(r.fixedData ? ByteView(*r.fixedData) : ByteView()) {}
+  bool present() const { return view_.data() != nullptr; }
+  std::size_t size() const { return view_.size(); }
+  bool atLeast(std::size_t n) const { return present() && view_.size() >= n; }
+  template <typename T>
+  void get(T& out, std::size_t offset) const {
+    if (const auto v = view_.tryRead<T>(offset)) out = *v;
+  }
+  void page(PageId& out, std::size_t offset) const {
+    if (view_.has(offset, 6)) out = readDiskPageId(view_, offset);
+  }
+  std::string text(std::size_t offset, std::size_t bytes) const { return utf16leToUtf8(view_.sub(offset, bytes)); }
+  ByteView view() const { return view_; }
+
+ private:
+  ByteView view_;
+};
+
+// The first variable-length value as text, when the record has one with bytes.
+std::optional<std::string> firstValueText(const CPrimaryRecord& r) {
+  if (r.varValues.empty() || !r.varValues[0].hasBytes()) return std::nullopt;
+  return utf16leToUtf8(r.varValues[0].view());
+}
+
+std::string typeBytes(ByteView fixed, std::size_t offset) {
+  if (!fixed.has(offset, 2)) return {};
+  return std::string{static_cast<char>(fixed[offset]), static_cast<char>(fixed[offset + 1])};
+}
+
+}  // namespace
+
+std::string identityText(ByteView v) {
+  const std::size_t length = v.size();
+  std::int64_t seed = 1, increment = 1;
+  if (length >= 24) {
+    if (v.read<std::uint32_t>(4) == 0 && v.read<std::uint32_t>(0) != 0) {
+      seed = v.read<std::int64_t>(8);
+      increment = v.read<std::int64_t>(16);
+    } else {
+      seed = v.read<std::uint32_t>(4);
+      increment = v.read<std::uint32_t>(8);
+    }
+  } else if (length >= 12) {
+    seed = v.read<std::uint32_t>(4);
+    increment = v.read<std::uint32_t>(8);
+  } else if (length >= 6) {
+    seed = v.read<std::uint16_t>(2);
+    increment = v.read<std::uint16_t>(4);
+  }
+  if (increment == 0) increment = 1;
+  char text[64];
+  std::snprintf(text, sizeof text, "identity(%" PRId64 ",%" PRId64 ")", seed, increment);
+  return text;
+}
+
+std::string SystemTableReader::generatedName(const char* prefix) {
+  return prefix + std::to_string(nameCounter_++);
+}
+
+void SystemTableReader::nameColumn(std::string& name, const CPrimaryRecord& r) {
+  const auto stored = firstValueText(r);
+  name = stored ? *stored : generatedName("RepairColumn");
+  if (name.empty()) name = generatedName("RepairColumn");
+}
+
+void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& visit,
+                                  const std::function<void()>& pageDone) {
+  if (files_.systemPages.empty()) return;
+  const auto found = files_.systemPages.find(table.objectId);
+  if (found == files_.systemPages.end()) return;
+  // The list is copied: attaching files may not change it, but a reader must
+  // not depend on that.
+  const std::vector<PageRef> refs = found->second;
+  for (const PageRef ref : refs) {
+    if (state_.stopRequested.load(std::memory_order_relaxed)) break;
+    if (table.onlyDataPageRefs && ref.pageType != 1) continue;
+    const PageId id{static_cast<std::int16_t>(ref.fileId), static_cast<std::int32_t>(ref.pageIndex)};
+    auto page = files_.readDataPage(id, FileSet::PageZero::allowed);
+    if (!page) continue;
+    if (table.onlyDataPageHeaders && page->header.pageType != 1) continue;
+    const std::int32_t n = static_cast<std::int16_t>(page->header.slotCount);
+    for (std::int32_t i = 0; i < n; ++i) {
+      if (state_.stopRequested.load(std::memory_order_relaxed)) break;
+      if (static_cast<std::size_t>(i) >= page->records.size()) break;
+      const CPrimaryRecord* r = page->record(static_cast<std::size_t>(i));
+      if (!r) continue;
+      if (std::find(table.skippedTypes.begin(), table.skippedTypes.end(), r->recordType) != table.skippedTypes.end())
+        continue;
+      visit(*r, id);
+      page->records[static_cast<std::size_t>(i)].reset();
+    }
+    if (pageDone) pageDone();
+  }
+}
+
+void SystemTableReader::readFiles(std::vector<FileRow>& rows) {
+  if (state_.stopRequested.load()) return;
+  using namespace layout::files;
+  readTable({systable::kFiles, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    FileRow row;
+    const Fixed f(r);
+    if (f.atLeast(kNeeded)) {
+      f.get(row.status, kStatus);
+      std::int16_t fileId = 0;
+      f.get(fileId, kFileId);
+      row.fileId = fileId;
+      row.logicalName = trimTrailingSpace(f.text(kLogicalName, kLogicalNameBytes));
+      row.physicalName = trimTrailingSpace(f.text(kPhysicalName, kPhysicalNameBytes));
+    }
+    rows.push_back(std::move(row));
+  });
+}
+
+void SystemTableReader::readObjectsFrom(std::int32_t objectId, bool legacyLayout, std::vector<ObjectRow>& rows) {
+  using namespace layout::objects;
+  readTable({objectId, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    const Fixed f(r);
+    if (!f.atLeast(kNeeded)) return;
+    ObjectRow row;
+    f.get(row.id, kId);
+    if (row.id <= 0) return;
+    f.get(row.schemaId, kSchemaId);
+    f.get(row.schemaClass, kSchemaClass);
+    f.get(row.status, kStatus);
+    row.objectType = typeBytes(f.view(), legacyLayout ? kLegacyType : kType);
+    f.get(row.parentId, legacyLayout && f.size() >= kLegacyParentNeeded ? kLegacyParentId : kParentId);
+    f.get(row.parentClass, kParentClass);
+    f.get(row.intProp, kIntProp);
+    const auto stored = firstValueText(r);
+    row.name = stored ? *stored : generatedName("Repairname");
+    if (row.name.empty()) row.name = generatedName("RepairColumn");
+    rows.push_back(std::move(row));
+  });
+}
+
+void SystemTableReader::readObjects(std::vector<ObjectRow>& rows) {
+  nameCounter_ = 0;
+  if (files_.systemPages.empty()) return;
+  const std::size_t before = rows.size();
+  readObjectsFrom(systable::kObjects, false, rows);
+  if (rows.size() == before) {
+    state_.scanOptions.isSql2000 = true;
+    readObjectsFrom(systable::kLegacyObjects, true, rows);
+  } else {
+    state_.scanOptions.isSql2000 = false;
+  }
+  nameCounter_ = 0;
+}
+
+void SystemTableReader::readAllocUnits(std::vector<AllocUnitRow>& rows) {
+  if (state_.stopRequested.load()) return;
+  using namespace layout::allocunits;
+  const std::int32_t id = legacy() ? systable::kLegacyAllocUnits : systable::kAllocUnits;
+  readTable({id, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    AllocUnitRow row;
+    const Fixed f(r);
+    if (f.atLeast(kNeeded)) {
+      f.get(row.allocUnitId, kAllocUnitId);
+      f.get(row.type, kType);
+      f.get(row.ownerId, kOwnerId);
+      f.get(row.status, kStatus);
+      f.get(row.filegroupId, kFilegroupId);
+      f.page(row.firstPage, kFirstPage);
+      f.page(row.rootPage, kRootPage);
+      f.page(row.firstIamPage, kFirstIamPage);
+    }
+    rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readRowsets(std::vector<RowsetRow>& rows) {
+  using namespace layout::rowsets;
+  readTable({systable::kRowsets, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    RowsetRow row;
+    const Fixed f(r);
+    if (f.atLeast(kNeeded)) {
+      f.get(row.rowsetId, kRowsetId);
+      f.get(row.ownerType, kOwnerType);
+      f.get(row.objectId, kObjectId);
+      f.get(row.indexId, kIndexId);
+      f.get(row.partitionNumber, kPartitionNumber);
+      f.get(row.status, kStatus);
+      f.get(row.filegroupId, kFilegroupId);
+      f.get(row.rowCount, kRowCount);
+    }
+    rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readLegacyIndexes(std::map<std::int32_t, LegacyIndexEntry>& entries) {
+  using namespace layout::legacyindexes;
+  TableRead table{systable::kLegacyIndexes, {3, 4}};
+  table.onlyDataPageHeaders = true;
+  readTable(table, [&](const CPrimaryRecord& r, PageId page) {
+    const Fixed f(r);
+    if (!f.atLeast(kNeeded)) return;
+    std::int16_t indexId = 0;
+    f.get(indexId, kIndexId);
+    if (indexId != 1) return;
+    LegacyIndexEntry entry;
+    f.get(entry.objectId, kObjectId);
+    f.get(entry.firstPage, kFirstPage);
+    f.get(entry.firstIamPage, kFirstIamPage);
+    entry.indexId = 1;
+    entry.fileId = page.fileId;
+    entries[entry.objectId] = entry;
+  });
+}
+
+void SystemTableReader::readLegacyColumns(std::vector<LegacyColumnRow>& rows,
+                                          const std::function<void(std::size_t)>& pageDone) {
+  using namespace layout::legacycolumns;
+  nameCounter_ = 0;
+  std::size_t pageStart = rows.size();
+  readTable(
+      {systable::kRowsetColumns, {3, 4}},
+      [&](const CPrimaryRecord& r, PageId) {
+        LegacyColumnRow row;
+        const Fixed f(r);
+        if (f.present()) {
+          f.get(row.objectId, kObjectId);
+          f.get(row.typeId, kTypeId);
+          f.get(row.typeStatus, kTypeStatus);
+          f.get(row.userTypeId, kUserTypeId);
+          f.get(row.maxLength, kMaxLength);
+          f.get(row.precision, kPrecision);
+          f.get(row.scale, kScale);
+          f.get(row.columnId, kColumnId);
+          f.get(row.rowOffset, kRowOffset);
+          f.get(row.bitPosition, kBitPosition);
+          f.get(row.reserved, kReserved);
+          f.get(row.columnStatus, kColumnStatus);
+          f.get(row.defaultIdLow, kDefaultIdLow);
+          f.get(row.domainId, kDomainId);
+          f.get(row.number, kNumber);
+          f.get(row.columnOrder, kColumnOrder);
+          f.get(row.storedOffset, kStoredOffset);
+          if (r.columnCount >= kColumnsForCollation && f.size() >= 38) f.get(row.collationId, kCollationId);
+          if (r.columnCount >= kColumnsForCollation && f.size() >= 43) f.get(row.nullableFlags, kNullableFlags);
+          nameColumn(row.name, r);
+        }
+        rows.push_back(std::move(row));
+      },
+      [&] {
+        if (pageDone) pageDone(pageStart);
+        pageStart = rows.size();
+      });
+  nameCounter_ = 0;
+}
+
+void SystemTableReader::readColumnParams(std::vector<ColumnParamRow>& rows) {
+  using namespace layout::columnparams;
+  nameCounter_ = 0;
+  const auto visit = [&](const CPrimaryRecord& r, PageId) {
+    ColumnParamRow row;
+    const Fixed f(r);
+    if (f.atLeast(kNeeded)) {
+      f.get(row.objectId, kObjectId);
+      f.get(row.number, kNumber);
+      f.get(row.columnId, kColumnId);
+      f.get(row.typeId, kTypeId);
+      f.get(row.userTypeId, kUserTypeId);
+      f.get(row.maxLength, kMaxLength);
+      f.get(row.precision, kPrecision);
+      f.get(row.scale, kScale);
+      f.get(row.collationId, kCollationId);
+      f.get(row.status, kStatus);
+      f.get(row.maxInRowLength, kMaxInRowLength);
+      f.get(row.xmlNamespaceId, kXmlNamespaceId);
+      f.get(row.defaultId, kDefaultId);
+      f.get(row.checkId, kCheckId);
+      nameColumn(row.name, r);
+    }
+    if (row.status == 5 && r.varValues.size() > 1) row.identityText = identityText(r.varValues[1].view());
+    rows.push_back(std::move(row));
+  };
+  // The SQL Server 2000 form has no second table: its column table is read twice.
+  readTable({legacy() ? systable::kRowsetColumns : systable::kColumnParams, {3, 4}}, visit);
+  readTable({legacy() ? systable::kRowsetColumns : systable::kColumnParamsMore, {3, 4}}, visit);
+  nameCounter_ = 0;
+}
+
+void SystemTableReader::readScalarTypes(std::vector<ScalarTypeRow>& rows) {
+  using namespace layout::scalartypes;
+  readTable({systable::kScalarTypes, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    const Fixed f(r);
+    if (!f.present()) return;
+    ScalarTypeRow row;
+    if (f.atLeast(kNeeded)) {
+      f.get(row.typeId, kTypeId);
+      f.get(row.schemaId, kSchemaId);
+      f.get(row.systemTypeId, kSystemTypeId);
+      f.get(row.maxLength, kMaxLength);
+      f.get(row.precision, kPrecision);
+      f.get(row.scale, kScale);
+      f.get(row.collationId, kCollationId);
+      f.get(row.status, kStatus);
+      row.name = firstValueText(r).value_or("");
+    }
+    rows.push_back(std::move(row));
+  });
+}
+
+void SystemTableReader::readRowsetColumns(std::vector<RowsetColumnRow>& rows) {
+  using namespace layout::rowsetcolumns;
+  readTable({systable::kRowsetColumns, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    RowsetColumnRow row;
+    const Fixed f(r);
+    if (f.atLeast(kNeeded)) {
+      f.get(row.rowsetId, kRowsetId);
+      f.get(row.rowsetColumnId, kRowsetColumnId);
+      f.get(row.hobtColumnId, kHobtColumnId);
+      f.get(row.modifiedCount, kModifiedCount);
+      f.get(row.typeInfo, kTypeInfo);
+      f.get(row.columnId, kColumnId);
+      f.get(row.keyOrdinal, kKeyOrdinal);
+      f.get(row.maxInRowLength, kMaxInRowLength);
+      f.get(row.status, kStatus);
+      f.get(row.leafOffset, kLeafOffset);
+      f.get(row.nullBit, kNullBit);
+      f.get(row.bitPosition, kBitPosition);
+    }
+    rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readObjectRefs(std::vector<ObjectRefRow>& rows) {
+  using namespace layout::objectrefs;
+  TableRead table{legacy() ? systable::kLegacyObjectRefs : systable::kObjectRefs, {4}};
+  table.onlyDataPageRefs = true;
+  readTable(table, [&](const CPrimaryRecord& r, PageId) {
+    const Fixed f(r);
+    if (!f.present()) return;
+    ObjectRefRow row;
+    f.get(row.refClass, kRefClass);
+    f.get(row.depId, kDepId);
+    f.get(row.depSubId, kDepSubId);
+    f.get(row.indepId, kIndepId);
+    f.get(row.indepSubId, kIndepSubId);
+    f.get(row.status, kStatus);
+    rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readIndexes(std::vector<IndexRow>& rows) {
+  using namespace layout::indexes;
+  readTable({legacy() ? systable::kLegacyIndexesNormalName : systable::kIndexes, {4}},
+            [&](const CPrimaryRecord& r, PageId) {
+              const Fixed f(r);
+              if (!f.present()) return;
+              IndexRow row;
+              if (f.atLeast(kNeeded)) {
+                f.get(row.objectId, kObjectId);
+                f.get(row.indexId, kIndexId);
+                f.get(row.status, kStatus);
+                f.get(row.intProp, kIntProp);
+                f.get(row.fillFactor, kFillFactor);
+                f.get(row.indexType, kIndexType);
+                f.get(row.tinyProp, kTinyProp);
+                f.get(row.dataSpaceId, kDataSpaceId);
+                f.get(row.lobDataSpaceId, kLobDataSpaceId);
+                f.get(row.rowsetId, kRowsetId);
+                row.name = firstValueText(r).value_or("");
+              }
+              rows.push_back(std::move(row));
+            });
+}
+
+void SystemTableReader::readIndexColumns(std::vector<IndexColumnRow>& rows) {
+  using namespace layout::indexcolumns;
+  readTable({systable::kIndexColumns, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    IndexColumnRow row;
+    const Fixed f(r);
+    if (f.atLeast(kNeeded)) {
+      f.get(row.objectId, kObjectId);
+      f.get(row.indexId, kIndexId);
+      f.get(row.keyPosition, kKeyPosition);
+      f.get(row.status, kStatus);
+      f.get(row.columnId, kColumnId);
+      f.get(row.flags1, kFlags1);
+      f.get(row.flags2, kFlags2);
+    }
+    rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readHobtColumns(std::vector<HobtColumnRow>& rows) {
+  if (state_.stopRequested.load()) return;
+  using namespace layout::hobtcolumns;
+  readTable({systable::kHobtColumns, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    HobtColumnRow row;
+    const Fixed f(r);
+    f.get(row.hobtId, kHobtId);
+    f.get(row.columnKey, kColumnKey);
+    f.get(row.leafOffset, kLeafOffset);
+    f.get(row.nullBit, kNullBit);
+    rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readRowsetColumnMap(std::vector<RowsetColumnMapRow>& rows) {
+  using namespace layout::rowsetcolumnmap;
+  readTable({legacy() ? systable::kIndexes : systable::kRowsetColumnMap, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    RowsetColumnMapRow row;
+    const Fixed f(r);
+    f.get(row.rowsetId, kRowsetId);
+    f.get(row.columnKey, kColumnKey);
+    f.get(row.mappedId, kMappedId);
+    rows.push_back(row);
+  });
+}
+
+}  // namespace sorbel

@@ -1,0 +1,71 @@
+// sorbel catalog: the objects, files, foreign keys and list sizes of a file's catalog.
+#include <cstdio>
+
+#include "catalog/catalog.h"
+#include "cli/cli_notify.h"
+#include "cli/commands.h"
+
+namespace sorbel::cli {
+
+namespace {
+
+// The type bytes as stored; bytes outside printable ASCII as \xHH.
+std::string typeText(const std::string& type) {
+  std::string text;
+  for (const unsigned char c : type) {
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+int runCatalog(const Args& args) {
+  if (args.size() != 1) {
+    printUsage();
+    return kExitUsage;
+  }
+  AppState state;
+  state.collationTable = loadCollationTable(defaultCollationFile());
+  CliNotifyTarget notify;
+  FileSet files(args[0], state, notify);
+  if (!files.isValid) return notify.reportFatal();
+  state.scanOptions.isSql2000 = false;
+  const Catalog catalog(files, state);
+  std::printf("legacyCatalog %d\n", catalog.legacyCatalog() ? 1 : 0);
+  for (const ObjectRow& o : catalog.objects)
+    std::printf("object %d\t%s\t%d\t%s\n", o.id, typeText(o.objectType).c_str(), o.parentId, o.name.c_str());
+  for (const FileRow& f : catalog.files)
+    std::printf("file %d\t%s\t%s\n", f.fileId, f.logicalName.c_str(), f.physicalName.c_str());
+  for (const ForeignKeyColumn& fk : catalog.foreignKeyColumns)
+    std::printf("fk %s\t%s.%s\t%s.%s\n", fk.constraintName.c_str(), fk.tableName.c_str(), fk.columnName.c_str(),
+                fk.refTableName.c_str(), fk.refColumnName.c_str());
+  const std::pair<const char*, std::size_t> counts[] = {
+      {"objects", catalog.objects.size()},
+      {"files", catalog.files.size()},
+      {"allocUnits", catalog.allocUnits.size()},
+      {"rowsets", catalog.rowsets.size()},
+      {"columnParams", catalog.columnParams.size()},
+      {"legacyIndexes", catalog.legacyIndexes.size()},
+      {"legacyColumns", catalog.legacyColumns.size()},
+      {"legacyTables", catalog.legacyTables.size()},
+      {"scalarTypes", catalog.scalarTypes.size()},
+      {"rowsetColumns", catalog.rowsetColumns.size()},
+      {"objectRefs", catalog.objectRefs.size()},
+      {"indexes", catalog.indexes.size()},
+      {"indexColumns", catalog.indexColumns.size()},
+      {"hobtColumns", catalog.hobtColumns.size()},
+      {"rowsetColumnMap", catalog.rowsetColumnMap.size()},
+      {"foreignKeyColumns", catalog.foreignKeyColumns.size()},
+  };
+  for (const auto& [name, count] : counts) std::printf("count %s %zu\n", name, count);
+  return kExitOk;
+}
+
+}  // namespace sorbel::cli
