@@ -5,7 +5,6 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <string_view>
 
 namespace sorbel {
 
@@ -144,7 +143,7 @@ std::string formatReal(ByteView bytes, FloatStyle style) {
   const double value = floatOf(bytes);
   if (!std::isfinite(value) && style == FloatStyle::column) return "0";
   // A stream's default output: "%g" with six significant digits, and an
-  // exponent of at least three digits as the original runtime wrote it.
+  // exponent of at least three digits as the Windows C runtime writes it.
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
   std::string text(buffer, result.ptr);
