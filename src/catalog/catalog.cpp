@@ -63,14 +63,21 @@ void Catalog::inventObjectsFromColumns() {
   // With no readable objects table, every object id that has columns is shown
   // as a user table named by its number.
   std::set<std::int32_t> known;
-  for (const ColumnParamRow& column : columnParams) {
-    if (state_.stopRequested.load()) break;
-    if (!known.insert(column.objectId).second) continue;
+  const auto invent = [&](std::int32_t objectId) {
+    if (!known.insert(objectId).second) return;
     ObjectRow object;
-    object.id = column.objectId;
-    object.name = std::to_string(column.objectId);
+    object.id = objectId;
+    object.name = std::to_string(objectId);
     object.objectType = "U ";
     objects.push_back(std::move(object));
+  };
+  for (const ColumnParamRow& column : columnParams) {
+    if (state_.stopRequested.load()) return;
+    invent(column.objectId);
+  }
+  for (const LegacyColumnRow& column : legacyColumns) {
+    if (state_.stopRequested.load()) return;
+    invent(column.objectId);
   }
 }
 

@@ -159,6 +159,11 @@ void SystemTableReader::readObjects(std::vector<ObjectRow>& rows) {
   if (rows.size() == before) {
     state_.scanOptions.isSql2000 = true;
     readObjectsFrom(systable::kLegacyObjects, true, rows);
+    // Neither objects table gave a row: a damaged file of either form. The
+    // column table that exists tells the form, so that the objects can still
+    // be made up from the columns.
+    if (rows.size() == before && files_.systemPages.count(systable::kColumnParams))
+      state_.scanOptions.isSql2000 = false;
   } else {
     state_.scanOptions.isSql2000 = false;
   }
