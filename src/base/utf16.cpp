@@ -24,12 +24,17 @@ void appendUtf8(std::string& out, char32_t c) {
 std::string utf16leToUtf8(ByteView bytes, bool stopAtNul) {
   std::string out;
   out.reserve(bytes.size() / 2);
-  const std::size_t units = bytes.size() / 2;
+  const std::size_t units = (bytes.size() + 1) / 2;
+  // bytes[] answers 0 past the end: an odd last byte is a unit whose high
+  // half is zero, as if the value were followed by zero bytes.
+  const auto unitAt = [&](std::size_t i) -> char32_t {
+    return static_cast<char32_t>(bytes[2 * i]) | (static_cast<char32_t>(bytes[2 * i + 1]) << 8);
+  };
   for (std::size_t i = 0; i < units; ++i) {
-    const char32_t u = bytes.read<std::uint16_t>(2 * i);
+    const char32_t u = unitAt(i);
     if (u == 0 && stopAtNul) break;
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      const char32_t low = bytes.read<std::uint16_t>(2 * (i + 1));
+      const char32_t low = unitAt(i + 1);
       if (low >= 0xDC00 && low <= 0xDFFF) {
         appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
         ++i;

@@ -7,9 +7,9 @@
 
 namespace sorbel {
 
-// Decodes UTF-16LE code units up to the end of bytes (an odd last byte is
-// dropped) or, when stopAtNul, up to the first NUL character. Unpaired
-// surrogates become U+FFFD.
+// Decodes UTF-16LE code units up to the end of bytes or, when stopAtNul, up
+// to the first NUL character. An odd last byte is the low half of a unit
+// whose high half is zero. Unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(ByteView bytes, bool stopAtNul = true);
 
 // Appends the UTF-8 form of one code point.

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <string>
@@ -12,25 +13,6 @@ namespace sorbel {
 
 namespace {
 
-void appendUtf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-constexpr std::uint32_t kReplacement = 0xFFFD;
 
 // Opening a converter costs far more than converting one cell, so each thread
 // keeps one per code page for its lifetime. An unknown code page is
@@ -75,31 +57,6 @@ ConverterCache& converterCache() {
 
 }  // namespace
 
-std::string utf16leToUtf8(ByteView bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  const std::size_t units = (bytes.size() + 1) / 2;
-  // bytes[] answers 0 past the end, which supplies the zero high half of an
-  // odd last byte.
-  const auto unitAt = [&](std::size_t i) -> std::uint32_t {
-    return static_cast<std::uint32_t>(bytes[2 * i]) | (static_cast<std::uint32_t>(bytes[2 * i + 1]) << 8);
-  };
-  for (std::size_t i = 0; i < units; ++i) {
-    const std::uint32_t unit = unitAt(i);
-    if (unit == 0) break;
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-      const std::uint32_t low = unitAt(i + 1);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    appendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit);
-  }
-  return out;
-}
-
 std::string codePageToUtf8(ByteView bytes, std::int32_t codePage) {
   if (codePage == 0) codePage = kDefaultCodePage;
   const std::size_t length = std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) - bytes.begin();
@@ -121,7 +78,26 @@ std::string codePageToUtf8(ByteView bytes, std::int32_t codePage) {
   std::size_t inLeft = length;
   char* outPos = out.data();
   std::size_t outLeft = out.size();
-  if (iconv(cd, &in, &inLeft, &outPos, &outLeft) == static_cast<std::size_t>(-1)) return {};
+  // A byte the code page has no character for must not cost the user the
+  // whole value: Windows turns the five unassigned bytes of 1252 into the C1
+  // controls of the same number, and any other undecodable byte becomes
+  // U+FFFD; decoding goes on after it.
+  while (inLeft > 0) {
+    if (iconv(cd, &in, &inLeft, &outPos, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (errno != EILSEQ && errno != EINVAL) return {};
+    const auto bad = static_cast<unsigned char>(*in);
+    const bool c1 = codePage == 1252 && (bad == 0x81 || bad == 0x8D || bad == 0x8F || bad == 0x90 || bad == 0x9D);
+    const char replacement[] = {static_cast<char>(c1 ? 0xC2 : 0xEF), static_cast<char>(c1 ? bad : 0xBF),
+                                static_cast<char>(0xBD)};
+    const std::size_t size = c1 ? 2 : 3;
+    if (outLeft < size) return {};
+    std::memcpy(outPos, replacement, size);
+    outPos += size;
+    outLeft -= size;
+    ++in;
+    --inLeft;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
   if (iconv(cd, nullptr, nullptr, &outPos, &outLeft) == static_cast<std::size_t>(-1)) return {};
   out.resize(out.size() - outLeft);
   return out;

@@ -5,17 +5,13 @@
 #include <string>
 
 #include "base/byte_view.h"
+#include "base/utf16.h"
 
 namespace sorbel {
 
 // The platform's default (ANSI) code page: text without a usable collation,
 // sql_variant text and ntext stored as single bytes are read in it.
 inline constexpr std::int32_t kDefaultCodePage = 1252;
-
-// UTF-16LE text up to the first zero code unit. An odd last byte is the low
-// half of a unit whose high half is zero, as if the value were followed by
-// zero bytes. Unpaired surrogates become U+FFFD.
-std::string utf16leToUtf8(ByteView bytes);
 
 // Text in a Windows code page up to the first zero byte. Code page 0 is the
 // default code page, as on Windows. Empty when the code page is unknown or a

@@ -206,8 +206,9 @@ TEST(ValueRendering, singleByteTextFollowsColumnCollationOnlyOnFirstListPage) {
       {"unlistedCollationUsesDefault", kUnlistedCollation, true, true, e4, "\u00e4"},
       {"noCollationUsesDefault", -1, true, true, e4, "\u00e4"},
       {"zeroCollationUsesDefault", 0, true, true, e4, "\u00e4"},
-      {"incompleteDoubleByteCharacter", kJapaneseCollation, true, true, {0x41, 0x82}, ""},
-      {"byteWithoutCharacter", -1, true, true, {0x41, 0x81}, ""},
+      {"incompleteDoubleByteCharacter", kJapaneseCollation, true, true, {0x41, 0x82}, "A\uFFFD"},
+      {"unassignedByteOf1252", -1, true, true, {0x41, 0x81, 0x42}, "A\u0081B"},
+      {"undecodableByteKeepsTheRest", kJapaneseCollation, true, true, {0x41, 0x82, 0x20, 0x42}, "A\uFFFD B"},
   };
   for (const auto& c : cases) {
     AppState state;
