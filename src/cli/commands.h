@@ -15,6 +15,7 @@ inline constexpr int kExitInvalidFile = 2;
 inline constexpr int kExitNotFound = 3;
 
 int runPages(const Args& args);
+int runXml(const Args& args);
 
 void printUsage();
 

@@ -16,6 +16,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"pages", runPages, "sorbel pages FILE                 map the pages of FILE and list them by object id"},
+    {"xml", runXml, "sorbel xml FILE                   print the XML text of the binary xml value in FILE"},
 };
 
 }  // namespace
