@@ -15,10 +15,10 @@ struct ReadResult {
   bool ok() const { return error.empty(); }
 };
 
-// Output beyond 64 times the input (plus 1 MiB) counts as malformed: only
-// names referenced over and over grow the text that much, and a damaged value
-// must not exhaust memory.
-inline constexpr std::size_t kOutputGrowthLimit = 64;
+// Output beyond 256 times the input (plus 1 MiB) counts as malformed: only
+// long names referenced over and over grow the text that much, and a damaged
+// value must not exhaust memory.
+inline constexpr std::size_t kOutputGrowthLimit = 256;
 
 ReadResult readBinaryXml(ByteView bytes);
 

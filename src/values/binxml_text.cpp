@@ -117,10 +117,6 @@ bool appendCodePageText(std::string& out, std::uint32_t codePage, ByteView bytes
 }
 
 void appendEscaped(std::string& out, std::string_view utf8, Escape mode) {
-  if (mode == Escape::kNone) {
-    out += utf8;
-    return;
-  }
   static constexpr char kHex[] = "0123456789ABCDEF";
   const bool attribute = mode == Escape::kAttribute;
   out.reserve(out.size() + utf8.size());

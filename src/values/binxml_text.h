@@ -9,9 +9,9 @@
 
 namespace sorbel::binxml {
 
-// How character data is escaped when it is written into the XML text.
+// How character data is escaped when it is written into the XML text;
+// names, comments, processing instructions and CDATA are written raw.
 enum class Escape {
-  kNone,       // names, comments, processing instructions, CDATA
   kContent,    // element content: & < > and CR
   kAttribute,  // attribute values in double quotes: & < > " TAB LF CR
 };
@@ -25,7 +25,7 @@ void appendUtf16(std::string& out, ByteView utf16le);
 bool appendCodePageText(std::string& out, std::uint32_t codePage, ByteView bytes);
 
 // UTF-8 text with the escapes of the mode. Control characters that XML text
-// cannot hold raw are written as character references outside kNone.
+// cannot hold raw are written as character references.
 void appendEscaped(std::string& out, std::string_view utf8, Escape mode);
 
 void appendBase64(std::string& out, ByteView bytes);
