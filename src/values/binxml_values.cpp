@@ -367,13 +367,13 @@ std::optional<F> readFloating(Cursor& cursor) {
 
 // Windows GUID layout: three little-endian fields, then eight bytes in order.
 void appendUuid(std::string& out, ByteView b) {
-  static constexpr std::array<int, 16> kOrder = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < kOrder.size(); ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
-    const std::uint8_t v = b[static_cast<std::size_t>(kOrder[i])];
-    out += kHex[v >> 4];
-    out += kHex[v & 0xF];
+  const std::array<std::uint8_t, 16> ordered = {b[3], b[2], b[1], b[0], b[5],  b[4],  b[7],  b[6],
+                                                b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+  const ByteView view(ordered.data(), ordered.size());
+  appendHexUpper(out, view.sub(0, 4));
+  for (std::size_t from : {4, 6, 8, 10}) {
+    out += '-';
+    appendHexUpper(out, view.sub(from, from == 10 ? 6 : 2));
   }
 }
 

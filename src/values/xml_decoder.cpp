@@ -32,6 +32,7 @@ std::string decodeXmlChunks(ByteChunkList& chunks) {
   } catch (const std::bad_alloc&) {
     text.clear();
   }
+  // Also when joining failed part way: no chunk keeps its buffer.
   for (ByteChunk& chunk : chunks) chunk.bytes.reset();
   return text;
 }
