@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"page", runPage,
      "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"
      "                                    dump one page: header fields and every slot's record"},
+    {"xml", runXml, "sorbel xml FILE                   print the XML text of the binary xml value in FILE"},
 };
 
 }  // namespace
