@@ -7,4 +7,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=OF
 cmake --build build -j "$(nproc)"
 mkdir -p demo
 build/bin/sorbel_demo_db demo/demo.mdf
-build/bin/sorbel pages demo/demo.mdf
+echo "== catalog"
+build/bin/sorbel catalog demo/demo.mdf
+echo "== rows of Customers"
+build/bin/sorbel rows demo/demo.mdf Customers
+echo "== the first rows of Orders (3,000 in all)"
+build/bin/sorbel rows demo/demo.mdf Orders | head -12
+echo "== procedure OrdersByCustomer"
+build/bin/sorbel module demo/demo.mdf OrdersByCustomer

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/app_state.h"
+#include "catalog/column_descriptor.h"
 #include "catalog/system_tables.h"
 #include "pagestore/file_set.h"
 
@@ -48,6 +50,50 @@ inline constexpr std::uint8_t kForeignKeyColumn = 28;  // constraint -> referenc
 inline constexpr std::uint8_t kForeignKeyTarget = 29;  // constraint -> referenced column
 }  // namespace objref
 
+// An object whose parent is the loaded object (its keys and constraints).
+struct ChildObject {
+  bool isPrimaryKey = false;
+  bool isForeignKey = false;
+  bool isUnique = false;
+  std::string name;
+  std::int32_t id = -1;
+  std::string objectType;
+};
+
+struct PrimaryKeyColumn {
+  std::string tableName;
+  std::string columnName;
+  std::string emptyText;
+  std::uint8_t flags1 = 0;
+};
+
+class ModuleTextStore;
+
+// What loading one table or module leaves behind: the object, its storage,
+// its pages and its columns.
+struct WorkingSet {
+  ObjectRow loadedObject;
+  std::vector<ChildObject> childObjects;
+  RowsetRow chosenRowset;
+  AllocUnitRow chosenAllocUnit;
+  std::vector<RowsetRow> tableRowsets;
+  std::vector<AllocUnitRow> tableAllocUnits;
+  std::vector<PageId> tablePageList;
+  std::set<PageId> pageKeys;
+  std::vector<ColumnParamRow> tableColumnParams;
+  std::vector<LegacyColumnRow> tableLegacyColumns;
+  std::vector<RowsetColumnRow> loadedRowsetColumns;
+  std::vector<HobtColumnRow> loadedHobtColumns;
+  std::vector<RowsetColumnMapRow> loadedRowsetColumnMap;
+  std::vector<IndexRow> tableIndexes;
+  std::vector<IndexColumnRow> keyColumns;
+  std::vector<PrimaryKeyColumn> primaryKeyColumns;
+  std::vector<ColumnDescriptor> columns;
+  std::int32_t firstStoredColumn = 0;
+  bool tableLoaded = false;
+  bool pagesByKey = false;
+};
+
 class Catalog {
  public:
   // Reads the boot page, the files table, attaches the secondary files and
@@ -76,7 +122,19 @@ class Catalog {
   std::vector<RowsetRow> rowsets;
   std::vector<FileRow> files;
 
+  WorkingSet working;
+
+  // Loads a table (its columns, storage and page list) or, for a module or
+  // constraint, three pseudo-columns carrying its id, type and name. The
+  // scan-end store gives computed columns their definitions.
+  std::vector<ColumnDescriptor> loadObject(const std::string& objectType, const std::string& name,
+                                           const ModuleTextStore* textStore);
+
  private:
+  void buildPageList(const ObjectRow& object);
+  void buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore);
+  void addPage(PageId page);
+
   void buildLegacyTables();
   void inventObjectsFromColumns();
   void buildForeignKeyColumns();

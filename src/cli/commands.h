@@ -18,6 +18,8 @@ int runPages(const Args& args);
 int runBoot(const Args& args);
 int runPage(const Args& args);
 int runCatalog(const Args& args);
+int runRows(const Args& args);
+int runModule(const Args& args);
 int runXml(const Args& args);
 
 void printUsage();

@@ -18,6 +18,10 @@ const Command kCommands[] = {
     {"pages", runPages, "sorbel pages FILE                 map the pages of FILE and list them by object id"},
     {"boot", runBoot, "sorbel boot FILE                  the version and collation of FILE's boot page"},
     {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
+    {"rows", runRows,
+     "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--system]\n"
+     "                                    the rows of TABLE as CSV"},
+    {"module", runModule, "sorbel module FILE NAME           the SQL text of a view, procedure, function, trigger..."},
     {"page", runPage,
      "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"
      "                                    dump one page: header fields and every slot's record"},

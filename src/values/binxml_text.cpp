@@ -1,7 +1,10 @@
 // Converts the text of binary xml to UTF-8 and escapes it for the XML text.
 #include "values/binxml_text.h"
 
+#include <algorithm>
 #include <array>
+
+#include "values/codepage_text.h"
 
 namespace sorbel::binxml {
 
@@ -101,6 +104,16 @@ bool appendCodePageText(std::string& out, std::uint32_t codePage, ByteView bytes
       return true;
     default:
       break;
+  }
+  if (codePage != 28591 && codePage != 1252 &&
+      std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b >= 0x80; })) {
+    // Other code pages go through the system's converters; only what they
+    // cannot read at all falls back to replacement characters below.
+    const std::string converted = codePageToUtf8(bytes, static_cast<std::int32_t>(codePage));
+    if (!converted.empty()) {
+      out += converted;
+      return true;
+    }
   }
   for (std::uint8_t b : bytes) {
     if (b < 0x80) {

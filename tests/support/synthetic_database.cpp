@@ -1,6 +1,8 @@
 // Test support, upper layer: whole synthetic databases with system tables in the normal or the SQL Server 2000 form.
 #include "synthetic_database.h"
 
+#include <algorithm>
+#include <map>
 #include <stdexcept>
 
 #include "base/utf16.h"
@@ -32,6 +34,170 @@ std::optional<Bytes> nameValue(const std::string& name, bool omit) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TypeInfo {
+  std::uint8_t typeId;
+  const char* name;
+  bool variable;
+};
+// The system types the builder knows, with whether their values are stored
+// among the variable-length columns.
+constexpr TypeInfo kTypes[] = {
+    {34, "image", true},       {35, "text", true},        {36, "uniqueidentifier", false},
+    {40, "date", false},       {41, "time", false},       {42, "datetime2", false},
+    {43, "datetimeoffset", false}, {48, "tinyint", false}, {52, "smallint", false},
+    {56, "int", false},        {58, "smalldatetime", false}, {59, "real", false},
+    {60, "money", false},      {61, "datetime", false},   {62, "float", false},
+    {98, "sql_variant", true}, {99, "ntext", true},       {104, "bit", false},
+    {106, "decimal", false},   {108, "numeric", false},   {122, "smallmoney", false},
+    {127, "bigint", false},    {165, "varbinary", true},  {167, "varchar", true},
+    {173, "binary", false},    {175, "char", false},      {189, "timestamp", false},
+    {231, "nvarchar", true},   {239, "nchar", false},     {241, "xml", true},
+};
+
+const TypeInfo* typeInfo(std::uint8_t typeId) {
+  for (const auto& t : kTypes)
+    if (t.typeId == typeId) return &t;
+  return nullptr;
+}
+
+constexpr std::uint8_t kBitType = 104;
+constexpr std::int32_t kSparseStatus = 0x01000000;
+constexpr std::int32_t kNotNullStatus = 0x01;
+
+}  // namespace
+
+Bytes int32Bytes(std::int32_t v) {
+  Bytes b;
+  append32(b, static_cast<std::uint32_t>(v));
+  return b;
+}
+Bytes int16Bytes(std::int16_t v) {
+  Bytes b;
+  append16(b, static_cast<std::uint16_t>(v));
+  return b;
+}
+Bytes int64Bytes(std::int64_t v) {
+  Bytes b;
+  append32(b, static_cast<std::uint32_t>(v));
+  append32(b, static_cast<std::uint32_t>(static_cast<std::uint64_t>(v) >> 32));
+  return b;
+}
+Bytes textBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+SyntheticColumn intColumn(const std::string& name, bool nullable) { return typedColumn(name, 56, 4, 10, 0, nullable); }
+
+SyntheticColumn typedColumn(const std::string& name, std::uint8_t typeId, std::int16_t maxLength,
+                            std::uint8_t precision, std::uint8_t scale, bool nullable) {
+  SyntheticColumn c(name);
+  c.typeId = typeId;
+  c.maxLength = maxLength;
+  c.precision = precision;
+  c.scale = scale;
+  c.nullable = nullable;
+  return c;
+}
+
+std::vector<ColumnPlacement> placeColumns(const std::vector<SyntheticColumn>& columns) {
+  std::vector<ColumnPlacement> placed(columns.size());
+  std::int32_t offset = 4, storage = 0, variables = 0;
+  int bitsInByte = 8;
+  std::int16_t bitByte = 0;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const SyntheticColumn& c = columns[i];
+    ColumnPlacement& p = placed[i];
+    if (c.computed) {
+      p.stored = false;
+      continue;
+    }
+    p.storageId = ++storage;
+    p.nullBit = storage;
+    const TypeInfo* info = typeInfo(c.typeId);
+    if (c.sparse) {
+      // Sparse values live together in one complex value after the others.
+      p.variable = true;
+      continue;
+    }
+    p.variable = info ? info->variable : false;
+    if (p.variable) {
+      p.leafOffset = static_cast<std::int16_t>(-(++variables));
+      continue;
+    }
+    if (c.typeId == kBitType) {
+      if (bitsInByte == 8) {
+        bitByte = static_cast<std::int16_t>(offset++);
+        bitsInByte = 0;
+      }
+      p.leafOffset = bitByte;
+      p.bit = bitsInByte++;
+      p.fixedSize = 1;
+      continue;
+    }
+    bitsInByte = 8;
+    p.leafOffset = static_cast<std::int16_t>(offset);
+    p.fixedSize = static_cast<std::uint16_t>(c.maxLength);
+    offset += c.maxLength;
+  }
+  return placed;
+}
+
+Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector<Cell>& cells, std::uint8_t recordType,
+                  std::optional<Bytes> backPointer) {
+  const auto placed = placeColumns(columns);
+  std::size_t fixedEnd = 4, storedCount = 0;
+  for (const auto& p : placed) {
+    if (!p.stored) continue;
+    ++storedCount;
+    if (!p.variable) fixedEnd = std::max<std::size_t>(fixedEnd, static_cast<std::size_t>(p.leafOffset) + p.fixedSize);
+  }
+  RecordSpec spec;
+  spec.recordType = recordType;
+  spec.fixed.assign(fixedEnd - 4, 0);
+  spec.nulls.assign(storedCount, false);
+  std::vector<VarColumn> vars;
+  Bytes sparse;
+  std::vector<std::pair<std::uint16_t, Bytes>> sparseValues;
+  std::size_t cell = 0;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const ColumnPlacement& p = placed[i];
+    if (!p.stored) continue;
+    const Cell value = cell < cells.size() ? cells[cell] : nullValue();
+    ++cell;
+    spec.nulls[static_cast<std::size_t>(p.storageId - 1)] = value.isNull;
+    if (columns[i].sparse) {
+      if (!value.isNull) sparseValues.emplace_back(static_cast<std::uint16_t>(i + 1), value.bytes);
+      continue;
+    }
+    if (p.variable) {
+      vars.push_back({value.isNull ? Bytes{} : value.bytes, value.complex});
+      continue;
+    }
+    const auto at = static_cast<std::size_t>(p.leafOffset - 4);
+    if (p.bit >= 0) {
+      if (!value.isNull && !value.bytes.empty() && value.bytes[0])
+        spec.fixed[at] = static_cast<std::uint8_t>(spec.fixed[at] | (1u << p.bit));
+      continue;
+    }
+    for (std::size_t k = 0; k < p.fixedSize && k < value.bytes.size(); ++k) spec.fixed[at + k] = value.bytes[k];
+  }
+  // Sparse columns sit in one complex value: type 5, count, ids, ends, data.
+  if (!sparseValues.empty()) {
+    const auto n = static_cast<std::uint16_t>(sparseValues.size());
+    append16(sparse, 5);
+    append16(sparse, n);
+    for (const auto& [id, bytes] : sparseValues) append16(sparse, id);
+    std::size_t end = 4 + 4 * n;
+    for (const auto& [id, bytes] : sparseValues) append16(sparse, static_cast<std::uint16_t>(end += bytes.size()));
+    for (const auto& [id, bytes] : sparseValues) sparse.insert(sparse.end(), bytes.begin(), bytes.end());
+    vars.push_back(VarColumn{sparse, true});
+  }
+  if (backPointer) vars.push_back({*backPointer, true});
+  spec.vars = std::move(vars);
+  spec.variableColumns = !spec.vars.empty();
+  return buildRecord(spec);
+}
 
 Bytes utf16(const std::string& text) {
   Bytes out;
@@ -70,7 +236,9 @@ Bytes systemRecord(const Bytes& fixed, const std::vector<std::optional<Bytes>>& 
   return buildRecord(spec);
 }
 
-SyntheticDatabase::SyntheticDatabase(Form form) : form_(form) { setBoot(form == Form::legacy ? 539 : 661, 872468488); }
+SyntheticDatabase::SyntheticDatabase(Form form) : form_(form) {
+  setBoot(form == Form::legacy ? 539 : 661, 872468488);
+}
 
 void SyntheticDatabase::setBoot(std::uint16_t version, std::uint32_t collationId) {
   Bytes page = makePage(13, 99, {});
@@ -120,6 +288,193 @@ std::vector<std::uint32_t> SyntheticDatabase::placeRecords(DatabaseBuilder& buil
   return pages;
 }
 
+
+void SyntheticDatabase::addModuleText(std::int32_t objectId, const std::string& text, std::int32_t subObjectId,
+                                      bool wide) {
+  modulePieces_.push_back({objectId, subObjectId, text, wide});
+}
+
+namespace {
+
+// Lays out one table's records on data pages filed under pageKey, with the
+// damage and history a table can carry: ghosts, forwarded rows, deleted rows
+// no slot lists, forwarded records no stub leads to. Answers the pages.
+std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticObject& table, std::int32_t pageKey) {
+  struct Slotted {
+    Bytes record;
+    bool ghost = false;
+    std::optional<std::size_t> forwardIndex;  // the k-th forwarded row
+  };
+  std::vector<Slotted> slotted;
+  std::size_t forwardCount = 0;
+  for (std::size_t i = 0; i < table.rows.size(); ++i) {
+    Slotted s;
+    s.ghost = std::find(table.ghostRows.begin(), table.ghostRows.end(), i) != table.ghostRows.end();
+    if (std::find(table.forwardedRows.begin(), table.forwardedRows.end(), i) != table.forwardedRows.end()) {
+      s.forwardIndex = forwardCount++;
+      s.record = buildForwardingStub({}, 0);  // patched below once the target is known
+    } else {
+      s.record = tableRecord(table.columns, table.rows[i], s.ghost ? 6 : 0);
+    }
+    slotted.push_back(std::move(s));
+  }
+  // Group into pages.
+  std::vector<std::vector<std::size_t>> pages(1);
+  std::size_t used = kPageHeaderSize;
+  for (std::size_t i = 0; i < slotted.size(); ++i) {
+    const std::size_t need = slotted[i].record.size() + 2;
+    if (used + need > 7600 && !pages.back().empty()) {
+      pages.emplace_back();
+      used = kPageHeaderSize;
+    }
+    pages.back().push_back(i);
+    used += need;
+  }
+  const std::uint32_t first = db.nextPageIndex();
+  const bool forwardPage = forwardCount > 0 || !table.strayForwardedRows.empty();
+  const std::uint32_t forwardedAt = first + static_cast<std::uint32_t>(pages.size());
+  std::vector<std::pair<std::uint32_t, std::uint16_t>> stubPlaces(forwardCount);
+
+  std::vector<std::uint32_t> written;
+  const std::uint32_t total = static_cast<std::uint32_t>(pages.size()) + (forwardPage ? 1 : 0);
+  for (std::size_t p = 0; p < pages.size(); ++p) {
+    HeaderFields h;
+    h.pageType = 1;
+    h.objectId = pageKey;
+    const auto index = first + static_cast<std::uint32_t>(p);
+    if (p > 0) h.prevPage = db.pageId(index - 1);
+    if (p + 1 < total) h.nextPage = db.pageId(index + 1);
+    PageBuilder page(h);
+    std::uint16_t ghosts = 0;
+    for (const std::size_t i : pages[p]) {
+      Bytes record = slotted[i].record;
+      if (slotted[i].forwardIndex) {
+        record = buildForwardingStub(db.pageId(forwardedAt), static_cast<std::uint16_t>(*slotted[i].forwardIndex));
+      }
+      const int slot = page.addRecord(record);
+      if (slotted[i].forwardIndex) stubPlaces[*slotted[i].forwardIndex] = {index, static_cast<std::uint16_t>(slot)};
+      if (slotted[i].ghost) ++ghosts;
+    }
+    if (p + 1 == pages.size())
+      for (const auto& hidden : table.hiddenRows) page.placeBytes(tableRecord(table.columns, hidden, 6));
+    page.header().ghostRecordCount = ghosts;
+    written.push_back(db.addPage(page.build()));
+  }
+  if (forwardPage) {
+    HeaderFields h;
+    h.pageType = 1;
+    h.objectId = pageKey;
+    h.prevPage = db.pageId(forwardedAt - 1);
+    PageBuilder page(h);
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+      if (!slotted[i].forwardIndex) continue;
+      const auto [stubPage, stubSlot] = stubPlaces[k++];
+      Bytes back;
+      append16(back, 0x0400);
+      append32(back, stubPage);
+      append16(back, static_cast<std::uint16_t>(db.fileId()));
+      append16(back, stubSlot);
+      page.addRecord(tableRecord(table.columns, table.rows[i], 1, back));
+    }
+    for (const auto& stray : table.strayForwardedRows) {
+      // Points back at a slot that holds no stub: the stub was lost.
+      Bytes back;
+      append16(back, 0x0400);
+      append32(back, first);
+      append16(back, static_cast<std::uint16_t>(db.fileId()));
+      append16(back, 999);
+      page.addRecord(tableRecord(table.columns, stray, 1, back));
+    }
+    written.push_back(db.addPage(page.build()));
+  }
+  return written;
+}
+
+std::uint64_t rowsetIdOf(std::int32_t objectId) {
+  return (std::uint64_t{1} << 56) | (static_cast<std::uint64_t>(static_cast<std::uint32_t>(objectId)) << 16);
+}
+
+}  // namespace
+
+void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes>& allocUnits,
+                                       std::vector<Bytes>& rowsets, std::vector<Bytes>& rowsetColumns) {
+  const std::uint64_t rowsetId = rowsetIdOf(table.id);
+  const auto pages = table.rows.empty() && table.hiddenRows.empty() ? std::vector<std::uint32_t>{}
+                                                                    : writeDataPages(primary_, table, table.id);
+  {
+    using namespace layout::allocunits;
+    Bytes fixed(41, 0);
+    put<std::uint64_t>(fixed, kAllocUnitId, rowsetId);
+    fixed[kType] = 1;
+    put<std::uint64_t>(fixed, kOwnerId, rowsetId);
+    put<std::int16_t>(fixed, kFilegroupId, 1);
+    if (!pages.empty()) {
+      put<std::int32_t>(fixed, kFirstPage, static_cast<std::int32_t>(pages.front()));
+      put<std::int16_t>(fixed, kFirstPage + 4, primary_.fileId());
+      put<std::int32_t>(fixed, kRootPage, static_cast<std::int32_t>(pages.front()));
+      put<std::int16_t>(fixed, kRootPage + 4, primary_.fileId());
+    }
+    allocUnits.push_back(systemRecord(fixed, {}));
+  }
+  {
+    using namespace layout::rowsets;
+    Bytes fixed(35, 0);
+    put<std::uint64_t>(fixed, kRowsetId, rowsetId);
+    fixed[kOwnerType] = 1;
+    put<std::int32_t>(fixed, kObjectId, table.id);
+    put<std::int32_t>(fixed, kIndexId, table.clustered ? 1 : 0);
+    put<std::int32_t>(fixed, kPartitionNumber, 1);
+    put<std::int64_t>(fixed, kRowCount, static_cast<std::int64_t>(table.rows.size() - table.ghostRows.size()));
+    rowsets.push_back(systemRecord(fixed, {}));
+  }
+  const auto placed = placeColumns(table.columns);
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    using namespace layout::rowsetcolumns;
+    const ColumnPlacement& p = placed[i];
+    if (!p.stored) continue;
+    Bytes fixed(50, 0);
+    put<std::uint64_t>(fixed, kRowsetId, rowsetId);
+    put<std::int32_t>(fixed, kRowsetColumnId, static_cast<std::int32_t>(i + 1));
+    put<std::int32_t>(fixed, kHobtColumnId, p.storageId);
+    put<std::int32_t>(fixed, kColumnId, static_cast<std::int32_t>(i + 1));
+    put<std::int32_t>(fixed, kLeafOffset, p.leafOffset);
+    put<std::int32_t>(fixed, kNullBit, p.nullBit);
+    put<std::int16_t>(fixed, kBitPosition, static_cast<std::int16_t>(p.bit < 0 ? 0 : p.bit));
+    rowsetColumns.push_back(systemRecord(fixed, {}));
+  }
+}
+
+void SyntheticDatabase::writeModuleTexts() {
+  std::vector<Bytes> records;
+  std::map<std::int32_t, std::int32_t> pieceNumbers;
+  for (const ModulePiece& piece : modulePieces_) {
+    const Bytes stored = piece.wide ? utf16(piece.text) : textBytes(piece.text);
+    const std::int32_t number = pieceNumbers[piece.objectId]++;
+    RecordSpec spec;
+    if (form_ == Form::normal) {
+      // valclass, objid, subobjid, valnum; value (NULL); imageval.
+      spec.fixed.push_back(1);
+      for (const std::int32_t v : {piece.objectId, piece.subObjectId, number}) {
+        const Bytes b = int32Bytes(v);
+        spec.fixed.insert(spec.fixed.end(), b.begin(), b.end());
+      }
+      spec.nulls = {false, false, false, false, true, false};
+      spec.vars = {{Bytes{}}, {stored}};
+    } else {
+      // id, number, colid, status; ctext.
+      for (const Bytes& b : {int32Bytes(piece.objectId), int16Bytes(static_cast<std::int16_t>(piece.subObjectId)),
+                             int16Bytes(static_cast<std::int16_t>(number + 1)), int16Bytes(0)})
+        spec.fixed.insert(spec.fixed.end(), b.begin(), b.end());
+      spec.nulls = {false, false, false, false, false};
+      spec.vars = {{stored}};
+    }
+    records.push_back(buildRecord(spec));
+  }
+  if (!records.empty())
+    placeRecords(primary_, form_ == Form::normal ? sorbel::systable::kObjectValues : 6, records);
+}
+
 std::vector<Bytes> SyntheticDatabase::fileRecords() const {
   using namespace layout::files;
   std::vector<Bytes> records;
@@ -161,7 +516,7 @@ void SyntheticDatabase::writeNormal() {
       cf[cp::kPrecision] = c.precision;
       cf[cp::kScale] = c.scale;
       put<std::int32_t>(cf, cp::kCollationId, c.collationId);
-      put<std::int32_t>(cf, cp::kStatus, c.status);
+      put<std::int32_t>(cf, cp::kStatus, c.status | (c.nullable ? 0 : kNotNullStatus) | (c.sparse ? kSparseStatus : 0));
       std::vector<std::optional<Bytes>> vars;
       if (c.omitName) vars.push_back(std::nullopt);
       else if (c.storedName && c.storedName->empty()) vars.push_back(Bytes{0, 0});  // a value that is empty text
@@ -187,8 +542,64 @@ void SyntheticDatabase::writeNormal() {
       }
     }
   }
+  std::vector<Bytes> rowsetColumns, scalarTypes;
+  std::map<std::uint8_t, bool> usedTypes;
+  for (auto& o : objects_) {
+    if (o.type != "U " && o.type != "S ") continue;
+    if (o.columns.empty()) continue;
+    writeTableData(o, allocUnits, rowsets, rowsetColumns);
+    for (const auto& c : o.columns) usedTypes[c.typeId] = true;
+  }
+  for (const auto& [typeId, used] : usedTypes) {
+    using namespace layout::scalartypes;
+    const TypeInfo* info = typeInfo(typeId);
+    Bytes fixed(34, 0);
+    put<std::int32_t>(fixed, kTypeId, typeId);
+    put<std::int32_t>(fixed, kSchemaId, 4);
+    fixed[kSystemTypeId] = typeId;
+    scalarTypes.push_back(systemRecord(fixed, {utf16(info ? info->name : "unknown")}));
+  }
+  std::vector<Bytes> indexRows, indexColumnRows;
+  for (const auto& o : objects_) {
+    if (o.keyColumns.empty()) continue;
+    {
+      using namespace layout::objects;
+      Bytes fixed(24, 0);
+      put<std::int32_t>(fixed, kId, o.primaryKeyId);
+      put<std::int32_t>(fixed, kSchemaId, 1);
+      fixed[kType] = 'P';
+      fixed[kType + 1] = 'K';
+      put<std::int32_t>(fixed, kParentId, o.id);
+      objects.push_back(systemRecord(fixed, {utf16(o.primaryKeyName)}));
+    }
+    {
+      using namespace layout::indexes;
+      Bytes fixed(35, 0);
+      put<std::int32_t>(fixed, kObjectId, o.id);
+      put<std::int32_t>(fixed, kIndexId, 1);
+      put<std::int32_t>(fixed, kStatus, 0x01 | 0x08 | 0x20);  // unique, primary key
+      fixed[kIndexType] = 1;
+      put<std::uint64_t>(fixed, kRowsetId, rowsetIdOf(o.id));
+      indexRows.push_back(systemRecord(fixed, {utf16(o.primaryKeyName)}));
+    }
+    std::int32_t position = 0;
+    for (const std::int32_t column : o.keyColumns) {
+      using namespace layout::indexcolumns;
+      Bytes fixed(22, 0);
+      put<std::int32_t>(fixed, kObjectId, o.id);
+      put<std::int32_t>(fixed, kIndexId, 1);
+      put<std::int32_t>(fixed, kKeyPosition, ++position);
+      put<std::int32_t>(fixed, kColumnId, column);
+      indexColumnRows.push_back(systemRecord(fixed, {}));
+    }
+  }
+  placeRecords(primary_, sorbel::systable::kIndexes, indexRows);
+  placeRecords(primary_, sorbel::systable::kIndexColumns, indexColumnRows);
+  writeModuleTexts();
   if (writeObjects_) placeRecords(primary_, sorbel::systable::kObjects, objects);
   placeRecords(primary_, sorbel::systable::kColumnParams, columns);
+  placeRecords(primary_, sorbel::systable::kRowsetColumns, rowsetColumns);
+  placeRecords(primary_, sorbel::systable::kScalarTypes, scalarTypes);
   placeRecords(primary_, sorbel::systable::kObjectRefs, refs);
   placeRecords(primary_, sorbel::systable::kFiles, fileRecords());
   placeRecords(primary_, sorbel::systable::kAllocUnits, allocUnits);
@@ -196,6 +607,14 @@ void SyntheticDatabase::writeNormal() {
 }
 
 void SyntheticDatabase::writeLegacy() {
+  if (!modulePieces_.empty()) {
+    // The comments table decodes through its own column list.
+    SyntheticObject comments(6, "syscomments", "S ");
+    comments.columns = {intColumn("id", false), typedColumn("number", 52, 2, 5, 0, false),
+                        typedColumn("colid", 52, 2, 5, 0, false), typedColumn("status", 52, 2, 5, 0, false),
+                        typedColumn("ctext", 165, 8000)};
+    objects_.push_back(std::move(comments));
+  }
   std::vector<Bytes> objects, indexes, columns;
   for (const auto& o : objects_) {
     using namespace layout::objects;
@@ -206,6 +625,7 @@ void SyntheticDatabase::writeLegacy() {
     put<std::int32_t>(fixed, kLegacyParentId, o.parentId);
     objects.push_back(systemRecord(fixed, {nameValue(o.name, o.omitName)}));
     std::int16_t columnId = 0;
+    const auto placed = placeColumns(o.columns);
     for (const auto& c : o.columns) {
       namespace lc = layout::legacycolumns;
       ++columnId;
@@ -217,6 +637,9 @@ void SyntheticDatabase::writeLegacy() {
       cf[lc::kScale] = c.scale;
       put<std::int16_t>(cf, lc::kColumnId, columnId);
       put<std::int16_t>(cf, lc::kColumnOrder, columnId);
+      const ColumnPlacement& p = placed[static_cast<std::size_t>(columnId - 1)];
+      put<std::int16_t>(cf, lc::kStoredOffset, p.leafOffset);
+      put<std::int16_t>(cf, lc::kRowOffset, p.leafOffset);
       put<std::int32_t>(cf, lc::kCollationId, c.collationId);
       cf[lc::kNullableFlags] = c.nullable ? 0 : 1;
       columns.push_back(systemRecord(cf, {nameValue(c.storedName.value_or(c.name), c.omitName)}, 21));
@@ -230,6 +653,19 @@ void SyntheticDatabase::writeLegacy() {
     put<std::int16_t>(fixed, kIndexId, indexId);
     indexes.push_back(systemRecord(fixed, {utf16("ix")}));
   }
+  for (const auto& o : objects_) {
+    if (o.type != "U " || (o.rows.empty() && o.hiddenRows.empty())) continue;
+    const auto pages = writeDataPages(primary_, o, o.id);
+    if (o.clustered) {
+      using namespace layout::legacyindexes;
+      Bytes fixed(68, 0);
+      put<std::int32_t>(fixed, kObjectId, o.id);
+      put<std::int32_t>(fixed, kFirstPage, static_cast<std::int32_t>(pages.front()));
+      put<std::int16_t>(fixed, kIndexId, 1);
+      indexes.push_back(systemRecord(fixed, {utf16("ix")}));
+    }
+  }
+  writeModuleTexts();
   if (writeObjects_) placeRecords(primary_, sorbel::systable::kLegacyObjects, objects);
   placeRecords(primary_, sorbel::systable::kLegacyIndexes, indexes);
   placeRecords(primary_, sorbel::systable::kRowsetColumns, columns);

@@ -15,6 +15,21 @@ namespace sorbel::testing {
 // UTF-16LE bytes of a UTF-8 text (ASCII and the Basic Multilingual Plane).
 Bytes utf16(const std::string& text);
 
+// One stored value of a row: NULL, plain bytes, or a complex value (a
+// large-object pointer, a sparse vector) kept among the variable columns.
+struct Cell {
+  bool isNull = false;
+  Bytes bytes;
+  bool complex = false;
+};
+inline Cell value(Bytes bytes) { return Cell{false, std::move(bytes), false}; }
+inline Cell nullValue() { return Cell{true, {}, false}; }
+inline Cell complexValue(Bytes bytes) { return Cell{false, std::move(bytes), true}; }
+Bytes int32Bytes(std::int32_t v);
+Bytes int16Bytes(std::int16_t v);
+Bytes int64Bytes(std::int64_t v);
+Bytes textBytes(const std::string& text);  // single-byte text as stored
+
 struct SyntheticColumn {
   SyntheticColumn() = default;
   SyntheticColumn(std::string columnName) : name(std::move(columnName)) {}  // NOLINT: a column is its name first
@@ -29,7 +44,14 @@ struct SyntheticColumn {
   std::int32_t collationId = 0;
   std::optional<std::string> storedName;  // overrides name in the record; "" stores an empty value
   bool omitName = false;            // no name value at all
+  std::optional<std::string> computed;    // a computed column: not stored, its definition text
+  bool sparse = false;              // kept in the row's sparse vector (status 0x01000000)
 };
+
+// Column constructors for the common types (system type id, length, precision, scale).
+SyntheticColumn intColumn(const std::string& name, bool nullable = true);
+SyntheticColumn typedColumn(const std::string& name, std::uint8_t typeId, std::int16_t maxLength,
+                            std::uint8_t precision = 0, std::uint8_t scale = 0, bool nullable = true);
 
 struct SyntheticObject {
   SyntheticObject() = default;
@@ -42,7 +64,36 @@ struct SyntheticObject {
   std::int32_t status = 0;
   bool omitName = false;
   std::vector<SyntheticColumn> columns;  // for tables (and views)
+
+  // Table data. Each row holds one cell per stored (not computed) column.
+  std::vector<std::vector<Cell>> rows;
+  bool clustered = false;                // a clustered index (index id 1) instead of a heap
+  std::vector<std::size_t> ghostRows;    // rows written as ghost (deleted) records
+  std::vector<std::size_t> forwardedRows;  // rows moved to a later page behind a forwarding stub
+  std::vector<std::vector<Cell>> hiddenRows;  // deleted rows in the page body that no slot lists
+  std::vector<std::vector<Cell>> strayForwardedRows;  // forwarded records no stub leads to
+
+  // A primary key: the constraint object (type "PK", child of the table), its
+  // index and the key columns (column ids). Written when keyColumns is set.
+  std::int32_t primaryKeyId = 0;
+  std::string primaryKeyName;
+  std::vector<std::int32_t> keyColumns;
 };
+
+// Where a column of a table lies in its records.
+struct ColumnPlacement {
+  bool stored = true;
+  bool variable = false;
+  std::int16_t leafOffset = 0;  // record offset of a fixed column, -(index + 1) of a variable one
+  std::int32_t nullBit = 0;     // 1-based
+  std::int32_t storageId = 0;   // 1-based among stored columns
+  std::uint16_t fixedSize = 0;
+  int bit = -1;                 // bit index within its byte, for bit columns
+};
+std::vector<ColumnPlacement> placeColumns(const std::vector<SyntheticColumn>& columns);
+// A data record of a table with these columns holding cells (one per stored column).
+Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector<Cell>& cells,
+                  std::uint8_t recordType = 0, std::optional<Bytes> backPointer = std::nullopt);
 
 struct SyntheticForeignKey {
   std::int32_t constraintId = 0;
@@ -69,6 +120,9 @@ class SyntheticDatabase {
   SyntheticObject& addTable(std::int32_t id, const std::string& name, std::vector<SyntheticColumn> columns);
   void addForeignKey(const SyntheticForeignKey& fk);
   void addFile(SyntheticFile file) { files_.push_back(std::move(file)); }
+  // A piece of the stored SQL text of an object (or of a computed column's
+  // definition when subObjectId is its column id). wide: stored as UTF-16.
+  void addModuleText(std::int32_t objectId, const std::string& text, std::int32_t subObjectId = 0, bool wide = true);
   void setBoot(std::uint16_t version, std::uint32_t collationId);
   // Leaves the objects table out so the catalog must invent its objects
   // from the column table.
@@ -96,6 +150,15 @@ class SyntheticDatabase {
   std::vector<SyntheticForeignKey> foreignKeys_;
   std::vector<SyntheticFile> files_;
   std::vector<std::tuple<std::int32_t, std::int16_t, std::int32_t>> legacyIndexes_;
+  struct ModulePiece {
+    std::int32_t objectId, subObjectId;
+    std::string text;
+    bool wide;
+  };
+  std::vector<ModulePiece> modulePieces_;
+  void writeTableData(SyntheticObject& table, std::vector<Bytes>& allocUnits, std::vector<Bytes>& rowsets,
+                      std::vector<Bytes>& rowsetColumns);
+  void writeModuleTexts();
   bool writeObjects_ = true;
   bool written_ = false;
 };

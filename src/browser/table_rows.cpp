@@ -1,0 +1,37 @@
+// Decodes every row of one table from the pages the scan attributed to it.
+#include "browser/table_rows.h"
+
+#include "catalog/catalog.h"
+
+namespace sorbel {
+
+std::optional<TableRows> readTableRows(Catalog& catalog, AppState& state, const std::string& objectType,
+                                       const std::string& name) {
+  const auto columns = catalog.loadObject(objectType, name, nullptr);
+  if (columns.empty() || !catalog.working.tableLoaded) return std::nullopt;
+  TableDefinition definition = makeTableDefinition(columns);
+  state.currentTableDefinition = &definition;
+  state.listDisplayActive = false;
+
+  TableRows result;
+  std::vector<std::size_t> shown;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].storageColumnId == -99) continue;
+    shown.push_back(i);
+    result.heading.push_back(columns[i].name);
+  }
+  const std::vector<PageId> pages = catalog.working.tablePageList;
+  for (const PageId page : pages) {
+    if (state.stopRequested.load()) break;
+    for (DecodedRow& row : decodePageRows(catalog.fileSet(), catalog, page, definition, state)) {
+      DecodedRow cells;
+      cells.reserve(shown.size());
+      for (const std::size_t i : shown) cells.push_back(i < row.size() ? std::move(row[i]) : std::string());
+      result.rows.push_back(std::move(cells));
+    }
+  }
+  state.currentTableDefinition = nullptr;
+  return result;
+}
+
+}  // namespace sorbel

@@ -1,0 +1,388 @@
+// Loads one table or module: its columns, storage, keys and the data pages that hold its rows.
+#include <algorithm>
+#include <cstdio>
+
+#include "catalog/catalog.h"
+#include "catalog/module_text_store.h"
+#include "values/value_rendering.h"
+
+namespace sorbel {
+
+namespace {
+
+// Objects whose "columns" are their id, type and name: the module text is
+// built from those later.
+bool isModuleType(const std::string& type) {
+  static const char* const kTypes[] = {"PK", "X ", "P ", "C ", "FN", "IF", "TR", "V ", "D ", "TT", "F ", "TF"};
+  return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return type == t; });
+}
+
+// Bits 16 to 47 of an allocation-unit id: the object id its pages state.
+std::int32_t pageKey(std::uint64_t allocUnitId) { return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu); }
+
+PageId toPageId(const PageRef& ref) {
+  return PageId{static_cast<std::int16_t>(ref.fileId), static_cast<std::int32_t>(ref.pageIndex)};
+}
+
+RowsetRow rowsetFromIndex(const IndexRow& index, std::int32_t objectId) {
+  RowsetRow r;
+  r.rowsetId = static_cast<std::uint64_t>(index.rowsetId);
+  r.objectId = objectId;
+  r.status = index.status;
+  r.ownerType = 255;
+  return r;
+}
+
+AllocUnitRow madeUpAllocUnit(std::uint64_t rowsetId) {
+  AllocUnitRow a;
+  a.allocUnitId = a.ownerId = rowsetId;
+  a.type = 255;
+  a.status = -1;
+  return a;
+}
+
+constexpr std::int32_t kColumnObjectMask = static_cast<std::int32_t>(0xFCFFFFFF);
+
+// The definition text of a computed column: every stored piece of it.
+std::string storedDefinition(const ModuleTextStore* store, std::int32_t objectId, std::int32_t columnId) {
+  if (!store) return {};
+  const std::string object = std::to_string(objectId), column = std::to_string(columnId);
+  std::string text;
+  for (const ModuleTextEntry& e : store->entries) {
+    if (e.objectIdText == object && e.subObjectIdText == column && !e.valueText.empty())
+      text += pieceText(decodeHexText(e.valueText));
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType, const std::string& name,
+                                                  const ModuleTextStore* textStore) {
+  WorkingSet& w = working;
+  w.columns.clear();
+  const ObjectRow* found = nullptr;
+  for (const ObjectRow& o : objects) {
+    if (o.name == name && (o.objectType == objectType || (o.objectType != "U " && o.objectType != "S "))) {
+      found = &o;
+      break;
+    }
+  }
+  w.loadedObject = found ? *found : ObjectRow{};
+  if (!found) return {};
+  const ObjectRow object = *found;
+
+  w.childObjects.clear();
+  for (const ObjectRow& o : objects) {
+    if (state_.stopRequested.load()) break;
+    if (o.parentId != object.id) continue;
+    ChildObject child;
+    child.isPrimaryKey = o.objectType == "PK";
+    child.isForeignKey = o.objectType == "F ";
+    child.isUnique = o.objectType == "UQ";
+    child.name = o.name;
+    child.id = legacyCatalog() ? o.parentId : o.id;
+    child.objectType = o.objectType;
+    w.childObjects.push_back(std::move(child));
+  }
+
+  w.tableLoaded = false;
+  if (isModuleType(object.objectType)) {
+    std::vector<ColumnDescriptor> pseudo(3);
+    pseudo[0].text = std::to_string(object.id);
+    pseudo[1].text = object.objectType;
+    pseudo[2].text = object.name;
+    w.columns = pseudo;
+    return pseudo;
+  }
+
+  buildPageList(object);
+  buildColumns(object, name, textStore);
+  w.firstStoredColumn = 0;
+  for (std::size_t i = 0; i < w.columns.size(); ++i) {
+    if (w.columns[i].storageColumnId != -99) {
+      w.firstStoredColumn = static_cast<std::int32_t>(i);
+      break;
+    }
+  }
+  w.tableLoaded = true;
+  return w.columns;
+}
+
+void Catalog::addPage(PageId page) {
+  if (working.pagesByKey && !working.pageKeys.insert(page).second) return;
+  working.tablePageList.push_back(page);
+}
+
+void Catalog::buildPageList(const ObjectRow& object) {
+  WorkingSet& w = working;
+  const auto dataUnder = [&](std::int32_t key) -> const std::vector<PageRef>* {
+    const auto it = files_.dataPages.find(key);
+    return it == files_.dataPages.end() ? nullptr : &it->second;
+  };
+  if (legacyCatalog()) {
+    w.tablePageList.clear();
+    w.pageKeys.clear();
+    if (const auto* pages = dataUnder(object.id))
+      for (const PageRef& ref : *pages) w.tablePageList.push_back(toPageId(ref));
+    return;
+  }
+
+  w.pagesByKey = false;
+  // The rowset: the heap or clustered index, else one made from an index row.
+  const RowsetRow* best = nullptr;
+  const RowsetRow* lastAny = nullptr;
+  for (const RowsetRow& r : rowsets) {
+    if (r.objectId != object.id) continue;
+    w.tableLoaded = true;
+    lastAny = &r;
+    if (r.indexId <= 1 && (!best || r.indexId <= best->indexId)) best = &r;
+  }
+  if (best) {
+    w.chosenRowset = *best;
+  } else {
+    const auto index = std::find_if(indexes.begin(), indexes.end(),
+                                    [&](const IndexRow& i) { return i.objectId == object.id && i.rowsetId != 0; });
+    if (index != indexes.end()) {
+      w.chosenRowset = rowsetFromIndex(*index, object.id);
+      w.pagesByKey = true;
+    } else {
+      w.chosenRowset = lastAny ? *lastAny : RowsetRow{};
+    }
+  }
+  const std::uint64_t r = w.chosenRowset.rowsetId;
+
+  // Its in-row allocation unit; the scan's pages override the pages it names.
+  const AllocUnitRow* unit = nullptr;
+  for (const AllocUnitRow& a : allocUnits)
+    if (a.ownerId == r && a.type == 1) unit = &a;
+  if (unit && (unit->firstPage.pageNumber != 0 || unit->rootPage.pageNumber != 0 || unit->firstIamPage.pageNumber != 0)) {
+    w.chosenAllocUnit = *unit;
+    if (const auto* pages = dataUnder(pageKey(unit->allocUnitId)))
+      for (const PageRef& ref : *pages) w.chosenAllocUnit.firstPage = toPageId(ref);
+  } else {
+    w.chosenAllocUnit = madeUpAllocUnit(r);
+    const std::int32_t k = pageKey(r);
+    if (const auto* pages = dataUnder(k); pages && !pages->empty()) {
+      w.pagesByKey = true;
+      w.chosenAllocUnit.firstPage = toPageId(pages->back());
+    }
+    const auto iam = files_.iamPages.find(k);
+    if (iam != files_.iamPages.end() && !iam->second.empty()) {
+      w.pagesByKey = true;
+      w.chosenAllocUnit.firstIamPage = toPageId(iam->second.back());
+    }
+  }
+
+  w.tableRowsets.clear();
+  for (const RowsetRow& row : rowsets)
+    if (row.objectId == object.id) w.tableRowsets.push_back(row);
+  if (w.tableRowsets.empty()) {
+    for (const IndexRow& i : indexes)
+      if (i.objectId == object.id && i.rowsetId != 0) w.tableRowsets.push_back(rowsetFromIndex(i, object.id));
+  }
+
+  w.tableAllocUnits.clear();
+  for (const RowsetRow& row : w.tableRowsets)
+    for (const AllocUnitRow& a : allocUnits)
+      if (a.ownerId == row.rowsetId) w.tableAllocUnits.push_back(a);
+  if (w.pagesByKey && w.tableAllocUnits.empty()) {
+    for (const RowsetRow& row : w.tableRowsets)
+      for (const AllocUnitRow& a : allocUnits)
+        if (a.allocUnitId == row.rowsetId) w.tableAllocUnits.push_back(a);
+    if (w.tableAllocUnits.empty())
+      for (const RowsetRow& row : w.tableRowsets) w.tableAllocUnits.push_back(madeUpAllocUnit(row.rowsetId));
+  }
+
+  w.tablePageList.clear();
+  w.pageKeys.clear();
+  for (const AllocUnitRow& a : w.tableAllocUnits)
+    if (const auto* pages = dataUnder(pageKey(a.allocUnitId)))
+      for (const PageRef& ref : *pages) addPage(toPageId(ref));
+  if (w.tablePageList.empty())
+    if (const auto* pages = dataUnder(object.id))
+      for (const PageRef& ref : *pages) addPage(toPageId(ref));
+}
+
+void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore) {
+  WorkingSet& w = working;
+  const bool legacy = legacyCatalog();
+  const std::int32_t maskedId = object.id & kColumnObjectMask;
+
+  w.tableColumnParams.clear();
+  w.tableLegacyColumns.clear();
+  if (legacy) {
+    for (const LegacyColumnRow& c : legacyColumns) {
+      if ((c.objectId & kColumnObjectMask) != maskedId) continue;
+      if (std::any_of(w.tableLegacyColumns.begin(), w.tableLegacyColumns.end(),
+                      [&](const LegacyColumnRow& x) { return x.columnId == c.columnId; }))
+        continue;
+      w.tableLegacyColumns.push_back(c);
+    }
+  } else {
+    for (const ColumnParamRow& c : columnParams) {
+      if ((c.objectId & kColumnObjectMask) != maskedId || c.number != 0) continue;
+      if (std::any_of(w.tableColumnParams.begin(), w.tableColumnParams.end(),
+                      [&](const ColumnParamRow& x) { return x.columnId == c.columnId; }))
+        continue;
+      w.tableColumnParams.push_back(c);
+    }
+  }
+
+  const std::uint64_t r = w.chosenRowset.rowsetId;
+  w.loadedRowsetColumns.clear();
+  w.loadedHobtColumns.clear();
+  w.loadedRowsetColumnMap.clear();
+  if (!legacy) {
+    for (const RowsetColumnRow& c : rowsetColumns)
+      if (c.rowsetId == r) w.loadedRowsetColumns.push_back(c);
+    if (w.loadedRowsetColumns.empty()) {
+      for (const HobtColumnRow& h : hobtColumns)
+        if (h.hobtId == r) w.loadedHobtColumns.push_back(h);
+      for (const RowsetColumnMapRow& m : rowsetColumnMap) {
+        if (m.rowsetId != r) continue;
+        w.loadedRowsetColumnMap.push_back(m);
+        for (HobtColumnRow& h : w.loadedHobtColumns)
+          if (h.columnKey == m.columnKey) h.mappedId = m.mappedId;
+      }
+    }
+  }
+
+  w.tableIndexes.clear();
+  w.keyColumns.clear();
+  for (const IndexRow& i : indexes)
+    if ((i.status & 1) && i.objectId == object.id && i.indexId > 0) w.tableIndexes.push_back(i);
+  for (const IndexRow& i : w.tableIndexes) {
+    for (IndexColumnRow c : indexColumns) {
+      if (c.objectId != object.id || c.indexId != i.indexId) continue;
+      c.indexStatus = i.status;
+      w.keyColumns.push_back(c);
+    }
+  }
+
+  const auto typeRow = [&](std::int32_t typeId, std::int32_t userTypeId) -> ScalarTypeRow {
+    const ScalarTypeRow* first = nullptr;
+    for (const ScalarTypeRow& t : scalarTypes) {
+      if (t.typeId == typeId && t.typeId == userTypeId && t.systemTypeId == typeId && t.schemaId == 1) return t;
+      if (!first && t.typeId == typeId) first = &t;
+    }
+    if (first) return *first;
+    return scalarTypes.empty() ? ScalarTypeRow{} : scalarTypes.back();
+  };
+  const auto describe = [&](const std::string& columnName, std::int32_t typeId, std::int32_t userTypeId,
+                            std::int32_t maxLength) {
+    const ScalarTypeRow type = typeRow(typeId, userTypeId);
+    const std::int32_t code = typeId == 34 ? 25 : typeCodeForSystemType(typeId);
+    const std::string typeText = (scalarTypes.empty() ? std::string() : type.name) + "(" + std::to_string(maxLength) + ")";
+    return ColumnDescriptor(columnName, typeText, code);
+  };
+
+  std::vector<ColumnDescriptor> list;
+  if (legacy) {
+    for (const LegacyColumnRow& c : w.tableLegacyColumns) {
+      if (c.typeId == 0) continue;
+      ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
+      d.isNullable = !(c.nullableFlags & 1);
+      d.columnId = d.storageColumnId = c.columnId;
+      d.precision = c.precision;
+      d.scale = c.scale;
+      d.collationId = c.collationId;
+      d.leafOffset = c.storedOffset;
+      d.leafOffsetHigh = c.rowOffset;
+      list.push_back(std::move(d));
+    }
+  } else {
+    for (const ColumnParamRow& c : w.tableColumnParams) {
+      if (c.typeId == 0) continue;
+      ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
+      if (d.typeCode == 33 && c.userTypeId == 129) d.typeCode = 32;
+      if (d.typeCode == 33 && c.userTypeId == 128) d.typeCode = 31;
+      d.isNullable = !(c.status & 0x01);
+      d.isSparse = (c.status & 0x01000000) != 0;
+      d.isRowGuid = (c.status & 0x08) != 0;
+      d.columnId = d.storageColumnId = c.columnId;
+      d.precision = c.precision;
+      d.scale = c.scale;
+      d.collationId = c.collationId;
+      d.identityText = c.identityText;
+      list.push_back(std::move(d));
+    }
+  }
+
+  // Selection sort by column id, as the order of equal ids must stay put.
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    std::size_t smallest = i;
+    for (std::size_t j = i + 1; j < list.size(); ++j)
+      if (list[j].columnId < list[smallest].columnId) smallest = j;
+    if (smallest != i) std::swap(list[i], list[smallest]);
+  }
+
+  if (!w.loadedRowsetColumns.empty()) {
+    for (const RowsetColumnRow& rc : w.loadedRowsetColumns) {
+      for (ColumnDescriptor& d : list) {
+        if (d.columnId != rc.rowsetColumnId) continue;
+        d.leafOffset = static_cast<std::int16_t>(rc.leafOffset & 0xFFFF);
+        d.storageColumnId = rc.hobtColumnId;
+        d.nullBit = rc.nullBit;
+        d.isStored = true;
+        break;
+      }
+    }
+  } else if (w.loadedHobtColumns.empty()) {
+    for (ColumnDescriptor& d : list) d.isStored = true;
+  }
+  if (!w.loadedHobtColumns.empty()) {
+    for (const HobtColumnRow& h : w.loadedHobtColumns) {
+      const auto match = std::find_if(list.begin(), list.end(), [&](const ColumnDescriptor& d) { return d.columnId == h.columnKey; });
+      if (match != list.end()) {
+        match->leafOffset = h.leafOffset;
+        match->nullBit = h.nullBit;
+        match->storageColumnId = h.mappedId;
+        match->isStored = true;
+        continue;
+      }
+      ColumnDescriptor extra;
+      extra.columnId = h.columnKey;
+      extra.storageColumnId = -99;
+      extra.leafOffset = h.leafOffset;
+      extra.nullBit = h.nullBit;
+      extra.text = storedDefinition(textStore, object.id, h.columnKey);
+      if (list.size() != w.loadedHobtColumns.size()) list.push_back(std::move(extra));
+    }
+  } else {
+    // Columns the record does not store are computed: show their definition.
+    for (ColumnDescriptor& d : list) {
+      if (d.isStored) continue;
+      d.storageColumnId = -99;
+      d.text = storedDefinition(textStore, object.id, d.columnId);
+    }
+  }
+
+  w.primaryKeyColumns.clear();
+  for (ColumnDescriptor& d : list) {
+    for (const IndexColumnRow& k : w.keyColumns) {
+      if (k.columnId != d.columnId) continue;
+      if (k.indexStatus & 0x20) {
+        d.isPrimaryKey = true;
+        w.primaryKeyColumns.push_back(PrimaryKeyColumn{tableName, d.name, {}, k.flags1});
+      }
+      if (k.indexStatus & 0x08) d.isUniqueIndexKey = true;
+      if (k.indexStatus & 0x40) {
+        d.isUniqueConstraintKey = true;
+        d.keyFlags = k.flags1;
+      }
+    }
+  }
+  for (const ForeignKeyColumn& fk : foreignKeyColumns) {
+    if (fk.tableId != object.id || fk.refTableName.empty() || fk.refColumnName.empty()) continue;
+    for (ColumnDescriptor& d : list) {
+      if (d.columnId != fk.columnId) continue;
+      d.isForeignKey = true;
+      d.refTableName = fk.refTableName;
+      d.refColumnName = fk.refColumnName;
+    }
+  }
+  w.columns = std::move(list);
+}
+
+}  // namespace sorbel

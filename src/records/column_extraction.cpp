@@ -1,0 +1,330 @@
+// Cuts one record into a display text per column: null bits, fixed and variable values, sparse and large values.
+#include <algorithm>
+
+#include "pagestore/file_set.h"
+#include "records/large_objects.h"
+#include "records/record_format.h"
+#include "records/row_decoding.h"
+#include "values/value_rendering.h"
+#include "values/variant_values.h"
+#include "values/xml_decoder.h"
+
+namespace sorbel {
+
+namespace {
+
+constexpr std::int32_t kNotStored = -99;
+constexpr std::int32_t kNVarChar = 11;
+constexpr std::int32_t kVarBinary = 16;
+constexpr std::int32_t kNText = 19;
+constexpr std::int32_t kVariant = 20;
+constexpr std::int32_t kLegacyBinary = 25;
+constexpr std::int32_t kClrType = 33;
+constexpr std::int32_t kXml = 34;
+
+// The first bytes of complex values that point outside the record.
+constexpr std::uint8_t kTextPointer = 0;
+constexpr std::uint8_t kRowOverflowRoot = 2;
+constexpr std::uint8_t kLargeValueRoot = 4;
+constexpr std::size_t kTextPointerLength = 16;
+
+bool bitSet(const CPrimaryRecord& r, std::int64_t bit) {
+  if (!r.nullBitmap || bit < 0) return false;
+  const auto byte = static_cast<std::size_t>(bit / 8);
+  return byte < r.nullBitmap->size() && ((*r.nullBitmap)[byte] >> (bit % 8)) & 1;
+}
+
+class ColumnWalk {
+ public:
+  ColumnWalk(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant, const FileSet& files,
+             const AppState& state)
+      : r_(record), def_(definition), v_(variant), files_(files), state_(state) {
+    sparseCount_ = r_.sparseVector ? static_cast<std::int64_t>(r_.sparseVector->values.size()) : 0;
+  }
+
+  void run() {
+    // A record holds the stored columns only: columns the table computes do
+    // not count against its column count, or the columns after them would
+    // never be read.
+    const std::size_t count = def_.columns.size();
+    const std::int64_t limit = v_ == DecoderVariant::legacyObjectValues ? static_cast<std::int64_t>(count) : r_.columnCount;
+    std::int64_t stored = 0;
+    std::size_t walked = 0;
+    while (walked < count && (def_.columns[walked].storageColumnId == kNotStored || stored < limit)) {
+      if (def_.columns[walked].storageColumnId != kNotStored) ++stored;
+      ++walked;
+    }
+    for (std::size_t h = 0; h < walked; ++h) column(h, walked);
+    // Columns the record does not reach were added to the table after the
+    // row was written: the server reads them as NULL.
+    for (std::size_t h = walked; h < count; ++h)
+      if (def_.columns[h].storageColumnId != kNotStored) def_.columns[h].text = "NULL";
+    if (v_ == DecoderVariant::legacyTable) {
+      for (ColumnDescriptor& d : def_.columns)
+        if (d.isNullable && d.text.empty()) d.text = "NULL";
+    }
+  }
+
+ private:
+  bool standardLike() const { return v_ == DecoderVariant::standardTable || v_ == DecoderVariant::standardObjectValues; }
+  bool objectValues() const {
+    return v_ == DecoderVariant::standardObjectValues || v_ == DecoderVariant::legacyObjectValues;
+  }
+
+  std::string render(TypeDescriptor& t, ByteView bytes, std::size_t available, const ColumnDescriptor& d) {
+    t.bytesAvailable = available;
+    return renderValue(t, bytes, d, state_);
+  }
+
+  void column(std::size_t h, std::size_t walked) {
+    ColumnDescriptor& d = def_.columns[h];
+    if (d.storageColumnId == kNotStored) return;
+    TypeDescriptor t = describeType(d, d.typeCode, &bits_, state_.scanOptions);
+    std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
+
+    const bool cd = standardLike() && r_.isCompressedRecord;
+    if (cd && h < r_.cdDescriptors.size()) {
+      const std::uint8_t descriptor = r_.cdDescriptors[h];
+      if (descriptor <= 9) {
+        t.isVariable = false;
+      } else if (descriptor == 10 || descriptor == 11) {
+        t.isVariable = true;
+        varIndex = varOrdinal_;
+      }
+    }
+
+    if (standardLike() && d.storageColumnId > r_.columnCount) d.storageColumnId = d.columnId;
+    if (v_ == DecoderVariant::legacyTable && d.storageColumnId > static_cast<std::int64_t>(walked))
+      d.storageColumnId = d.columnId;
+
+    const std::int64_t cc = r_.columnCount;
+    bool isNull = false;
+    if (standardLike()) {
+      if (d.nullBit >= 1 && d.nullBit <= cc) isNull = bitSet(r_, d.nullBit - 1);
+      else if (const std::int64_t k = d.storageColumnId - sparseCount_ - 1; k >= 1 && k <= cc) isNull = bitSet(r_, k);
+      else isNull = bitSet(r_, sparseCount_);
+    } else if (v_ == DecoderVariant::legacyTable) {
+      isNull = (d.nullBit >= 1 && d.nullBit <= cc) ? bitSet(r_, d.nullBit - 1) : bitSet(r_, static_cast<std::int64_t>(h));
+    } else {
+      isNull = bitSet(r_, static_cast<std::int64_t>(h));
+    }
+
+    if (v_ == DecoderVariant::standardTable && !d.isSparse && (!d.isStored || isNull)) {
+      d.text = "NULL";
+      return;
+    }
+    if (cd && h < r_.cdColumns.size()) {
+      const CdColumnEntry& entry = r_.cdColumns[h];
+      if (entry.length > 0) t.valueLength = static_cast<std::int16_t>(entry.length);
+      if (entry.nullMarker) {
+        d.text = "NULL";
+        return;
+      }
+    }
+    if (v_ == DecoderVariant::legacyObjectValues && isNull && r_.nullBitmap) {
+      if (!t.isVariable) runningFixed_ += t.fixedSize;
+      else ++varOrdinal_;
+      d.text.clear();
+      return;
+    }
+
+    std::string text;
+    r_.largeObjectFlags = {};
+    std::int32_t code = t.typeCode;
+    if (d.isSparse) {
+      if (r_.sparseVector) {
+        for (FieldValue& entry : r_.sparseVector->values) {
+          if (entry.columnId != d.columnId || !entry.hasBytes()) continue;
+          t.valueLength = static_cast<std::int16_t>(entry.length);
+          text = render(t, entry.view(), entry.bytes.size(), d);
+          entry.bytes.clear();
+        }
+      }
+    } else if (t.isVariable) {
+      text = variable(d, t, code, varIndex, isNull);
+    } else if (v_ == DecoderVariant::legacyTable && isNull && d.isNullable) {
+      // A nullable fixed column whose null bit is set holds no value; its
+      // bytes are whatever the record kept there. It shows "NULL" below.
+      runningFixed_ += t.fixedSize;
+    } else {
+      text = fixed(d, t);
+    }
+
+    const bool binary = code == kVarBinary || code == kClrType;
+    const bool prefix = objectValues() && v_ == DecoderVariant::standardObjectValues ? (!text.empty() && text != " ")
+                                                                                     : text != " ";
+    if (binary && prefix) text = "0x" + text;
+    d.text = std::move(text);
+  }
+
+  std::string variable(const ColumnDescriptor& d, TypeDescriptor& t, std::int32_t& code, std::int64_t index,
+                       bool isNull) {
+    const auto present = [&](std::int64_t i) {
+      return i >= 0 && static_cast<std::size_t>(i) < r_.varValues.size() && r_.varValues[static_cast<std::size_t>(i)].hasBytes();
+    };
+    if (v_ == DecoderVariant::legacyTable && isNull) {
+      ++varOrdinal_;
+      return {};
+    }
+    if (v_ == DecoderVariant::legacyTable && state_.scanOptions.isSql2000) {
+      if (present(varOrdinal_)) {
+        index = varOrdinal_;
+      } else {
+        const std::int64_t alternative = d.leafOffsetHigh < 0 ? -1 - d.leafOffsetHigh : 0;
+        if (present(alternative)) index = alternative;
+      }
+    } else if (v_ == DecoderVariant::legacyObjectValues) {
+      index = varOrdinal_;
+    }
+    ++varOrdinal_;
+    if (r_.varValues.empty() || index < 0 || static_cast<std::size_t>(index) >= r_.varValues.size()) return {};
+    FieldValue& value = r_.varValues[static_cast<std::size_t>(index)];
+
+    LobFlags flags;
+    if (code == kVarBinary || code == kClrType) flags.binary = true;
+    if (code == kLegacyBinary) {
+      flags.binary = true;
+      code = kVarBinary;
+    }
+    if (code == kVariant) flags.variant = true;
+    if (code == kNText || code == kNVarChar) flags.unicode = true;
+    r_.largeObjectFlags = {flags.binary, flags.variant, flags.unicode};
+
+    std::string text;
+    if (value.complex) {
+      if (value.hasBytes()) text = largeValue(value.view(), code, flags);
+    } else if (value.hasBytes()) {
+      if (code == kVariant && v_ == DecoderVariant::legacyObjectValues) {
+        const ByteView rest = value.view().from(8);
+        t.valueLength = static_cast<std::int16_t>(rest.size());
+        text = render(t, rest, rest.size(), d);
+      } else if (code == kVariant) {
+        text = renderVariant(value.view(), value.length, t);
+      } else {
+        t.valueLength = static_cast<std::int16_t>(value.length);
+        text = render(t, value.view(), value.bytes.size(), d);
+      }
+    }
+    value.bytes.clear();
+    value.bytes.shrink_to_fit();
+    return text;
+  }
+
+  std::string largeValue(ByteView b, std::int32_t code, LobFlags flags) {
+    const bool placeholders = !objectValues() && state_.listDisplayActive.load();
+    const std::uint8_t first = b[0];
+    const auto xmlFrom = [&](bool textPointer) {
+      ByteChunkList chunks;
+      if (textPointer) readTextPointerValue(b, files_, flags, &chunks);
+      else readInRowRootValue(b, files_, flags, &chunks);
+      return decodeXmlChunks(chunks);
+    };
+    if (b.size() == kTextPointerLength && first == kTextPointer) {
+      if (code == kXml) return xmlFrom(true);
+      if (placeholders) return "<BINARY DATA>";
+      return readTextPointerValue(b, files_, flags, nullptr);
+    }
+    if (first == kRowOverflowRoot) {
+      if (code == kXml) return xmlFrom(false);
+      return readInRowRootValue(b, files_, flags, nullptr);
+    }
+    if (first == kLargeValueRoot) {
+      // The legacy decoder shows the placeholder for xml values too.
+      if (code == kXml && !(placeholders && v_ == DecoderVariant::legacyTable)) return xmlFrom(false);
+      if (placeholders) return "<BIG BINARY DATA>";
+      return readInRowRootValue(b, files_, flags, nullptr);
+    }
+    return {};
+  }
+
+  std::string fixed(ColumnDescriptor& d, TypeDescriptor& t) {
+    if (!r_.fixedData) {
+      runningFixed_ += t.fixedSize;
+      return {};
+    }
+    const ByteView data(*r_.fixedData);
+    const std::int64_t length = r_.fixedLength;
+    const auto at = [&](std::int64_t offset) {
+      std::string text = render(t, data.from(static_cast<std::size_t>(offset)), static_cast<std::size_t>(length - offset), d);
+      return text;
+    };
+    if (v_ == DecoderVariant::legacyObjectValues) {
+      if (runningFixed_ >= length) return {};
+      std::string text = at(runningFixed_);
+      runningFixed_ += t.occupiedBytes();
+      return text;
+    }
+    if (v_ == DecoderVariant::legacyTable) return legacyFixed(d, t, data, length);
+    if (d.leafOffset - 4 >= 0 && length >= d.leafOffset - 4) {
+      std::string text = at(d.leafOffset - 4);
+      runningFixed_ += t.occupiedBytes();
+      return text;
+    }
+    if (runningFixed_ < length) {
+      std::string text = at(runningFixed_);
+      runningFixed_ += t.occupiedBytes();
+      return text;
+    }
+    return {};
+  }
+
+  std::string legacyFixed(ColumnDescriptor& d, TypeDescriptor& t, ByteView data, std::int64_t length) {
+    const std::int16_t stored = d.leafOffset;
+    std::int64_t leaf = stored < 0 ? 3 - stored : stored;
+    const auto at = [&](std::int64_t offset) {
+      return render(t, data.from(static_cast<std::size_t>(offset)), static_cast<std::size_t>(length - offset), d);
+    };
+    if (state_.scanOptions.isSql2000) {
+      const std::int64_t a = static_cast<std::int64_t>(d.leafOffsetHigh) - 4;
+      if (stored < 0 && d.leafOffsetHigh > 0 && length > a) {
+        std::string text = at(a);
+        runningFixed_ += t.occupiedBytes() > 0 ? t.occupiedBytes() : t.fixedSize;
+        return text;
+      }
+      if (a >= 0 && a != runningFixed_ && length > a) {
+        std::string text = at(a);
+        runningFixed_ += t.occupiedBytes();
+        return text;
+      }
+      if (runningFixed_ < length) {
+        std::string text = at(runningFixed_);
+        runningFixed_ += t.occupiedBytes();
+        return text;
+      }
+      return {};
+    }
+    if (leaf - 4 >= 0 && length >= leaf - 4) {
+      std::string text = at(leaf - 4);
+      runningFixed_ += t.occupiedBytes();
+      return text;
+    }
+    if (runningFixed_ >= 0 && runningFixed_ < length) {
+      std::string text = at(runningFixed_);
+      runningFixed_ += t.occupiedBytes();
+      return text;
+    }
+    return {};
+  }
+
+  CPrimaryRecord& r_;
+  TableDefinition& def_;
+  DecoderVariant v_;
+  const FileSet& files_;
+  const AppState& state_;
+  BitColumnState bits_;
+  std::int64_t runningFixed_ = 0;
+  std::int64_t varOrdinal_ = 0;
+  std::int64_t sparseCount_ = 0;
+};
+
+}  // namespace
+
+bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
+                         const FileSet& files, const AppState& state) {
+  ColumnWalk(record, definition, variant, files, state).run();
+  if (variant == DecoderVariant::legacyTable)
+    return !definition.columns.empty() && !definition.columns.front().text.empty();
+  return true;
+}
+
+}  // namespace sorbel

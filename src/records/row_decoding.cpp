@@ -1,0 +1,93 @@
+// Decodes a data page of the loaded table, or of the object-values table, into rows of texts.
+#include "records/row_decoding.h"
+
+#include "catalog/catalog.h"
+#include "pagestore/file_set.h"
+#include "records/record_pages.h"
+
+namespace sorbel {
+
+namespace {
+
+// A forwarded record ends with a complex column pointing back at its stub:
+// a 2-byte tag, then the stub's page number, file id and slot.
+constexpr std::uint16_t kBackPointerTag = 0x0400;
+constexpr std::size_t kBackPointerLength = 10;
+
+// Whether a forwarding stub on the table's pages leads to this forwarded
+// record, which is then shown through the stub and not again on its own.
+bool reachedThroughStub(const CPrimaryRecord& record, const FileSet& files, PageId page, std::size_t slot) {
+  if (record.varValues.empty()) return false;
+  const FieldValue& last = record.varValues.back();
+  if (!last.complex || last.bytes.size() != kBackPointerLength) return false;
+  const ByteView b = last.view();
+  if (b.read<std::uint16_t>(0) != kBackPointerTag) return false;
+  const PageId stubPage{b.read<std::int16_t>(6), b.read<std::int32_t>(2)};
+  const std::uint16_t stubSlot = b.read<std::uint16_t>(8);
+  const auto raw = files.readRawPage(stubPage);
+  if (!raw) return false;
+  const ByteView stubBytes(*raw);
+  const auto slotCount = static_cast<std::int16_t>(stubBytes.read<std::uint16_t>(header::kSlotCount));
+  if (stubSlot >= slotCount || stubSlot > slots::kMaxSlotCount) return false;
+  const std::uint16_t offset = stubBytes.read<std::uint16_t>(slots::kFirstSlot - 2 * static_cast<std::size_t>(stubSlot));
+  if (offset < kPageHeaderSize || offset >= kPageSize) return false;
+  const ByteView stub = stubBytes.from(offset);
+  if (((stub[record::kStatusA] >> 1) & 7) != record::kForwardingStub) return false;
+  const PageId target{stub.read<std::int16_t>(record::kStubFile), stub.read<std::int32_t>(record::kStubPage)};
+  return target == page && stub.read<std::uint16_t>(record::kStubSlot) == slot;
+}
+
+DecodedRow texts(const TableDefinition& definition) {
+  DecodedRow row;
+  row.reserve(definition.columns.size());
+  for (const ColumnDescriptor& d : definition.columns) row.push_back(d.text);
+  return row;
+}
+
+bool tableRecord(const CPrimaryRecord* r) { return r && r->recordType != record::kIndex && !r->isInvalid; }
+
+std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& definition, DecoderVariant variant,
+                                 const FileSet& files, AppState& state) {
+  std::vector<DecodedRow> rows;
+  const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
+  for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
+    if (state.stopRequested.load(std::memory_order_relaxed)) break;
+    CPrimaryRecord* r = page.record(static_cast<std::size_t>(i));
+    if (variant == DecoderVariant::legacyObjectValues) {
+      if (!r || r->recordType == record::kLargeObjectFragment) continue;
+      if (state.scanOptions.isSql2000) r->columnCount = 10;
+    } else if (!tableRecord(r)) {
+      continue;
+    }
+    if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
+    if (decodeRecordColumns(*r, definition, variant, files, state)) rows.push_back(texts(definition));
+  }
+  return rows;
+}
+
+}  // namespace
+
+TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns) {
+  TableDefinition definition;
+  definition.columns = columns;
+  return definition;
+}
+
+std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
+                                       TableDefinition& definition, AppState& state) {
+  auto dataPage = files.readDataPage(page);
+  if (!dataPage || dataPage->header.pageType != header::kDataPage) return {};
+  const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
+  return pageLoop(*dataPage, page, definition, standard ? DecoderVariant::standardTable : DecoderVariant::legacyTable,
+                  files, state);
+}
+
+std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,
+                                              AppState& state) {
+  const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
+  return pageLoop(page, page.header.thisPage, definition,
+                  standard ? DecoderVariant::standardObjectValues : DecoderVariant::legacyObjectValues,
+                  catalog.fileSet(), state);
+}
+
+}  // namespace sorbel

@@ -1,0 +1,306 @@
+// Rows of builder-made tables through the whole path: catalog, table loading, page decoding, column walk.
+#include <gtest/gtest.h>
+
+#include "browser/table_rows.h"
+#include "catalog/catalog.h"
+#include "catalog/module_text_store.h"
+#include "cli_runner.h"
+#include "synthetic_database.h"
+
+namespace sorbel {
+namespace {
+
+using testing::Bytes;
+using testing::Cell;
+using testing::SyntheticColumn;
+using testing::SyntheticDatabase;
+using testing::SyntheticObject;
+using testing::complexValue;
+using testing::int16Bytes;
+using testing::int32Bytes;
+using testing::nullValue;
+using testing::textBytes;
+using testing::utf16;
+using testing::value;
+
+struct Scan {
+  testing::TempDir dir;
+  AppState state;
+  SilentNotifyTarget notify;
+  std::unique_ptr<FileSet> files;
+  std::unique_ptr<Catalog> catalog;
+
+  void open(SyntheticDatabase& db) {
+    db.write(dir.file("db.mdf"));
+    files = std::make_unique<FileSet>(dir.file("db.mdf"), state, notify);
+    ASSERT_TRUE(files->isValid);
+    catalog = std::make_unique<Catalog>(*files, state);
+  }
+  TableRows rows(const std::string& name, const std::string& type = "U ") {
+    auto table = readTableRows(*catalog, state, type, name);
+    EXPECT_TRUE(table) << name;
+    return table.value_or(TableRows{});
+  }
+};
+
+std::vector<SyntheticColumn> peopleColumns(bool withComputed = true) {
+  SyntheticColumn full("full");
+  full.computed = "([name]+' '+[nick])";
+  std::vector<SyntheticColumn> columns = {testing::intColumn("id", false),
+          testing::typedColumn("name", 167, 20),
+          testing::typedColumn("nick", 231, 20),
+          testing::typedColumn("active", 104, 1),
+          testing::typedColumn("admin", 104, 1),
+          testing::typedColumn("score", 52, 2, 5),
+          full,
+          testing::typedColumn("blob", 165, 10),
+          testing::typedColumn("code", 173, 2)};
+  if (!withComputed) columns.erase(columns.begin() + 6);
+  return columns;
+}
+
+std::vector<Cell> person(std::int32_t id, const std::string& name, const std::string& nick, bool active,
+                         bool admin, std::int16_t score, Bytes blob) {
+  return {value(int32Bytes(id)), value(textBytes(name)),   value(utf16(nick)),
+          value({active ? std::uint8_t{1} : std::uint8_t{0}}), value({admin ? std::uint8_t{1} : std::uint8_t{0}}),
+          value(int16Bytes(score)), value(std::move(blob)), value({0xAB, 0xCD})};
+}
+
+SyntheticObject& addPeople(SyntheticDatabase& db, bool withComputed = true) {
+  auto& t = db.addTable(1001, "People", peopleColumns(withComputed));
+  t.rows.push_back(person(1, "Anna", "Ann\xc3\xa9", true, false, 17, {0x01, 0x02}));
+  t.rows.push_back(person(2, "Bo, \"the\" boss", "B", false, true, -3, {}));
+  auto third = person(3, "", "", true, true, 0, {0xFF});
+  third[1] = nullValue();  // name
+  third[5] = nullValue();  // score
+  t.rows.push_back(third);
+  return t;
+}
+
+const std::vector<std::string> kPeopleHeading = {"id", "name", "nick", "active", "admin", "score", "blob", "code"};
+
+TEST(TableRows, ValuesNullsBitsAndBinaryInBothCatalogForms) {
+  for (const auto form : {SyntheticDatabase::Form::normal, SyntheticDatabase::Form::legacy}) {
+    Scan s;
+    SyntheticDatabase db(form);
+    const bool legacy = form == SyntheticDatabase::Form::legacy;
+    addPeople(db, !legacy);
+    s.open(db);
+    const TableRows t = s.rows("People");
+    // The computed column is not stored and not shown.
+    EXPECT_EQ(t.heading, kPeopleHeading) << legacy;
+    ASSERT_EQ(t.rows.size(), 3u) << legacy;
+    EXPECT_EQ(t.rows[0], (std::vector<std::string>{"1", "Anna", "Ann\xc3\xa9", "True", "False", "17", "0x0102", "0xABCD"}))
+        << legacy;
+    EXPECT_EQ(t.rows[1], (std::vector<std::string>{"2", "Bo, \"the\" boss", "B", "False", "True", "-3", "0x", "0xABCD"}))
+        << legacy;
+    EXPECT_EQ(t.rows[2][1], "NULL") << legacy;
+    EXPECT_EQ(t.rows[2][5], "NULL") << legacy;
+    EXPECT_EQ(t.rows[2][3], "True") << legacy;
+    EXPECT_EQ(t.rows[2][6], "0xFF") << legacy;
+  }
+}
+
+TEST(TableRows, GhostRowsOnlyWithDeletedRecordsShown) {
+  for (const bool deleted : {false, true}) {
+    Scan s;
+    s.state.scanOptions.showDeletedRecords = deleted;
+    SyntheticDatabase db;
+    auto& t = db.addTable(1001, "T", {testing::intColumn("id"), testing::typedColumn("v", 167, 10)});
+    for (std::int32_t i = 0; i < 5; ++i) t.rows.push_back({value(int32Bytes(i)), value(textBytes("r" + std::to_string(i)))});
+    t.ghostRows = {2};
+    s.open(db);
+    const TableRows rows = s.rows("T");
+    ASSERT_EQ(rows.rows.size(), deleted ? 5u : 4u);
+    EXPECT_EQ(rows.rows[2][1], deleted ? "r2" : "r3");
+  }
+}
+
+TEST(TableRows, ForwardedRowsAppearOnceInTheirStubsPlace) {
+  Scan s;
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "Heap", {testing::intColumn("id"), testing::typedColumn("v", 167, 10)});
+  for (std::int32_t i = 0; i < 5; ++i) t.rows.push_back({value(int32Bytes(i)), value(textBytes("row" + std::to_string(i)))});
+  t.forwardedRows = {1, 3};
+  // A forwarded record whose stub was lost: shown on its own.
+  t.strayForwardedRows.push_back({value(int32Bytes(9)), value(textBytes("orphan"))});
+  s.open(db);
+  const TableRows rows = s.rows("Heap");
+  std::vector<std::string> ids;
+  for (const auto& r : rows.rows) ids.push_back(r[0] + ":" + r[1]);
+  EXPECT_EQ(ids, (std::vector<std::string>{"0:row0", "1:row1", "2:row2", "3:row3", "4:row4", "9:orphan"}));
+}
+
+TEST(TableRows, DeletedRowsNoSlotListsAreFoundByTheAdvancedWalk) {
+  for (const bool advanced : {false, true}) {
+    Scan s;
+    s.state.scanOptions.showDeletedRecords = true;
+    s.state.scanOptions.showAdvancedDeletedRecords = advanced;
+    SyntheticDatabase db;
+    // A 128-byte fixed part: records begin 30 00 84 00, ghosts 3C 00 84 00.
+    auto& t = db.addTable(1001, "Wide", {testing::typedColumn("c", 175, 128), testing::typedColumn("v", 167, 10)});
+    t.rows.push_back({value(textBytes(std::string(128, 'a'))), value(textBytes("live"))});
+    t.hiddenRows.push_back({value(textBytes(std::string(128, 'b'))), value(textBytes("gone"))});
+    s.open(db);
+    const TableRows rows = s.rows("Wide");
+    ASSERT_EQ(rows.rows.size(), advanced ? 2u : 1u);
+    if (advanced) {
+      EXPECT_EQ(rows.rows[1][1], "gone");
+    }
+  }
+}
+
+TEST(TableRows, SparseColumnsAndRecordsShorterThanTheTable) {
+  Scan s;
+  SyntheticDatabase db;
+  SyntheticColumn sparse1 = testing::intColumn("s1");
+  sparse1.sparse = true;
+  SyntheticColumn sparse2 = testing::typedColumn("s2", 167, 10);
+  sparse2.sparse = true;
+  auto& t = db.addTable(1001, "Sparse", {testing::intColumn("id"), sparse1, sparse2});
+  t.rows.push_back({value(int32Bytes(1)), value(int32Bytes(42)), nullValue()});
+  t.rows.push_back({value(int32Bytes(2)), nullValue(), value(textBytes("x"))});
+  s.open(db);
+  const TableRows rows = s.rows("Sparse");
+  ASSERT_EQ(rows.rows.size(), 2u);
+  // An absent sparse value is empty, not NULL.
+  EXPECT_EQ(rows.rows[0], (std::vector<std::string>{"1", "42", ""}));
+  EXPECT_EQ(rows.rows[1], (std::vector<std::string>{"2", "", "x"}));
+}
+
+TEST(TableLoading, ModulesComputedColumnsAndNameClashes) {
+  Scan s;
+  SyntheticDatabase db;
+  db.addObject({900, "People", "V "});  // a view of the same name, listed first
+  auto& people = addPeople(db);
+  people.primaryKeyId = 1100;
+  people.primaryKeyName = "PK_People";
+  people.keyColumns = {1};
+  db.addObject({1002, "GetPeople", "P "});
+  db.addModuleText(1002, "CREATE PROCEDURE GetPeople AS ");
+  db.addModuleText(1002, "SELECT * FROM People");
+  db.addModuleText(1001, "([name]+' '+[nick])", 7, false);  // the computed column's definition
+  s.open(db);
+  Catalog& c = *s.catalog;
+
+  // Asking for the table finds the view first: its pseudo-columns.
+  auto columns = c.loadObject("U ", "People", nullptr);
+  ASSERT_EQ(columns.size(), 3u);
+  EXPECT_EQ(columns[0].text, "900");
+  EXPECT_EQ(columns[1].text, "V ");
+  EXPECT_FALSE(c.working.tableLoaded);
+
+  ModuleTextStore store;
+  fillStore(store, c, s.state, s.notify);
+  ASSERT_EQ(store.entries.size(), 3u);
+  EXPECT_EQ(assembleText(store, "1002"), "CREATE PROCEDURE GetPeople AS SELECT * FROM People");
+
+  // Without the view, the table loads; its computed column gets its definition.
+  c.objects.erase(c.objects.begin());
+  columns = c.loadObject("U ", "People", &store);
+  ASSERT_EQ(columns.size(), 9u);
+  EXPECT_TRUE(c.working.tableLoaded);
+  EXPECT_EQ(columns[6].name, "full");
+  EXPECT_EQ(columns[6].storageColumnId, -99);
+  EXPECT_EQ(columns[6].text, "([name]+' '+[nick])");
+  EXPECT_EQ(columns[1].typeText, "varchar(20)");
+  EXPECT_FALSE(columns[0].isNullable);
+  EXPECT_TRUE(columns[1].isNullable);
+  EXPECT_TRUE(columns[0].isPrimaryKey);
+  EXPECT_FALSE(columns[1].isPrimaryKey);
+  ASSERT_EQ(c.working.primaryKeyColumns.size(), 1u);
+  EXPECT_EQ(c.working.primaryKeyColumns[0].columnName, "id");
+  ASSERT_EQ(c.working.childObjects.size(), 1u);
+  EXPECT_TRUE(c.working.childObjects[0].isPrimaryKey);
+  EXPECT_EQ(c.working.childObjects[0].name, "PK_People");
+}
+
+TEST(TableLoading, RowsetChoiceAndPageLists) {
+  Scan s;
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "T", {testing::intColumn("id")});
+  for (std::int32_t i = 0; i < 3; ++i) t.rows.push_back({value(int32Bytes(i))});
+  // Columns whose object id differs only in bits 24 and 25 belong to the table.
+  db.addTable(1001 | (1 << 24), "Shadow", {testing::intColumn("dup"), testing::intColumn("extra")});
+  s.open(db);
+  Catalog& c = *s.catalog;
+  // A second rowset for the table with a higher index id is not chosen.
+  RowsetRow other = c.rowsets.front();
+  other.rowsetId = 77;
+  other.indexId = 2;
+  c.rowsets.push_back(other);
+  const auto columns = c.loadObject("U ", "T", nullptr);
+  ASSERT_EQ(columns.size(), 2u);
+  EXPECT_EQ(columns[1].name, "extra");
+  EXPECT_EQ(c.working.chosenRowset.indexId, 0);
+  ASSERT_EQ(c.working.tablePageList.size(), 1u);
+  EXPECT_EQ(c.working.chosenAllocUnit.firstPage, c.working.tablePageList.front());
+  // A heap rowset listed after a clustered one still wins: index id 0 < 1.
+  RowsetRow clustered = c.rowsets.front();
+  clustered.indexId = 1;
+  clustered.rowsetId = 78;
+  c.rowsets.insert(c.rowsets.begin(), clustered);
+  c.loadObject("U ", "T", nullptr);
+  EXPECT_EQ(c.working.chosenRowset.indexId, 0);
+}
+
+TEST(ModuleTextStore, HexTextsAndAssembly) {
+  const auto ab = decodeHexText("0x4100420043");
+  EXPECT_EQ(ab.bytes, (Bytes{0x41, 0x00, 0x42, 0x00, 0x43}));
+  EXPECT_TRUE(ab.wide);
+  EXPECT_EQ(pieceText(ab), "ABC");
+  const auto narrow = decodeHexText("0x414243");
+  EXPECT_FALSE(narrow.wide);
+  EXPECT_EQ(pieceText(narrow), "ABC");
+  EXPECT_NE(decodeHexText("0xabc").bytes, (Bytes{0xAB}));  // lower case is not hexadecimal here
+  EXPECT_TRUE(decodeHexText("0").bytes.empty());
+
+  ModuleTextStore store;
+  store.entries = {{"5", "0", "0x414243"}, {"5", "0", "0x414243"}, {"6", "0", "0x58"},
+                   {"5", "0", "0x44004500"},  {"5", "0", "0x44004500"}};
+  // The same single-byte piece twice in a row counts once; wide pieces always count.
+  EXPECT_EQ(assembleText(store, "5"), "ABCDEDE");
+  EXPECT_EQ(assembleText(store, "7"), "");
+}
+
+TEST(ModuleTextStore, LegacyCommentsTable) {
+  Scan s;
+  SyntheticDatabase db(SyntheticDatabase::Form::legacy);
+  db.addObject({1002, "GetPeople", "P "});
+  db.addModuleText(1002, "CREATE PROCEDURE GetPeople AS ", 0, false);
+  db.addModuleText(1002, "SELECT 1", 0, false);
+  s.open(db);
+  ModuleTextStore store;
+  fillStore(store, *s.catalog, s.state, s.notify);
+  EXPECT_EQ(assembleText(store, "1002"), "CREATE PROCEDURE GetPeople AS SELECT 1");
+}
+
+TEST(SorbelRows, CsvOutputAndUnknownNames) {
+  testing::TempDir dir;
+  SyntheticDatabase db;
+  addPeople(db);
+  db.addObject({1002, "GetPeople", "P "});
+  db.addModuleText(1002, "CREATE PROCEDURE GetPeople\r\nAS SELECT 1");
+  db.write(dir.file("db.mdf"));
+  const auto rows = testing::runProgram(SORBEL_CLI_PATH, {"rows", dir.file("db.mdf"), "People"});
+  EXPECT_EQ(rows.exitCode, 0);
+  EXPECT_EQ(rows.out,
+            "id,name,nick,active,admin,score,blob,code\r\n"
+            "1,Anna,Ann\xc3\xa9,True,False,17,0x0102,0xABCD\r\n"
+            "2,\"Bo, \"\"the\"\" boss\",B,False,True,-3,0x,0xABCD\r\n"
+            "3,NULL,,True,True,NULL,0xFF,0xABCD\r\n");
+  const auto module = testing::runProgram(SORBEL_CLI_PATH, {"module", dir.file("db.mdf"), "GetPeople"});
+  EXPECT_EQ(module.exitCode, 0);
+  EXPECT_EQ(module.out, "CREATE PROCEDURE GetPeople\r\nAS SELECT 1");
+  for (const auto& args : std::vector<std::vector<std::string>>{{"rows", dir.file("db.mdf"), "Nobody"},
+                                                                {"rows", dir.file("db.mdf"), "People", "--system"},
+                                                                {"module", dir.file("db.mdf"), "People"},
+                                                                {"module", dir.file("db.mdf"), "Nothing"}}) {
+    const auto r = testing::runProgram(SORBEL_CLI_PATH, args);
+    EXPECT_EQ(r.exitCode, 3) << args[2];
+    EXPECT_FALSE(r.err.empty());
+  }
+}
+
+}  // namespace
+}  // namespace sorbel
