@@ -49,10 +49,8 @@ std::string fragmentToText(const TextRecord& record, const FileSet& files, LobFl
 std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks) {
   if (!pointer.has(lob::kTextPointerPage, lob::kTextPointerSize - lob::kTextPointerPage)) return {};
   LobWalk walk;
-  const LobAddress address{
-      PageId{pointer.read<std::int16_t>(lob::kTextPointerPage + 4), pointer.read<std::int32_t>(lob::kTextPointerPage)},
-      pointer.read<std::int16_t>(lob::kTextPointerPage + 6)};
-  const auto text = readFragmentAt(address, LobContext{files, flags, chunks, walk});
+  const LobContext context{files, flags, chunks, walk};
+  const auto text = readFragmentAt(readLobAddress(pointer, lob::kTextPointerPage), context);
   if (!text) return {};
   // A value that is there but gives no text shows as one space, so that it
   // differs from a pointer that leads nowhere.

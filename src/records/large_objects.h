@@ -35,6 +35,10 @@ inline constexpr std::int16_t kLargeRootShallow = 4;  // read as kLargeRoot
 inline constexpr std::int16_t kLargeRoot = 5;
 inline constexpr std::int16_t kLargeRootDeep = 6;  // read as kLargeRoot
 
+// A fragment's address as links store it: page number (4), file id (2), slot (2).
+inline constexpr std::size_t kAddressFileId = 4;
+inline constexpr std::size_t kAddressSlot = 6;
+
 // A fragment whose data length is below this shows nothing, whatever its type.
 inline constexpr std::int32_t kMinDataLength = 10;
 inline constexpr std::int32_t kMaxValueLength = 8192;
@@ -152,6 +156,9 @@ class LargeRootYukon final : public LobStructureBase {
 
   std::vector<LobLink> links;
 };
+
+// The address stored at offset at of bytes.
+LobAddress readLobAddress(ByteView bytes, std::size_t at);
 
 // The link at offset at of bytes (a root's body or an in-row root).
 LobLink readLobLink(ByteView bytes, std::size_t at);

@@ -67,15 +67,15 @@ LobContext forLinkedFragments(const LobContext& context) {
   return LobContext{context.files, flags, context.chunks, context.walk};
 }
 
-LobAddress readAddress(ByteView bytes, std::size_t at) {
-  return LobAddress{PageId{bytes.read<std::int16_t>(at + 4), bytes.read<std::int32_t>(at)},
-                    bytes.read<std::int16_t>(at + 6)};
-}
-
 }  // namespace
 
+LobAddress readLobAddress(ByteView bytes, std::size_t at) {
+  return LobAddress{PageId{bytes.read<std::int16_t>(at + lob::kAddressFileId), bytes.read<std::int32_t>(at)},
+                    bytes.read<std::int16_t>(at + lob::kAddressSlot)};
+}
+
 LobLink readLobLink(ByteView bytes, std::size_t at) {
-  return LobLink{bytes.read<std::int32_t>(at), readAddress(bytes, at + lob::kLinkPage)};
+  return LobLink{bytes.read<std::int32_t>(at), readLobAddress(bytes, at + lob::kLinkPage)};
 }
 
 SmallRoot::SmallRoot(ByteView payload) {
@@ -112,7 +112,7 @@ Internal::Internal(ByteView payload) {
   for (std::int32_t i = 0; i < count; ++i) {
     const std::size_t at = lob::kInternalEntries + static_cast<std::size_t>(i) * lob::kInternalEntrySize;
     if (at >= lob::kLinkLimit || !payload.has(at, lob::kInternalEntrySize)) break;
-    entries.push_back(readAddress(payload, at + lob::kInternalEntryPage));
+    entries.push_back(readLobAddress(payload, at + lob::kInternalEntryPage));
   }
 }
 

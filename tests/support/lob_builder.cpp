@@ -16,7 +16,7 @@ constexpr std::uint8_t kLargeObjectPage = 3;
 
 void putAddress(Bytes& b, std::size_t at, LobAddress address) {
   putDiskPageId(b, at, address.page);
-  putU16(b, at + 6, static_cast<std::uint16_t>(address.slot));
+  putU16(b, at + lob::kAddressSlot, static_cast<std::uint16_t>(address.slot));
 }
 
 void putLink(Bytes& b, std::size_t at, const LobLink& link) {
