@@ -1,4 +1,4 @@
-// Large values of the real pubs files, read from their root fragments as SQL Server 2000 and 2008 wrote them.
+// Large values of the real pubs and Northwind files, read from their root fragments as three server versions wrote them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -33,7 +33,7 @@ std::vector<RootValue> readRoots(const FileSet& files, LobFlags flags) {
     if (!page) continue;
     for (std::size_t i = 0; i < page->records.size(); ++i) {
       const TextRecord* record = page->record(i);
-      if (!record || record->lobType == lob::kData || record->lobType == lob::kSmallRoot) continue;
+      if (!record || record->lobType == lob::kData) continue;
       RootValue value;
       value.text = fragmentToText(*record, files, flags, nullptr);
       ByteChunkList chunks;
@@ -46,6 +46,41 @@ std::vector<RootValue> readRoots(const FileSet& files, LobFlags flags) {
   return values;
 }
 
+std::string corpusFile(const std::string& corpus, const char* name) {
+  return (std::filesystem::path(corpus) / "files" / name).string();
+}
+
+TEST(LargeObjectsCorpus, KnownValuesFoundUnderTheirRoots) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  struct Case {
+    const char* file;
+    LobFlags flags;
+    std::string start;  // of the value
+    bool whole;         // start is the whole value
+  };
+  const Case cases[] = {
+      // ntext in a small root and under a root with links (Categories.Description, Employees.Notes).
+      {"539_northwnd_sqldata.mdf", {.unicode = true}, "Cheeses", true},
+      {"661_northwnd_bi.mdf", {.unicode = true}, "Cheeses", true},
+      {"539_northwnd_sqldata.mdf", {.unicode = true},
+       "Education includes a BA in psychology from Colorado State University in 1970.", false},
+      // text under roots of type 4 (2000) and type 5 (2008) (pub_info.pr_info).
+      {"539_pubs_sqldata.mdf", {}, "This is sample text data for Scootney Books, publisher 9952", false},
+      {"655_pubs_itsligo.mdf", {}, "This is sample text data for Scootney Books, publisher 9952", false},
+  };
+  for (const auto& c : cases) {
+    AppState state;
+    SilentNotifyTarget notify;
+    const FileSet files(corpusFile(corpus, c.file), state, notify);
+    ASSERT_TRUE(files.isValid) << c.file;
+    int found = 0;
+    for (const auto& value : readRoots(files, c.flags))
+      if (c.whole ? value.text == c.start : value.text.starts_with(c.start)) ++found;
+    EXPECT_EQ(found, 1) << c.file << ": " << c.start;
+  }
+}
+
 TEST(LargeObjectsCorpus, PubsPublisherTextAndLogoInBothServerGenerations) {
   const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
   if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
@@ -56,7 +91,7 @@ TEST(LargeObjectsCorpus, PubsPublisherTextAndLogoInBothServerGenerations) {
   for (const char* name : {"539_pubs_sqldata.mdf", "655_pubs_itsligo.mdf"}) {
     AppState state;
     SilentNotifyTarget notify;
-    const FileSet files((std::filesystem::path(corpus) / "files" / name).string(), state, notify);
+    const FileSet files(corpusFile(corpus, name), state, notify);
     ASSERT_TRUE(files.isValid) << name;
 
     int logos = 0;
