@@ -24,8 +24,10 @@ class DepthStep {
 }  // namespace
 
 std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& context) {
-  if (!context.walk.visited.insert(address).second) return std::string();
+  // Beyond the depth bound nothing is marked read: the same fragment may
+  // still be reached by a shorter path.
   if (context.walk.depth >= LobWalk::kMaxDepth) return std::string();
+  if (!context.walk.visited.insert(address).second) return std::string();
   // The page stays open while the fragments it links to are read.
   const auto page = readTextMixPage(context.files, address.page);
   if (!page || address.slot < 0) return std::nullopt;

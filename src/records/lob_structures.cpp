@@ -35,11 +35,11 @@ bool highBytesAllZero(ByteView bytes) {
   return true;
 }
 
-// UTF-16 text whose high bytes are all zero is read as its low bytes in the
-// single-byte code page, the way these values were always compacted. The
-// compaction is not applied to anything else: dropping the high bytes of
-// Cyrillic or CJK characters (or of a whole short fragment, which a zero
-// count would also let through) leaves nothing readable.
+// UTF-16 text whose high bytes are all zero is compacted to its low bytes and
+// read in the single-byte code page, which gives the same characters. Any
+// other UTF-16 is read as such: compacting it would drop the high bytes of
+// Cyrillic or CJK characters, and a rule that only counts zero bytes would
+// compact every short fragment, leaving nothing readable.
 std::string unicodeText(ByteView bytes) {
   if (highBytesAllZero(bytes)) return singleByteText(ByteView(evenBytes(bytes)));
   return utf16leToUtf8(bytes);
