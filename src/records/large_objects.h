@@ -6,7 +6,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/byte_view.h"
@@ -165,7 +164,8 @@ LobLink readLobLink(ByteView bytes, std::size_t at);
 
 // The text of the fragment record at address, or nothing when its page
 // cannot be read, the slot is out of range or empty, or the record has no
-// payload. A fragment this value has already read gives "".
+// payload. A fragment this value has already read, or one beyond the depth
+// bound, gives "".
 std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& context);
 
 // The structure of a fragment record by its lobType; the base (empty text)
