@@ -1,0 +1,77 @@
+// Follows a large value from the pointer in its data record through the fragment records it links to.
+#include "records/large_objects.h"
+
+#include "pagestore/file_set.h"
+#include "records/record_pages.h"
+#include "records/text_record.h"
+
+namespace sorbel {
+
+namespace {
+
+// Keeps the depth count right however the walk below returns.
+class DepthStep {
+ public:
+  explicit DepthStep(LobWalk& walk) : walk_(walk) { ++walk_.depth; }
+  ~DepthStep() { --walk_.depth; }
+  DepthStep(const DepthStep&) = delete;
+  DepthStep& operator=(const DepthStep&) = delete;
+
+ private:
+  LobWalk& walk_;
+};
+
+}  // namespace
+
+std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& context) {
+  // Beyond the depth bound nothing is marked read: the same fragment may
+  // still be reached by a shorter path.
+  if (context.walk.depth >= LobWalk::kMaxDepth) return std::string();
+  if (!context.walk.visited.insert(address).second) return std::string();
+  // The page stays open while the fragments it links to are read.
+  const auto page = readTextMixPage(context.files, address.page);
+  if (!page || address.slot < 0) return std::nullopt;
+  const TextRecord* record = page->record(static_cast<std::size_t>(address.slot));
+  if (!record || !record->hasPayload()) return std::nullopt;
+  return fragmentToText(*record, context.files, context.flags, context.chunks, context.walk);
+}
+
+std::string fragmentToText(const TextRecord& record, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
+                           LobWalk& walk) {
+  if (walk.depth >= LobWalk::kMaxDepth) return {};
+  const DepthStep step(walk);
+  return makeLobStructure(record)->toText(LobContext{files, flags, chunks, walk});
+}
+
+std::string fragmentToText(const TextRecord& record, const FileSet& files, LobFlags flags, ByteChunkList* chunks) {
+  LobWalk walk;
+  return fragmentToText(record, files, flags, chunks, walk);
+}
+
+std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks) {
+  if (!pointer.has(lob::kTextPointerPage, lob::kTextPointerSize - lob::kTextPointerPage)) return {};
+  LobWalk walk;
+  const LobContext context{files, flags, chunks, walk};
+  const auto text = readFragmentAt(readLobAddress(pointer, lob::kTextPointerPage), context);
+  if (!text) return {};
+  // A value that is there but gives no text shows as one space, so that it
+  // differs from a pointer that leads nowhere.
+  return text->empty() ? std::string(" ") : *text;
+}
+
+std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks) {
+  LobWalk walk;
+  const LobContext context{files, flags, chunks, walk};
+  std::string text;
+  for (std::size_t at = lob::kInRowRootLinks; at < value.size(); at += lob::kLinkSize) {
+    if (files.state().stopRequested.load() || !value.has(at, lob::kLinkSize)) break;
+    LobLink link = readLobLink(value, at);
+    if (link.size <= 0) continue;
+    // No data file has such an id; these links are read from the primary file.
+    if (link.target.page.fileId > lob::kMaxLinkFileId) link.target.page.fileId = 1;
+    if (const auto part = readFragmentAt(link.target, context)) text += *part;
+  }
+  return text;
+}
+
+}  // namespace sorbel
