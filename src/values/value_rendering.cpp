@@ -146,7 +146,7 @@ std::int32_t typeCodeForSystemType(std::int32_t systemTypeId) {
 }
 
 TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState,
-                            const ScanOptions& options) {
+                            const ScanOptions& /*options*/) {
   TypeDescriptor type;
   type.bitState = bitState;
   type.typeCode = typeCode;
@@ -184,10 +184,10 @@ TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCod
     case kSmallInt: layout(false, 2, 2); break;
     case kTinyInt: layout(false, 1, 1); break;
     case kUniqueIdentifier: layout(false, 16, 16); break;
-    case kLegacyBinary:
-      if (options.isSql2000) layout(true, 0, declared);
-      break;
-    case kVarBinary: case kXml: layout(true, 0, declared); break;
+    // Image columns (loaded with this code) hold a text pointer among the
+    // variable columns in every file version; laid out as fixed with no
+    // size they would never be read.
+    case kLegacyBinary: case kVarBinary: case kXml: layout(true, 0, declared); break;
     case kVarChar: layout(column.isVariableLength, 0, declared); break;
     case kNumeric: layout(false, 19, 19); break;
     default: break;

@@ -243,14 +243,17 @@ TEST(ValueRendering, variantAsLargeValueSkipsItsPrefix) {
   EXPECT_EQ(render(ascii("ABCD"), 8), "");
 }
 
-TEST(ValueRendering, legacyBinaryIsVariableOnlyInSql2000Files) {
-  ScanOptions options;
-  const ColumnDescriptor column("l", "x(16)", 25);
-  EXPECT_FALSE(describeType(column, 25, nullptr, options).isVariable);
-  options.isSql2000 = true;
-  const TypeDescriptor type = describeType(column, 25, nullptr, options);
-  EXPECT_TRUE(type.isVariable);
-  EXPECT_EQ(type.fixedSize, 0);
+TEST(ValueRendering, imageColumnsAreVariableInEveryFileVersion) {
+  // Image columns load with code 25 and hold a text pointer among the
+  // variable columns, in SQL Server 2000 files and later ones alike.
+  for (const bool sql2000 : {false, true}) {
+    ScanOptions options;
+    options.isSql2000 = sql2000;
+    const ColumnDescriptor column("l", "x(16)", 25);
+    const TypeDescriptor type = describeType(column, 25, nullptr, options);
+    EXPECT_TRUE(type.isVariable) << sql2000;
+    EXPECT_EQ(type.fixedSize, 0) << sql2000;
+  }
 }
 
 TEST(ValueRendering, unlistedSystemTypesReadAsChar) {
