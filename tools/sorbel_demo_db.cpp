@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "lob_builder.h"
 #include "synthetic_database.h"
 
 namespace {
@@ -108,6 +109,24 @@ int main(int argc, char** argv) {
     }
     orders.ghostRows = {100, 101, 2500};
     orders.forwardedRows = {5, 700};
+
+    // Large values stored off the row: ntext, varchar(max) and image.
+    LobWriter lobs(db.primary());
+    auto& notes = db.addTable(2004, "ProductNotes",
+                              {intColumn("ProductID", false), typedColumn("Description", 99, 16),
+                               typedColumn("Manual", 167, -1), typedColumn("Label", 34, 16)});
+    for (int i = 0; i < 6; ++i) {
+      std::string description = std::string(kProducts[i]) + ": ";
+      for (int k = 0; k < 200 * (i + 1); ++k) description += "Tasting note " + std::to_string(k) + ". ";
+      std::string manual;
+      for (int k = 0; k < 1000; ++k) manual += "Step " + std::to_string(k) + ": keep cool and dry.\r\n";
+      Bytes label = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61};
+      for (int k = 0; k < 40; ++k) label.push_back(static_cast<std::uint8_t>(i * 40 + k));
+      notes.rows.push_back({value(int32Bytes(i + 1)),
+                            complexValue(LobWriter::textPointer(lobs.addRootedValue(utf16(description)))),
+                            complexValue(LobWriter::inRowRoot(lobs.addData(textBytes(manual)))),
+                            complexValue(LobWriter::textPointer(lobs.addRootedValue(label)))});
+    }
 
     db.addObject({2201, "FK_Orders_Customers", "F ", 2003});
     db.addObject({2202, "FK_Orders_Products", "F ", 2003});
