@@ -67,7 +67,7 @@ struct PrimaryKeyColumn {
   std::uint8_t flags1 = 0;
 };
 
-class ModuleTextStore;
+struct ModuleTextStore;
 
 // What loading one table or module leaves behind: the object, its storage,
 // its pages and its columns.
