@@ -1,6 +1,7 @@
 // Loads one table or module: its columns, storage, keys and the data pages that hold its rows.
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
@@ -196,9 +197,16 @@ void Catalog::buildPageList(const ObjectRow& object) {
 
   w.tablePageList.clear();
   w.pageKeys.clear();
-  for (const AllocUnitRow& a : w.tableAllocUnits)
-    if (const auto* pages = dataUnder(pageKey(a.allocUnitId)))
+  // Every index of a table has an allocation unit whose id carries the same
+  // page key (the index id sits above bit 47): taking the key's pages once
+  // per unit would list each row once per index.
+  std::set<std::int32_t> keysTaken;
+  for (const AllocUnitRow& a : w.tableAllocUnits) {
+    const std::int32_t key = pageKey(a.allocUnitId);
+    if (!keysTaken.insert(key).second) continue;
+    if (const auto* pages = dataUnder(key))
       for (const PageRef& ref : *pages) addPage(toPageId(ref));
+  }
   if (w.tablePageList.empty())
     if (const auto* pages = dataUnder(object.id))
       for (const PageRef& ref : *pages) addPage(toPageId(ref));

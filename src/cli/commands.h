@@ -20,6 +20,7 @@ int runPage(const Args& args);
 int runCatalog(const Args& args);
 int runRows(const Args& args);
 int runModule(const Args& args);
+int runColumns(const Args& args);
 int runXml(const Args& args);
 
 void printUsage();

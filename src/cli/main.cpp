@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"rows", runRows,
      "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--system]\n"
      "                                    the rows of TABLE as CSV"},
+    {"columns", runColumns, "sorbel columns FILE TABLE [--system] the columns TABLE loads with, one line each"},
     {"module", runModule, "sorbel module FILE NAME           the SQL text of a view, procedure, function, trigger..."},
     {"page", runPage,
      "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"

@@ -229,6 +229,12 @@ TEST(TableLoading, RowsetChoiceAndPageLists) {
   other.rowsetId = 77;
   other.indexId = 2;
   c.rowsets.push_back(other);
+  // Its allocation unit carries the table's page key above the index id:
+  // the table's data pages must still be listed once.
+  AllocUnitRow indexUnit = c.allocUnits.front();
+  indexUnit.allocUnitId = (std::uint64_t{2} << 48) | (std::uint64_t{1001} << 16);
+  indexUnit.ownerId = 77;
+  c.allocUnits.push_back(indexUnit);
   const auto columns = c.loadObject("U ", "T", nullptr);
   ASSERT_EQ(columns.size(), 2u);
   EXPECT_EQ(columns[1].name, "extra");
@@ -289,12 +295,20 @@ TEST(SorbelRows, CsvOutputAndUnknownNames) {
             "1,Anna,Ann\xc3\xa9,True,False,17,0x0102,0xABCD\r\n"
             "2,\"Bo, \"\"the\"\" boss\",B,False,True,-3,0x,0xABCD\r\n"
             "3,NULL,,True,True,NULL,0xFF,0xABCD\r\n");
+  const auto columns = testing::runProgram(SORBEL_CLI_PATH, {"columns", dir.file("db.mdf"), "People"});
+  EXPECT_EQ(columns.exitCode, 0);
+  EXPECT_EQ(columns.out.substr(0, columns.out.find('\n', columns.out.find('\n') + 1) + 1),
+            "id\tint(4)\t1\t4\t1\tNOT NULL\t-\t-\t-\n"
+            "name\tvarchar(20)\t2\t-1\t2\tNULL\t-\t-\t-\n");
+  EXPECT_NE(columns.out.find("\nfull\t"), std::string::npos);
+  EXPECT_NE(columns.out.find("\t-99\t"), std::string::npos);
   const auto module = testing::runProgram(SORBEL_CLI_PATH, {"module", dir.file("db.mdf"), "GetPeople"});
   EXPECT_EQ(module.exitCode, 0);
   EXPECT_EQ(module.out, "CREATE PROCEDURE GetPeople\r\nAS SELECT 1");
   for (const auto& args : std::vector<std::vector<std::string>>{{"rows", dir.file("db.mdf"), "Nobody"},
                                                                 {"rows", dir.file("db.mdf"), "People", "--system"},
                                                                 {"module", dir.file("db.mdf"), "People"},
+                                                                {"columns", dir.file("db.mdf"), "Nobody"},
                                                                 {"module", dir.file("db.mdf"), "Nothing"}}) {
     const auto r = testing::runProgram(SORBEL_CLI_PATH, args);
     EXPECT_EQ(r.exitCode, 3) << args[2];

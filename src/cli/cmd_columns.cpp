@@ -1,0 +1,60 @@
+// sorbel columns: the column descriptors a table loads with, one line each.
+#include <cstdio>
+
+#include "catalog/catalog.h"
+#include "cli/cli_notify.h"
+#include "cli/commands.h"
+
+namespace sorbel::cli {
+
+namespace {
+
+std::string keyMarks(const ColumnDescriptor& d) {
+  std::string marks;
+  const auto add = [&](bool on, const char* mark) {
+    if (!on) return;
+    if (!marks.empty()) marks += ',';
+    marks += mark;
+  };
+  add(d.isPrimaryKey, "PK");
+  add(d.isUniqueConstraintKey, "UQ");
+  add(d.isUniqueIndexKey, "UX");
+  return marks.empty() ? "-" : marks;
+}
+
+}  // namespace
+
+int runColumns(const Args& args) {
+  std::vector<std::string> positional;
+  bool system = false;
+  for (const auto& a : args) {
+    if (a == "--system") system = true;
+    else positional.push_back(a);
+  }
+  if (positional.size() != 2) {
+    printUsage();
+    return kExitUsage;
+  }
+  AppState state;
+  state.collationTable = loadCollationTable(defaultCollationFile());
+  CliNotifyTarget notify;
+  FileSet files(positional[0], state, notify);
+  if (!files.isValid) return notify.reportFatal();
+  state.scanOptions.isSql2000 = false;
+  Catalog catalog(files, state);
+  const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  if (columns.empty() || !catalog.working.tableLoaded) {
+    std::fprintf(stderr, "%s: no %s table named \"%s\"\n", positional[0].c_str(), system ? "system" : "user",
+                 positional[1].c_str());
+    return kExitNotFound;
+  }
+  for (const ColumnDescriptor& d : columns) {
+    const std::string fk = d.isForeignKey ? d.refTableName + "." + d.refColumnName : "-";
+    std::printf("%s\t%s\t%d\t%d\t%d\t%s\t%s\t%s\t%s\n", d.name.c_str(), d.typeText.c_str(), d.storageColumnId,
+                d.leafOffset, d.nullBit, d.isNullable ? "NULL" : "NOT NULL", keyMarks(d).c_str(), fk.c_str(),
+                d.identityText.empty() ? "-" : d.identityText.c_str());
+  }
+  return kExitOk;
+}
+
+}  // namespace sorbel::cli

@@ -1,0 +1,99 @@
+// Rows and module texts of the real data files: every user table decodes, Northwind shows what it holds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "browser/table_rows.h"
+#include "catalog/catalog.h"
+#include "catalog/module_text_store.h"
+#include "cli_runner.h"
+
+namespace sorbel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Opened {
+  AppState state;
+  SilentNotifyTarget notify;
+  std::unique_ptr<FileSet> files;
+  std::unique_ptr<Catalog> catalog;
+  explicit Opened(const fs::path& path) {
+    state.collationTable = loadCollationTable(fs::path(SORBEL_SOURCE_DIR) / "data" / "collation.txt");
+    files = std::make_unique<FileSet>(path.string(), state, notify);
+    if (files->isValid) catalog = std::make_unique<Catalog>(*files, state);
+  }
+};
+
+TEST(CorpusRows, EveryUserTableDecodesIntoAtLeastItsLiveRows) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  int tables = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(corpus) / "expected")) {
+    if (entry.path().extension() != ".rowcounts") continue;
+    const std::string name = entry.path().stem().string();
+    Opened o(fs::path(corpus) / "files" / name);
+    ASSERT_TRUE(o.catalog) << name;
+    std::ifstream counts(entry.path());
+    std::string line;
+    while (std::getline(counts, line)) {
+      const auto tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      const std::string table = line.substr(0, tab);
+      const long expected = std::stol(line.substr(tab + 1));
+      const auto rows = readTableRows(*o.catalog, o.state, "U ", table);
+      ASSERT_TRUE(rows) << name << " " << table;
+      EXPECT_GE(static_cast<long>(rows->rows.size()), expected) << name << " " << table;
+      ++tables;
+    }
+  }
+  EXPECT_GT(tables, 100);
+}
+
+TEST(CorpusRows, NorthwindShowsItsCustomersEmployeesAndModules) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(corpus) / "files")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find("northw") == std::string::npos) continue;
+    ++files;
+    Opened o(entry.path());
+    ASSERT_TRUE(o.catalog) << name;
+    const auto customers = readTableRows(*o.catalog, o.state, "U ", "Customers");
+    ASSERT_TRUE(customers) << name;
+    bool alfki = false;
+    for (const auto& row : customers->rows)
+      if (row[0] == "ALFKI" && row[1] == "Alfreds Futterkiste" && row[2] == "Maria Anders") alfki = true;
+    EXPECT_TRUE(alfki) << name;
+
+    const auto employees = readTableRows(*o.catalog, o.state, "U ", "Employees");
+    ASSERT_TRUE(employees) << name;
+    const auto column = [&](const std::string& heading) {
+      return std::find(employees->heading.begin(), employees->heading.end(), heading) - employees->heading.begin();
+    };
+    const auto notes = static_cast<std::size_t>(column("Notes")), photo = static_cast<std::size_t>(column("Photo"));
+    ASSERT_LT(notes, employees->heading.size()) << name;
+    ASSERT_LT(photo, employees->heading.size()) << name;
+    ASSERT_FALSE(employees->rows.empty()) << name;
+    EXPECT_NE(employees->rows[0][notes].find("Education includes"), std::string::npos) << name;
+    EXPECT_EQ(employees->rows[0][photo].rfind("0x", 0), 0u) << name;
+    EXPECT_GT(employees->rows[0][photo].size(), 1000u) << name;
+
+    ModuleTextStore store;
+    fillModuleStoreOnce(store, *o.catalog, o.state, o.notify);
+    for (const char* module : {"Alphabetical list of products", "CustOrderHist"}) {
+      const auto pseudo = o.catalog->loadObject("P ", module, nullptr);
+      ASSERT_EQ(pseudo.size(), 3u) << name << " " << module;
+      const std::string text = assembleText(store, pseudo[0].text);
+      EXPECT_NE(text.find(std::string(module).find(' ') == std::string::npos ? "CREATE PROCEDURE" : "create view"),
+                std::string::npos)
+          << name << " " << module << ": " << text.substr(0, 80);
+    }
+  }
+  EXPECT_GE(files, 3);
+}
+
+}  // namespace
+}  // namespace sorbel
