@@ -1,8 +1,8 @@
 // sorbel boot: the version and collation a file's boot page records.
 #include <cstdio>
 
-#include "cli/cli_notify.h"
 #include "cli/commands.h"
+#include "cli/opened_file.h"
 #include "pagestore/boot_page.h"
 #include "pagestore/file_set.h"
 
@@ -13,12 +13,10 @@ int runBoot(const Args& args) {
     printUsage();
     return kExitUsage;
   }
-  AppState state;
-  state.collationTable = loadCollationTable(defaultCollationFile());
-  CliNotifyTarget notify;
-  FileSet files(args[0], state, notify);
-  if (!files.isValid) return notify.reportFatal();
-  const auto facts = readBootPage(files, state).value_or(BootFacts{});
+  OpenedFile o;
+  if (!o.open(args[0], false)) return o.notify.reportFatal();
+  AppState& state = o.state;
+  const auto facts = readBootPage(*o.files, state).value_or(BootFacts{});
   const std::string label = state.versionLabel.empty() ? versionLabelFor(facts.version) : state.versionLabel;
   std::printf("version %u\nversionLabel %s\ncollationId %d\ncollationName %s\ncodePage %d\n",
               static_cast<unsigned>(facts.version), label.c_str(), facts.collationId,

@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "catalog/catalog.h"
-#include "cli/cli_notify.h"
 #include "cli/commands.h"
+#include "cli/opened_file.h"
 
 namespace sorbel::cli {
 
@@ -31,13 +31,9 @@ int runCatalog(const Args& args) {
     printUsage();
     return kExitUsage;
   }
-  AppState state;
-  state.collationTable = loadCollationTable(defaultCollationFile());
-  CliNotifyTarget notify;
-  FileSet files(args[0], state, notify);
-  if (!files.isValid) return notify.reportFatal();
-  state.scanOptions.isSql2000 = false;
-  const Catalog catalog(files, state);
+  OpenedFile o;
+  if (!o.open(args[0])) return o.notify.reportFatal();
+  const Catalog& catalog = *o.catalog;
   std::printf("legacyCatalog %d\n", catalog.legacyCatalog() ? 1 : 0);
   for (const ObjectRow& o : catalog.objects)
     std::printf("object %d\t%s\t%d\t%s\n", o.id, typeText(o.objectType).c_str(), o.parentId, o.name.c_str());

@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "catalog/catalog.h"
-#include "cli/cli_notify.h"
 #include "cli/commands.h"
+#include "cli/opened_file.h"
 
 namespace sorbel::cli {
 
@@ -35,13 +35,9 @@ int runColumns(const Args& args) {
     printUsage();
     return kExitUsage;
   }
-  AppState state;
-  state.collationTable = loadCollationTable(defaultCollationFile());
-  CliNotifyTarget notify;
-  FileSet files(positional[0], state, notify);
-  if (!files.isValid) return notify.reportFatal();
-  state.scanOptions.isSql2000 = false;
-  Catalog catalog(files, state);
+  OpenedFile o;
+  if (!o.open(positional[0])) return o.notify.reportFatal();
+  Catalog& catalog = *o.catalog;
   const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
   if (columns.empty() || !catalog.working.tableLoaded) {
     std::fprintf(stderr, "%s: no %s table named \"%s\"\n", positional[0].c_str(), system ? "system" : "user",

@@ -4,8 +4,8 @@
 #include "browser/table_rows.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
-#include "cli/cli_notify.h"
 #include "cli/commands.h"
+#include "cli/opened_file.h"
 #include "records/row_decoding.h"
 
 namespace sorbel::cli {
@@ -33,27 +33,12 @@ void printCsvLine(const std::vector<std::string>& fields) {
   std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-struct Opened {
-  AppState state;
-  CliNotifyTarget notify;
-  std::unique_ptr<FileSet> files;
-  std::unique_ptr<Catalog> catalog;
-
-  bool open(const std::string& path) {
-    state.collationTable = loadCollationTable(defaultCollationFile());
-    files = std::make_unique<FileSet>(path, state, notify);
-    if (!files->isValid) return false;
-    state.scanOptions.isSql2000 = false;
-    catalog = std::make_unique<Catalog>(*files, state);
-    return true;
-  }
-};
 
 }  // namespace
 
 int runRows(const Args& args) {
   std::vector<std::string> positional;
-  Opened o;
+  OpenedFile o;
   bool system = false;
   for (const auto& a : args) {
     if (a == "--deleted") o.state.scanOptions.showDeletedRecords = true;
@@ -82,7 +67,7 @@ int runModule(const Args& args) {
     printUsage();
     return kExitUsage;
   }
-  Opened o;
+  OpenedFile o;
   if (!o.open(args[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   const auto pseudo = catalog.loadObject("P ", args[1], nullptr);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/utf16.h"
 #include "values/codepage_text.h"
 
 namespace sorbel::binxml {
@@ -12,23 +13,7 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void appendCodePoint(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+void appendCodePoint(std::string& out, char32_t cp) { appendUtf8(out, cp); }
 
 // Windows-1252 bytes 0x80..0x9F; the five bytes it leaves undefined map to
 // the C1 control of the same value, as Windows itself converts them.
