@@ -11,7 +11,8 @@ echo "== catalog"
 build/bin/sorbel catalog demo/demo.mdf
 echo "== rows of Customers"
 build/bin/sorbel rows demo/demo.mdf Customers
-echo "== the first rows of Orders (3,000 in all)"
-build/bin/sorbel rows demo/demo.mdf Orders | head -12
+echo "== the first rows of Orders (3,000 in all; every row is in demo/orders.csv)"
+build/bin/sorbel rows demo/demo.mdf Orders > demo/orders.csv
+head -n 12 demo/orders.csv
 echo "== procedure OrdersByCustomer"
 build/bin/sorbel module demo/demo.mdf OrdersByCustomer
