@@ -85,7 +85,7 @@ void addEveryTypeTable(SyntheticDatabase& db, Compression compression) {
     return std::vector<Cell>{
         value(int32Bytes(id)), value({static_cast<std::uint8_t>(id * 40)}), value(int16Bytes(static_cast<std::int16_t>(small))),
         value(int64Bytes(big)), value({std::uint8_t{1}}), value({static_cast<std::uint8_t>(flag)}),
-        value(int64Bytes(big * 10000)), value(int32Bytes(small * 10000)),
+        value(int64Bytes(big / 3)), value(int32Bytes(small * 10000)),
         value(cat({int32Bytes(small * 300), int32Bytes(40000 + id)})), value(cat({int16Bytes(600), int16Bytes(30000)})),
         value({0x5B, 0x95, 0x0A}), value({0x00, 0xE0, 0x34, 0x95, 0x64}),
         value({0x00, 0xE0, 0x34, 0x95, 0x64, 0x5B, 0x95, 0x0A}), value({0x00, 0xE0, 0x34, 0x95, 0x64, 0x5B, 0x95, 0x0A, 0x78, 0x00}),

@@ -84,8 +84,11 @@ Stored rowCompressed(const SyntheticColumn& c, const ColumnPlacement& p, const C
   } else if (c.typeId == kBinary) {
     while (!v.empty() && v.back() == 0) v.pop_back();
   } else if (unicode) {
-    if (c.typeId == kNChar)
-      while (v.size() >= 2 && v[v.size() - 2] == ' ' && v.back() == 0) v.resize(v.size() - 2);
+    if (c.typeId == kNChar) {
+      std::size_t end = v.size() & ~std::size_t{1};
+      while (end >= 2 && v[end - 2] == ' ' && v[end - 1] == 0) end -= 2;
+      v.erase(v.begin() + static_cast<std::ptrdiff_t>(end), v.end());
+    }
     v = scsuCompress(v);
   }
   s.bytes = std::move(v);
