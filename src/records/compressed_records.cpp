@@ -18,7 +18,6 @@ constexpr std::int32_t kNotStored = -99;
 
 // Internal type codes whose values the compressed format changes.
 constexpr std::int32_t kBigInt = 0;
-constexpr std::int32_t kBinary = 1;
 constexpr std::int32_t kBit = 2;
 constexpr std::int32_t kChar = 3;
 constexpr std::int32_t kDateTime = 4;
