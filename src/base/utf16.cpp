@@ -1,4 +1,4 @@
-// UTF-16LE bytes to UTF-8 text.
+// Conversions between UTF-16LE bytes and UTF-8 text.
 #include "base/utf16.h"
 
 namespace sorbel {
@@ -42,6 +42,39 @@ std::string utf16leToUtf8(ByteView bytes, bool stopAtNul) {
       }
     }
     appendUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> utf8ToUtf16le(std::string_view text) {
+  std::vector<std::uint8_t> out;
+  out.reserve(2 * text.size());
+  const auto unit = [&out](char32_t u) {
+    out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((u >> 8) & 0xFF));
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 4;
+    char32_t cp = extra == 0 ? lead : extra == 1 ? (lead & 0x1Fu) : extra == 2 ? (lead & 0x0Fu) : (lead & 0x07u);
+    bool valid = extra < 4;  // a stray continuation byte starts nothing
+    for (std::size_t k = 1; valid && k <= extra; ++k) {
+      if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) valid = false;
+      else cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+    }
+    if (!valid || cp > 0x10FFFF) {
+      unit(0xFFFD);
+      ++i;
+      continue;
+    }
+    i += 1 + extra;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      unit(0xD800 + (cp >> 10));
+      unit(0xDC00 + (cp & 0x3FF));
+    } else {
+      unit(cp);
+    }
   }
   return out;
 }

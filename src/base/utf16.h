@@ -1,7 +1,10 @@
-// UTF-16LE bytes to UTF-8 text.
+// Conversions between UTF-16LE bytes and UTF-8 text.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/byte_view.h"
 
@@ -14,6 +17,10 @@ std::string utf16leToUtf8(ByteView bytes, bool stopAtNul = true);
 
 // Appends the UTF-8 form of one code point.
 void appendUtf8(std::string& out, char32_t codePoint);
+
+// The UTF-16LE bytes of UTF-8 text; code points above U+FFFF become
+// surrogate pairs, malformed sequences U+FFFD.
+std::vector<std::uint8_t> utf8ToUtf16le(std::string_view text);
 
 // The text without trailing blanks, tabs, CR and LF.
 std::string trimTrailingSpace(std::string text);

@@ -83,7 +83,10 @@ class ColumnWalk {
     std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
 
     const bool cd = standardLike() && r_.isCompressedRecord;
-    if (cd && h < r_.cdDescriptors.size()) {
+    // A rebuilt CD record (one with per-column entries) has the FixedVar
+    // layout of the table, so the column's own class holds; only a record
+    // left as parsed is read by its descriptors.
+    if (cd && r_.cdColumns.empty() && h < r_.cdDescriptors.size()) {
       const std::uint8_t descriptor = r_.cdDescriptors[h];
       if (descriptor <= 9) {
         t.isVariable = false;

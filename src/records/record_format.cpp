@@ -47,6 +47,12 @@ CPrimaryRecord::CPrimaryRecord(ByteView bytes, const CPage* owner, std::uint16_t
     return;
   }
   decodeStatus(*statusA);
+  if (isCompressedRecord) {
+    // A CD header has type bits of its own and never a null bitmap.
+    recordType = cdRecordType(*statusA);
+    hasNullBitmap = false;
+    hasVariableColumns = (*statusA & cd::kLongDataRegion) != 0;
+  }
   if (!acceptedType(recordType, state)) {
     isInvalid = true;
     return;

@@ -76,10 +76,12 @@ void PrimaryRecordPage::readCompressionInfo() {
   if (!(header.typeFlagBits & header::kCompressedPage)) return;
   const ByteView page = bytes();
   for (std::size_t i = 0; i < kInfoLength; ++i) compressionInfo[i] = page[kFlags + i];
-  const std::uint16_t size = page.read<std::uint16_t>(kStructureSize);
-  if (size == 0) return;
   hasAnchorRecord = (compressionInfo[0] & kHasAnchor) != 0;
   hasDictionary = (compressionInfo[0] & kHasDictionary) != 0;
+  // Without a dictionary the size sits where the dictionary position would
+  // be, and the anchor record starts right after it.
+  const std::uint16_t size = page.read<std::uint16_t>(hasDictionary ? kStructureSize : kSizeWithoutDictionary);
+  if (size == 0) return;
   const bool legacy = state.scanOptions.isSql2000;
 
   if (hasAnchorRecord && hasDictionary) {
@@ -98,19 +100,26 @@ void PrimaryRecordPage::readCompressionInfo() {
       for (const std::uint16_t end : ends) {
         const std::int32_t length = end - running;
         const std::size_t first = start + static_cast<std::size_t>(running);
+        // An entry that fails its bounds stays as an empty entry, so that
+        // the symbols after it still name their own entries.
         if (length > 0 && length < size && first < 4096)
           dictionary.push_back(page.sub(first, static_cast<std::size_t>(length)).toVector());
+        else
+          dictionary.emplace_back();
         running += length;
       }
     }
   } else if (hasAnchorRecord && !legacy) {
     anchorRecord = std::make_unique<CPrimaryRecord>(page.from(kAnchorAlone), this, size, state);
   }
+  if (anchorRecord && !anchorRecord->isInvalid && !legacy) anchorValues = extractAnchorValues(*anchorRecord);
 }
 
 std::unique_ptr<CPrimaryRecord> PrimaryRecordPage::recordAtOffset(std::uint16_t offset, ForwardChain* chain) const {
   auto r = std::make_unique<CPrimaryRecord>(bytes().from(offset), this, static_cast<std::uint16_t>(kPageSize - offset),
                                             state, chain);
+  if (r->isCompressedRecord && !r->isInvalid && !state.scanOptions.isSql2000 && state.currentTableDefinition)
+    decodeCompressedRecord(*r, *state.currentTableDefinition, anchorValues, dictionary);
   return r;
 }
 

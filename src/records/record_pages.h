@@ -26,9 +26,14 @@ inline constexpr std::size_t kFirstSlot = 8190;
 // Where the compression information of a compressed page lies.
 namespace compression {
 inline constexpr std::size_t kFlags = 96;  // 0x02 anchor record, 0x04 dictionary
-inline constexpr std::size_t kDictionaryPosition = 99;  // counted from offset 96
+inline constexpr std::size_t kModificationCount = 97;
+// With a dictionary: its position (counted from offset 96), then the size of
+// the whole structure, then the anchor record.
+inline constexpr std::size_t kDictionaryPosition = 99;
 inline constexpr std::size_t kStructureSize = 101;
 inline constexpr std::size_t kAnchorWithDictionary = 103;
+// Without one: the size, then the anchor record.
+inline constexpr std::size_t kSizeWithoutDictionary = 99;
 inline constexpr std::size_t kAnchorAlone = 101;
 inline constexpr std::size_t kInfoLength = 7;
 inline constexpr std::uint8_t kHasAnchor = 0x02;
@@ -36,7 +41,8 @@ inline constexpr std::uint8_t kHasDictionary = 0x04;
 }  // namespace compression
 
 // One column value of a compressed page's anchor record. The length is -2
-// for a NULL and -1 for a column the anchor itself takes from elsewhere.
+// when the column has no anchor (its values carry no prefix) and -1 for an
+// anchor value of no bytes.
 struct AnchorValue {
   std::vector<std::uint8_t> bytes;
   std::int32_t length = 0;

@@ -9,6 +9,7 @@
 #include "catalog/catalog.h"
 #include "catalog/system_tables.h"
 #include "pagestore/boot_page.h"
+#include "pagestore/page_header.h"
 
 namespace sorbel::testing {
 
@@ -313,8 +314,10 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
     if (std::find(table.forwardedRows.begin(), table.forwardedRows.end(), i) != table.forwardedRows.end()) {
       s.forwardIndex = forwardCount++;
       s.record = buildForwardingStub({}, 0);  // patched below once the target is known
-    } else {
+    } else if (table.compression == Compression::none) {
       s.record = tableRecord(table.columns, table.rows[i], s.ghost ? 6 : 0);
+    } else {
+      s.record = cdRecord(table.columns, table.rows[i], s.ghost ? 6 : 0);
     }
     slotted.push_back(std::move(s));
   }
@@ -344,10 +347,24 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
     const auto index = first + static_cast<std::uint32_t>(p);
     if (p > 0) h.prevPage = db.pageId(index - 1);
     if (p + 1 < total) h.nextPage = db.pageId(index + 1);
+    // Page compression: the rows of this page share one compression
+    // information structure, written right after the header.
+    std::optional<PageCompression> shared;
+    if (table.compression == Compression::page) {
+      std::vector<std::vector<Cell>> pageRows;
+      for (const std::size_t i : pages[p])
+        if (!slotted[i].forwardIndex) pageRows.push_back(table.rows[i]);
+      shared = choosePageCompression(table.columns, pageRows);
+      const Bytes info = compressionInfo(*shared);
+      if (!info.empty()) h.typeFlagBits = static_cast<std::uint8_t>(h.typeFlagBits | header::kCompressedPage);
+      else shared.reset();
+    }
     PageBuilder page(h);
+    if (shared) page.placeBytes(compressionInfo(*shared));
     std::uint16_t ghosts = 0;
     for (const std::size_t i : pages[p]) {
       Bytes record = slotted[i].record;
+      if (shared && !slotted[i].forwardIndex) record = cdRecord(table.columns, table.rows[i], slotted[i].ghost ? 6 : 0, &*shared);
       if (slotted[i].forwardIndex) {
         record = buildForwardingStub(db.pageId(forwardedAt), static_cast<std::uint16_t>(*slotted[i].forwardIndex));
       }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cd_record_builder.h"
 #include "database_builder.h"
 #include "page_builder.h"
 
@@ -72,6 +73,9 @@ struct SyntheticObject {
   std::vector<std::size_t> forwardedRows;  // rows moved to a later page behind a forwarding stub
   std::vector<std::vector<Cell>> hiddenRows;  // deleted rows in the page body that no slot lists
   std::vector<std::vector<Cell>> strayForwardedRows;  // forwarded records no stub leads to
+  // Rows (live and ghost) in the CD format: row compression alone, or page
+  // compression with anchor values and a dictionary per page.
+  Compression compression = Compression::none;
 
   // A primary key: the constraint object (type "PK", child of the table), its
   // index and the key columns (column ids). Written when keyColumns is set.
