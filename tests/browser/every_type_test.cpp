@@ -86,6 +86,29 @@ TEST(EveryType, StoredValuesShowAsText) {
     EXPECT_EQ(table->rows[0][i], cases[i].shown) << cases[i].column.name;
 }
 
+TEST(EveryType, BitColumnsShareBytesAcrossOtherColumns) {
+  testing::TempDir dir;
+  SyntheticDatabase db;
+  using testing::typedColumn;
+  std::vector<SyntheticColumn> columns = {typedColumn("b1", 104, 1), testing::intColumn("i"), typedColumn("b2", 104, 1)};
+  for (int k = 3; k <= 10; ++k) columns.push_back(typedColumn("b" + std::to_string(k), 104, 1));
+  auto& t = db.addTable(1001, "Bits", columns);
+  std::vector<testing::Cell> row = {value({1}), value(testing::int32Bytes(7)), value({0})};
+  for (int k = 3; k <= 10; ++k) row.push_back(value({static_cast<std::uint8_t>(k % 3 == 0)}));
+  t.rows.push_back(row);
+  db.write(dir.file("db.mdf"));
+  AppState state;
+  SilentNotifyTarget notify;
+  FileSet files(dir.file("db.mdf"), state, notify);
+  Catalog catalog(files, state);
+  const auto table = readTableRows(catalog, state, "U ", "Bits");
+  ASSERT_TRUE(table);
+  ASSERT_EQ(table->rows.size(), 1u);
+  // Ten bit columns: the first eight share a byte with the int between them, the rest take a second byte.
+  EXPECT_EQ(table->rows[0], (std::vector<std::string>{"True", "7", "False", "True", "False", "False", "True",
+                                                      "False", "False", "True", "False"}));
+}
+
 TEST(EveryType, RowOverflowValueIsReadFromItsPages) {
   testing::TempDir dir;
   SyntheticDatabase db;

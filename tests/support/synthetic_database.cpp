@@ -136,7 +136,8 @@ std::vector<ColumnPlacement> placeColumns(const std::vector<SyntheticColumn>& co
       p.fixedSize = 1;
       continue;
     }
-    bitsInByte = 8;
+    // Bit columns share their bytes across the columns between them, as the
+    // server packs them: no reset here.
     p.leafOffset = static_cast<std::int16_t>(offset);
     p.fixedSize = static_cast<std::uint16_t>(c.maxLength);
     offset += c.maxLength;
