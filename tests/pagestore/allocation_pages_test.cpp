@@ -12,20 +12,20 @@ namespace {
 using testing::Bytes;
 
 Bytes iamHeaderRecord(const std::vector<PageId>& slots) {
-  testing::RecordSpec spec;
-  spec.nullBitmap = false;
-  spec.columnCount = 0;
-  spec.fixed = Bytes(90, 0);
-  for (std::size_t k = 0; k < slots.size(); ++k) testing::putDiskPageId(spec.fixed, 42 + 6 * k, slots[k]);
-  return testing::buildRecord(spec);
+  testing::RecordSpec shape;
+  shape.nullBitmap = false;
+  shape.columnCount = 0;
+  shape.fixed = Bytes(90, 0);
+  for (std::size_t k = 0; k < slots.size(); ++k) testing::putDiskPageId(shape.fixed, 42 + 6 * k, slots[k]);
+  return testing::buildRecord(shape);
 }
 
 Bytes bitmapRecord(const Bytes& bits) {
-  testing::RecordSpec spec;
-  spec.nullBitmap = false;
-  spec.columnCount = 0;
-  spec.fixed = bits;
-  return testing::buildRecord(spec);
+  testing::RecordSpec shape;
+  shape.nullBitmap = false;
+  shape.columnCount = 0;
+  shape.fixed = bits;
+  return testing::buildRecord(shape);
 }
 
 Bytes iamPage(PageId self, const std::vector<PageId>& slots, const std::optional<Bytes>& bits) {

@@ -17,10 +17,10 @@ CPrimaryRecord parse(const Bytes& bytes, AppState& state, std::uint16_t maxLengt
 
 TEST(RecordFormat, VariableColumnsWithoutFixedPart) {
   AppState state;
-  RecordSpec spec;
-  spec.nulls = {false, false};
-  spec.vars = {{{'a', 'b', 'c'}}, {{'x', 'y'}}};
-  const auto bytes = testing::buildRecord(spec);
+  RecordSpec shape;
+  shape.nulls = {false, false};
+  shape.vars = {{{'a', 'b', 'c'}}, {{'x', 'y'}}};
+  const auto bytes = testing::buildRecord(shape);
   ASSERT_EQ(bytes[0], 0x30);
   const auto r = parse(bytes, state);
   EXPECT_FALSE(r.isInvalid);
@@ -37,11 +37,11 @@ TEST(RecordFormat, VariableColumnsWithoutFixedPart) {
 
 TEST(RecordFormat, FixedPartBitmapAndComplexFlag) {
   AppState state;
-  RecordSpec spec;
-  spec.fixed = {1, 2, 3, 4, 5, 6};
-  spec.nulls = {false, true, false};
-  spec.vars = {{{'q'}, true}};
-  const auto r = parse(testing::buildRecord(spec), state);
+  RecordSpec shape;
+  shape.fixed = {1, 2, 3, 4, 5, 6};
+  shape.nulls = {false, true, false};
+  shape.vars = {{{'q'}, true}};
+  const auto r = parse(testing::buildRecord(shape), state);
   ASSERT_TRUE(r.fixedData);
   EXPECT_EQ(*r.fixedData, (Bytes{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(r.fixedLength, 6);
@@ -65,11 +65,11 @@ TEST(RecordFormat, RecordTypesAcceptedAsRows) {
   for (const auto& c : cases) {
     AppState state;
     state.scanOptions.showDeletedRecords = c.showDeleted;
-    RecordSpec spec;
-    spec.recordType = c.recordType;
-    spec.fixed = {9, 9};
-    spec.nulls = {false};
-    const auto r = parse(testing::buildRecord(spec), state);
+    RecordSpec shape;
+    shape.recordType = c.recordType;
+    shape.fixed = {9, 9};
+    shape.nulls = {false};
+    const auto r = parse(testing::buildRecord(shape), state);
     EXPECT_EQ(r.isInvalid, c.invalid) << "type " << int(c.recordType) << " deleted " << c.showDeleted;
     if (!c.invalid) {
       EXPECT_EQ(r.recordType, c.recordType);
@@ -80,11 +80,11 @@ TEST(RecordFormat, RecordTypesAcceptedAsRows) {
 
 TEST(RecordFormat, EmptyVariableColumnHasNoBytesAndNextStartsAtSamePlace) {
   AppState state;
-  RecordSpec spec;
-  spec.fixed = {1};
-  spec.nulls = {false, false, false};
-  spec.vars = {{{}}, {{'z', 'z'}}};
-  const auto r = parse(testing::buildRecord(spec), state);
+  RecordSpec shape;
+  shape.fixed = {1};
+  shape.nulls = {false, false, false};
+  shape.vars = {{{}}, {{'z', 'z'}}};
+  const auto r = parse(testing::buildRecord(shape), state);
   ASSERT_EQ(r.varValues.size(), 2u);
   EXPECT_FALSE(r.varValues[0].hasBytes());
   EXPECT_EQ(r.varValues[1].bytes, (Bytes{'z', 'z'}));
@@ -93,21 +93,21 @@ TEST(RecordFormat, EmptyVariableColumnHasNoBytesAndNextStartsAtSamePlace) {
 TEST(RecordFormat, BadCountsLeaveTheRestUnparsed) {
   AppState state;
   {  // more variable columns than columns
-    RecordSpec spec;
-    spec.fixed = {1};
-    spec.nulls = {false};
-    spec.vars = {{{'a'}}, {{'b'}}};
-    const auto r = parse(testing::buildRecord(spec), state);
+    RecordSpec shape;
+    shape.fixed = {1};
+    shape.nulls = {false};
+    shape.vars = {{{'a'}}, {{'b'}}};
+    const auto r = parse(testing::buildRecord(shape), state);
     EXPECT_TRUE(r.varValues.empty());
     EXPECT_EQ(r.recordLength, 0);
     EXPECT_FALSE(r.rawRecord);
   }
   {  // column count 1,024
-    RecordSpec spec;
-    spec.fixed = {1, 2};
-    spec.columnCount = 1024;
-    spec.nullBitmap = false;
-    const auto r = parse(testing::buildRecord(spec), state);
+    RecordSpec shape;
+    shape.fixed = {1, 2};
+    shape.columnCount = 1024;
+    shape.nullBitmap = false;
+    const auto r = parse(testing::buildRecord(shape), state);
     EXPECT_FALSE(r.isInvalid);
     EXPECT_TRUE(r.fixedData);
     EXPECT_FALSE(r.rawRecord);
@@ -128,11 +128,11 @@ TEST(RecordFormat, SparseVectorOnlyFromComplexColumnsNotSixteenBytesLong) {
   const Case cases[] = {{sparse, true, true}, {sparse, false, false}, {sixteen, true, false}};
   for (const auto& c : cases) {
     AppState state;
-    RecordSpec spec;
-    spec.fixed = {1};
-    spec.nulls = {false, false};
-    spec.vars = {{c.value, c.complex}};
-    const auto r = parse(testing::buildRecord(spec), state);
+    RecordSpec shape;
+    shape.fixed = {1};
+    shape.nulls = {false, false};
+    shape.vars = {{c.value, c.complex}};
+    const auto r = parse(testing::buildRecord(shape), state);
     ASSERT_EQ(r.sparseVector.has_value(), c.parsed);
     if (!c.parsed) continue;
     ASSERT_EQ(r.sparseVector->values.size(), 2u);
@@ -145,11 +145,11 @@ TEST(RecordFormat, SparseVectorOnlyFromComplexColumnsNotSixteenBytesLong) {
 
 TEST(RecordFormat, RecordCutShortIsInvalidAndReadsNothingBeyond) {
   AppState state;
-  RecordSpec spec;
-  spec.fixed = {1, 2, 3, 4};
-  spec.nulls = std::vector<bool>(20, false);
-  spec.vars = {{{'a', 'b', 'c'}}};
-  const Bytes whole = testing::buildRecord(spec);
+  RecordSpec shape;
+  shape.fixed = {1, 2, 3, 4};
+  shape.nulls = std::vector<bool>(20, false);
+  shape.vars = {{{'a', 'b', 'c'}}};
+  const Bytes whole = testing::buildRecord(shape);
   // Cut after the fixed part, inside the column count, inside the bitmap,
   // inside the variable-column count: each needs bytes the view lacks.
   for (const std::size_t cut : {std::size_t{1}, std::size_t{3}, std::size_t{8}, std::size_t{9}, std::size_t{11},
@@ -167,15 +167,15 @@ TEST(RecordFormat, RecordCutShortIsInvalidAndReadsNothingBeyond) {
 
 TEST(RecordFormat, MeasureGivesTheLengthOrNothing) {
   AppState state;
-  RecordSpec spec;
-  spec.fixed = Bytes(128, 1);
-  spec.nulls = {false, false};
-  spec.vars = {{{'a', 'b'}}};
-  const Bytes live = testing::buildRecord(spec);
+  RecordSpec shape;
+  shape.fixed = Bytes(128, 1);
+  shape.nulls = {false, false};
+  shape.vars = {{{'a', 'b'}}};
+  const Bytes live = testing::buildRecord(shape);
   EXPECT_EQ(measureRecordLength(ByteView(live), nullptr, state), static_cast<std::int32_t>(live.size()));
   const Bytes stub = testing::buildForwardingStub({1, 20}, 0);
   EXPECT_FALSE(measureRecordLength(ByteView(stub), nullptr, state));
-  RecordSpec bad = spec;
+  RecordSpec bad = shape;
   bad.columnCount = 0;
   EXPECT_FALSE(measureRecordLength(ByteView(testing::buildRecord(bad)), nullptr, state));
 }

@@ -16,12 +16,12 @@ using testing::PageBuilder;
 using testing::RecordSpec;
 
 Bytes simpleRecord(std::uint8_t fill, std::uint8_t recordType = 0) {
-  RecordSpec spec;
-  spec.recordType = recordType;
-  spec.fixed = Bytes(4, fill);
-  spec.nulls = {false, false};
-  spec.vars = {{{fill, fill}}};
-  return testing::buildRecord(spec);
+  RecordSpec shape;
+  shape.recordType = recordType;
+  shape.fixed = Bytes(4, fill);
+  shape.nulls = {false, false};
+  shape.vars = {{{fill, fill}}};
+  return testing::buildRecord(shape);
 }
 
 std::vector<bool> presentEntries(const PrimaryRecordPage& page) {
@@ -100,12 +100,12 @@ TEST(RecordPages, DeletedRecordWalkFindsRecordsNoSlotLists) {
   // Records with bitmap and variable columns and a fixed part ending at 132
   // start with 30 00 84 00 (live) or 3C 00 84 00 (ghost).
   auto record = [](std::uint8_t type, std::uint8_t fill) {
-    RecordSpec spec;
-    spec.recordType = type;
-    spec.fixed = Bytes(128, fill);
-    spec.nulls = {false, false};
-    spec.vars = {{{fill, fill, fill}}};
-    return testing::buildRecord(spec);
+    RecordSpec shape;
+    shape.recordType = type;
+    shape.fixed = Bytes(128, fill);
+    shape.nulls = {false, false};
+    shape.vars = {{{fill, fill, fill}}};
+    return testing::buildRecord(shape);
   };
   const Bytes first = record(0, 1), second = record(0, 2), ghost = record(6, 3);
   ASSERT_EQ(testing::Bytes(ghost.begin(), ghost.begin() + 4), (Bytes{0x3C, 0x00, 0x84, 0x00}));

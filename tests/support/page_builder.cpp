@@ -104,29 +104,29 @@ Bytes makePage(std::uint8_t type, std::int32_t objectId, PageId thisPage) {
   return PageBuilder(h).build();
 }
 
-Bytes buildRecord(const RecordSpec& spec) {
-  const bool hasVars = spec.variableColumns.value_or(!spec.vars.empty());
-  const std::int16_t columns = spec.columnCount.value_or(static_cast<std::int16_t>(spec.nulls.size()));
+Bytes buildRecord(const RecordSpec& shape) {
+  const bool hasVars = shape.variableColumns.value_or(!shape.vars.empty());
+  const std::int16_t columns = shape.columnCount.value_or(static_cast<std::int16_t>(shape.nulls.size()));
   Bytes r;
-  r.push_back(static_cast<std::uint8_t>((spec.recordType << 1) | (spec.nullBitmap ? 0x10 : 0) | (hasVars ? 0x20 : 0)));
-  r.push_back(spec.statusB);
-  append16(r, static_cast<std::uint16_t>(4 + spec.fixed.size()));
-  r.insert(r.end(), spec.fixed.begin(), spec.fixed.end());
+  r.push_back(static_cast<std::uint8_t>((shape.recordType << 1) | (shape.nullBitmap ? 0x10 : 0) | (hasVars ? 0x20 : 0)));
+  r.push_back(shape.statusB);
+  append16(r, static_cast<std::uint16_t>(4 + shape.fixed.size()));
+  r.insert(r.end(), shape.fixed.begin(), shape.fixed.end());
   append16(r, static_cast<std::uint16_t>(columns));
-  if (spec.nullBitmap) {
+  if (shape.nullBitmap) {
     Bytes bitmap((static_cast<std::size_t>(columns < 0 ? 0 : columns) + 7) / 8, 0);
-    for (std::size_t k = 0; k < spec.nulls.size() && k / 8 < bitmap.size(); ++k)
-      if (spec.nulls[k]) bitmap[k / 8] = static_cast<std::uint8_t>(bitmap[k / 8] | (1u << (k % 8)));
+    for (std::size_t k = 0; k < shape.nulls.size() && k / 8 < bitmap.size(); ++k)
+      if (shape.nulls[k]) bitmap[k / 8] = static_cast<std::uint8_t>(bitmap[k / 8] | (1u << (k % 8)));
     r.insert(r.end(), bitmap.begin(), bitmap.end());
   }
   if (hasVars) {
-    append16(r, static_cast<std::uint16_t>(spec.vars.size()));
-    std::size_t end = r.size() + 2 * spec.vars.size();
-    for (const auto& v : spec.vars) {
+    append16(r, static_cast<std::uint16_t>(shape.vars.size()));
+    std::size_t end = r.size() + 2 * shape.vars.size();
+    for (const auto& v : shape.vars) {
       end += v.bytes.size();
       append16(r, static_cast<std::uint16_t>(end | (v.complex ? 0x8000 : 0)));
     }
-    for (const auto& v : spec.vars) r.insert(r.end(), v.bytes.begin(), v.bytes.end());
+    for (const auto& v : shape.vars) r.insert(r.end(), v.bytes.begin(), v.bytes.end());
   }
   return r;
 }

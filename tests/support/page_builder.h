@@ -94,7 +94,7 @@ struct RecordSpec {
   std::vector<bool> nulls;                  // one per column; sets the null bitmap
   std::vector<VarColumn> vars;
 };
-Bytes buildRecord(const RecordSpec& spec);
+Bytes buildRecord(const RecordSpec& shape);
 Bytes buildForwardingStub(PageId target, std::uint16_t slot);
 
 // A data file assembled from pages, with the damage tests need.

@@ -154,10 +154,10 @@ Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector
     ++storedCount;
     if (!p.variable) fixedEnd = std::max<std::size_t>(fixedEnd, static_cast<std::size_t>(p.leafOffset) + p.fixedSize);
   }
-  RecordSpec spec;
-  spec.recordType = recordType;
-  spec.fixed.assign(fixedEnd - 4, 0);
-  spec.nulls.assign(storedCount, false);
+  RecordSpec shape;
+  shape.recordType = recordType;
+  shape.fixed.assign(fixedEnd - 4, 0);
+  shape.nulls.assign(storedCount, false);
   std::vector<VarColumn> vars;
   Bytes sparse;
   std::vector<std::pair<std::uint16_t, Bytes>> sparseValues;
@@ -167,7 +167,7 @@ Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector
     if (!p.stored) continue;
     const Cell value = cell < cells.size() ? cells[cell] : nullValue();
     ++cell;
-    spec.nulls[static_cast<std::size_t>(p.storageId - 1)] = value.isNull;
+    shape.nulls[static_cast<std::size_t>(p.storageId - 1)] = value.isNull;
     if (columns[i].sparse) {
       if (!value.isNull) sparseValues.emplace_back(static_cast<std::uint16_t>(i + 1), value.bytes);
       continue;
@@ -179,10 +179,10 @@ Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector
     const auto at = static_cast<std::size_t>(p.leafOffset - 4);
     if (p.bit >= 0) {
       if (!value.isNull && !value.bytes.empty() && value.bytes[0])
-        spec.fixed[at] = static_cast<std::uint8_t>(spec.fixed[at] | (1u << p.bit));
+        shape.fixed[at] = static_cast<std::uint8_t>(shape.fixed[at] | (1u << p.bit));
       continue;
     }
-    for (std::size_t k = 0; k < p.fixedSize && k < value.bytes.size(); ++k) spec.fixed[at + k] = value.bytes[k];
+    for (std::size_t k = 0; k < p.fixedSize && k < value.bytes.size(); ++k) shape.fixed[at + k] = value.bytes[k];
   }
   // Sparse columns sit in one complex value: type 5, count, ids, ends, data.
   if (!sparseValues.empty()) {
@@ -196,9 +196,9 @@ Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector
     vars.push_back(VarColumn{sparse, true});
   }
   if (backPointer) vars.push_back({*backPointer, true});
-  spec.vars = std::move(vars);
-  spec.variableColumns = !spec.vars.empty();
-  return buildRecord(spec);
+  shape.vars = std::move(vars);
+  shape.variableColumns = !shape.vars.empty();
+  return buildRecord(shape);
 }
 
 Bytes utf16(const std::string& text) {
@@ -224,18 +224,18 @@ Bytes utf16(const std::string& text) {
 }
 
 Bytes systemRecord(const Bytes& fixed, const std::vector<std::optional<Bytes>>& vars, std::int16_t columnCount) {
-  RecordSpec spec;
-  spec.fixed = fixed;
+  RecordSpec shape;
+  shape.fixed = fixed;
   const auto columns = static_cast<std::int16_t>(std::max<std::size_t>(
       static_cast<std::size_t>(columnCount), 1 + vars.size()));
-  spec.columnCount = columns;
-  spec.nulls.assign(static_cast<std::size_t>(columns), false);
+  shape.columnCount = columns;
+  shape.nulls.assign(static_cast<std::size_t>(columns), false);
   // Trailing absent values are simply not stored; absent ones in between
   // are stored empty (no bytes).
   std::size_t stored = vars.size();
   while (stored > 0 && !vars[stored - 1]) --stored;
-  for (std::size_t i = 0; i < stored; ++i) spec.vars.push_back({vars[i].value_or(Bytes{})});
-  return buildRecord(spec);
+  for (std::size_t i = 0; i < stored; ++i) shape.vars.push_back({vars[i].value_or(Bytes{})});
+  return buildRecord(shape);
 }
 
 SyntheticDatabase::SyntheticDatabase(Form form) : form_(form) {
@@ -469,25 +469,25 @@ void SyntheticDatabase::writeModuleTexts() {
   for (const ModulePiece& piece : modulePieces_) {
     const Bytes stored = piece.wide ? utf16(piece.text) : textBytes(piece.text);
     const std::int32_t number = pieceNumbers[piece.objectId]++;
-    RecordSpec spec;
+    RecordSpec shape;
     if (form_ == Form::normal) {
       // valclass, objid, subobjid, valnum; value (NULL); imageval.
-      spec.fixed.push_back(1);
+      shape.fixed.push_back(1);
       for (const std::int32_t v : {piece.objectId, piece.subObjectId, number}) {
         const Bytes b = int32Bytes(v);
-        spec.fixed.insert(spec.fixed.end(), b.begin(), b.end());
+        shape.fixed.insert(shape.fixed.end(), b.begin(), b.end());
       }
-      spec.nulls = {false, false, false, false, true, false};
-      spec.vars = {{Bytes{}}, {stored}};
+      shape.nulls = {false, false, false, false, true, false};
+      shape.vars = {{Bytes{}}, {stored}};
     } else {
       // id, number, colid, status; ctext.
       for (const Bytes& b : {int32Bytes(piece.objectId), int16Bytes(static_cast<std::int16_t>(piece.subObjectId)),
                              int16Bytes(static_cast<std::int16_t>(number + 1)), int16Bytes(0)})
-        spec.fixed.insert(spec.fixed.end(), b.begin(), b.end());
-      spec.nulls = {false, false, false, false, false};
-      spec.vars = {{stored}};
+        shape.fixed.insert(shape.fixed.end(), b.begin(), b.end());
+      shape.nulls = {false, false, false, false, false};
+      shape.vars = {{stored}};
     }
-    records.push_back(buildRecord(spec));
+    records.push_back(buildRecord(shape));
   }
   if (!records.empty())
     placeRecords(primary_, form_ == Form::normal ? sorbel::systable::kObjectValues : 6, records);
