@@ -58,6 +58,11 @@ std::vector<TypeCase> typeCases() {
       {typedColumn("c_varchar", 167, 20), {'h', 'e', 'l', 'l', 'o'}, "hello"},
       {typedColumn("c_nvarchar", 231, 20), {'h', 0, 0xE9, 0}, "h\xc3\xa9"},
       {typedColumn("c_varbinary", 165, 20), {0xDE, 0xAD}, "0xDEAD"},
+      {typedColumn("c_real", 59, 4, 24), le(0x3FC00000, 4), "1.5"},
+      {typedColumn("c_timestamp", 189, 8), le(0x0102, 8), "0x0201000000000000"},
+      {typedColumn("c_datetimeoffset", 43, 8, 26, 0), cat({le(36000, 3), le(739022, 3), le(330, 2)}),
+       "2024-05-17 15:30:00 +5:30"},
+      {typedColumn("c_variant", 98, 8016), cat({{56, 1}, le(5, 4)}), "5"},
   };
 }
 
