@@ -5,6 +5,7 @@
 #include "catalog/catalog.h"
 #include "lob_builder.h"
 #include "synthetic_database.h"
+#include "value_bytes.h"
 
 namespace sorbel {
 namespace {
@@ -14,17 +15,8 @@ using testing::SyntheticColumn;
 using testing::SyntheticDatabase;
 using testing::value;
 
-Bytes le(std::uint64_t v, std::size_t n) {
-  Bytes b;
-  for (std::size_t i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  return b;
-}
-
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
+using testing::cat;
+using testing::le;
 
 struct TypeCase {
   SyntheticColumn column;

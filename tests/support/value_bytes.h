@@ -1,4 +1,4 @@
-// Builds stored value bytes for the value-rendering tests.
+// Builds stored value bytes (little-endian integers, joined pieces) for tests.
 #pragma once
 
 #include <bit>
