@@ -45,12 +45,18 @@ std::string unicodeText(ByteView bytes) {
   return utf16leToUtf8(bytes);
 }
 
-void appendChunk(ByteChunkList& chunks, ByteView bytes) {
-  ByteChunk chunk;
-  chunk.length = static_cast<std::int32_t>(bytes.size());
-  chunk.bytes = std::make_unique<std::uint8_t[]>(bytes.size());
-  std::copy(bytes.begin(), bytes.end(), chunk.bytes.get());
-  chunks.push_back(std::move(chunk));
+// In list mode a data-bearing fragment gives its bytes as one chunk (when
+// shorter than a page) instead of text; answers whether list mode is on.
+bool collectedAsChunk(const LobContext& context, ByteView bytes) {
+  if (!context.chunks) return false;
+  if (bytes.size() < static_cast<std::size_t>(lob::kMaxValueLength)) {
+    ByteChunk chunk;
+    chunk.length = static_cast<std::int32_t>(bytes.size());
+    chunk.bytes = std::make_unique<std::uint8_t[]>(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), chunk.bytes.get());
+    context.chunks->push_back(std::move(chunk));
+  }
+  return true;
 }
 
 // Binary and sql_variant bytes are shown as stored: compacting them would
@@ -89,10 +95,7 @@ std::string SmallRoot::toHex() const { return hexText(ByteView(value)); }
 std::string SmallRoot::toText(const LobContext& context) const {
   if (value.empty()) return {};
   const ByteView bytes(value);
-  if (context.chunks) {
-    if (bytes.size() < static_cast<std::size_t>(lob::kMaxValueLength)) appendChunk(*context.chunks, bytes);
-    return {};
-  }
+  if (collectedAsChunk(context, bytes)) return {};
   const LobFlags flags = context.flags;
   if (isText(flags)) {
     if (flags.unicode) return unicodeText(bytes);
@@ -136,10 +139,7 @@ std::string LobSData::toHex() const { return hexText(ByteView(value)); }
 std::string LobSData::toText(const LobContext& context) const {
   if (value.empty()) return {};
   const ByteView bytes(value);
-  if (context.chunks) {
-    if (bytes.size() < static_cast<std::size_t>(lob::kMaxValueLength)) appendChunk(*context.chunks, bytes);
-    return {};
-  }
+  if (collectedAsChunk(context, bytes)) return {};
   const LobFlags flags = context.flags;
   if (flags.variant) return variantText(bytes);
   if (flags.binary) return toHex();

@@ -4,6 +4,7 @@
 #include "browser/table_rows.h"
 #include "catalog/catalog.h"
 #include "lob_builder.h"
+#include "scanned_database.h"
 #include "synthetic_database.h"
 #include "value_bytes.h"
 
@@ -59,7 +60,7 @@ std::vector<TypeCase> typeCases() {
 }
 
 TEST(EveryType, StoredValuesShowAsText) {
-  testing::TempDir dir;
+  testing::ScannedDatabase s;
   SyntheticDatabase db;
   std::vector<SyntheticColumn> columns;
   std::vector<testing::Cell> row;
@@ -69,12 +70,9 @@ TEST(EveryType, StoredValuesShowAsText) {
   }
   auto& t = db.addTable(1001, "AllTypes", columns);
   t.rows.push_back(row);
-  db.write(dir.file("db.mdf"));
-
-  AppState state;
-  SilentNotifyTarget notify;
-  FileSet files(dir.file("db.mdf"), state, notify);
-  Catalog catalog(files, state);
+  ASSERT_TRUE(s.open(db));
+  AppState& state = s.state;
+  Catalog& catalog = *s.catalog;
   const auto table = readTableRows(catalog, state, "U ", "AllTypes");
   ASSERT_TRUE(table);
   ASSERT_EQ(table->rows.size(), 1u);
@@ -84,7 +82,7 @@ TEST(EveryType, StoredValuesShowAsText) {
 }
 
 TEST(EveryType, BitColumnsShareBytesAcrossOtherColumns) {
-  testing::TempDir dir;
+  testing::ScannedDatabase s;
   SyntheticDatabase db;
   using testing::typedColumn;
   std::vector<SyntheticColumn> columns = {typedColumn("b1", 104, 1), testing::intColumn("i"), typedColumn("b2", 104, 1)};
@@ -93,11 +91,9 @@ TEST(EveryType, BitColumnsShareBytesAcrossOtherColumns) {
   std::vector<testing::Cell> row = {value({1}), value(testing::int32Bytes(7)), value({0})};
   for (int k = 3; k <= 10; ++k) row.push_back(value({static_cast<std::uint8_t>(k % 3 == 0)}));
   t.rows.push_back(row);
-  db.write(dir.file("db.mdf"));
-  AppState state;
-  SilentNotifyTarget notify;
-  FileSet files(dir.file("db.mdf"), state, notify);
-  Catalog catalog(files, state);
+  ASSERT_TRUE(s.open(db));
+  AppState& state = s.state;
+  Catalog& catalog = *s.catalog;
   const auto table = readTableRows(catalog, state, "U ", "Bits");
   ASSERT_TRUE(table);
   ASSERT_EQ(table->rows.size(), 1u);
@@ -107,18 +103,17 @@ TEST(EveryType, BitColumnsShareBytesAcrossOtherColumns) {
 }
 
 TEST(EveryType, RowOverflowValueIsReadFromItsPages) {
-  testing::TempDir dir;
+  testing::ScannedDatabase s;
   SyntheticDatabase db;
   testing::LobWriter lobs(db.primary());
   const std::string moved(5000, 'm');
   auto& t = db.addTable(1001, "Overflow", {testing::intColumn("id"), testing::typedColumn("wide", 167, 8000)});
   t.rows.push_back({value(testing::int32Bytes(1)),
                     testing::complexValue(testing::LobWriter::inRowRoot(lobs.addData(testing::textBytes(moved)), 2))});
-  db.write(dir.file("db.mdf"));
-  AppState state;
-  SilentNotifyTarget notify;
-  FileSet files(dir.file("db.mdf"), state, notify);
-  Catalog catalog(files, state);
+  ASSERT_TRUE(s.open(db));
+  AppState& state = s.state;
+  const FileSet& files = *s.files;
+  Catalog& catalog = *s.catalog;
   state.listDisplayActive = true;  // row-overflow values are read even while the list fills
   TableDefinition definition = makeTableDefinition(catalog.loadObject("U ", "Overflow", nullptr));
   const auto rows = decodePageRows(files, catalog, catalog.working.tablePageList.front(), definition, state);

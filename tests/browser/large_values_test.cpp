@@ -5,6 +5,7 @@
 #include "browser/table_rows.h"
 #include "catalog/catalog.h"
 #include "lob_builder.h"
+#include "scanned_database.h"
 #include "synthetic_database.h"
 
 namespace sorbel {
@@ -21,7 +22,7 @@ using testing::utf16;
 using testing::value;
 
 TEST(LargeValues, OffRowValuesOfEveryKindShowInFull) {
-  testing::TempDir dir;
+  testing::ScannedDatabase s;
   SyntheticDatabase db;
   LobWriter lobs(db.primary());
   const std::string longText(20000, 'x');
@@ -50,12 +51,10 @@ TEST(LargeValues, OffRowValuesOfEveryKindShowInFull) {
                     complexValue(LobWriter::inRowRoot(lobs.addData(xmlBytes)))});
   t.rows.push_back({value(int32Bytes(2)), nullValue(), nullValue(), nullValue(), value(textBytes("short")),
                     value(utf16("kurz")), nullValue(), nullValue()});
-  db.write(dir.file("db.mdf"));
-
-  AppState state;
-  SilentNotifyTarget notify;
-  FileSet files(dir.file("db.mdf"), state, notify);
-  Catalog catalog(files, state);
+  ASSERT_TRUE(s.open(db));
+  AppState& state = s.state;
+  const FileSet& files = *s.files;
+  Catalog& catalog = *s.catalog;
   const auto table = readTableRows(catalog, state, "U ", "Docs");
   ASSERT_TRUE(table);
   ASSERT_EQ(table->rows.size(), 2u);

@@ -5,6 +5,7 @@
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
 #include "cli_runner.h"
+#include "scanned_database.h"
 #include "synthetic_database.h"
 
 namespace sorbel {
@@ -23,19 +24,8 @@ using testing::textBytes;
 using testing::utf16;
 using testing::value;
 
-struct Scan {
-  testing::TempDir dir;
-  AppState state;
-  SilentNotifyTarget notify;
-  std::unique_ptr<FileSet> files;
-  std::unique_ptr<Catalog> catalog;
-
-  void open(SyntheticDatabase& db) {
-    db.write(dir.file("db.mdf"));
-    files = std::make_unique<FileSet>(dir.file("db.mdf"), state, notify);
-    ASSERT_TRUE(files->isValid);
-    catalog = std::make_unique<Catalog>(*files, state);
-  }
+struct Scan : testing::ScannedDatabase {
+  void open(SyntheticDatabase& db) { ASSERT_TRUE(ScannedDatabase::open(db)); }
   TableRows rows(const std::string& name, const std::string& type = "U ") {
     auto table = readTableRows(*catalog, state, type, name);
     EXPECT_TRUE(table) << name;

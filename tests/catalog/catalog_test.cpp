@@ -5,6 +5,7 @@
 
 #include "catalog/catalog.h"
 #include "cli_runner.h"
+#include "scanned_database.h"
 #include "synthetic_database.h"
 
 namespace sorbel {
@@ -15,19 +16,8 @@ using testing::SyntheticColumn;
 using testing::SyntheticDatabase;
 using testing::SyntheticObject;
 
-struct Scan {
-  testing::TempDir dir;
-  AppState state;
-  SilentNotifyTarget notify;
-  std::unique_ptr<FileSet> files;
-  std::unique_ptr<Catalog> catalog;
-
-  void open(SyntheticDatabase& db, const std::string& name = "db.mdf") {
-    db.write(dir.file(name));
-    files = std::make_unique<FileSet>(dir.file(name), state, notify);
-    ASSERT_TRUE(files->isValid);
-    catalog = std::make_unique<Catalog>(*files, state);
-  }
+struct Scan : testing::ScannedDatabase {
+  void open(SyntheticDatabase& db, const std::string& name = "db.mdf") { ASSERT_TRUE(ScannedDatabase::open(db, name)); }
   const ObjectRow* object(const std::string& name) const {
     for (const auto& o : catalog->objects)
       if (o.name == name) return &o;
