@@ -22,6 +22,8 @@ int runRows(const Args& args);
 int runModule(const Args& args);
 int runColumns(const Args& args);
 int runXml(const Args& args);
+int runScan(const Args& args);
+int runTree(const Args& args);
 
 void printUsage();
 

@@ -26,6 +26,12 @@ const Command kCommands[] = {
     {"page", runPage,
      "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"
      "                                    dump one page: header fields and every slot's record"},
+    {"scan", runScan,
+     "sorbel scan FILE [--advanced] [--deleted] [--advanced-deleted] [--collation ID] [--log-folder DIR]\n"
+     "           [--save-snapshot SNAP]\n"
+     "sorbel scan --load-snapshot SNAP [--log-folder DIR]\n"
+     "                                    one scan as the viewer runs it: pane lines, boxes, caption, tree"},
+    {"tree", runTree, "sorbel tree FILE TABLE             a table's node with its keys and columns"},
     {"xml", runXml, "sorbel xml FILE                   print the XML text of the binary xml value in FILE"},
 };
 

@@ -1,13 +1,16 @@
 // Opens the primary data file, attaches secondary files and serves page reads by PageId.
 #include "pagestore/file_set.h"
 
+#include <algorithm>
+
 #include "pagestore/page_scan.h"
 #include "pagestore/allocation_pages.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
 
-FileSet::FileSet(std::string primaryPath, AppState& state, NotifyTarget& notifyTarget)
+FileSet::FileSet(std::string primaryPath, AppState& state, NotifyTarget& notifyTarget,
+                 std::optional<PreloadedPages> preloaded)
     : path(std::move(primaryPath)), state_(state), notify_(notifyTarget) {
   isValid = true;
   primary_ = DataFile::open(path);
@@ -23,7 +26,12 @@ FileSet::FileSet(std::string primaryPath, AppState& state, NotifyTarget& notifyT
     pageCount = fileSize / kPageSize;
     extentCount = pageCount / 8;
     if (!checkDataOffset(*primary_, pageCount, dataOffset, state_, notify_)) dataOffset = 0;
-    if (!mapPrimaryPages(*primary_, pageCount, dataOffset, systemPages, dataPages, iamPages, state_, notify_)) {
+    if (preloaded) {
+      if (!takePreloaded(std::move(*preloaded))) {
+        isValid = false;
+        notify_.fatalNotice(kFileNotValid);
+      }
+    } else if (!mapPrimaryPages(*primary_, pageCount, dataOffset, systemPages, dataPages, iamPages, state_, notify_)) {
       isValid = false;
       notify_.fatalNotice(kFileNotValid);
     }
@@ -33,6 +41,28 @@ FileSet::FileSet(std::string primaryPath, AppState& state, NotifyTarget& notifyT
 }
 
 FileSet::~FileSet() = default;
+
+bool FileSet::takePreloaded(PreloadedPages preloaded) {
+  notify_.statusText(kLoadingSnapshot);
+  // Pages of secondary files are left out: attaching those files maps them
+  // again, and keeping both would list their rows twice.
+  const auto primaryOnly = [](PageList& list) {
+    for (auto& [objectId, refs] : list) {
+      std::erase_if(refs, [](const PageRef& ref) { return ref.fileId > 1; });
+    }
+  };
+  primaryOnly(preloaded.systemPages);
+  primaryOnly(preloaded.dataPages);
+  primaryOnly(preloaded.iamPages);
+  systemPages = std::move(preloaded.systemPages);
+  dataPages = std::move(preloaded.dataPages);
+  iamPages = std::move(preloaded.iamPages);
+  const bool anySystemPage =
+      std::any_of(systemPages.begin(), systemPages.end(), [](const auto& entry) { return !entry.second.empty(); });
+  if (!anySystemPage) return false;
+  notify_.statusText(kSnapshotLoaded);
+  return true;
+}
 
 std::optional<FileSet::Location> FileSet::locate(PageId id, PageZero zero) const {
   const std::uint64_t minimum = zero == PageZero::allowed ? 0 : 1;

@@ -36,11 +36,24 @@ inline constexpr const char* kFileCannotBeOpen = "File cannot be open...........
 inline constexpr const char* kFileNotValid =
     "Whether File is not valid mdf file or file is highly corrupted...........";
 
+// Page lists saved by an earlier scan of the same file, used in place of the
+// mapping pass.
+struct PreloadedPages {
+  PageList systemPages;
+  PageList dataPages;
+  PageList iamPages;
+};
+
+inline constexpr const char* kLoadingSnapshot = "Loading snapshot...please wait ......................";
+inline constexpr const char* kSnapshotLoaded = "Load snapshot finished..processing tables ......................";
+
 class FileSet {
  public:
-  // Opens and maps the primary file. Always yields an object; isValid tells
-  // whether it can be used (a fatal notice has been sent when not).
-  FileSet(std::string path, AppState& state, NotifyTarget& notifyTarget);
+  // Opens and maps the primary file, or takes its lists from preloaded.
+  // Always yields an object; isValid tells whether it can be used (a fatal
+  // notice has been sent when not).
+  FileSet(std::string path, AppState& state, NotifyTarget& notifyTarget,
+          std::optional<PreloadedPages> preloaded = std::nullopt);
   ~FileSet();
   FileSet(const FileSet&) = delete;
   FileSet& operator=(const FileSet&) = delete;
@@ -85,6 +98,7 @@ class FileSet {
     std::uint64_t offset;
   };
   std::optional<Location> locate(PageId id, PageZero zero) const;
+  bool takePreloaded(PreloadedPages preloaded);
   bool readPageInto(PageId id, PageZero zero, std::uint8_t* buffer) const;
   void searchFolder(const std::string& folder, std::vector<FileRow>& files);
   void attachListed(const std::string& folder, std::vector<FileRow>& files);

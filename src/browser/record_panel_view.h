@@ -1,0 +1,32 @@
+// The abstract record panel: the list of rows, the script text, the page label and the two paging buttons.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sorbel {
+
+// One row of the record list as shown: a text per list column.
+struct ListRow {
+  std::vector<std::string> fields;
+  bool deleted = false;  // a deleted row shown on request
+};
+
+// The core keeps the rows of the list page on screen and hands the view a
+// whole page at a time, so a view never has to manage rows one by one.
+class RecordPanelView {
+ public:
+  virtual ~RecordPanelView() = default;
+  // Replaces every list column (and drops the rows).
+  virtual void setColumns(const std::vector<std::string>& headings) = 0;
+  virtual void setRows(const std::vector<ListRow>& rows) = 0;
+  virtual void setScriptText(const std::string& text) = 0;
+  virtual void setPageLabel(const std::string& text) = 0;
+  // True: the list, the page label and the buttons are shown and the script
+  // text hidden; false: the other way round.
+  virtual void showList(bool list) = 0;
+  virtual void setPreviousEnabled(bool enabled) = 0;
+  virtual void setNextEnabled(bool enabled) = 0;
+};
+
+}  // namespace sorbel

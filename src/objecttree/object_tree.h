@@ -1,0 +1,70 @@
+// The tree of database objects: categories, one node per object, and a table's keys and columns on demand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/app_state.h"
+#include "catalog/catalog.h"
+#include "catalog/module_text_store.h"
+#include "objecttree/tree_view.h"
+#include "scan/output_channel.h"
+#include "scan/views.h"
+
+namespace sorbel {
+
+// The category nodes a selection compares a node's parent with.
+struct CategoryNodes {
+  TreeItem root = 0;
+  TreeItem tables = 0;
+  TreeItem userTables = 0;
+  TreeItem systemTables = 0;
+  TreeItem programmability = 0;
+  TreeItem function = 0;
+  TreeItem storeProcedure = 0;
+  TreeItem views = 0;
+  TreeItem defaults = 0;
+  TreeItem triggers = 0;
+};
+
+inline constexpr const char* kColumnsNode = "Columns";
+inline constexpr const char* kPrimaryKeyNode = "PrimaryKey";
+inline constexpr const char* kConstraintNode = "Constraint";
+inline constexpr const char* kUniqueNode = "Unique";
+inline constexpr const char* kForeignKeyNode = "ForeignKey";
+
+class ObjectTree {
+ public:
+  explicit ObjectTree(TreeView& view) : view_(view) {}
+
+  TreeView& view() const { return view_; }
+  const CategoryNodes& categories() const { return categories_; }
+
+  // Empties the tree and forgets the category nodes.
+  void clear();
+
+  void buildCategories(const std::string& rootText);
+
+  // One node per named object under its category, tables bold when they
+  // load with columns and pages. False when no object has a name.
+  bool fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore, OutputChannel& output, ProgressView& progress,
+                AppState& state);
+
+  // Adds the key groups, constraints and column nodes under a table's node
+  // the first time the table is selected. The loaded columns stay in the
+  // catalog's working set. True when the table loaded.
+  bool populateTableNode(TreeItem tableNode, const std::string& objectType, const std::string& name,
+                         Catalog& catalog, const ModuleTextStore& scanEndStore);
+
+  // The child of parent whose text is text, or 0.
+  TreeItem findChild(TreeItem parent, const std::string& text) const;
+
+ private:
+  TreeView& view_;
+  CategoryNodes categories_;
+};
+
+// The text of a column node: name, two blanks, type, key marks.
+std::string columnLabel(const ColumnDescriptor& column);
+
+}  // namespace sorbel

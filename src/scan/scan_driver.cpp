@@ -1,0 +1,250 @@
+// Runs a scan from Open to the completed object tree on one worker thread, and saves and loads snapshots.
+#include "scan/scan_driver.h"
+
+#include "scan/snapshot.h"
+
+namespace sorbel {
+
+ScanDriver::ScanDriver(AppState& state, Views views)
+    : state_(state), views_(views), output_(views.pane), tree_(views.tree), notifier_(*this) {}
+
+ScanDriver::~ScanDriver() {
+  // A worker still running reads the scan objects this destructor frees.
+  state_.stopRequested.store(true);
+  waitForWorker();
+}
+
+bool ScanDriver::busy() const { return state_.processRunning.load() || workerAlive_.load(); }
+
+bool ScanDriver::refuseWhileBusy() {
+  if (!busy()) return false;
+  views_.messages.information(kPleaseWait);
+  return true;
+}
+
+void ScanDriver::launch(std::function<void()> body) {
+  // Only reached when no worker is alive: the one that ran last has ended,
+  // or is leaving its last statement, so joining it costs nothing.
+  if (worker_.joinable()) worker_.join();
+  state_.stopRequested.store(false);
+  workerAlive_.store(true);
+  worker_ = std::thread([this, body = std::move(body)] {
+    body();
+    workerAlive_.store(false);
+  });
+}
+
+void ScanDriver::waitForWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ScanDriver::clearPanel() {
+  views_.panel.setColumns({});
+  views_.panel.setScriptText("");
+  views_.panel.setPageLabel("");
+  views_.panel.setPreviousEnabled(false);
+  views_.panel.setNextEnabled(false);
+}
+
+bool ScanDriver::open(const ScanOptions& options) {
+  if (refuseWhileBusy()) return false;
+  state_.processRunning.store(true);
+  state_.scanOptions = options;
+  currentFilePath_ = options.dataFilePath;
+  tree_.clear();
+  clearPanel();
+  output_.showCaption(currentFilePath_);
+  views_.progress.setVisible(true);
+  if (options.logFolder.empty()) output_.closeLog();
+  else output_.startLog(options.logFolder);
+  output_.postLine(currentFilePath_ + " File is selected for recovery....");
+  state_.snapshotMode.store(false);
+  pendingLists_.reset();
+  launch([this] { scanWorker(); });
+  return true;
+}
+
+void ScanDriver::stop() {
+  if (!state_.processRunning.load()) return;
+  if (!views_.messages.question(kStopQuestion)) return;
+  if (scanRunning_.load()) stopDuringScan_.store(true);
+  state_.processRunning.store(false);
+  state_.stopRequested.store(true);
+}
+
+void ScanDriver::resetScan() {
+  if (context_.catalog) context_.catalog.reset();
+  if (context_.fileSet) context_.fileSet.reset();
+  // The stores hold the module texts of the file scanned before; a new file
+  // must not show them.
+  scanEndStore_ = {};
+  moduleStore_ = {};
+  state_.currentTableDefinition = nullptr;
+  clearPanel();
+  tree_.clear();
+}
+
+bool ScanDriver::openScan(const std::string& path) {
+  std::optional<PreloadedPages> lists;
+  if (state_.snapshotMode.load()) lists = std::move(pendingLists_);
+  pendingLists_.reset();
+  context_.fileSet = std::make_unique<FileSet>(path, state_, notifier_, std::move(lists));
+  if (!context_.fileSet->isValid) return false;
+  context_.catalog = std::make_unique<Catalog>(*context_.fileSet, state_);
+  return true;
+}
+
+void ScanDriver::endWorkerPath() {
+  views_.progress.setVisible(false);
+  state_.processRunning.store(false);
+}
+
+void ScanDriver::scanWorker() {
+  scanRunning_.store(true);
+  stopDuringScan_.store(false);
+  lastScanCompleted_.store(false);
+  state_.scanOptions.isSql2000 = false;
+  resetScan();
+  // The boot page of this file sets them again; one that cannot be read must
+  // not leave the previous file's label and code page in use.
+  state_.versionLabel.clear();
+  state_.databaseCollation = DatabaseCollation{};
+
+  const std::string path = state_.snapshotMode.load() ? restoredDataFilePath_ : currentFilePath_;
+  if (!path.empty()) {
+    output_.writeLogLine("Browse File Path:\t" + path);
+    output_.postLine("Browse File Path:\t" + path + "\r\n");
+  }
+  context_.advancedMode = state_.scanOptions.recoveryMode == 2;
+  output_.postLine(context_.advancedMode ? "Advanced mode is selected for file recovery."
+                                         : "Standard mode is selected for file recovery.");
+  output_.postLine("Scanning of file starts...");
+
+  if (!openScan(path)) {
+    tree_.clear();
+    endWorkerPath();
+    output_.postLine(kScanAborted);
+    scanRunning_.store(false);
+    views_.messages.information(kScanAborted);
+    return;
+  }
+  if (context_.catalog->objects.empty()) {
+    output_.postLine(kNoObjects);
+    tree_.clear();
+    endWorkerPath();
+    scanRunning_.store(false);
+    return;
+  }
+  // The label carries its own leading blank.
+  output_.postLine(state_.versionLabel.empty() ? "Database version: Unknown SQL Version"
+                                               : "Database version: " + state_.versionLabel);
+  if (state_.databaseCollation.collationName.empty()) state_.databaseCollation.collationName = "Unknown Collation";
+  output_.postLine("Collation Type: " + state_.databaseCollation.collationName);
+  completeScan(path);
+}
+
+void ScanDriver::completeScan(const std::string& scannedPath) {
+  tree_.buildCategories(scannedPath);
+  if (!tree_.fillTree(*context_.catalog, scanEndStore_, output_, views_.progress, state_)) {
+    tree_.clear();
+    endWorkerPath();
+    output_.postLine(kNoNamedObjects);
+    scanRunning_.store(false);
+    views_.messages.information(kNoNamedObjects);
+    return;
+  }
+  TreeView& view = tree_.view();
+  view.sortChildren(tree_.categories().userTables);
+  view.redraw();
+  fillStore(scanEndStore_, *context_.catalog, state_, notifier_);
+  view.redraw();
+  const bool stopped = stopDuringScan_.load();
+  // A stop ends this scan's passes only; browsing afterwards reads in full.
+  state_.stopRequested.store(false);
+  scanRunning_.store(false);
+  lastScanCompleted_.store(true);
+  endWorkerPath();
+  if (stopped) output_.postLine(kScanStopped);
+  output_.showCaption(kScanCompletedCaption);
+  notifier_.logLine(kScanCompletedLine);
+  views_.messages.information(kScanCompletedBox);
+}
+
+bool ScanDriver::saveSnapshot(const std::string& snapshotPath) {
+  if (refuseWhileBusy()) return false;
+  if (snapshotPath.empty()) return false;
+  state_.processRunning.store(true);
+  output_.addPaneLine(kSnapshotSaving);
+  bool saved = false;
+  if (context_.fileSet && context_.fileSet->isValid) {
+    const FileSet& files = *context_.fileSet;
+    Snapshot s;
+    s.dataFilePath = files.path;
+    s.advancedMode = context_.advancedMode;
+    s.collationAutoDetect = state_.scanOptions.collationAutoDetect;
+    s.manualCollationId = state_.scanOptions.manualCollationId;
+    s.isSql2000 = state_.scanOptions.isSql2000;
+    s.showDeletedRecords = state_.scanOptions.showDeletedRecords;
+    s.showAdvancedDeletedRecords = state_.scanOptions.showAdvancedDeletedRecords;
+    s.systemPages = files.systemPages;
+    s.dataPages = files.dataPages;
+    s.iamPages = files.iamPages;
+    saved = writeSnapshotFile(snapshotPath, s);
+  }
+  state_.processRunning.store(false);
+  const std::string text = saved ? kSnapshotSaved + snapshotPath : std::string(kSnapshotNotSaved);
+  output_.addPaneLine(text);
+  views_.messages.information(text);
+  return saved;
+}
+
+bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder) {
+  if (refuseWhileBusy()) return false;
+  state_.processRunning.store(true);
+  state_.scanOptions.logFolder = logFolder;
+  if (logFolder.empty()) output_.closeLog();
+  else output_.startLog(logFolder);
+  // Read whole before anything changes: a damaged snapshot is refused and
+  // the scan on screen stays as it is.
+  auto snapshot = readSnapshotFile(snapshotPath);
+  if (!snapshot) {
+    output_.postLine(kSnapshotNotLoaded);
+    state_.processRunning.store(false);
+    views_.messages.information(kSnapshotNotLoaded);
+    return false;
+  }
+  state_.snapshotMode.store(true);
+  snapshotPath_ = snapshotPath;
+  restoredDataFilePath_ = snapshot->dataFilePath;
+  state_.scanOptions.collationAutoDetect = snapshot->collationAutoDetect;
+  if (!snapshot->collationAutoDetect) state_.scanOptions.manualCollationId = snapshot->manualCollationId;
+  state_.scanOptions.isSql2000 = snapshot->isSql2000;
+  state_.scanOptions.showDeletedRecords = snapshot->showDeletedRecords;
+  state_.scanOptions.showAdvancedDeletedRecords = snapshot->showAdvancedDeletedRecords;
+  pendingLists_ = PreloadedPages{std::move(snapshot->systemPages), std::move(snapshot->dataPages),
+                                 std::move(snapshot->iamPages)};
+  views_.progress.setVisible(true);
+  launch([this] { scanWorker(); });
+  return true;
+}
+
+void ScanDriver::Notifier::progressRange(std::int32_t low, std::int32_t high) {
+  driver_.views_.progress.setPosition(0);
+  driver_.views_.progress.setRange(low, high);
+}
+
+void ScanDriver::Notifier::statusText(const std::string& text) { driver_.views_.panel.setScriptText(text); }
+
+void ScanDriver::Notifier::fatalNotice(const std::string& text) {
+  // Sent while the file set opens: nothing of this scan is stored yet, so
+  // the teardown frees nothing the worker still uses.
+  driver_.views_.progress.setPosition(0);
+  driver_.views_.panel.setScriptText("");
+  driver_.views_.messages.error(text);
+}
+
+void ScanDriver::Notifier::progressPosition(std::int32_t position) { driver_.views_.progress.setPosition(position); }
+
+void ScanDriver::Notifier::logLine(const std::string& text) { driver_.output_.postLine(text); }
+
+}  // namespace sorbel

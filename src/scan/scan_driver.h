@@ -1,0 +1,146 @@
+// The scan workflow: Open, Stop, the scan worker, scan completion, snapshot save and load.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "base/app_state.h"
+#include "base/notify_target.h"
+#include "browser/record_panel_view.h"
+#include "catalog/catalog.h"
+#include "catalog/module_text_store.h"
+#include "objecttree/object_tree.h"
+#include "objecttree/tree_view.h"
+#include "pagestore/file_set.h"
+#include "scan/output_channel.h"
+#include "scan/views.h"
+
+namespace sorbel {
+
+// The views a session draws on. The desktop shell implements them on
+// widgets; the command line and the tests in memory.
+struct Views {
+  OutputPaneView& pane;
+  ProgressView& progress;
+  MessageView& messages;
+  TreeView& tree;
+  RecordPanelView& panel;
+};
+
+// What a scan leaves behind for browsing: its file set and catalog.
+struct ScanContext {
+  std::unique_ptr<FileSet> fileSet;
+  std::unique_ptr<Catalog> catalog;
+  bool advancedMode = false;
+};
+
+inline constexpr const char* kPleaseWait = "Please wait for the running process.";
+inline constexpr const char* kStopQuestion = "Are you sure to stop the running process?";
+inline constexpr const char* kScanAborted = "Scanning process aborted.";
+inline constexpr const char* kNoObjects =
+    "Either it is not valid mdf file or highly corrupted, select another file to recover.";
+inline constexpr const char* kNoNamedObjects =
+    "Whether it is not valid mdf file or highly corrupted, select another file to recover.";
+inline constexpr const char* kScanCompletedCaption = "Scanning completed for selected mdf file";
+inline constexpr const char* kScanCompletedLine = "Scanning completed for selected mdf file.";
+inline constexpr const char* kScanCompletedBox = "Scanning process completed.";
+inline constexpr const char* kScanStopped =
+    "Scanning process stopped by the user: only what was read until then is shown.";
+inline constexpr const char* kSnapshotSaving = "Saving Snapshot..Please wait....";
+inline constexpr const char* kSnapshotSaved = "Snapshot Saved successfully in path ";
+inline constexpr const char* kSnapshotNotSaved = "Snapshot cannot be saved.";
+inline constexpr const char* kSnapshotNotLoaded = "Snapshot cannot be loaded.";
+
+// One viewer session: the state behind the main window. Commands are called
+// on the UI thread; the long work runs on one worker thread at a time.
+class ScanDriver {
+ public:
+  ScanDriver(AppState& state, Views views);
+  ~ScanDriver();
+  ScanDriver(const ScanDriver&) = delete;
+  ScanDriver& operator=(const ScanDriver&) = delete;
+
+  // True (after telling the user) when a worker runs or a stopped one has
+  // not yet ended: no command may start new work then.
+  bool refuseWhileBusy();
+  bool busy() const;
+  bool workerAlive() const { return workerAlive_.load(); }
+
+  // Open with the options the settings dialog accepted.
+  bool open(const ScanOptions& options);
+  // Asks, and on Yes lets the running worker end early.
+  void stop();
+  bool saveSnapshot(const std::string& snapshotPath);
+  // Starts a scan of the data file a snapshot names, with its page lists,
+  // writing the log into logFolder (none when empty).
+  bool loadSnapshot(const std::string& snapshotPath, const std::string& logFolder);
+
+  // Blocks until the worker has ended. Never from a UI thread whose views
+  // the worker waits on.
+  void waitForWorker();
+
+  // Whether the last scan reached its completed tree.
+  bool lastScanCompleted() const { return lastScanCompleted_.load(); }
+
+  AppState& state() { return state_; }
+  Views& views() { return views_; }
+  OutputChannel& output() { return output_; }
+  ObjectTree& objectTree() { return tree_; }
+  ScanContext& context() { return context_; }
+  NotifyTarget& notifier() { return notifier_; }
+  ModuleTextStore& scanEndStore() { return scanEndStore_; }
+  ModuleTextStore& moduleStore() { return moduleStore_; }
+  const std::string& currentFilePath() const { return currentFilePath_; }
+
+  // Runs body on a new worker thread. The caller has set processRunning.
+  void launch(std::function<void()> body);
+
+ private:
+  // The page store's events: progress, script text, the fatal notice
+  // (teardown and an error box) and log lines.
+  class Notifier final : public NotifyTarget {
+   public:
+    explicit Notifier(ScanDriver& driver) : driver_(driver) {}
+    void progressRange(std::int32_t low, std::int32_t high) override;
+    void statusText(const std::string& text) override;
+    void fatalNotice(const std::string& text) override;
+    void progressPosition(std::int32_t position) override;
+    void logLine(const std::string& text) override;
+
+   private:
+    ScanDriver& driver_;
+  };
+
+  void scanWorker();
+  void resetScan();
+  bool openScan(const std::string& path);
+  void completeScan(const std::string& scannedPath);
+  void clearPanel();
+  void endWorkerPath();
+
+  AppState& state_;
+  Views views_;
+  OutputChannel output_;
+  ObjectTree tree_;
+  Notifier notifier_;
+  ScanContext context_;
+  ModuleTextStore scanEndStore_;
+  ModuleTextStore moduleStore_;
+
+  std::string currentFilePath_;
+  std::string snapshotPath_;
+  std::string restoredDataFilePath_;
+  std::optional<PreloadedPages> pendingLists_;
+
+  std::thread worker_;
+  std::atomic<bool> workerAlive_{false};
+  std::atomic<bool> stopDuringScan_{false};
+  std::atomic<bool> scanRunning_{false};
+  std::atomic<bool> lastScanCompleted_{false};
+};
+
+}  // namespace sorbel
