@@ -1,0 +1,288 @@
+// The log file's name, encoding and layout, and snapshot files: layout, refusal of damaged ones, save and load.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/utf16.h"
+#include "cli_runner.h"
+#include "database_builder.h"
+#include "page_builder.h"
+#include "scan/snapshot.h"
+#include "synthetic_database.h"
+#include "viewer_session.h"
+
+namespace sorbel {
+namespace {
+
+using testing::SyntheticDatabase;
+using testing::TempDir;
+using testing::ViewerSession;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string logText(const std::string& path) {
+  const Bytes bytes = readAll(path);
+  return utf16leToUtf8(ByteView(bytes).from(2), false);
+}
+
+std::tm localTime(int day, int month, int year, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_mday = day;
+  t.tm_mon = month - 1;
+  t.tm_year = year - 1900;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return t;
+}
+
+TEST(LogFile, NamedByTheTimeWithoutLeadingZeros) {
+  EXPECT_EQ(logFileName(localTime(8, 12, 2026, 20, 5, 7)), "VelmontSorbel_log_8-12-2026-20-5-7.txt");
+  EXPECT_EQ(logFileName(localTime(31, 1, 2027, 0, 0, 0)), "VelmontSorbel_log_31-1-2027-0-0-0.txt");
+}
+
+TEST(LogFile, LogsStartedInOneSecondShareAFileBehindTwoSeparators) {
+  TempDir dir;
+  MemoryOutputPane pane;
+  const std::string folder = dir.path().string() + "/";
+  const auto when = localTime(8, 12, 2026, 20, 5, 7);
+  {
+    OutputChannel first(pane);
+    const std::string path = first.startLog(folder, when);
+    first.postLine("one");
+    first.writeLogLine("log only");
+    first.addPaneLine("pane only");
+    first.replaceLastLine("pane only, rewritten");
+  }
+  OutputChannel second(pane);
+  const std::string path = second.startLog(folder, when);
+  second.postLine("two");
+  second.closeLog();
+
+  const Bytes bytes = readAll(path);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes[0], 0xFF);
+  EXPECT_EQ(bytes[1], 0xFE);
+  const std::string separator = logSeparator();
+  EXPECT_EQ(separator.size(), 84u);
+  EXPECT_EQ(logText(path), separator + "one\r\nlog only\r\n" + separator + "two\r\n");
+  // The byte order mark stands once, at the start.
+  EXPECT_EQ(std::search(bytes.begin() + 2, bytes.end(), bytes.begin(), bytes.begin() + 2), bytes.end());
+  EXPECT_EQ(pane.rows(), (std::vector<std::string>{"one", "pane only, rewritten", "two"}));
+  EXPECT_EQ(second.lineCount(), 1);
+}
+
+TEST(LogFile, ALogThatCannotBeWrittenIsSaidOnceAndThePaneGoesOn) {
+  MemoryOutputPane pane;
+  OutputChannel output(pane);
+  output.startLog("/nonexistent-folder/");
+  output.postLine("a");
+  output.postLine("b");
+  EXPECT_FALSE(output.logOpen());
+  EXPECT_EQ(pane.rows(), (std::vector<std::string>{kLogWriteFailed, "a", "b"}));
+}
+
+TEST(LogFile, AScanWritesTheBrowseLineTwiceWithAnEmptyLineAfterTheSecond) {
+  TempDir dir;
+  SyntheticDatabase db;
+  db.addTable(1001, "T", {testing::intColumn("id")});
+  db.write(dir.file("db.mdf"));
+  ViewerSession s;
+  s.scan(dir.file("db.mdf"), 1, dir.path().string() + "/");
+  const std::string text = logText(s.driver.output().logFilePath());
+  const std::string browse = "Browse File Path:\t" + dir.file("db.mdf");
+  EXPECT_NE(text.find(logSeparator() + dir.file("db.mdf") + " File is selected for recovery....\r\n" + browse +
+                      "\r\n" + browse + "\r\n\r\nStandard mode is selected for file recovery.\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(text.ends_with("Scanning completed for selected mdf file.\r\n"));
+}
+
+Snapshot sampleSnapshot(bool autoDetect) {
+  Snapshot s;
+  s.dataFilePath = "C:\\data\\orders12.mdf";  // 20 characters
+  s.advancedMode = true;
+  s.collationAutoDetect = autoDetect;
+  s.manualCollationId = -3;
+  s.showDeletedRecords = true;
+  s.systemPages[34] = {{1, 20, 1}, {1, 21, 1}};
+  s.systemPages[7] = {};
+  s.dataPages[2000] = {{1, 40, 1}};
+  return s;
+}
+
+TEST(SnapshotLayout, FieldsFollowEachOtherAsStored) {
+  const Bytes bytes = encodeSnapshot(sampleSnapshot(true));
+  ASSERT_GE(bytes.size(), 4u);
+  EXPECT_EQ(ByteView(bytes).read<std::uint32_t>(0), 40u);
+  // Auto-detect: no collation id; the first list count follows field 8.
+  const std::size_t flags = 4 + 40;
+  EXPECT_EQ(bytes[flags], 1);      // advanced mode
+  EXPECT_EQ(bytes[flags + 1], 1);  // auto-detect
+  EXPECT_EQ(bytes[flags + 3], 1);  // show deleted
+  EXPECT_EQ(ByteView(bytes).read<std::uint64_t>(4 + 40 + 5), 2u);
+  // Object ids ascend; an empty list is written with no references.
+  EXPECT_EQ(ByteView(bytes).read<std::int32_t>(4 + 40 + 5 + 8), 7);
+  EXPECT_EQ(ByteView(bytes).read<std::uint32_t>(4 + 40 + 5 + 12), 0u);
+  // An empty IAM list ends the file with eight zero bytes.
+  EXPECT_EQ(Bytes(bytes.end() - 8, bytes.end()), Bytes(8, 0));
+
+  const Bytes manual = encodeSnapshot(sampleSnapshot(false));
+  EXPECT_EQ(manual.size(), bytes.size() + 8);
+  EXPECT_EQ(ByteView(manual).read<std::int64_t>(4 + 40 + 2), -3);
+
+  for (const bool autoDetect : {true, false}) {
+    const auto decoded = decodeSnapshot(encodeSnapshot(sampleSnapshot(autoDetect)));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(encodeSnapshot(*decoded), encodeSnapshot(sampleSnapshot(autoDetect)));
+  }
+}
+
+TEST(SnapshotLayout, DamagedSnapshotsAreRefusedWhole) {
+  const Bytes good = encodeSnapshot(sampleSnapshot(false));
+  struct Case {
+    const char* what;
+    Bytes bytes;
+  };
+  std::vector<Case> cases = {{"empty", {}}, {"garbage", Bytes(300, 0xA5)}};
+  for (std::size_t cut : {std::size_t{2}, std::size_t{30}, std::size_t{50}, good.size() - 1}) {
+    cases.push_back({"cut short", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut))});
+  }
+  Bytes longPath = good;
+  longPath[3] = 0x7F;  // a path length beyond the file
+  cases.push_back({"path length", longPath});
+  Bytes manyEntries = good;
+  manyEntries[4 + 40 + 13 + 7] = 0x80;  // the system list's count's top byte
+  cases.push_back({"entry count", manyEntries});
+  Bytes manyRefs = good;
+  manyRefs[4 + 40 + 13 + 8 + 4 + 3] = 0xFF;  // the first entry's reference count, as if negative
+  cases.push_back({"reference count", manyRefs});
+  Bytes trailing = good;
+  trailing.push_back(0);
+  cases.push_back({"bytes after the lists", trailing});
+  for (const Case& c : cases) EXPECT_FALSE(decodeSnapshot(c.bytes)) << c.what;
+}
+
+// Pages and tree of a scan, to compare a loaded scan with the saved one.
+std::string scanFacts(ViewerSession& s) {
+  std::ostringstream out;
+  const FileSet& files = *s.driver.context().fileSet;
+  for (const PageList* list : {&files.systemPages, &files.dataPages, &files.iamPages}) {
+    for (const auto& [id, refs] : *list) {
+      out << id << ':';
+      for (const PageRef& r : refs) out << r.fileId << '/' << r.pageIndex << '/' << r.pageType << ' ';
+      out << '\n';
+    }
+    out << "--\n";
+  }
+  s.tree.walk([&](TreeItem item, int depth) {
+    out << depth << (s.tree.bold(item) ? " B " : " - ") << s.tree.itemData(item) << ' ' << s.tree.text(item) << '\n';
+  });
+  return out.str();
+}
+
+// Answers the saved scan's facts.
+std::string expectSaveThenLoadGivesTheSameScan(const std::string& dataFile, const std::string& folder) {
+  ViewerSession saved;
+  saved.scan(dataFile);
+  EXPECT_TRUE(saved.driver.lastScanCompleted());
+  if (!saved.driver.lastScanCompleted()) return {};
+  const std::string snapshot = folder + "/scan.MDBTRV";
+  EXPECT_TRUE(saved.driver.saveSnapshot(snapshot));
+  EXPECT_EQ(saved.pane.rows().back(), kSnapshotSaved + snapshot);
+  ::chmod(snapshot.c_str(), 0444);  // loading needs no write access
+
+  ViewerSession loaded;
+  EXPECT_TRUE(loaded.driver.loadSnapshot(snapshot, folder + "/"));
+  loaded.driver.waitForWorker();
+  EXPECT_TRUE(loaded.driver.lastScanCompleted());
+  EXPECT_TRUE(loaded.state.snapshotMode.load());
+  const std::string facts = scanFacts(saved);
+  if (loaded.driver.context().fileSet) {
+    EXPECT_EQ(scanFacts(loaded), facts);
+  }
+  return facts;
+}
+
+TEST(SnapshotFiles, SaveThenLoadGivesTheSameTreeAndPagesWithSecondaryPagesOnce) {
+  TempDir dir;
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "T", {testing::intColumn("id")});
+  t.rows = {{testing::value(testing::int32Bytes(1))}};
+  db.addFile({1, "sales", "C:\\data\\sales.mdf"});
+  db.addFile({3, "sales_2", "C:\\data\\sales_2.ndf"});
+  db.write(dir.file("sales.mdf"));
+  testing::DatabaseBuilder second(3);
+  second.addPage(1, 1001);
+  second.addPage(1, 1001);
+  second.padTo(16);
+  second.write(dir.file("sales_2.ndf"));
+  const std::string facts = expectSaveThenLoadGivesTheSameScan(dir.file("sales.mdf"), dir.path().string());
+  EXPECT_NE(facts.find("1001:1/"), std::string::npos) << facts;
+X
+}
+
+TEST(SnapshotFiles, SaveThenLoadOfRealFiles) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus";
+  for (const char* name : {"539_pubs_sqldata.mdf", "661_northwnd_bi.mdf"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    expectSaveThenLoadGivesTheSameScan(corpus + "/files/" + name, dir.path().string());
+  }
+}
+
+TEST(SnapshotFiles, ADamagedSnapshotStartsNoScanAndLeavesTheTreeAlone) {
+  TempDir dir;
+  SyntheticDatabase db;
+  db.addTable(1001, "T", {testing::intColumn("id")});
+  db.write(dir.file("db.mdf"));
+  ViewerSession s;
+  s.scan(dir.file("db.mdf"));
+  const std::size_t nodes = s.tree.size();
+  testing::writeBytes(dir.file("bad.MDBTRV"), Bytes(10, 1));
+  for (const std::string& path : {dir.file("bad.MDBTRV"), dir.file("absent.MDBTRV")}) {
+    EXPECT_FALSE(s.driver.loadSnapshot(path, ""));
+    EXPECT_FALSE(s.driver.busy());
+    EXPECT_EQ(s.pane.rows().back(), kSnapshotNotLoaded);
+    EXPECT_EQ(s.messages.texts().back(), kSnapshotNotLoaded);
+  }
+  EXPECT_EQ(s.tree.size(), nodes);
+  EXPECT_FALSE(s.state.snapshotMode.load());
+}
+
+TEST(SnapshotFiles, SavingWithoutAScanFails) {
+  TempDir dir;
+  ViewerSession s;
+  EXPECT_FALSE(s.driver.saveSnapshot(dir.file("x.MDBTRV")));
+  EXPECT_EQ(s.pane.rows(), (std::vector<std::string>{kSnapshotSaving, kSnapshotNotSaved}));
+  EXPECT_EQ(s.messages.texts(), std::vector<std::string>{kSnapshotNotSaved});
+  EXPECT_FALSE(std::filesystem::exists(dir.file("x.MDBTRV")));
+}
+
+TEST(SnapshotCli, ScanSavesAndLoadsThroughTheCommandLine) {
+  TempDir dir;
+  SyntheticDatabase db;
+  db.addTable(1001, "T", {testing::intColumn("id")});
+  db.write(dir.file("db.mdf"));
+  const std::string snap = dir.file("s.MDBTRV");
+  const auto saved = testing::runProgram(SORBEL_CLI_PATH, {"scan", dir.file("db.mdf"), "--save-snapshot", snap});
+  EXPECT_EQ(saved.exitCode, 0);
+  EXPECT_NE(saved.out.find("pane\tSnapshot Saved successfully in path " + snap + "\n"), std::string::npos);
+  const auto loaded = testing::runProgram(SORBEL_CLI_PATH, {"scan", "--load-snapshot", snap});
+  EXPECT_EQ(loaded.exitCode, 0);
+  const auto nodesOf = [](const std::string& out) { return out.substr(out.find("\nnode\t")); };
+  EXPECT_EQ(nodesOf(loaded.out), nodesOf(saved.out));
+  testing::writeBytes(snap, Bytes(5, 0));
+  EXPECT_EQ(testing::runProgram(SORBEL_CLI_PATH, {"scan", "--load-snapshot", snap}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace sorbel

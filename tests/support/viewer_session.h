@@ -1,0 +1,45 @@
+// Test support: a viewer session over in-memory views, as the command line runs one.
+#pragma once
+
+#include <string>
+
+#include "base/app_state.h"
+#include "base/collation_table.h"
+#include "browser/memory_record_panel.h"
+#include "objecttree/memory_tree.h"
+#include "scan/memory_views.h"
+#include "scan/scan_driver.h"
+
+namespace sorbel::testing {
+
+struct ViewerSession {
+  AppState state;
+  MemoryOutputPane pane;
+  MemoryProgress progress;
+  MemoryMessages messages;
+  MemoryTree tree;
+  MemoryRecordPanel panel;
+  ScanDriver driver{state, Views{pane, progress, messages, tree, panel}};
+
+  ViewerSession() { state.collationTable = loadCollationTable(defaultCollationFile()); }
+
+  // Scans path to its end; the options as the settings dialog gives them.
+  void scan(const std::string& path, int recoveryMode = 1, const std::string& logFolder = {}) {
+    ScanOptions options;
+    options.dataFilePath = path;
+    options.recoveryMode = recoveryMode;
+    options.logFolder = logFolder;
+    driver.open(options);
+    driver.waitForWorker();
+  }
+
+  // The texts of a node's children, in display order.
+  std::vector<std::string> childTexts(TreeItem item) const {
+    std::vector<std::string> out;
+    for (TreeItem child : tree.children(item)) out.push_back(tree.text(child));
+    return out;
+  }
+  std::vector<std::string> childTexts(const std::string& path) const { return childTexts(tree.findPath(path)); }
+};
+
+}  // namespace sorbel::testing
