@@ -1,12 +1,15 @@
-// sorbel rows: a table's rows as CSV; sorbel module: the SQL text of a module.
+// sorbel rows: a table's rows as CSV, in the record list's order; sorbel module: the SQL text of a module.
 #include <cstdio>
 
-#include "browser/table_rows.h"
+#include "browser/memory_record_panel.h"
+#include "browser/record_browser.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
 #include "cli/commands.h"
 #include "cli/opened_file.h"
 #include "records/row_decoding.h"
+#include "scan/memory_views.h"
+#include "scan/output_channel.h"
 
 namespace sorbel::cli {
 
@@ -40,10 +43,12 @@ int runRows(const Args& args) {
   std::vector<std::string> positional;
   OpenedFile o;
   bool system = false;
+  bool scanned = false;
   for (const auto& a : args) {
     if (a == "--deleted") o.state.scanOptions.showDeletedRecords = true;
     else if (a == "--advanced-deleted") o.state.scanOptions.showAdvancedDeletedRecords = true;
     else if (a == "--system") system = true;
+    else if (a == "--scanned") scanned = true;
     else positional.push_back(a);
   }
   if (positional.size() != 2) {
@@ -51,14 +56,32 @@ int runRows(const Args& args) {
     return kExitUsage;
   }
   if (!o.open(positional[0])) return o.notify.reportFatal();
-  const auto table = readTableRows(*o.catalog, o.state, system ? "S " : "U ", positional[1]);
-  if (!table) {
+  Catalog& catalog = *o.catalog;
+  const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  if (columns.empty() || !catalog.working.tableLoaded) {
     std::fprintf(stderr, "%s: no %s table named \"%s\"\n", positional[0].c_str(), system ? "system" : "user",
                  positional[1].c_str());
     return kExitNotFound;
   }
-  printCsvLine(table->heading);
-  for (const DecodedRow& row : table->rows) printCsvLine(row);
+  // The rows come the way the record list pages through them, without its
+  // views: nothing is shown, and the rows are written as they are decoded.
+  MemoryOutputPane pane;
+  OutputChannel output(pane);
+  MemoryProgress progress;
+  MemoryRecordPanel panel;
+  RecordBrowser browser(o.state, panel, output, progress);
+  bool headingDone = false;
+  browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool) {
+    if (!headingDone) {
+      printCsvLine(browser.listColumns);
+      headingDone = true;
+    }
+    printCsvLine(fields);
+  });
+  if (!headingDone) {
+    browser.buildListColumns(catalog.working.columns, catalog.legacyCatalog());
+    printCsvLine(browser.listColumns);
+  }
   return kExitOk;
 }
 

@@ -24,6 +24,7 @@ int runColumns(const Args& args);
 int runXml(const Args& args);
 int runScan(const Args& args);
 int runTree(const Args& args);
+int runShow(const Args& args);
 
 void printUsage();
 

@@ -32,6 +32,9 @@ const Command kCommands[] = {
      "sorbel scan --load-snapshot SNAP [--log-folder DIR]\n"
      "                                    one scan as the viewer runs it: pane lines, boxes, caption, tree"},
     {"tree", runTree, "sorbel tree FILE TABLE             a table's node with its keys and columns"},
+    {"show", runShow,
+     "sorbel show FILE NODEPATH [--advanced] [--deleted] [--advanced-deleted] [--moves SEQ] [--csv OUT]\n"
+     "                                    a tree node as the record panel shows it (SEQ: n next, p previous)"},
     {"xml", runXml, "sorbel xml FILE                   print the XML text of the binary xml value in FILE"},
 };
 

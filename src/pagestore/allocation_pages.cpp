@@ -22,8 +22,18 @@ ExtentAllocationMap::ExtentAllocationMap(std::vector<std::uint8_t> buffer, const
 std::vector<ExtentRange> ExtentAllocationMap::allocatedExtents() {
   const std::int32_t base = header.thisPage.pageNumber / iam::kPagesPerInterval * iam::kPagesPerInterval;
   const std::int16_t file = header.thisPage.fileId;
+  // The map covers extents of the file it lies in, so that file's size
+  // bounds it: a secondary file can be larger than the primary.
+  std::uint64_t fileExtents = 0;
+  if (fileSet && file == 1) {
+    fileExtents = fileSet->extentCount;
+  } else if (fileSet) {
+    const auto it = fileSet->secondaryFiles.find(file);
+    if (it != fileSet->secondaryFiles.end()) fileExtents = it->second.pageCount / iam::kPagesPerExtent;
+  }
+  const auto baseExtent = static_cast<std::uint64_t>(base / iam::kPagesPerExtent);
   const std::uint64_t limit = std::min<std::uint64_t>(static_cast<std::uint64_t>(bitCount),
-                                                      fileSet ? fileSet->extentCount : 0);
+                                                      fileExtents > baseExtent ? fileExtents - baseExtent : 0);
   std::vector<ExtentRange> ranges;
   for (std::uint64_t k = 0; k < limit; ++k) {
     if (!extentBits[k]) continue;

@@ -108,6 +108,8 @@ class PrimaryRecordPage : public RecordPage {
   bool hasDictionary = false;
   // Record starts found by the deleted-record walk that no slot listed.
   std::vector<std::uint16_t> foundRecordOffsets;
+  // Whether record i is one of those: they follow the slots' records.
+  bool isFoundRecord(std::size_t i) const { return i < records.size() && i + foundRecordOffsets.size() >= records.size(); }
 
  private:
   bool headerChecksPass() const;

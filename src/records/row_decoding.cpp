@@ -47,7 +47,7 @@ DecodedRow texts(const TableDefinition& definition) {
 bool tableRecord(const CPrimaryRecord* r) { return r && r->recordType != record::kIndex && !r->isInvalid; }
 
 std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& definition, DecoderVariant variant,
-                                 const FileSet& files, AppState& state) {
+                                 const FileSet& files, AppState& state, std::vector<bool>* deleted = nullptr) {
   std::vector<DecodedRow> rows;
   const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
   for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
@@ -60,7 +60,10 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
       continue;
     }
     if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
-    if (decodeRecordColumns(*r, definition, variant, files, state)) rows.push_back(texts(definition));
+    if (decodeRecordColumns(*r, definition, variant, files, state)) {
+      rows.push_back(texts(definition));
+      if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));
+    }
   }
   return rows;
 }
@@ -74,12 +77,12 @@ TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns
 }
 
 std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
-                                       TableDefinition& definition, AppState& state) {
+                                       TableDefinition& definition, AppState& state, std::vector<bool>* deleted) {
   auto dataPage = files.readDataPage(page);
   if (!dataPage || dataPage->header.pageType != header::kDataPage) return {};
   const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
   return pageLoop(*dataPage, page, definition, standard ? DecoderVariant::standardTable : DecoderVariant::legacyTable,
-                  files, state);
+                  files, state, deleted);
 }
 
 std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,

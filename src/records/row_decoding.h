@@ -38,9 +38,12 @@ enum class DecoderVariant { standardTable, legacyTable, standardObjectValues, le
 bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
                          const FileSet& files, const AppState& state);
 
-// The rows of one data page of the loaded table, in slot order.
+// The rows of one data page of the loaded table, in slot order. With
+// deleted, it receives per row whether it is a deleted record (a ghost, or
+// one no slot lists any more).
 std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
-                                       TableDefinition& definition, AppState& state);
+                                       TableDefinition& definition, AppState& state,
+                                       std::vector<bool>* deleted = nullptr);
 
 // The rows of a page of the object-values table that the caller has read.
 std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,

@@ -3,10 +3,20 @@
 
 #include "scan/snapshot.h"
 
+#include <algorithm>
+
+#include "browser/csv_export.h"
+#include "objecttree/selection.h"
+
 namespace sorbel {
 
 ScanDriver::ScanDriver(AppState& state, Views views)
-    : state_(state), views_(views), output_(views.pane), tree_(views.tree), notifier_(*this) {}
+    : state_(state),
+      views_(views),
+      output_(views.pane),
+      tree_(views.tree),
+      notifier_(*this),
+      browser_(state, views.panel, output_, views.progress) {}
 
 ScanDriver::~ScanDriver() {
   // A worker still running reads the scan objects this destructor frees.
@@ -39,7 +49,7 @@ void ScanDriver::waitForWorker() {
 }
 
 void ScanDriver::clearPanel() {
-  views_.panel.setColumns({});
+  browser_.clearList();
   views_.panel.setScriptText("");
   views_.panel.setPageLabel("");
   views_.panel.setPreviousEnabled(false);
@@ -80,6 +90,10 @@ void ScanDriver::resetScan() {
   scanEndStore_ = {};
   moduleStore_ = {};
   state_.currentTableDefinition = nullptr;
+  selectedItem_ = 0;
+  browser_.pageList.clear();
+  browser_.pageStarts.clear();
+  browser_.pageNumber = 0;
   clearPanel();
   tree_.clear();
 }
@@ -116,6 +130,7 @@ void ScanDriver::scanWorker() {
     output_.postLine("Browse File Path:\t" + path + "\r\n");
   }
   context_.advancedMode = state_.scanOptions.recoveryMode == 2;
+  browser_.advancedDisplay = context_.advancedMode;
   output_.postLine(context_.advancedMode ? "Advanced mode is selected for file recovery."
                                          : "Standard mode is selected for file recovery.");
   output_.postLine("Scanning of file starts...");
@@ -226,6 +241,138 @@ bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string
   views_.progress.setVisible(true);
   launch([this] { scanWorker(); });
   return true;
+}
+
+bool ScanDriver::selectItem(TreeItem item) {
+  if (refuseWhileBusy()) return false;
+  state_.processRunning.store(true);
+  selectedItem_ = item;
+  browser_.clearRows();
+  views_.panel.setScriptText("");
+  browser_.setPageLabel("");
+  const std::string name = tree_.view().text(item);
+  output_.showCaption(name);
+  output_.postLine("Please wait while " + name + " folder is scanning.");
+  views_.progress.setVisible(true);
+  views_.progress.setPosition(0);
+  browser_.pageNumber = 0;
+  launch([this, item] { selectionWorker(item); });
+  return true;
+}
+
+void ScanDriver::showScript(const std::string& script) {
+  views_.panel.showList(false);
+  views_.panel.setScriptText("");
+  views_.panel.setScriptText(script);
+}
+
+void ScanDriver::selectionWorker(TreeItem node) {
+  const auto end = [&] {
+    views_.progress.setVisible(false);
+    state_.processRunning.store(false);
+  };
+  if (!context_.catalog) return end();
+  Catalog& catalog = *context_.catalog;
+  TreeView& view = tree_.view();
+  browser_.clearList();
+  catalog.working.columns.clear();
+  catalog.working.tableColumnParams.clear();
+  catalog.working.tableLegacyColumns.clear();
+  const std::string name = view.text(node);
+  if (node == tree_.categories().root || name.empty()) return end();
+
+  const TreeItem parent = view.parent(node);
+  const std::string parentText = view.text(parent);
+  const CategoryNodes& c = tree_.categories();
+  std::vector<ColumnDescriptor> columns;
+  bool tableBranch = false;
+  std::string script;
+  bool scriptShown = false;
+  if (parent == c.systemTables || parent == c.userTables) {
+    const std::string type = parent == c.systemTables ? "S " : "U ";
+    tableBranch = true;
+    if (view.text(view.firstChild(node)) == kColumnsNode) {
+      tree_.populateTableNode(node, type, name, catalog, scanEndStore_);
+      columns = catalog.working.columns;
+    } else {
+      columns = catalog.loadObject(type, name, &scanEndStore_);
+    }
+  } else if (parentText == kPrimaryKeyNode || parentText == kUniqueNode || parentText == kForeignKeyNode) {
+    // A key's table is the node above its group.
+    const std::string table = view.text(view.parent(parent));
+    const std::int32_t item = view.itemData(node);
+    if (parentText == kPrimaryKeyNode) script = primaryKeyScript(catalog, table, name, item);
+    else if (parentText == kUniqueNode) script = uniqueKeyScript(catalog, table, name, item);
+    else script = foreignKeyScript(catalog, table, name);
+    showScript(script);
+    scriptShown = true;
+  } else {
+    columns = catalog.loadObject("P ", name, &scanEndStore_);
+  }
+
+  if (!scriptShown && tableBranch && catalog.working.tableLoaded && !columns.empty()) {
+    views_.panel.showList(true);
+    views_.panel.setPreviousEnabled(false);
+    views_.panel.setNextEnabled(false);
+    browser_.listRowIndex = 0;
+    browser_.buildListColumns(columns, catalog.legacyCatalog());
+    browser_.displayTable(catalog, name);
+  } else if (!scriptShown && columns.size() >= 2) {
+    static const char* const kShown[] = {"F ", "P ", "D ", "C ", "PK", "FN", "TR", "IF", "V ", "UQ", "TT", "TF"};
+    const std::string& type = columns[1].text;
+    if (std::any_of(std::begin(kShown), std::end(kShown), [&](const char* t) { return type == t; })) {
+      std::string idText = columns[0].text;
+      if (catalog.legacyCatalog()) {
+        for (const ObjectRow& o : catalog.objects) {
+          if (o.name == name) {
+            idText = std::to_string(o.id);
+            break;
+          }
+        }
+      }
+      std::string text = moduleText(catalog, moduleStore_, idText, state_, notifier_);
+      if (parentText == kConstraintNode) text = constraintScript(catalog, view.text(view.parent(parent)), name, text);
+      showScript(text);
+    }
+  }
+  browser_.finishFirstPage(name);
+}
+
+bool ScanDriver::showNextPage() {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this] { browser_.showNextListPage(*context_.catalog); });
+  return true;
+}
+
+bool ScanDriver::showPreviousPage() {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this] { browser_.showPreviousListPage(*context_.catalog); });
+  return true;
+}
+
+std::optional<std::string> ScanDriver::csvExportProposal() {
+  if (refuseWhileBusy()) return std::nullopt;
+  if (tree_.categories().root == 0) {
+    views_.messages.information(kNoTreeToExport);
+    return std::nullopt;
+  }
+  if (selectedItem_ == 0) {
+    views_.messages.information(kNoTableToExport);
+    return std::nullopt;
+  }
+  if (browser_.listColumns.empty()) return std::nullopt;
+  return proposedCsvName(tree_.view().text(selectedItem_) + "_" + browser_.pageLabel);
+}
+
+bool ScanDriver::exportListToCsv(const std::string& path) {
+  if (refuseWhileBusy()) return false;
+  const bool written = writeCsvFile(path, browser_.listColumns, browser_.listRows);
+  views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
+  return written;
 }
 
 void ScanDriver::Notifier::progressRange(std::int32_t low, std::int32_t high) {

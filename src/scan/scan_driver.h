@@ -10,6 +10,7 @@
 
 #include "base/app_state.h"
 #include "base/notify_target.h"
+#include "browser/record_browser.h"
 #include "browser/record_panel_view.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
@@ -54,6 +55,10 @@ inline constexpr const char* kSnapshotSaving = "Saving Snapshot..Please wait....
 inline constexpr const char* kSnapshotSaved = "Snapshot Saved successfully in path ";
 inline constexpr const char* kSnapshotNotSaved = "Snapshot cannot be saved.";
 inline constexpr const char* kSnapshotNotLoaded = "Snapshot cannot be loaded.";
+inline constexpr const char* kNoTreeToExport = "Please select database file to scan records.";
+inline constexpr const char* kNoTableToExport = "Please select the table from tree which you want to save";
+inline constexpr const char* kCsvNotCreated = "File cannot be created.";
+inline constexpr const char* kCsvSaved = "File saved successfully.";
 
 // One viewer session: the state behind the main window. Commands are called
 // on the UI thread; the long work runs on one worker thread at a time.
@@ -96,6 +101,19 @@ class ScanDriver {
   ModuleTextStore& moduleStore() { return moduleStore_; }
   const std::string& currentFilePath() const { return currentFilePath_; }
 
+  // A click on a tree node's label: shows its rows, text or script.
+  bool selectItem(TreeItem item);
+  // The Next Records and Previous Records buttons.
+  bool showNextPage();
+  bool showPreviousPage();
+  // The CSV export's checks, with their messages: the proposed file name of
+  // the list page on screen, or nothing when there is nothing to export.
+  std::optional<std::string> csvExportProposal();
+  // Writes the list page on screen to path and says how it went.
+  bool exportListToCsv(const std::string& path);
+  RecordBrowser& browser() { return browser_; }
+  TreeItem selectedItem() const { return selectedItem_; }
+
   // Runs body on a new worker thread. The caller has set processRunning.
   void launch(std::function<void()> body);
 
@@ -121,6 +139,8 @@ class ScanDriver {
   void completeScan(const std::string& scannedPath);
   void clearPanel();
   void endWorkerPath();
+  void selectionWorker(TreeItem node);
+  void showScript(const std::string& script);
 
   AppState& state_;
   Views views_;
@@ -130,6 +150,8 @@ class ScanDriver {
   ScanContext context_;
   ModuleTextStore scanEndStore_;
   ModuleTextStore moduleStore_;
+  RecordBrowser browser_;
+  TreeItem selectedItem_ = 0;
 
   std::string currentFilePath_;
   std::string snapshotPath_;

@@ -76,12 +76,18 @@ TEST(IamPages, AllocatedExtentsFromTheBitmap) {
   };
   const Case cases[] = {
       {"first interval", 128, {1, 20}, 7988, {{0, 0x01}, {1, 0x80}}, {{1, 0}, {1, 120}}},
-      {"third file, second interval", 128, {3, 600000}, 7988, {{0, 0x03}}, {{3, 511232}, {3, 511240}}},
+      {"third file, second interval", 128, {3, 600000}, 7988, {{0, 0x03}, {7000, 0xFF}},
+       {{3, 511232}, {3, 511240}}},
       {"only as far as the primary's extents", 64, {1, 20}, 7988, {{0, 0x81}, {1, 0xFF}}, {{1, 0}, {1, 56}}},
       {"bitmap longer than an interval", 128, {1, 20}, 7990, {{0, 0x01}, {7989, 0xFF}}, {{1, 0}}},
   };
   for (const auto& c : cases) {
     Primary p(c.primaryPages);
+    // A secondary file's map is bounded by that file's own size.
+    FileRow third;
+    third.fileId = 3;
+    third.pageCount = 600000;
+    p.files->secondaryFiles[3] = third;
     Bytes bits(c.bitmapBytes, 0);
     for (const auto& [at, value] : c.setBytes) bits[at] = value;
     auto page = p.page(iamPage(c.self, {}, bits));

@@ -301,7 +301,8 @@ namespace {
 // Lays out one table's records on data pages filed under pageKey, with the
 // damage and history a table can carry: ghosts, forwarded rows, deleted rows
 // no slot lists, forwarded records no stub leads to. Answers the pages.
-std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticObject& table, std::int32_t pageKey) {
+std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticObject& table, std::int32_t pageKey,
+                                          std::uint16_t indexId = 0) {
   struct Slotted {
     Bytes record;
     bool ghost = false;
@@ -345,6 +346,7 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
     HeaderFields h;
     h.pageType = 1;
     h.objectId = pageKey;
+    h.indexId = indexId;
     const auto index = first + static_cast<std::uint32_t>(p);
     if (p > 0) h.prevPage = db.pageId(index - 1);
     if (p + 1 < total) h.nextPage = db.pageId(index + 1);
@@ -382,6 +384,7 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
     HeaderFields h;
     h.pageType = 1;
     h.objectId = pageKey;
+    h.indexId = indexId;
     h.prevPage = db.pageId(forwardedAt - 1);
     PageBuilder page(h);
     std::size_t k = 0;
@@ -409,6 +412,9 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
   return written;
 }
 
+// Pages state the index part of their allocation unit's id (its top 16 bits).
+std::uint16_t unitIndexPart(std::uint64_t allocUnitId) { return static_cast<std::uint16_t>(allocUnitId >> 48); }
+
 std::uint64_t rowsetIdOf(std::int32_t objectId) {
   return (std::uint64_t{1} << 56) | (static_cast<std::uint64_t>(static_cast<std::uint32_t>(objectId)) << 16);
 }
@@ -419,7 +425,8 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
                                        std::vector<Bytes>& rowsets, std::vector<Bytes>& rowsetColumns) {
   const std::uint64_t rowsetId = rowsetIdOf(table.id);
   const auto pages = table.rows.empty() && table.hiddenRows.empty() ? std::vector<std::uint32_t>{}
-                                                                    : writeDataPages(primary_, table, table.id);
+                                                                    : writeDataPages(primary_, table, table.id,
+                                                                                     unitIndexPart(rowsetId));
   {
     using namespace layout::allocunits;
     Bytes fixed(41, 0);

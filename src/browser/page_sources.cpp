@@ -1,0 +1,121 @@
+// Walks IAM chains and page chains, stopping at the first page met twice.
+#include "browser/page_sources.h"
+
+#include <set>
+
+#include "pagestore/allocation_pages.h"
+#include "pagestore/page_header.h"
+
+namespace sorbel {
+
+namespace {
+
+std::uint64_t pageCountOf(const FileSet& files, std::int16_t fileId) {
+  if (fileId == 0 || fileId == 1) return files.pageCount;
+  const auto it = files.secondaryFiles.find(fileId);
+  return it == files.secondaryFiles.end() ? 0 : it->second.pageCount;
+}
+
+// Appends one IAM page's pages: its single-page slots, then its extents.
+// False when a page met before shows the chain has looped.
+void appendIamPages(const FileSet& files, IamPage& iamPage, std::vector<PageId>& pages, std::set<PageId>& listed,
+                    AppState& state) {
+  for (const PageId slot : iamPage.singlePageSlots) {
+    if (slot.fileId == 0 || slot.pageNumber < 1) continue;
+    if (static_cast<std::uint64_t>(slot.pageNumber) > pageCountOf(files, slot.fileId)) continue;
+    if (listed.insert(slot).second) pages.push_back(slot);
+  }
+  for (ExtentRange& range : iamPage.allocatedExtents()) {
+    for (const PageId page : expandExtent(range)) {
+      if (state.stopRequested.load(std::memory_order_relaxed)) return;
+      if (pagePresent(page) && listed.insert(page).second) pages.push_back(page);
+    }
+  }
+}
+
+// A listed page the file set cannot read (its secondary file is missing)
+// leaves the walk short of what the file describes.
+void markUnreadable(const FileSet& files, ChainWalk& walk) {
+  for (const PageId page : walk.pages) {
+    if (!pageValid(files, page)) {
+      walk.intact = false;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+bool pagePresent(PageId page) { return page.fileId != 0 && page.pageNumber != 0; }
+
+bool pageValid(const FileSet& files, PageId page) {
+  return page.pageNumber >= 1 && static_cast<std::uint64_t>(page.pageNumber) < pageCountOf(files, page.fileId);
+}
+
+ChainWalk walkIamChain(const FileSet& files, PageId firstIam, AppState& state) {
+  ChainWalk walk;
+  std::set<PageId> listed;
+  std::set<PageId> iamSeen;
+  for (PageId at = firstIam; at.pageNumber != 0 && !state.stopRequested.load(); ) {
+    if (!iamSeen.insert(at).second) break;  // the chain loops back
+    const auto iamPage = files.readIamPage(at);
+    if (!iamPage || iamPage->header.pageType != header::kIamPage) {
+      walk.intact = false;
+      break;
+    }
+    appendIamPages(files, *iamPage, walk.pages, listed, state);
+    at = iamPage->header.nextPage;
+  }
+  markUnreadable(files, walk);
+  return walk;
+}
+
+ChainWalk walkLegacyIamChain(const FileSet& files, const std::vector<PageRef>& iamPages, std::size_t start,
+                              AppState& state) {
+  ChainWalk walk;
+  std::vector<PageId>& pages = walk.pages;
+  std::set<PageId> listed;
+  std::set<PageId> iamSeen;
+  for (std::size_t i = start; i < iamPages.size() && !state.stopRequested.load(); ++i) {
+    const PageId at{static_cast<std::int16_t>(iamPages[i].fileId), static_cast<std::int32_t>(iamPages[i].pageIndex)};
+    if (at.pageNumber == 0 || !iamSeen.insert(at).second) break;
+    const auto iamPage = files.readIamPage(at);
+    if (!iamPage || iamPage->header.pageType != header::kIamPage) {
+      walk.intact = false;
+      break;
+    }
+    appendIamPages(files, *iamPage, pages, listed, state);
+  }
+  markUnreadable(files, walk);
+  return walk;
+}
+
+ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state) {
+  ChainWalk walk;
+  std::vector<PageId>& pages = walk.pages;
+  std::set<PageId> listed;
+  if (pagePresent(first)) {
+    pages.push_back(first);
+    listed.insert(first);
+  }
+  std::set<PageId> visited;
+  for (PageId at = first; at.pageNumber != 0 && !state.stopRequested.load(); ) {
+    // A chain that leads back to a page it has passed would run for ever.
+    if (!visited.insert(at).second) break;
+    const auto header = files.readPageHeader(at);
+    if (!header) {
+      walk.intact = false;
+      break;
+    }
+    const PageId next = header->nextPage;
+    if (pagePresent(next) && header->pageType == 1) {
+      if (!listed.insert(next).second) break;
+      pages.push_back(next);
+    }
+    at = next;
+  }
+  markUnreadable(files, walk);
+  return walk;
+}
+
+}  // namespace sorbel

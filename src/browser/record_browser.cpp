@@ -1,0 +1,470 @@
+// Chooses a table's page source, fills the first list page, and pages forwards and backwards by 1000 rows.
+#include "browser/record_browser.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "browser/page_sources.h"
+
+namespace sorbel {
+
+namespace {
+
+std::string format(const char* pattern, std::int64_t a, std::int64_t b) {
+  char text[96];
+  std::snprintf(text, sizeof text, pattern, a, b);
+  return text;
+}
+
+std::string rowInsertedText(std::int32_t index) {
+  char text[48];
+  std::snprintf(text, sizeof text, " row %d inserted", index);
+  return text;
+}
+
+std::int32_t pageKeyOf(std::uint64_t allocUnitId) { return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu); }
+
+}  // namespace
+
+std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%s%d - [%" PRId64 "](%" PRId64 "-%" PRId64 ") Records", "Page", pageNumber, rows,
+                first, last);
+  return text;
+}
+
+RecordBrowser::RecordBrowser(AppState& state, RecordPanelView& panel, OutputChannel& output, ProgressView& progress)
+    : state_(state), panel_(panel), output_(output), progress_(progress) {}
+
+void RecordBrowser::clearRows() {
+  listRows.clear();
+  panel_.setRows(listRows);
+}
+
+void RecordBrowser::clearList() {
+  listRows.clear();
+  listColumns.clear();
+  panel_.setColumns(listColumns);
+  setPageLabel("");
+}
+
+void RecordBrowser::setPageLabel(const std::string& text) {
+  pageLabel = text;
+  panel_.setPageLabel(text);
+}
+
+void RecordBrowser::publishRows() { panel_.setRows(listRows); }
+
+void RecordBrowser::buildListColumns(const std::vector<ColumnDescriptor>& columns, bool legacy) {
+  listRows.clear();
+  listColumns.clear();
+  shownCells_.clear();
+  firstShownColumn_ = 0;
+  const auto hidden = [&](const ColumnDescriptor& d) { return !legacy && d.storageColumnId == -99; };
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (!hidden(columns[i])) {
+      firstShownColumn_ = i;
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (hidden(columns[i])) continue;
+    listColumns.push_back(columns[i].name);
+    if (i > firstShownColumn_) shownCells_.push_back(i);
+  }
+  // Every column of the SQL Server 2000 form has a list column, so its row
+  // fields are every cell: anything else would shift values under the
+  // wrong heading.
+  if (legacy) firstShownColumn_ = 0;
+  panel_.setColumns(listColumns);
+}
+
+bool RecordBrowser::listFields(const DecodedRow& cells, std::vector<std::string>& fields) const {
+  fields.clear();
+  if (cells.empty()) return false;
+  fields.push_back(firstShownColumn_ < cells.size() ? cells[firstShownColumn_] : std::string());
+  std::size_t nullish = (cells[0].empty() || cells[0] == "NULL") ? 1 : 0;
+  for (const std::size_t j : shownCells_) {
+    const std::string& text = j < cells.size() ? cells[j] : std::string();
+    fields.push_back(text);
+    if (text.empty()) ++nullish;
+  }
+  // A row with no value at all is a record the decoder could cut but that
+  // holds nothing to show.
+  return nullish != cells.size();
+}
+
+std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog) const {
+  const WorkingSet& w = catalog.working;
+  if (catalog.legacyCatalog()) return {{w.loadedObject.id, -1}};
+  // A page states the allocation unit it belongs to as two parts of its id:
+  // bits 16 to 47 as the object id, bits 48 to 63 as the index id. Another
+  // unit can share the first part, so both must match.
+  std::set<Owner> ids;
+  const auto add = [&](std::uint64_t allocUnitId) {
+    const auto indexPart = static_cast<std::int32_t>(allocUnitId >> 48);
+    ids.insert({pageKeyOf(allocUnitId), indexPart});
+    // Units carried over from SQL Server 2000 number their index part by the
+    // index id, and their data pages state 0 there.
+    if (indexPart < 256) ids.insert({pageKeyOf(allocUnitId), 0});
+  };
+  for (const AllocUnitRow& a : w.tableAllocUnits) add(a.allocUnitId);
+  add(w.chosenAllocUnit.allocUnitId);
+  return ids;
+}
+
+std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::size_t index,
+                                                      TableDefinition& definition, std::vector<bool>& deleted) {
+  deleted.clear();
+  const PageId page = pageList[index];
+  // A chain can lead onto an extent page that still holds another table's
+  // old rows, and another allocation unit's pages can state the same object
+  // id; decoding them with this table's columns would show garbage.
+  const auto header = catalog.fileSet().readPageHeader(page);
+  if (header && !owners_.empty() && owners_.count({header->objectId, -1}) == 0 &&
+      owners_.count({header->objectId, static_cast<std::int32_t>(header->indexId)}) == 0) {
+    return {};
+  }
+  return decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted);
+}
+
+bool RecordBrowser::yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind,
+                               TableDefinition& definition) {
+  const std::vector<PageId> saved = std::move(pageList);
+  const RowSource savedSource = pagesFrom_;
+  pageList = pages;
+  pagesFrom_ = kind;
+  bool found = false;
+  std::vector<bool> deleted;
+  for (std::size_t i = 0; i < pageList.size() && !found && !state_.stopRequested.load(); ++i) {
+    for (const DecodedRow& row : decodeListPage(catalog, i, definition, deleted)) {
+      if (!row.empty()) {
+        found = true;
+        break;
+      }
+    }
+  }
+  pageList = saved;
+  pagesFrom_ = savedSource;
+  return found;
+}
+
+TablePages RecordBrowser::choosePages(Catalog& catalog, TableDefinition& definition, bool scanned) {
+  const WorkingSet& w = catalog.working;
+  const FileSet& files = catalog.fileSet();
+  owners_ = ownerIds(catalog);
+  const auto fromScan = [&] {
+    TablePages t{RowSource::scannedPages, {}, true};
+    for (const PageId page : w.tablePageList)
+      if (pagePresent(page)) t.pages.push_back(page);
+    return t;
+  };
+  if (scanned) return fromScan();
+
+  const auto usable = [&](const TablePages& t) { return yieldsRows(catalog, t.pages, t.source, definition); };
+  std::vector<TablePages> tried;
+  const auto add = [&](RowSource kind, ChainWalk walk) {
+    tried.push_back({kind, std::move(walk.pages), walk.intact});
+  };
+  const auto tryIam = [&](PageId iam) {
+    add(RowSource::iamChain, walkIamChain(files, iam, state_));
+    return usable(tried.back());
+  };
+  const auto tryChain = [&](PageId first) {
+    add(RowSource::pageChain, walkPageChain(files, first, state_));
+    // A stop during the walk only shortens the list; what it found is shown.
+    state_.stopRequested.store(false);
+    return usable(tried.back());
+  };
+
+  if (catalog.legacyCatalog()) {
+    const std::int32_t id = w.loadedObject.id;
+    const auto entry = catalog.legacyIndexes.find(id);
+    if (entry != catalog.legacyIndexes.end() && entry->second.objectId == id) {
+      TablePages t{RowSource::legacyChain, {}, true};
+      std::set<std::int32_t> seen;
+      const std::int16_t fileId = entry->second.fileId > 0 ? entry->second.fileId : 1;
+      for (PageId at{fileId, entry->second.firstPage}; at.pageNumber != 0 && !state_.stopRequested.load();) {
+        const auto header = files.readPageHeader(at);
+        if (!header) {
+          t.intact = false;
+          break;
+        }
+        if (pagePresent(at)) {
+          if (!seen.insert(at.pageNumber).second) break;
+          t.pages.push_back(at);
+        }
+        at = header->nextPage;
+      }
+      if (t.pages.empty()) return fromScan();
+      // Pages the chain does not reach (a broken link) are still the table's.
+      for (const PageId page : w.tablePageList) {
+        if (state_.stopRequested.load()) break;
+        if (pagePresent(page) && seen.insert(page.pageNumber).second) t.pages.push_back(page);
+      }
+      tried.push_back(std::move(t));
+      if (usable(tried.back())) return tried.back();
+    } else {
+      const auto iam = files.iamPages.find(id);
+      if (iam != files.iamPages.end() && !iam->second.empty()) {
+        const PageRef& first = iam->second.front();
+        if (pageValid(files, PageId{static_cast<std::int16_t>(first.fileId), static_cast<std::int32_t>(first.pageIndex)})) {
+          add(RowSource::iamChain, walkLegacyIamChain(files, iam->second, 0, state_));
+          if (usable(tried.back())) return tried.back();
+        }
+      }
+    }
+  } else {
+    const PageId first = w.chosenAllocUnit.firstPage;
+    const PageId firstIam = w.chosenAllocUnit.firstIamPage;
+    if (firstIam.pageNumber < 1) return fromScan();
+    if (w.chosenRowset.indexId == 0) {
+      if (pageValid(files, firstIam)) {
+        if (tryIam(firstIam)) return tried.back();
+        if (pageValid(files, first) && tryChain(first)) return tried.back();
+      } else if (tryChain(first)) {
+        return tried.back();
+      }
+    } else if (pageValid(files, first)) {
+      const auto header = files.readPageHeader(first);
+      if (header && header->pageType == 1 && header->prevPage.pageNumber == 0) {
+        if (tryChain(first)) return tried.back();
+        if (pageValid(files, firstIam) && tryIam(firstIam)) return tried.back();
+      } else if (pageValid(files, firstIam) && tryIam(firstIam)) {
+        return tried.back();
+      }
+    } else if (pageValid(files, firstIam) && tryIam(firstIam)) {
+      return tried.back();
+    }
+  }
+  // No chain gave a row. When a chain could be walked as the file describes
+  // it, the table is empty. When none could (a damaged IAM page or first
+  // page, a missing secondary file), the pages the scan filed under the
+  // table still hold its rows, and a recovery tool must not show it empty.
+  const bool anyIntact = std::any_of(tried.begin(), tried.end(), [](const TablePages& t) { return t.intact; });
+  TablePages scannedPages = fromScan();
+  if (!anyIntact && !scannedPages.pages.empty() && usable(scannedPages)) return scannedPages;
+  return tried.empty() ? scannedPages : tried.front();
+}
+
+void RecordBrowser::insertRow(const DecodedRow& cells, bool deleted, const Insertion& how) {
+  std::vector<std::string> fields;
+  const bool keep = listFields(cells, fields);
+  if (keep) listRows.push_back(ListRow{std::move(fields), deleted});
+  if (keep || how.removedAdvancesIndex) ++listRowIndex;
+  const std::string text = rowInsertedText(listRowIndex);
+  output_.showCaption(text);
+  output_.replaceLastLine(text);
+  if (how.logEveryRow) output_.writeLogLine(text);
+}
+
+std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& definition) {
+  pageStarts.clear();
+  pageStarts.push_back({0, 0});
+  listRows.clear();
+  listRowIndex = 0;
+  std::int64_t rowsOnPage = 0;
+  const bool legacyChain = pagesFrom_ == RowSource::legacyChain;
+  const bool chainOrder = pagesFrom_ == RowSource::pageChain;
+  const Insertion how{!chainOrder && pagesFrom_ != RowSource::scannedPages, chainOrder || pagesFrom_ == RowSource::scannedPages};
+  const auto rangeEnd = static_cast<std::int32_t>(pagesFrom_ == RowSource::scannedPages
+                                                      ? pageList.size()
+                                                      : catalog.working.tablePageList.size());
+  if (!legacyChain) {
+    progress_.setRange(0, rangeEnd);
+    progress_.setPosition(0);
+  }
+  std::vector<bool> deleted;
+  bool full = false;
+  for (std::size_t pageIndex = 0; pageIndex < pageList.size() && !full && !state_.stopRequested.load(); ++pageIndex) {
+    if (rowsOnPage >= kRowsPerListPage) {
+      if (pageStarts.size() == 1) pageStarts.push_back({static_cast<std::int64_t>(pageIndex), 0});
+      break;
+    }
+    const auto rows = decodeListPage(catalog, pageIndex, definition, deleted);
+    for (std::size_t rowIndex = 0; rowIndex < rows.size() && !state_.stopRequested.load(); ++rowIndex) {
+      if (rowsOnPage >= kRowsPerListPage) {
+        pageStarts.push_back({static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)});
+        full = true;
+        break;
+      }
+      if (rows[rowIndex].empty()) continue;
+      ++rowsOnPage;
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], how);
+    }
+    if (!legacyChain) progress_.setPosition(static_cast<std::int32_t>(pageIndex + 1));
+  }
+  if (!legacyChain) progress_.setPosition(rangeEnd);
+
+  firstRowNumber = 0;
+  std::string message;
+  if (chainOrder) {
+    lastRowNumber = static_cast<std::int64_t>(listRows.size());
+    message = std::to_string(lastRowNumber);
+  } else {
+    lastRowNumber = rowsOnPage;
+    if (rowsOnPage > 0) message = format("%" PRId64 " rows to %" PRId64, 0, rowsOnPage);
+  }
+  if (!message.empty()) {
+    output_.showCaption(message);
+    output_.postLine(message);
+  }
+  publishRows();
+  return rowsOnPage;
+}
+
+void RecordBrowser::displayTable(Catalog& catalog, const std::string& /*name*/) {
+  state_.listDisplayActive.store(true);
+  panel_.setScriptText("");
+  TableDefinition definition = makeTableDefinition(catalog.working.columns);
+  state_.currentTableDefinition = &definition;
+  const TablePages chosen = choosePages(catalog, definition, advancedDisplay);
+  pageList = chosen.pages;
+  source = pagesFrom_ = chosen.source;
+  fillFirstPage(catalog, definition);
+  state_.currentTableDefinition = nullptr;
+  state_.stopRequested.store(false);
+  state_.listDisplayActive.store(false);
+}
+
+void RecordBrowser::finishFirstPage(const std::string& name) {
+  panel_.setPreviousEnabled(false);
+  panel_.setNextEnabled(pageStarts.size() > 1);
+  const auto n = static_cast<std::int64_t>(listRows.size());
+  ++pageNumber;
+  setPageLabel(pageLabelText(pageNumber, n, n > 0 ? 1 : 0, n));
+  const std::string text = name + "[" + std::to_string(n) + "]";
+  output_.showCaption(text);
+  output_.postLine(text);
+  progress_.setVisible(false);
+  state_.processRunning.store(false);
+  output_.postLine("Scanning process completed.");
+}
+
+std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bool pushNext, bool& pushed) {
+  pushed = false;
+  listRows.clear();
+  listRowIndex = 0;
+  // Rendered as on the first list page: a row must not look different on
+  // page 2 than on page 1.
+  state_.listDisplayActive.store(true);
+  TableDefinition definition = makeTableDefinition(catalog.working.columns);
+  state_.currentTableDefinition = &definition;
+  const Insertion how{true, true};
+  std::int64_t rowsOnPage = 0;
+  std::vector<bool> deleted;
+  bool done = false;
+  for (auto pageIndex = static_cast<std::size_t>(std::max<std::int64_t>(from.pageIndex, 0));
+       pageIndex < pageList.size() && !done; ++pageIndex) {
+    const auto rows = decodeListPage(catalog, pageIndex, definition, deleted);
+    std::size_t rowIndex = static_cast<std::int64_t>(pageIndex) == from.pageIndex
+                               ? static_cast<std::size_t>(std::max<std::int64_t>(from.rowIndex, 0))
+                               : 0;
+    for (; rowIndex < rows.size(); ++rowIndex) {
+      if (state_.stopRequested.load()) {
+        done = true;
+        break;
+      }
+      if (rowsOnPage >= kRowsPerListPage) {
+        if (pushNext) {
+          pageStarts.push_back({static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)});
+          pushed = true;
+        }
+        done = true;
+        break;
+      }
+      if (rows[rowIndex].empty()) continue;
+      progress_.setPosition(static_cast<std::int32_t>(rowsOnPage));
+      ++rowsOnPage;
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], how);
+    }
+  }
+  state_.currentTableDefinition = nullptr;
+  state_.listDisplayActive.store(false);
+  publishRows();
+  return rowsOnPage;
+}
+
+void RecordBrowser::afterMove(std::int64_t rowsOnPage) {
+  const std::string text = format("%" PRId64 " rows to %" PRId64, firstRowNumber, lastRowNumber);
+  output_.showCaption(text);
+  output_.postLine(text);
+  setPageLabel(pageLabelText(pageNumber, rowsOnPage, firstRowNumber + 1, lastRowNumber));
+}
+
+void RecordBrowser::showNextListPage(Catalog& catalog) {
+  setPageLabel("");
+  if (static_cast<std::int64_t>(pageStarts.size()) <= pageNumber) {
+    panel_.setNextEnabled(false);
+    state_.processRunning.store(false);
+    progress_.setVisible(false);
+    return;
+  }
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  progress_.setRange(static_cast<std::int32_t>(firstRowNumber), static_cast<std::int32_t>(lastRowNumber));
+  progress_.setPosition(0);
+  panel_.setNextEnabled(true);
+  panel_.setPreviousEnabled(true);
+  bool pushed = false;
+  const std::int64_t rowsOnPage = readListPage(catalog, pageStarts.back(), true, pushed);
+  firstRowNumber = lastRowNumber;
+  lastRowNumber = firstRowNumber + rowsOnPage;
+  ++pageNumber;
+  afterMove(rowsOnPage);
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+  if (!pushed) panel_.setNextEnabled(false);
+}
+
+void RecordBrowser::showPreviousListPage(Catalog& catalog) {
+  setPageLabel("");
+  if (pageNumber <= 1) {
+    panel_.setPreviousEnabled(false);
+    state_.processRunning.store(false);
+    progress_.setVisible(false);
+    return;
+  }
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  progress_.setRange(static_cast<std::int32_t>(firstRowNumber), static_cast<std::int32_t>(lastRowNumber));
+  progress_.setPosition(0);
+  panel_.setNextEnabled(true);
+  const std::int32_t k = pageNumber;
+  while (static_cast<std::int32_t>(pageStarts.size()) > k) pageStarts.pop_back();
+  const PagePosition start = pageStarts.size() >= 2 ? pageStarts[pageStarts.size() - 2] : PagePosition{};
+  if (k - 1 == 1) panel_.setPreviousEnabled(false);
+  bool pushed = false;
+  const std::int64_t rowsOnPage = readListPage(catalog, start, false, pushed);
+  firstRowNumber -= kRowsPerListPage;
+  lastRowNumber = firstRowNumber + rowsOnPage;
+  pageNumber = k - 1;
+  afterMove(rowsOnPage);
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
+void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& emit) {
+  state_.listDisplayActive.store(false);
+  TableDefinition definition = makeTableDefinition(catalog.working.columns);
+  state_.currentTableDefinition = &definition;
+  buildListColumns(catalog.working.columns, catalog.legacyCatalog());
+  const TablePages chosen = choosePages(catalog, definition, scanned || advancedDisplay);
+  pageList = chosen.pages;
+  source = pagesFrom_ = chosen.source;
+  std::vector<bool> deleted;
+  std::vector<std::string> fields;
+  for (std::size_t i = 0; i < pageList.size() && !state_.stopRequested.load(); ++i) {
+    const auto rows = decodeListPage(catalog, i, definition, deleted);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (rows[r].empty() || !listFields(rows[r], fields)) continue;
+      emit(fields, r < deleted.size() && deleted[r]);
+    }
+  }
+  state_.currentTableDefinition = nullptr;
+}
+
+}  // namespace sorbel

@@ -1,0 +1,118 @@
+// The record list: which pages a table's rows come from, its first list page, paging by 1000 rows.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "browser/record_panel_view.h"
+#include "catalog/catalog.h"
+#include "records/row_decoding.h"
+#include "scan/output_channel.h"
+#include "scan/views.h"
+
+namespace sorbel {
+
+// Where a list page starts: an index into the page list and a row of that
+// page's decoded rows.
+struct PagePosition {
+  std::int64_t pageIndex = 0;
+  std::int64_t rowIndex = 0;
+  bool operator==(const PagePosition&) const = default;
+};
+
+enum class RowSource { iamChain, pageChain, legacyChain, scannedPages };
+
+inline constexpr std::int64_t kRowsPerListPage = 1000;
+
+// The pages a table's rows are read from, in the table's own order.
+struct TablePages {
+  RowSource source = RowSource::scannedPages;
+  std::vector<PageId> pages;
+  bool intact = true;  // the walk went as the file describes it
+};
+
+class RecordBrowser {
+ public:
+  RecordBrowser(AppState& state, RecordPanelView& panel, OutputChannel& output, ProgressView& progress);
+
+  // The list as shown.
+  std::vector<std::string> listColumns;
+  std::vector<ListRow> listRows;
+  std::string pageLabel;
+
+  // Paging state of the table shown.
+  std::vector<PageId> pageList;
+  std::deque<PagePosition> pageStarts;
+  std::int64_t firstRowNumber = 0;
+  std::int64_t lastRowNumber = 0;
+  std::int32_t pageNumber = 0;
+  std::int32_t listRowIndex = 0;
+  bool advancedDisplay = false;
+  RowSource source = RowSource::scannedPages;
+
+  // Empties the list (rows and columns) and the page label.
+  void clearList();
+  void clearRows();
+  void setPageLabel(const std::string& text);
+
+  // One list column per shown column of the loaded table.
+  void buildListColumns(const std::vector<ColumnDescriptor>& columns, bool legacy);
+
+  // The first list page of the loaded table.
+  void displayTable(Catalog& catalog, const std::string& name);
+  // Buttons, label and log lines after the first list page of name.
+  void finishFirstPage(const std::string& name);
+
+  void showNextListPage(Catalog& catalog);
+  void showPreviousListPage(Catalog& catalog);
+
+  // Every row of the loaded table in the order and with the emptiness rule
+  // of the list pages, one page of the file at a time, to emit. Large values
+  // come in full. scanned: from the pages the scan attributed to the table.
+  using RowSink = std::function<void(const std::vector<std::string>& fields, bool deleted)>;
+  void streamTable(Catalog& catalog, bool scanned, const RowSink& emit);
+
+  // The pages of the loaded table, as the display chooses them.
+  TablePages choosePages(Catalog& catalog, TableDefinition& definition, bool scanned);
+
+ private:
+  struct Insertion {
+    bool removedAdvancesIndex;
+    bool logEveryRow;
+  };
+  // The shown fields of a decoded row; false when the emptiness rule drops it.
+  bool listFields(const DecodedRow& cells, std::vector<std::string>& fields) const;
+  // Decodes one page of pageList; a page whose header names another table
+  // gives no rows.
+  std::vector<DecodedRow> decodeListPage(Catalog& catalog, std::size_t index, TableDefinition& definition,
+                                         std::vector<bool>& deleted);
+  bool yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind, TableDefinition& definition);
+  void insertRow(const DecodedRow& cells, bool deleted, const Insertion& how);
+  std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);
+  std::int64_t readListPage(Catalog& catalog, PagePosition from, bool pushNext, bool& pushed);
+  void afterMove(std::int64_t rowsOnPage);
+  void publishRows();
+  // Object id and index id a listed page's header may state; index id -1
+  // takes any.
+  using Owner = std::pair<std::int32_t, std::int32_t>;
+  std::set<Owner> ownerIds(const Catalog& catalog) const;
+
+  AppState& state_;
+  RecordPanelView& panel_;
+  OutputChannel& output_;
+  ProgressView& progress_;
+  std::vector<std::size_t> shownCells_;  // cells after the first shown one that have a list column
+  std::size_t firstShownColumn_ = 0;
+  std::set<Owner> owners_;
+  RowSource pagesFrom_ = RowSource::scannedPages;
+};
+
+// "Page1 - [1000](1-1000) Records"
+std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last);
+
+}  // namespace sorbel
