@@ -11,32 +11,12 @@ namespace {
 
 using testing::Bytes;
 
-Bytes iamHeaderRecord(const std::vector<PageId>& slots) {
-  testing::RecordSpec shape;
-  shape.nullBitmap = false;
-  shape.columnCount = 0;
-  shape.fixed = Bytes(90, 0);
-  for (std::size_t k = 0; k < slots.size(); ++k) testing::putDiskPageId(shape.fixed, 42 + 6 * k, slots[k]);
-  return testing::buildRecord(shape);
-}
-
-Bytes bitmapRecord(const Bytes& bits) {
-  testing::RecordSpec shape;
-  shape.nullBitmap = false;
-  shape.columnCount = 0;
-  shape.fixed = bits;
-  return testing::buildRecord(shape);
-}
-
 Bytes iamPage(PageId self, const std::vector<PageId>& slots, const std::optional<Bytes>& bits) {
   testing::HeaderFields h;
   h.pageType = 10;
   h.objectId = 1000;
   h.thisPage = self;
-  testing::PageBuilder b(h);
-  b.addRecord(iamHeaderRecord(slots));
-  if (bits) b.addRecord(bitmapRecord(*bits));
-  return b.build();
+  return testing::buildIamPage(h, slots, bits);
 }
 
 struct Primary {

@@ -104,6 +104,25 @@ Bytes makePage(std::uint8_t type, std::int32_t objectId, PageId thisPage) {
   return PageBuilder(h).build();
 }
 
+Bytes buildIamPage(const HeaderFields& header, const std::vector<PageId>& singlePages,
+                   const std::optional<Bytes>& extentBits) {
+  RecordSpec head;
+  head.nullBitmap = false;
+  head.columnCount = 0;
+  head.fixed = Bytes(90, 0);
+  for (std::size_t k = 0; k < singlePages.size() && k < 8; ++k) putDiskPageId(head.fixed, 42 + 6 * k, singlePages[k]);
+  PageBuilder b(header);
+  b.addRecord(buildRecord(head));
+  if (extentBits) {
+    RecordSpec bitmap;
+    bitmap.nullBitmap = false;
+    bitmap.columnCount = 0;
+    bitmap.fixed = *extentBits;
+    b.addRecord(buildRecord(bitmap));
+  }
+  return b.build();
+}
+
 Bytes buildRecord(const RecordSpec& shape) {
   const bool hasVars = shape.variableColumns.value_or(!shape.vars.empty());
   const std::int16_t columns = shape.columnCount.value_or(static_cast<std::int16_t>(shape.nulls.size()));

@@ -44,6 +44,10 @@ struct HeaderFields {
 void putU16(Bytes& b, std::size_t offset, std::uint16_t v);
 void putU32(Bytes& b, std::size_t offset, std::uint32_t v);
 void putDiskPageId(Bytes& b, std::size_t offset, PageId id);
+// An IAM page: record 0 holds the eight single-page slots, record 1 (when
+// given) the extent bitmap of the interval.
+Bytes buildIamPage(const HeaderFields& header, const std::vector<PageId>& singlePages,
+                   const std::optional<Bytes>& extentBits);
 void append16(Bytes& b, std::uint16_t v);
 void append32(Bytes& b, std::uint32_t v);
 

@@ -440,6 +440,18 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
       put<std::int32_t>(fixed, kRootPage, static_cast<std::int32_t>(pages.front()));
       put<std::int16_t>(fixed, kRootPage + 4, primary_.fileId());
     }
+    if (table.withIam) {
+      std::vector<PageId> listed;
+      for (const std::uint32_t page : pages) listed.push_back(primary_.pageId(page));
+      listed.insert(listed.end(), table.extraIamPages.begin(), table.extraIamPages.end());
+      HeaderFields h;
+      h.pageType = header::kIamPage;
+      h.objectId = table.id;
+      h.indexId = unitIndexPart(rowsetId);
+      const std::uint32_t iam = primary_.addPage(buildIamPage(h, listed, Bytes(7988, 0)));
+      put<std::int32_t>(fixed, kFirstIamPage, static_cast<std::int32_t>(iam));
+      put<std::int16_t>(fixed, kFirstIamPage + 4, primary_.fileId());
+    }
     allocUnits.push_back(systemRecord(fixed, {}));
   }
   {

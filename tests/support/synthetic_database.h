@@ -77,6 +77,13 @@ struct SyntheticObject {
   // compression with anchor values and a dictionary per page.
   Compression compression = Compression::none;
 
+  // An IAM page that lists the data pages in its single-page slots (at most
+  // eight), named by the allocation unit as its first IAM page.
+  bool withIam = false;
+  // Extra pages the IAM page lists after the table's own (another table's
+  // page, say).
+  std::vector<PageId> extraIamPages;
+
   // A primary key: the constraint object (type "PK", child of the table), its
   // index and the key columns (column ids). Written when keyColumns is set.
   std::int32_t primaryKeyId = 0;

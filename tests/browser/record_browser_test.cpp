@@ -1,0 +1,367 @@
+// The record browser: page sources, the first list page, paging by 1000 rows, the emptiness rule, scripts, CSV.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/utf16.h"
+#include "browser/csv_export.h"
+#include "browser/page_sources.h"
+#include "cli_runner.h"
+#include "page_builder.h"
+#include "synthetic_database.h"
+#include "viewer_session.h"
+
+namespace sorbel {
+namespace {
+
+using testing::Cell;
+using testing::SyntheticDatabase;
+using testing::SyntheticObject;
+using testing::TempDir;
+using testing::ViewerSession;
+using Texts = std::vector<std::string>;
+
+// An int and a smallint: records of 13 bytes, 500 to a page of the builder.
+SyntheticObject& numbersTable(SyntheticDatabase& db, std::int32_t id, const std::string& name, int rows) {
+  auto& t = db.addTable(id, name, {testing::intColumn("id"), testing::typedColumn("v", 52, 2, 5)});
+  for (int i = 1; i <= rows; ++i)
+    t.rows.push_back({testing::value(testing::int32Bytes(i)), testing::value(testing::int16Bytes(static_cast<std::int16_t>(i % 7)))});
+  return t;
+}
+
+struct Browser {
+  TempDir dir;
+  ViewerSession s;
+  void scan(SyntheticDatabase& db) {
+    db.write(dir.file("db.mdf"));
+    s.scan(dir.file("db.mdf"));
+    ASSERT_TRUE(s.driver.lastScanCompleted());
+  }
+  void show(const std::string& path) {
+    const TreeItem item = s.tree.findPath(path);
+    ASSERT_NE(item, 0u) << path;
+    ASSERT_TRUE(s.driver.selectItem(item));
+    s.driver.waitForWorker();
+  }
+  void move(char m) {
+    if (m == 'n') s.driver.showNextPage();
+    else s.driver.showPreviousPage();
+    s.driver.waitForWorker();
+  }
+  std::string firstId() const { return s.panel.rows.empty() ? "" : s.panel.rows.front().fields[0]; }
+  std::string lastId() const { return s.panel.rows.empty() ? "" : s.panel.rows.back().fields[0]; }
+  std::string buttons() const {
+    return std::string(s.panel.previousEnabled ? "P" : "-") + (s.panel.nextEnabled ? "N" : "-");
+  }
+};
+
+TEST(RecordPaging, ListPagesOf1000RowsForwardsAndBack) {
+  struct Step {
+    char move;  // ' ' for the first page
+    const char* label;
+    const char* buttons;
+    const char* first;
+    const char* last;
+  };
+  struct Case {
+    const char* what;
+    int rows;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"2500 rows",
+       2500,
+       {{' ', "Page1 - [1000](1-1000) Records", "-N", "1", "1000"},
+        {'n', "Page2 - [1000](1001-2000) Records", "PN", "1001", "2000"},
+        {'n', "Page3 - [500](2001-2500) Records", "P-", "2001", "2500"},
+        {'p', "Page2 - [1000](1001-2000) Records", "PN", "1001", "2000"},
+        {'n', "Page3 - [500](2001-2500) Records", "P-", "2001", "2500"},
+        {'p', "Page2 - [1000](1001-2000) Records", "PN", "1001", "2000"},
+        {'p', "Page1 - [1000](1-1000) Records", "-N", "1", "1000"}}},
+      // 1000 rows end exactly at the end of the second data page.
+      {"1000 rows, more pages after", 1500,
+       {{' ', "Page1 - [1000](1-1000) Records", "-N", "1", "1000"},
+        {'n', "Page2 - [500](1001-1500) Records", "P-", "1001", "1500"}}},
+      {"1000 rows, nothing after", 1000, {{' ', "Page1 - [1000](1-1000) Records", "--", "1", "1000"}}},
+      {"2000 rows", 2000,
+       {{' ', "Page1 - [1000](1-1000) Records", "-N", "1", "1000"},
+        {'n', "Page2 - [1000](1001-2000) Records", "P-", "1001", "2000"}}},
+      {"no rows", 0, {{' ', "Page1 - [0](0-0) Records", "--", "", ""}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Browser b;
+    SyntheticDatabase db;
+    numbersTable(db, 1001, "N", c.rows);
+    b.scan(db);
+    for (const Step& step : c.steps) {
+      SCOPED_TRACE(step.label);
+      if (step.move == ' ') b.show("Tables/User Tables/N");
+      else b.move(step.move);
+      EXPECT_EQ(b.s.panel.pageLabel, step.label);
+      EXPECT_EQ(b.buttons(), step.buttons);
+      EXPECT_EQ(b.firstId(), step.first);
+      EXPECT_EQ(b.lastId(), step.last);
+      EXPECT_FALSE(b.s.state.processRunning.load());
+    }
+  }
+}
+
+TEST(RecordPaging, FirstPageReportsAndNextMovesAreLogged) {
+  Browser b;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 1200);
+  b.scan(db);
+  const std::size_t before = b.s.pane.rows().size();
+  b.show("Tables/User Tables/N");
+  b.move('n');
+  const auto rows = b.s.pane.rows();
+  // The running count rewrites the last line in place.
+  EXPECT_EQ(Texts(rows.begin() + static_cast<std::ptrdiff_t>(before), rows.end()),
+            (Texts{" row 1000 inserted", "0 rows to 1000", "N[1000]", " row 200 inserted", "1000 rows to 1200"}));
+  EXPECT_EQ(b.s.pane.caption(), "1000 rows to 1200");
+  EXPECT_EQ(b.s.panel.columns, (Texts{"id", "v"}));
+}
+
+TEST(RecordList, EmptinessRuleRemovesRowsThatStillCount) {
+  Browser b;
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "E", {testing::intColumn("id"), testing::typedColumn("name", 167, 10)});
+  for (int i = 1; i <= 1001; ++i) {
+    // Row 5 holds nothing: a NULL and an empty string.
+    if (i == 5) t.rows.push_back({testing::nullValue(), testing::value({})});
+    else t.rows.push_back({testing::value(testing::int32Bytes(i)), testing::value(testing::textBytes("x"))});
+  }
+  // A row of NULLs alone still shows: only empty texts count after the first.
+  t.rows.push_back({testing::nullValue(), testing::nullValue()});
+  b.scan(db);
+  b.show("Tables/User Tables/E");
+  EXPECT_EQ(b.s.panel.rows.size(), 999u);
+  EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [999](1-999) Records");
+  EXPECT_EQ(b.s.panel.rows[4].fields[0], "6");
+  EXPECT_EQ(b.buttons(), "-N");
+  b.move('n');
+  EXPECT_EQ(b.s.panel.pageLabel, "Page2 - [2](1001-1002) Records");
+  EXPECT_EQ(b.s.panel.rows.back().fields, (Texts{"NULL", "NULL"}));
+}
+
+TEST(RecordList, AHiddenColumnKeepsEveryRow) {
+  Browser b;
+  SyntheticDatabase db;
+  testing::SyntheticColumn computed("twice");
+  computed.computed = "([id]*2)";
+  auto& t = db.addTable(1001, "H", {testing::intColumn("id"), testing::typedColumn("name", 167, 10), computed});
+  t.rows = {{testing::nullValue(), testing::value({})}, {testing::value(testing::int32Bytes(2)), testing::value({})}};
+  b.scan(db);
+  b.show("Tables/User Tables/H");
+  EXPECT_EQ(b.s.panel.columns, (Texts{"id", "name"}));
+  EXPECT_EQ(b.s.panel.rows.size(), 2u);
+}
+
+TEST(PageSources, IamChainListsTheTablesPagesButNotAnotherTables) {
+  Browser b;
+  SyntheticDatabase db;
+  numbersTable(db, 1002, "Other", 3);
+  auto& t = numbersTable(db, 1001, "N", 700);
+  t.withIam = true;
+  b.scan(db);
+  // The other table's page, listed by a damaged IAM page as if it were N's.
+  const PageId otherPage = b.s.driver.context().fileSet->dataPages.begin()->second.empty()
+                               ? PageId{}
+                               : PageId{1, static_cast<std::int32_t>(
+                                               b.s.driver.context().fileSet->dataPages.at(1002).front().pageIndex)};
+  ASSERT_NE(otherPage.pageNumber, 0);
+  Browser damaged;
+  SyntheticDatabase db2;
+  numbersTable(db2, 1002, "Other", 3);
+  auto& t2 = numbersTable(db2, 1001, "N", 700);
+  t2.withIam = true;
+  t2.extraIamPages = {otherPage};
+  damaged.scan(db2);
+  for (Browser* x : {&b, &damaged}) {
+    x->show("Tables/User Tables/N");
+    EXPECT_EQ(x->s.driver.browser().source, RowSource::iamChain);
+    EXPECT_EQ(x->s.panel.rows.size(), 700u);
+    EXPECT_EQ(x->s.panel.pageLabel, "Page1 - [700](1-700) Records");
+  }
+  EXPECT_EQ(damaged.s.driver.browser().pageList.size(), 3u);
+}
+
+TEST(PageSources, WithoutAnIamPageTheScannedPagesAreListed) {
+  Browser b;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 10);
+  b.scan(db);
+  b.show("Tables/User Tables/N");
+  EXPECT_EQ(b.s.driver.browser().source, RowSource::scannedPages);
+  EXPECT_EQ(b.s.panel.rows.size(), 10u);
+}
+
+// A file of linked pages A -> B -> C -> back to A, and IAM pages I -> J -> I
+// listing A and C, then B and C.
+TEST(PageSources, ChainsThatLoopEndWithThePagesBeforeTheLoop) {
+  TempDir dir;
+  testing::DatabaseBuilder file;
+  const auto q = static_cast<std::int32_t>(file.nextPageIndex());
+  const PageId a{1, q}, b{1, q + 1}, c{1, q + 2}, i{1, q + 3}, j{1, q + 4};
+  for (const auto& [self, next] : {std::pair{a, b}, {b, c}, {c, a}}) {
+    testing::HeaderFields h;
+    h.pageType = 1;
+    h.objectId = 77;
+    h.nextPage = next;
+    ASSERT_EQ(file.addPage(testing::PageBuilder(h).build()), static_cast<std::uint32_t>(self.pageNumber));
+  }
+  for (const auto& [next, first] : {std::pair{j, a}, {i, b}}) {
+    testing::HeaderFields h;
+    h.pageType = 10;
+    h.objectId = 77;
+    h.nextPage = next;
+    file.addPage(testing::buildIamPage(h, {first, c}, testing::Bytes(7988, 0)));
+  }
+  file.padTo(static_cast<std::uint32_t>(q + 16));
+  file.write(dir.file("loop.mdf"));
+  AppState state;
+  SilentNotifyTarget notify;
+  FileSet files(dir.file("loop.mdf"), state, notify);
+  EXPECT_EQ(walkPageChain(files, a, state).pages, (std::vector<PageId>{a, b, c}));
+  const auto iam = walkIamChain(files, i, state);
+  EXPECT_EQ(iam.pages, (std::vector<PageId>{a, c, b}));
+  EXPECT_TRUE(iam.intact);
+  EXPECT_FALSE(walkIamChain(files, b, state).intact);  // a data page is no IAM page
+}
+
+SyntheticDatabase keyedShop() {
+  SyntheticDatabase db;
+  auto& orders = db.addTable(1002, "Orders", {testing::intColumn("OrderID", false), testing::intColumn("CustomerID")});
+  orders.rows = {{testing::value(testing::int32Bytes(1)), testing::value(testing::int32Bytes(7))}};
+  orders.primaryKeyId = 2003;
+  orders.primaryKeyName = "PK_Orders";
+  orders.keyColumns = {1};
+  auto& customers = db.addTable(1001, "Customers", {testing::intColumn("CustomerID", false)});
+  customers.rows = {{testing::value(testing::int32Bytes(7))}};
+  db.addObject({2001, "FK_Orders_Customers", "F ", 1002});
+  db.addObject({2004, "CK_Orders", "C ", 1002});
+  db.addForeignKey({2001, 1002, 1001, {{2, 1}}});
+  db.addModuleText(2004, "([OrderID]>(0))");
+  db.addObject({3001, "V1", "V "});
+  db.addModuleText(3001, "CREATE VIEW V1 AS SELECT 1 AS one");
+  return db;
+}
+
+TEST(Selection, ModulesKeysAndConstraintsShowTheirScripts) {
+  Browser b;
+  auto db = keyedShop();
+  b.scan(db);
+  struct Case {
+    const char* path;
+    const char* script;
+  };
+  const Case cases[] = {
+      {"Views/V1", "CREATE VIEW V1 AS SELECT 1 AS one"},
+      {"Tables/User Tables/Orders/PrimaryKey/PK_Orders", "ALTER TABLE [dbo].[Orders] ADD PRIMARY KEY ([OrderID])"},
+      {"Tables/User Tables/Orders/ForeignKey/FK_Orders_Customers",
+       "ALTER TABLE [dbo].[Orders] ADD CONSTRAINT [FK_Orders_Customers] FOREIGN KEY ([CustomerID]) REFERENCES "
+       "[dbo].[Customers] ([CustomerID])"},
+      {"Tables/User Tables/Orders/Constraint/CK_Orders",
+       "ALTER TABLE  [dbo].[Orders] WITH NOCHECK ADD CONSTRAINT[CK_Orders] CHECK ([OrderID]>(0))"},
+  };
+  b.show("Tables/User Tables/Orders");  // the key groups appear with the table's first selection
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    b.show(c.path);
+    EXPECT_FALSE(b.s.panel.listShown);
+    EXPECT_EQ(b.s.panel.scriptText, c.script);
+    EXPECT_EQ(b.s.pane.rows().back(), "Scanning process completed.");
+  }
+}
+
+TEST(Selection, TheRootAndCategoriesShowNothingAndBusyIsRefused) {
+  Browser b;
+  auto db = keyedShop();
+  b.scan(db);
+  const std::size_t lines = b.s.pane.rows().size();
+  b.show("Views");
+  EXPECT_EQ(b.s.panel.scriptText, "");
+  EXPECT_EQ(b.s.pane.rows().size(), lines + 3);  // the wait line, "Views[0]" and the completion
+  ASSERT_TRUE(b.s.driver.selectItem(b.s.tree.roots()[0]));
+  b.s.driver.waitForWorker();
+  EXPECT_EQ(b.s.pane.rows().size(), lines + 4);  // the root ends at once
+  b.s.state.processRunning.store(true);
+  EXPECT_FALSE(b.s.driver.selectItem(b.s.tree.findPath("Views/V1")));
+  EXPECT_FALSE(b.s.driver.showNextPage());
+  EXPECT_EQ(b.s.messages.texts().back(), kPleaseWait);
+  b.s.state.processRunning.store(false);
+}
+
+std::string readUtf16(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+  return utf16leToUtf8(ByteView(bytes), false);
+}
+
+TEST(CsvExport, WritesTheListPageOnScreen) {
+  Browser b;
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "T", {testing::intColumn("id"), testing::typedColumn("name", 167, 20)});
+  t.rows = {{testing::value(testing::int32Bytes(1)), testing::value(testing::textBytes("a,b"))},
+            {testing::value(testing::int32Bytes(2)), testing::value(testing::textBytes("say \"hi\""))}};
+  db.addTable(1002, "Empty", {testing::intColumn("id")});
+  b.scan(db);
+
+  // Nothing selected yet.
+  EXPECT_FALSE(b.s.driver.csvExportProposal());
+  EXPECT_EQ(b.s.messages.texts().back(), kNoTableToExport);
+
+  b.show("Tables/User Tables/T");
+  const auto name = b.s.driver.csvExportProposal();
+  ASSERT_TRUE(name);
+  EXPECT_EQ(*name, "T_Page1 - [2](1-2) Records");
+  EXPECT_TRUE(b.s.driver.exportListToCsv(b.dir.file("t.csv")));
+  EXPECT_EQ(b.s.messages.texts().back(), kCsvSaved);
+  EXPECT_EQ(readUtf16(b.dir.file("t.csv")), "id,name\r\n1,\"a,b\"\r\n2,\"say \"\"hi\"\"\"\r\n");
+  std::ifstream raw(b.dir.file("t.csv"), std::ios::binary);
+  EXPECT_EQ(raw.get(), 'i');  // no byte order mark
+
+  b.show("Tables/User Tables/Empty");
+  EXPECT_TRUE(b.s.driver.exportListToCsv(b.dir.file("e.csv")));
+  EXPECT_EQ(readUtf16(b.dir.file("e.csv")), "id\r\n");
+
+  EXPECT_FALSE(b.s.driver.exportListToCsv(b.dir.file("missing-folder/x.csv")));
+  EXPECT_EQ(b.s.messages.texts().back(), kCsvNotCreated);
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_FALSE(b.s.driver.exportListToCsv("/dev/full"));  // every write fails
+    EXPECT_EQ(b.s.messages.texts().back(), kCsvNotCreated);
+  }
+}
+
+TEST(CsvExport, ProposedNamesAndFields) {
+  EXPECT_EQ(proposedCsvName("dbo/Orders:1_Page1 - [3](1-3) Records"), "dbo_Orders_1_Page1 - [3](1-3) Records");
+  EXPECT_EQ(csvField("plain"), "plain");
+  EXPECT_EQ(csvField("two\r\nlines"), "\"two\r\nlines\"");
+}
+
+TEST(SorbelRows, EqualsTheListPagesOneAfterAnother) {
+  Browser b;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 2300);
+  db.write(b.dir.file("db.mdf"));
+  const auto rows = testing::runProgram(SORBEL_CLI_PATH, {"rows", b.dir.file("db.mdf"), "N"});
+  ASSERT_EQ(rows.exitCode, 0);
+  std::string pages = "id,v\r\n";
+  for (const char* moves : {"", "n", "nn"}) {
+    const auto shown = testing::runProgram(SORBEL_CLI_PATH, {"show", b.dir.file("db.mdf"), "Tables/User Tables/N", "--moves", moves});
+    std::istringstream lines(shown.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("row\t", 0) != 0) continue;
+      std::string csv = line.substr(4);
+      std::replace(csv.begin(), csv.end(), '\t', ',');
+      pages += csv + "\r\n";
+    }
+  }
+  EXPECT_EQ(rows.out, pages);
+  EXPECT_EQ(testing::runProgram(SORBEL_CLI_PATH, {"show", b.dir.file("db.mdf"), "Tables/User Tables/Nope"}).exitCode, 3);
+}
+
+}  // namespace
+}  // namespace sorbel
