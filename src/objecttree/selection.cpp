@@ -158,6 +158,12 @@ std::string constraintScript(const Catalog& catalog, const std::string& tableNam
     std::string column;
     for (const ColumnParamRow& c : catalog.columnParams)
       if (c.defaultId == constraint->id && (!table || c.objectId == table->id)) column = c.name;
+    // The SQL Server 2000 column rows keep the low half of the default's id.
+    for (const LegacyColumnRow& c : catalog.legacyColumns) {
+      if (c.defaultIdLow == static_cast<std::int16_t>(constraint->id) && (!table || c.objectId == table->id)) {
+        column = c.name;
+      }
+    }
     return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD CONSTRAINT " + bracketed(constraintName) + " DEFAULT " +
            text + " FOR " + bracketed(column);
   }

@@ -102,6 +102,11 @@ TEST(CorpusDisplay, NorthwindPagesThroughItsTablesAndShowsItsScripts) {
     EXPECT_EQ(rowLines(back), rowLines(show(file, details, "n")));
     EXPECT_NE(show(file, "Programmability/Store Procedure/CustOrderHist").find("script\tCREATE PROCEDURE CustOrderHist"),
               std::string::npos);
+    const std::string freight = show(file, "Tables/User Tables/Orders/Constraint/DF_Orders_Freight");
+    EXPECT_NE(freight.find("script\tALTER TABLE [dbo].[Orders] ADD CONSTRAINT [DF_Orders_Freight] DEFAULT (0) FOR "
+                           "[Freight]\n"),
+              std::string::npos)
+        << freight;
     const std::string key = show(file, "Tables/User Tables/Orders/PrimaryKey/PK_Orders");
     const auto script = key.substr(key.find("script\t"));
     EXPECT_NE(script.find("Orders"), std::string::npos) << script;

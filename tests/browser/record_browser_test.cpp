@@ -231,6 +231,46 @@ TEST(PageSources, ChainsThatLoopEndWithThePagesBeforeTheLoop) {
   EXPECT_FALSE(walkIamChain(files, b, state).intact);  // a data page is no IAM page
 }
 
+TEST(PageSources, TheSqlServer2000FormFollowsItsFirstPageOrFallsBackToTheScannedPages) {
+  Browser b;
+  SyntheticDatabase db(SyntheticDatabase::Form::legacy);
+  numbersTable(db, 1001, "C", 1200).clustered = true;
+  numbersTable(db, 1002, "H", 3);
+  numbersTable(db, 1003, "Z", 4);
+  db.addLegacyIndex(1003, 1, 0);  // an index row whose first page is lost
+  b.scan(db);
+  struct Case {
+    const char* table;
+    RowSource source;
+    const char* label;
+  };
+  const Case cases[] = {{"C", RowSource::legacyChain, "Page1 - [1000](1-1000) Records"},
+                        {"H", RowSource::scannedPages, "Page1 - [3](1-3) Records"},
+                        {"Z", RowSource::scannedPages, "Page1 - [4](1-4) Records"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    b.show(std::string("Tables/User Tables/") + c.table);
+    EXPECT_EQ(b.s.driver.browser().source, c.source);
+    EXPECT_EQ(b.s.panel.pageLabel, c.label);
+  }
+  b.show("Tables/User Tables/C");
+  b.move('n');
+  EXPECT_EQ(b.s.panel.pageLabel, "Page2 - [200](1001-1200) Records");
+  EXPECT_EQ(b.lastId(), "1200");
+}
+
+TEST(RecordList, DeletedRowsShownOnRequestAreMarked) {
+  TempDir dir;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 3).ghostRows = {1};
+  db.write(dir.file("db.mdf"));
+  const auto plain = testing::runProgram(SORBEL_CLI_PATH, {"show", dir.file("db.mdf"), "Tables/User Tables/N"});
+  EXPECT_EQ(plain.out.substr(plain.out.find("row\t")), "row\t1\t1\nrow\t3\t3\n");
+  const auto deleted =
+      testing::runProgram(SORBEL_CLI_PATH, {"show", dir.file("db.mdf"), "Tables/User Tables/N", "--deleted"});
+  EXPECT_EQ(deleted.out.substr(deleted.out.find("row\t")), "row\t1\t1\ndeleted\t2\t2\nrow\t3\t3\n");
+}
+
 SyntheticDatabase keyedShop() {
   SyntheticDatabase db;
   auto& orders = db.addTable(1002, "Orders", {testing::intColumn("OrderID", false), testing::intColumn("CustomerID")});
