@@ -2,6 +2,7 @@
 #include "catalog/catalog.h"
 
 #include <set>
+#include <unordered_map>
 
 #include "pagestore/boot_page.h"
 
@@ -83,33 +84,50 @@ void Catalog::inventObjectsFromColumns() {
 
 void Catalog::buildForeignKeyColumns() {
   if (state_.stopRequested.load()) return;
+  // Pairs are matched through maps built once: a catalog of thousands of
+  // foreign keys would otherwise compare every reference with every other.
+  const auto pairKey = [](std::int32_t a, std::int32_t b) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) | static_cast<std::uint32_t>(b);
+  };
+  std::unordered_map<std::uint64_t, std::vector<const ObjectRefRow*>> targets;
+  for (const ObjectRefRow& r : objectRefs)
+    if (r.refClass == objref::kForeignKeyTarget) targets[pairKey(r.depId, r.depSubId)].push_back(&r);
   for (const ObjectRefRow& r1 : objectRefs) {
     if (r1.refClass != objref::kForeignKeyColumn) continue;
-    for (const ObjectRefRow& r2 : objectRefs) {
-      if (r2.refClass != objref::kForeignKeyTarget || r2.depId != r1.depId || r2.depSubId != r1.depSubId) continue;
+    const auto found = targets.find(pairKey(r1.depId, r1.depSubId));
+    if (found == targets.end()) continue;
+    for (const ObjectRefRow* r2 : found->second) {
       ForeignKeyColumn fk;
       fk.constraintId = r1.depId;
       fk.keyOrdinal = r1.depSubId;
       fk.tableId = r1.indepId;
       fk.columnId = r1.indepSubId;
-      fk.refTableId = r2.indepId;
-      fk.refColumnId = r2.indepSubId;
+      fk.refTableId = r2->indepId;
+      fk.refColumnId = r2->indepSubId;
       foreignKeyColumns.push_back(std::move(fk));
     }
   }
+  if (foreignKeyColumns.empty()) return;
+  // Where an id is listed twice, the later row names it.
+  std::unordered_map<std::int32_t, const ObjectRow*> objectById;
+  for (const ObjectRow& object : objects) objectById[object.id] = &object;
+  std::unordered_map<std::uint64_t, const std::string*> columnName;
+  for (const ColumnParamRow& column : columnParams) columnName[pairKey(column.objectId, column.columnId)] = &column.name;
+  const auto nameOf = [&](std::int32_t id, std::string& name) {
+    if (const auto it = objectById.find(id); it != objectById.end()) name = it->second->name;
+  };
+  const auto columnOf = [&](std::int32_t table, std::int32_t column, std::string& name) {
+    if (const auto it = columnName.find(pairKey(table, column)); it != columnName.end()) name = *it->second;
+  };
   for (ForeignKeyColumn& fk : foreignKeyColumns) {
-    for (const ObjectRow& object : objects) {
-      if (object.id == fk.tableId) fk.tableName = object.name;
-      if (object.id == fk.refTableId) fk.refTableName = object.name;
-      if (object.id == fk.constraintId) {
-        fk.constraintName = object.name;
-        fk.constraintStatus = object.status;
-      }
+    nameOf(fk.tableId, fk.tableName);
+    nameOf(fk.refTableId, fk.refTableName);
+    if (const auto it = objectById.find(fk.constraintId); it != objectById.end()) {
+      fk.constraintName = it->second->name;
+      fk.constraintStatus = it->second->status;
     }
-    for (const ColumnParamRow& column : columnParams) {
-      if (column.objectId == fk.tableId && column.columnId == fk.columnId) fk.columnName = column.name;
-      if (column.objectId == fk.refTableId && column.columnId == fk.refColumnId) fk.refColumnName = column.name;
-    }
+    columnOf(fk.tableId, fk.columnId, fk.columnName);
+    columnOf(fk.refTableId, fk.refColumnId, fk.refColumnName);
   }
 }
 
