@@ -279,9 +279,12 @@ std::vector<std::uint32_t> SyntheticDatabase::placeRecords(DatabaseBuilder& buil
     h.objectId = objectId;
     PageBuilder page(h);
     std::size_t used = kPageHeaderSize;
-    while (next < records.size() && used + records[next].size() + 2 * (page.nextOffset() ? 1 : 0) + 2 * (next + 1) < 8000) {
+    std::size_t onPage = 0;
+    // Each record also takes a slot of two bytes at the page's end.
+    while (next < records.size() && used + records[next].size() + 2 * (onPage + 1) < 8000) {
       used += records[next].size();
       page.addRecord(records[next++]);
+      ++onPage;
     }
     if (next < records.size() && used == kPageHeaderSize) throw std::length_error("record larger than a page");
     pages.push_back(builder.addPage(page.build()));
