@@ -14,6 +14,7 @@ namespace sorbel {
 namespace {
 
 constexpr std::int32_t kNotStored = -99;
+constexpr std::int32_t kBit = 2;
 constexpr std::int32_t kNVarChar = 11;
 constexpr std::int32_t kVarBinary = 16;
 constexpr std::int32_t kNText = 19;
@@ -59,10 +60,6 @@ class ColumnWalk {
     // row was written: the server reads them as NULL.
     for (std::size_t h = walked; h < count; ++h)
       if (def_.columns[h].storageColumnId != kNotStored) def_.columns[h].text = "NULL";
-    if (v_ == DecoderVariant::legacyTable) {
-      for (ColumnDescriptor& d : def_.columns)
-        if (d.isNullable && d.text.empty()) d.text = "NULL";
-    }
   }
 
  private:
@@ -113,6 +110,19 @@ class ColumnWalk {
     }
 
     if (v_ == DecoderVariant::standardTable && !d.isSparse && (!d.isStored || isNull)) {
+      // A NULL bit column still owns its bit: the bit columns after it in
+      // the same byte are read from the positions that follow.
+      if (isNull && d.isStored && t.typeCode == kBit) (void)fixed(d, t);
+      d.text = "NULL";
+      return;
+    }
+    // A set null bit makes the value NULL whatever the catalog says of the
+    // column; the value still takes its place among the fixed or variable
+    // values, so the columns after it are read from where they are.
+    if (v_ == DecoderVariant::legacyTable && isNull && !d.isSparse) {
+      if (t.isVariable) ++varOrdinal_;
+      else if (t.typeCode == kBit) (void)fixed(d, t);
+      else runningFixed_ += t.fixedSize;
       d.text = "NULL";
       return;
     }
@@ -144,11 +154,7 @@ class ColumnWalk {
         }
       }
     } else if (t.isVariable) {
-      text = variable(d, t, code, varIndex, isNull);
-    } else if (v_ == DecoderVariant::legacyTable && isNull && d.isNullable) {
-      // A nullable fixed column whose null bit is set holds no value; its
-      // bytes are whatever the record kept there. It shows "NULL" below.
-      runningFixed_ += t.fixedSize;
+      text = variable(d, t, code, varIndex);
     } else {
       text = fixed(d, t);
     }
@@ -160,15 +166,10 @@ class ColumnWalk {
     d.text = std::move(text);
   }
 
-  std::string variable(const ColumnDescriptor& d, TypeDescriptor& t, std::int32_t& code, std::int64_t index,
-                       bool isNull) {
+  std::string variable(const ColumnDescriptor& d, TypeDescriptor& t, std::int32_t& code, std::int64_t index) {
     const auto present = [&](std::int64_t i) {
       return i >= 0 && static_cast<std::size_t>(i) < r_.varValues.size() && r_.varValues[static_cast<std::size_t>(i)].hasBytes();
     };
-    if (v_ == DecoderVariant::legacyTable && isNull) {
-      ++varOrdinal_;
-      return {};
-    }
     if (v_ == DecoderVariant::legacyTable && state_.scanOptions.isSql2000) {
       if (present(varOrdinal_)) {
         index = varOrdinal_;
@@ -191,6 +192,7 @@ class ColumnWalk {
     }
     if (code == kVariant) flags.variant = true;
     if (code == kNText || code == kNVarChar) flags.unicode = true;
+    flags.codePage = codePageForCollation(d.collationId, state_);
     r_.largeObjectFlags = {flags.binary, flags.variant, flags.unicode};
 
     std::string text;
@@ -202,7 +204,7 @@ class ColumnWalk {
         t.valueLength = static_cast<std::int16_t>(rest.size());
         text = render(t, rest, rest.size(), d);
       } else if (code == kVariant) {
-        text = renderVariant(value.view(), value.length, t);
+        text = renderVariant(value.view(), value.length, t, &state_);
       } else {
         t.valueLength = static_cast<std::int16_t>(value.length);
         text = render(t, value.view(), value.bytes.size(), d);
@@ -325,8 +327,6 @@ class ColumnWalk {
 bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
                          const FileSet& files, const AppState& state) {
   ColumnWalk(record, definition, variant, files, state).run();
-  if (variant == DecoderVariant::legacyTable)
-    return !definition.columns.empty() && !definition.columns.front().text.empty();
   return true;
 }
 

@@ -187,28 +187,29 @@ TEST(ValueRendering, datesTimesAndMoneyOccupyTheirDeclaredSize) {
 struct CodePageCase {
   std::string name;
   std::int32_t columnCollation;
-  bool firstListPage;
   bool databaseCollationKnown;
+  bool manualCollation;
   Bytes bytes;
   std::string expected;
 };
 
-TEST(ValueRendering, singleByteTextFollowsColumnCollationOnlyOnFirstListPage) {
+TEST(ValueRendering, singleByteTextFollowsTheColumnCollationElseTheDatabaseCollation) {
   constexpr std::int32_t kDatabaseCollation = 53;       // code page 1251
   constexpr std::int32_t kJapaneseCollation = -2000;    // code page 932
   constexpr std::int32_t kUnlistedCollation = 777;
   const Bytes e4 = {0xE4};  // "ä" in 1252, "д" in 1251
   const CodePageCase cases[] = {
-      {"databaseCollationOnFirstPage", kDatabaseCollation, true, true, e4, "\u0434"},
-      {"databaseCollationOnLaterPage", kDatabaseCollation, false, true, e4, "\u00e4"},
-      {"unknownDatabaseCollationLooksUpTable", kDatabaseCollation, true, false, e4, "\u0434"},
-      {"otherCollationFromTable", kJapaneseCollation, true, true, {0x82, 0xA0}, "\u3042"},
-      {"unlistedCollationUsesDefault", kUnlistedCollation, true, true, e4, "\u00e4"},
-      {"noCollationUsesDefault", -1, true, true, e4, "\u00e4"},
-      {"zeroCollationUsesDefault", 0, true, true, e4, "\u00e4"},
-      {"incompleteDoubleByteCharacter", kJapaneseCollation, true, true, {0x41, 0x82}, "A\uFFFD"},
-      {"unassignedByteOf1252", -1, true, true, {0x41, 0x81, 0x42}, "A\u0081B"},
-      {"undecodableByteKeepsTheRest", kJapaneseCollation, true, true, {0x41, 0x82, 0x20, 0x42}, "A\uFFFD B"},
+      {"databaseCollation", kDatabaseCollation, true, false, e4, "\u0434"},
+      {"unknownDatabaseCollationLooksUpTable", kDatabaseCollation, false, false, e4, "\u0434"},
+      {"otherCollationFromTable", kJapaneseCollation, true, false, {0x82, 0xA0}, "\u3042"},
+      {"unlistedCollationUsesDatabase", kUnlistedCollation, true, false, e4, "\u0434"},
+      {"noCollationUsesDatabase", -1, true, false, e4, "\u0434"},
+      {"zeroCollationUsesDatabase", 0, true, false, e4, "\u0434"},
+      {"nothingKnownUsesDefault", kUnlistedCollation, false, false, e4, "\u00e4"},
+      {"manualCollationOverridesColumn", kJapaneseCollation, true, true, e4, "\u0434"},
+      {"incompleteDoubleByteCharacter", kJapaneseCollation, true, false, {0x41, 0x82}, "A\uFFFD"},
+      {"unassignedByteOf1252", -1, false, false, {0x41, 0x81, 0x42}, "A\u0081B"},
+      {"undecodableByteKeepsTheRest", kJapaneseCollation, true, false, {0x41, 0x82, 0x20, 0x42}, "A\uFFFD B"},
   };
   for (const auto& c : cases) {
     AppState state;
@@ -217,7 +218,7 @@ TEST(ValueRendering, singleByteTextFollowsColumnCollationOnlyOnFirstListPage) {
     state.databaseCollation.collationKnown = c.databaseCollationKnown;
     state.databaseCollation.collationId = kDatabaseCollation;
     state.databaseCollation.codePage = 1251;
-    state.listDisplayActive = c.firstListPage;
+    state.scanOptions.collationAutoDetect = !c.manualCollation;
     ColumnDescriptor column("c", "varchar(10)", typeCodeForSystemType(167));
     column.collationId = c.columnCollation;
     EXPECT_EQ(renderColumn(column, c.bytes, state), c.expected) << c.name;

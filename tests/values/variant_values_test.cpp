@@ -65,8 +65,8 @@ TEST(VariantValues, rendersEachBaseTypeLikeItsColumn) {
       {"varcharStopsAtZero", cat({characterHeader(167), {0x61, 0x00, 0x62}}), "a"},
       {"nvarchar", cat({characterHeader(231), {0x41, 0x00, 0x42, 0x00}}), "AB"},
       {"nchar", cat({characterHeader(239), {0x41, 0x00, 0x42, 0x00}}), "AB"},
-      {"binaryShowsCharactersUpToZero", cat({header(173), le(8000, 2), {0x41, 0x00, 0x42}}), "A"},
-      {"varbinary", cat({header(165), le(8000, 2), {0x41, 0x42}}), "AB"},
+      {"binaryAsHexPastZeroBytes", cat({header(173), le(8000, 2), {0x41, 0x00, 0x42}}), "0x410042"},
+      {"varbinary", cat({header(165), le(8000, 2), {0x41, 0x42}}), "0x4142"},
       {"userDefinedAsHex", cat({header(240), {0xAB, 0xCD}}), "0xABCD"},
   };
   for (const auto& c : cases) EXPECT_EQ(render(c.bytes), c.expected) << c.name;
