@@ -77,7 +77,7 @@ TEST(ValueRendering, rendersStoredBytesByType) {
       {"timeWithColumnScale", 41, "time(4)", le(45296789, 4), "12:34:56.789", 0, 3},
       {"datetime2", 42, "datetime2(6)", cat({le(45296, 3), le(739022, 3)}), "2024-05-17 12:34:56"},
       {"datetimeoffset", 43, "datetimeoffset(8)", cat({le(36000, 3), le(739022, 3), le(330, 2)}),
-       "2024-05-17 15:30:00 +5:30"},
+       "2024-05-17 15:30:00 +05:30"},
       {"decimal", 106, "decimal(5)", cat({{1}, le(12345, 4)}), "123.45", 5, 2},
       {"numeric", 108, "numeric(9)", cat({{0}, le(12345, 8)}), "-1.2345", 18, 4},
       {"money", 60, "money(8)", le(12345678, 8), "1234.5678"},
