@@ -317,8 +317,6 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     for (const ColumnParamRow& c : w.tableColumnParams) {
       if (c.typeId == 0) continue;
       ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
-      if (d.typeCode == 33 && c.userTypeId == 129) d.typeCode = 32;
-      if (d.typeCode == 33 && c.userTypeId == 128) d.typeCode = 31;
       d.isNullable = !(c.status & 0x01);
       d.isSparse = (c.status & 0x01000000) != 0;
       d.isRowGuid = (c.status & 0x08) != 0;

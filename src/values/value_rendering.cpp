@@ -226,8 +226,13 @@ std::string renderValue(TypeDescriptor& type, ByteView value, const ColumnDescri
       return fits && length >= 2 ? decimalText(bytes.read<std::int16_t>(0)) : std::string();
     case kTinyInt:
       return fits ? decimalText(bytes.read<std::uint8_t>(0)) : std::string();
-    case kBinary: case kTimestamp: case kUserDefined:
+    case kBinary: case kTimestamp:
       return fits ? "0x" + hexText(bytes) : std::string();
+    // Like varbinary, a CLR value (geometry, geography, hierarchyid and user
+    // types) gets its "0x" where the column is cut out of the record, which
+    // also prefixes the large values.
+    case kUserDefined:
+      return fits ? hexText(bytes) : std::string();
     case kVarBinary:
       return hexText(bytes);
     case kUniqueIdentifier: {

@@ -25,6 +25,12 @@ struct TypeCase {
   std::string shown;
 };
 
+SyntheticColumn clrColumn(const std::string& name, std::int32_t userTypeId) {
+  SyntheticColumn column = testing::typedColumn(name, 240, -1);
+  column.userTypeId = userTypeId;
+  return column;
+}
+
 std::vector<TypeCase> typeCases() {
   using testing::typedColumn;
   const Bytes guid = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
@@ -56,6 +62,12 @@ std::vector<TypeCase> typeCases() {
       {typedColumn("c_datetimeoffset", 43, 8, 26, 0), cat({le(36000, 3), le(739022, 3), le(330, 2)}),
        "2024-05-17 15:30:00 +05:30"},
       {typedColumn("c_variant", 98, 8016), cat({{56, 1}, le(5, 4)}), "5"},
+      {typedColumn("c_variantBinary", 98, 8016), cat({{165, 1}, le(8000, 2), {0x41, 0x00, 0x42}}), "0x410042"},
+      // CLR values show their bytes once prefixed, whichever type they are.
+      {clrColumn("c_hierarchyid", 128), {0x58}, "0x58"},
+      {clrColumn("c_geometry", 129), {0x00, 0x00, 0x00, 0x00, 0x01, 0x0C}, "0x00000000010C"},
+      {clrColumn("c_geography", 130), {0xE6, 0x10, 0x00, 0x00, 0x01, 0x0C}, "0xE6100000010C"},
+      {clrColumn("c_userType", 257), {0x01, 0x02}, "0x0102"},
   };
 }
 

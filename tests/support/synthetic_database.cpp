@@ -56,6 +56,7 @@ constexpr TypeInfo kTypes[] = {
     {127, "bigint", false},    {165, "varbinary", true},  {167, "varchar", true},
     {173, "binary", false},    {175, "char", false},      {189, "timestamp", false},
     {231, "nvarchar", true},   {239, "nchar", false},     {241, "xml", true},
+    {240, "clr", true},  // geometry, geography, hierarchyid and other CLR types, told apart by their user type
 };
 
 const TypeInfo* typeInfo(std::uint8_t typeId) {
@@ -548,7 +549,7 @@ void SyntheticDatabase::writeNormal() {
       put<std::int32_t>(cf, cp::kObjectId, o.id);
       put<std::int32_t>(cf, cp::kColumnId, columnId);
       cf[cp::kTypeId] = c.typeId;
-      put<std::int32_t>(cf, cp::kUserTypeId, c.typeId);
+      put<std::int32_t>(cf, cp::kUserTypeId, c.userTypeId != 0 ? c.userTypeId : c.typeId);
       put<std::int16_t>(cf, cp::kMaxLength, c.maxLength);
       cf[cp::kPrecision] = c.precision;
       cf[cp::kScale] = c.scale;

@@ -36,6 +36,7 @@ struct SyntheticColumn {
   SyntheticColumn(std::string columnName) : name(std::move(columnName)) {}  // NOLINT: a column is its name first
   std::string name;
   std::uint8_t typeId = 56;  // int
+  std::int32_t userTypeId = 0;  // 0: the system type id; 128 hierarchyid, 129 geometry, 130 geography
   std::int16_t maxLength = 4;
   std::uint8_t precision = 10;
   std::uint8_t scale = 0;

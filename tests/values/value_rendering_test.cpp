@@ -58,7 +58,7 @@ TEST(ValueRendering, rendersStoredBytesByType) {
       {"binaryWithPrefix", 173, "binary(3)", {0x0A, 0x0B, 0xFF}, "0x0A0BFF"},
       {"varbinaryWithoutPrefix", 165, "varbinary(10)", {0x0A, 0x0B}, "0A0B"},
       {"timestamp", 189, "timestamp(8)", le(0x0102030405060708ULL, 8), "0x0807060504030201"},
-      {"userDefinedType", 240, "geography(2)", {0xE6, 0x10}, "0xE610"},
+      {"userDefinedTypePrefixedByTheColumnWalk", 240, "geography(2)", {0xE6, 0x10}, "E610"},
       {"guidGroups", 36, "uniqueidentifier(16)", kGuid, "33221100-5544-7766-8899-AABBCCDDEEFF"},
       {"ncharUpToZeroUnit", 239, "nchar(6)", {0x41, 0x00, 0x00, 0x00, 0x42, 0x00}, "A"},
       {"nvarcharUpToZeroUnit", 231, "nvarchar(100)", {0x41, 0x00, 0x00, 0x00, 0x42, 0x00}, "A"},
