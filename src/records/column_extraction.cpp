@@ -59,7 +59,7 @@ class ColumnWalk {
     // Columns the record does not reach were added to the table after the
     // row was written: the server reads them as NULL.
     for (std::size_t h = walked; h < count; ++h)
-      if (def_.columns[h].storageColumnId != kNotStored) def_.columns[h].text = "NULL";
+      if (def_.columns[h].storageColumnId != kNotStored) setNull(def_.columns[h]);
   }
 
  private:
@@ -73,9 +73,15 @@ class ColumnWalk {
     return renderValue(t, bytes, d, state_);
   }
 
+  static void setNull(ColumnDescriptor& d) {
+    d.text = "NULL";
+    d.valueIsNull = true;
+  }
+
   void column(std::size_t h, std::size_t walked) {
     ColumnDescriptor& d = def_.columns[h];
     if (d.storageColumnId == kNotStored) return;
+    d.valueIsNull = false;
     TypeDescriptor t = describeType(d, d.typeCode, &bits_, state_.scanOptions);
     std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
 
@@ -113,7 +119,7 @@ class ColumnWalk {
       // A NULL bit column still owns its bit: the bit columns after it in
       // the same byte are read from the positions that follow.
       if (isNull && d.isStored && t.typeCode == kBit) (void)fixed(d, t);
-      d.text = "NULL";
+      setNull(d);
       return;
     }
     // A set null bit makes the value NULL whatever the catalog says of the
@@ -123,14 +129,14 @@ class ColumnWalk {
       if (t.isVariable) ++varOrdinal_;
       else if (t.typeCode == kBit) (void)fixed(d, t);
       else runningFixed_ += t.fixedSize;
-      d.text = "NULL";
+      setNull(d);
       return;
     }
     if (cd && h < r_.cdColumns.size()) {
       const CdColumnEntry& entry = r_.cdColumns[h];
       if (entry.length > 0) t.valueLength = static_cast<std::int16_t>(entry.length);
       if (entry.nullMarker) {
-        d.text = "NULL";
+        setNull(d);
         return;
       }
     }

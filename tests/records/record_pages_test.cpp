@@ -13,10 +13,10 @@ namespace {
 using testing::Bytes;
 using testing::HeaderFields;
 using testing::PageBuilder;
-using testing::RecordSpec;
+using testing::RecordShape;
 
 Bytes simpleRecord(std::uint8_t fill, std::uint8_t recordType = 0) {
-  RecordSpec shape;
+  RecordShape shape;
   shape.recordType = recordType;
   shape.fixed = Bytes(4, fill);
   shape.nulls = {false, false};
@@ -100,7 +100,7 @@ TEST(RecordPages, DeletedRecordWalkFindsRecordsNoSlotLists) {
   // Records with bitmap and variable columns and a fixed part ending at 132
   // start with 30 00 84 00 (live) or 3C 00 84 00 (ghost).
   auto record = [](std::uint8_t type, std::uint8_t fill) {
-    RecordSpec shape;
+    RecordShape shape;
     shape.recordType = type;
     shape.fixed = Bytes(128, fill);
     shape.nulls = {false, false};
