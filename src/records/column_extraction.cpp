@@ -5,6 +5,7 @@
 #include "records/large_objects.h"
 #include "records/record_format.h"
 #include "records/row_decoding.h"
+#include "values/codepage_text.h"
 #include "values/value_rendering.h"
 #include "values/variant_values.h"
 #include "values/xml_decoder.h"
@@ -28,6 +29,11 @@ constexpr std::uint8_t kTextPointer = 0;
 constexpr std::uint8_t kRowOverflowRoot = 2;
 constexpr std::uint8_t kLargeValueRoot = 4;
 constexpr std::size_t kTextPointerLength = 16;
+
+// The code pages whose characters take one or two bytes.
+bool isDoubleByteCodePage(std::int32_t codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
 
 bool bitSet(const CPrimaryRecord& r, std::int64_t bit) {
   if (!r.nullBitmap || bit < 0) return false;
@@ -230,19 +236,38 @@ class ColumnWalk {
       else readInRowRootValue(b, files_, flags, &chunks);
       return decodeXmlChunks(chunks);
     };
+    // In a double-byte code page a character may straddle two fragments:
+    // their bytes are joined before they are decoded.
+    const bool joined = code != kXml && !flags.binary && !flags.variant && !flags.unicode &&
+                        isDoubleByteCodePage(flags.codePage);
+    const auto joinedFrom = [&](bool textPointer) {
+      ByteChunkList chunks;
+      if (textPointer) readTextPointerValue(b, files_, flags, &chunks);
+      else readInRowRootValue(b, files_, flags, &chunks);
+      std::vector<std::uint8_t> bytes;
+      for (const ByteChunk& chunk : chunks)
+        if (chunk.bytes) bytes.insert(bytes.end(), chunk.bytes.get(), chunk.bytes.get() + chunk.length);
+      std::string text = codePageToUtf8(ByteView(bytes), flags.codePage);
+      // As when read fragment by fragment: a value that is there but gives
+      // no text shows one space.
+      return textPointer && text.empty() && !chunks.empty() ? std::string(" ") : text;
+    };
     if (b.size() == kTextPointerLength && first == kTextPointer) {
       if (code == kXml) return xmlFrom(true);
       if (placeholders) return "<BINARY DATA>";
+      if (joined) return joinedFrom(true);
       return readTextPointerValue(b, files_, flags, nullptr);
     }
     if (first == kRowOverflowRoot) {
       if (code == kXml) return xmlFrom(false);
+      if (joined) return joinedFrom(false);
       return readInRowRootValue(b, files_, flags, nullptr);
     }
     if (first == kLargeValueRoot) {
       // The legacy decoder shows the placeholder for xml values too.
       if (code == kXml && !(placeholders && v_ == DecoderVariant::legacyTable)) return xmlFrom(false);
       if (placeholders) return "<BIG BINARY DATA>";
+      if (joined) return joinedFrom(false);
       return readInRowRootValue(b, files_, flags, nullptr);
     }
     return {};

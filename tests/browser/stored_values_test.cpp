@@ -56,14 +56,19 @@ TEST(StoredValues, singleByteTextInTheCodePageOfItsCollationInRowsAndLargeValues
                                         collated("traditional", 167, 40, kChineseTaiwan),
                                         collated("noCollation", 175, 8, 0),
                                         collated("traditionalText", 35, 16, kChineseTaiwan),
-                                        collated("text", 35, 16, kChinesePrc)});
+                                        collated("text", 35, 16, kChinesePrc),
+                                        collated("splitText", 35, 16, kChinesePrc)});
+  // Two fragments that part in the middle of 三.
+  const Bytes head(gbk.begin(), gbk.begin() + 3), tail(gbk.begin() + 3, gbk.end());
+  const auto split = lobs.addLargeRoot({{3, lobs.addData(head).at(0).target}, {8, lobs.addData(tail).at(0).target}});
   t.rows.push_back({value(int32Bytes(1)), value(gbk), value(big5), value(gbk),
                     testing::complexValue(testing::LobWriter::textPointer(lobs.addData(big5).at(0).target)),
-                    testing::complexValue(testing::LobWriter::textPointer(lobs.addData(gbk).at(0).target))});
+                    testing::complexValue(testing::LobWriter::textPointer(lobs.addData(gbk).at(0).target)),
+                    testing::complexValue(testing::LobWriter::textPointer(split))});
   s.open(db);
   const TableRows rows = s.rows("Books");
   ASSERT_EQ(rows.rows.size(), 1u);
-  EXPECT_EQ(rows.rows[0], (Row{"1", "《三体》", "中文", "《三体》", "中文", "《三体》"}));
+  EXPECT_EQ(rows.rows[0], (Row{"1", "《三体》", "中文", "《三体》", "中文", "《三体》", "《三体》"}));
 }
 
 TEST(StoredValues, nullBitColumnKeepsItsBitForTheBitColumnsAfterIt) {

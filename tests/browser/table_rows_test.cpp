@@ -259,16 +259,18 @@ TEST(ModuleTextStore, HexTextsAndAssembly) {
   EXPECT_EQ(assembleText(store, "7"), "");
 }
 
-TEST(ModuleTextStore, LegacyCommentsTable) {
+TEST(ModuleTextStore, LegacyCommentsTableInTheDatabaseCodePage) {
   Scan s;
+  s.state.collationTable[53267] = {"Polish_CI_AS", 1250};
   SyntheticDatabase db(SyntheticDatabase::Form::legacy);
+  db.setBoot(539, 53267);
   db.addObject({1002, "GetPeople", "P "});
   db.addModuleText(1002, "CREATE PROCEDURE GetPeople AS ", 0, false);
-  db.addModuleText(1002, "SELECT 1", 0, false);
+  db.addModuleText(1002, "SELECT '\xA3om\xBF" "a'", 0, false);  // Łomża in code page 1250
   s.open(db);
   ModuleTextStore store;
   fillStore(store, *s.catalog, s.state, s.notify);
-  EXPECT_EQ(assembleText(store, "1002"), "CREATE PROCEDURE GetPeople AS SELECT 1");
+  EXPECT_EQ(assembleText(store, "1002"), "CREATE PROCEDURE GetPeople AS SELECT '\u0141om\u017Ca'");
 }
 
 TEST(SorbelRows, CsvOutputAndUnknownNames) {
