@@ -20,7 +20,8 @@ std::string singleByteText(ByteView bytes, std::int32_t codePage = kDefaultCodeP
 std::string variantText(ByteView bytes, std::int32_t codePage) {
   const std::uint8_t baseType = bytes[0];
   const ByteView rest = bytes.from(lob::kVariantHeader);
-  if (baseType == lob::kVariantVarBinary || baseType == lob::kVariantBinary) return hexText(rest);
+  // Shown like a binary value in the row: hex digits after "0x".
+  if (baseType == lob::kVariantVarBinary || baseType == lob::kVariantBinary) return "0x" + hexText(rest);
   return singleByteText(rest, codePage);
 }
 
