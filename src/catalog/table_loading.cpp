@@ -163,10 +163,20 @@ void Catalog::buildPageList(const ObjectRow& object) {
   const AllocUnitRow* unit = nullptr;
   for (const AllocUnitRow& a : allocUnits)
     if (a.ownerId == r && a.type == 1) unit = &a;
+  // Whether the page at ref states both halves of the allocation unit id.
+  const auto statesUnit = [&](const PageRef& ref, std::uint64_t allocUnitId) {
+    const auto header = files_.readPageHeader(toPageId(ref));
+    return header && header->indexId == pageIndexId(allocUnitId);
+  };
   if (unit && (unit->firstPage.pageNumber != 0 || unit->rootPage.pageNumber != 0 || unit->firstIamPage.pageNumber != 0)) {
     w.chosenAllocUnit = *unit;
     if (const auto* pages = dataUnder(pageKey(unit->allocUnitId)))
-      for (const PageRef& ref : *pages) w.chosenAllocUnit.firstPage = toPageId(ref);
+      for (const PageRef& ref : *pages)
+        if (statesUnit(ref, unit->allocUnitId)) w.chosenAllocUnit.firstPage = toPageId(ref);
+  } else if (unit) {
+    // The unit is there and names no page: the table is empty. Pages filed
+    // under its id are stale ones (another database's unit of the same id).
+    w.chosenAllocUnit = *unit;
   } else {
     w.chosenAllocUnit = madeUpAllocUnit(r);
     const std::int32_t k = pageKey(r);
