@@ -34,8 +34,11 @@ struct DatabaseCollation {
 
 struct TableDefinition;
 
-// Everything the original design kept in globals. Each test builds its own.
-// The flags are read by the worker and written by the user-interface thread.
+// The state one session shares between the scan worker, the catalog and the
+// display: options, flags, collation and the table being decoded. It is one
+// object passed by reference, not globals, so that a test builds its own and
+// two sessions never meet. The flags are read by the worker and written by
+// the user-interface thread.
 struct AppState {
   ScanOptions scanOptions;
   std::atomic<bool> processRunning{false};

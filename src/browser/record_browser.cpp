@@ -115,8 +115,10 @@ std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog) c
 }
 
 std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::size_t index,
-                                                      TableDefinition& definition, std::vector<bool>& deleted) {
+                                                      TableDefinition& definition, std::vector<bool>& deleted,
+                                                      std::vector<NullMarks>* nulls) {
   deleted.clear();
+  if (nulls) nulls->clear();
   const PageId page = pageList[index];
   // A chain can lead onto an extent page that still holds another table's
   // old rows, and another allocation unit's pages can state the same object
@@ -126,7 +128,7 @@ std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::siz
       owners_.count({header->objectId, static_cast<std::int32_t>(header->indexId)}) == 0) {
     return {};
   }
-  return decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted);
+  return decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted, nulls);
 }
 
 bool RecordBrowser::yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind,
@@ -456,11 +458,20 @@ void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& e
   pageList = chosen.pages;
   source = pagesFrom_ = chosen.source;
   std::vector<bool> deleted;
+  std::vector<NullMarks> nulls;
   std::vector<std::string> fields;
+  // The cell each field shows: the first shown column, then the others.
+  const auto cellOf = [&](std::size_t field) { return field == 0 ? firstShownColumn_ : shownCells_[field - 1]; };
   for (std::size_t i = 0; i < pageList.size() && !state_.stopRequested.load(); ++i) {
-    const auto rows = decodeListPage(catalog, i, definition, deleted);
+    const auto rows = decodeListPage(catalog, i, definition, deleted, &nulls);
     for (std::size_t r = 0; r < rows.size(); ++r) {
       if (rows[r].empty() || !listFields(rows[r], fields)) continue;
+      if (r < nulls.size()) {
+        for (std::size_t f = 0; f < fields.size() && f <= shownCells_.size(); ++f) {
+          const std::size_t cell = cellOf(f);
+          if (cell < nulls[r].size() && nulls[r][cell]) fields[f] = nullText;
+        }
+      }
       emit(fields, r < deleted.size() && deleted[r]);
     }
   }

@@ -54,6 +54,9 @@ class RecordBrowser {
   std::int32_t listRowIndex = 0;
   bool advancedDisplay = false;
   RowSource source = RowSource::scannedPages;
+  // What streamTable writes for a NULL value; another text than NULL tells
+  // it apart from the string 'NULL'.
+  std::string nullText = "NULL";
 
   // Empties the list (rows and columns) and the page label.
   void clearList();
@@ -90,7 +93,7 @@ class RecordBrowser {
   // Decodes one page of pageList; a page whose header names another table
   // gives no rows.
   std::vector<DecodedRow> decodeListPage(Catalog& catalog, std::size_t index, TableDefinition& definition,
-                                         std::vector<bool>& deleted);
+                                         std::vector<bool>& deleted, std::vector<NullMarks>* nulls = nullptr);
   bool yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind, TableDefinition& definition);
   void insertRow(const DecodedRow& cells, bool deleted, const Insertion& how);
   std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);

@@ -23,11 +23,19 @@ std::optional<TableRows> readTableRows(Catalog& catalog, AppState& state, const 
   const std::vector<PageId> pages = catalog.working.tablePageList;
   for (const PageId page : pages) {
     if (state.stopRequested.load()) break;
-    for (DecodedRow& row : decodePageRows(catalog.fileSet(), catalog, page, definition, state)) {
+    std::vector<NullMarks> nulls;
+    std::vector<DecodedRow> rows = decodePageRows(catalog.fileSet(), catalog, page, definition, state, nullptr, &nulls);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
       DecodedRow cells;
+      NullMarks marks;
       cells.reserve(shown.size());
-      for (const std::size_t i : shown) cells.push_back(i < row.size() ? std::move(row[i]) : std::string());
+      marks.reserve(shown.size());
+      for (const std::size_t i : shown) {
+        cells.push_back(i < rows[r].size() ? std::move(rows[r][i]) : std::string());
+        marks.push_back(r < nulls.size() && i < nulls[r].size() && nulls[r][i]);
+      }
       result.rows.push_back(std::move(cells));
+      result.nulls.push_back(std::move(marks));
     }
   }
   state.currentTableDefinition = nullptr;

@@ -15,6 +15,7 @@ class Catalog;
 struct TableRows {
   std::vector<std::string> heading;  // the names of the shown columns
   std::vector<DecodedRow> rows;      // the shown columns' texts
+  std::vector<NullMarks> nulls;      // per row: which shown values are NULL
 };
 
 // Loads the table (a user table, or a system table with type "S ") and

@@ -50,6 +50,9 @@ struct ColumnDescriptor {
   // Definition text of a column not stored in the record; otherwise the row
   // decoder writes each row's value text here.
   std::string text;
+  // Set by the row decoder when the value is NULL (its text then reads
+  // "NULL"), so that a NULL can be told from the text 'NULL'.
+  bool valueIsNull = false;
   std::uint8_t precision = 0;
   std::uint8_t scale = 0;
   std::int32_t storageColumnId = 0;  // -99: not stored in the record

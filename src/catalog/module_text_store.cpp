@@ -5,6 +5,7 @@
 #include "records/record_pages.h"
 #include "records/row_decoding.h"
 #include "values/codepage_text.h"
+#include "values/value_rendering.h"
 
 namespace sorbel {
 
@@ -37,9 +38,9 @@ HexBytes decodeHexText(const std::string& text) {
   return result;
 }
 
-std::string pieceText(const HexBytes& piece) {
+std::string pieceText(const HexBytes& piece, std::int32_t codePage) {
   if (piece.wide) return utf16leToUtf8(ByteView(piece.bytes));
-  return codePageToUtf8(ByteView(piece.bytes), kDefaultCodePage);
+  return codePageToUtf8(ByteView(piece.bytes), codePage);
 }
 
 std::string assembleText(const ModuleTextStore& store, const std::string& objectIdText) {
@@ -47,7 +48,7 @@ std::string assembleText(const ModuleTextStore& store, const std::string& object
   for (const ModuleTextEntry& e : store.entries) {
     if (e.objectIdText != objectIdText) continue;
     const HexBytes piece = decodeHexText(e.valueText);
-    const std::string part = pieceText(piece);
+    const std::string part = pieceText(piece, store.codePage);
     // A single-byte piece stored again right after itself is one piece.
     if (piece.wide || part != text) text += part;
   }
@@ -57,6 +58,7 @@ std::string assembleText(const ModuleTextStore& store, const std::string& object
 void fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify) {
   notify.logLine("Retrieving Objects of Sysobjvalues System Tables...........");
   const bool legacy = state.scanOptions.isSql2000;
+  store.codePage = codePageForCollation(0, state);
   catalog.working.columns.clear();
   TableDefinition definition = makeTableDefinition(
       legacy ? catalog.loadObject("S ", "syscomments", nullptr) : objectValueColumns());

@@ -7,6 +7,7 @@
 
 #include "base/app_state.h"
 #include "base/notify_target.h"
+#include "values/codepage_text.h"
 
 namespace sorbel {
 
@@ -21,6 +22,8 @@ struct ModuleTextEntry {
 struct ModuleTextStore {
   std::vector<ModuleTextEntry> entries;
   bool filled = false;  // the module store is filled on first use
+  // Single-byte pieces are text in the database collation's code page.
+  std::int32_t codePage = kDefaultCodePage;
 };
 
 // The bytes of a binary value's display text, and whether it looks like
@@ -32,8 +35,8 @@ struct HexBytes {
 HexBytes decodeHexText(const std::string& text);
 
 // The text of one stored piece: UTF-16LE when wide, else single-byte text in
-// the default code page.
-std::string pieceText(const HexBytes& piece);
+// codePage.
+std::string pieceText(const HexBytes& piece, std::int32_t codePage = kDefaultCodePage);
 
 // Reads the object-values table (syscomments in the SQL Server 2000 form)
 // into store, reporting through notify.

@@ -55,15 +55,16 @@ std::string identityText(ByteView v) {
       seed = v.read<std::int64_t>(8);
       increment = v.read<std::int64_t>(16);
     } else {
-      seed = v.read<std::uint32_t>(4);
-      increment = v.read<std::uint32_t>(8);
+      seed = v.read<std::int32_t>(4);
+      increment = v.read<std::int32_t>(8);
     }
   } else if (length >= 12) {
-    seed = v.read<std::uint32_t>(4);
-    increment = v.read<std::uint32_t>(8);
+    // Seed and increment are signed: identity(-1,1) counts up from -1.
+    seed = v.read<std::int32_t>(4);
+    increment = v.read<std::int32_t>(8);
   } else if (length >= 6) {
-    seed = v.read<std::uint16_t>(2);
-    increment = v.read<std::uint16_t>(4);
+    seed = v.read<std::int16_t>(2);
+    increment = v.read<std::int16_t>(4);
   }
   if (increment == 0) increment = 1;
   char text[64];

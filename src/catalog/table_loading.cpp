@@ -20,6 +20,8 @@ bool isModuleType(const std::string& type) {
 
 // Bits 16 to 47 of an allocation-unit id: the object id its pages state.
 std::int32_t pageKey(std::uint64_t allocUnitId) { return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu); }
+// Bits 48 to 63: the index id its pages state.
+std::uint16_t pageIndexId(std::uint64_t allocUnitId) { return static_cast<std::uint16_t>(allocUnitId >> 48); }
 
 PageId toPageId(const PageRef& ref) {
   return PageId{static_cast<std::int16_t>(ref.fileId), static_cast<std::int32_t>(ref.pageIndex)};
@@ -51,7 +53,7 @@ std::string storedDefinition(const ModuleTextStore* store, std::int32_t objectId
   std::string text;
   for (const ModuleTextEntry& e : store->entries) {
     if (e.objectIdText == object && e.subObjectIdText == column && !e.valueText.empty())
-      text += pieceText(decodeHexText(e.valueText));
+      text += pieceText(decodeHexText(e.valueText), store->codePage);
   }
   return text;
 }
@@ -63,8 +65,12 @@ std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType,
   WorkingSet& w = working;
   w.columns.clear();
   const ObjectRow* found = nullptr;
+  // A table is looked up among tables only: a view or procedure may share
+  // its name. Any other kind of object is looked up among the non-tables.
+  const bool wantTable = objectType == "U " || objectType == "S ";
   for (const ObjectRow& o : objects) {
-    if (o.name == name && (o.objectType == objectType || (o.objectType != "U " && o.objectType != "S "))) {
+    const bool isTable = o.objectType == "U " || o.objectType == "S ";
+    if (o.name == name && (wantTable ? o.objectType == objectType : !isTable)) {
       found = &o;
       break;
     }
@@ -157,10 +163,20 @@ void Catalog::buildPageList(const ObjectRow& object) {
   const AllocUnitRow* unit = nullptr;
   for (const AllocUnitRow& a : allocUnits)
     if (a.ownerId == r && a.type == 1) unit = &a;
+  // Whether the page at ref states both halves of the allocation unit id.
+  const auto statesUnit = [&](const PageRef& ref, std::uint64_t allocUnitId) {
+    const auto header = files_.readPageHeader(toPageId(ref));
+    return header && header->indexId == pageIndexId(allocUnitId);
+  };
   if (unit && (unit->firstPage.pageNumber != 0 || unit->rootPage.pageNumber != 0 || unit->firstIamPage.pageNumber != 0)) {
     w.chosenAllocUnit = *unit;
     if (const auto* pages = dataUnder(pageKey(unit->allocUnitId)))
-      for (const PageRef& ref : *pages) w.chosenAllocUnit.firstPage = toPageId(ref);
+      for (const PageRef& ref : *pages)
+        if (statesUnit(ref, unit->allocUnitId)) w.chosenAllocUnit.firstPage = toPageId(ref);
+  } else if (unit) {
+    // The unit is there and names no page: the table is empty. Pages filed
+    // under its id are stale ones (another database's unit of the same id).
+    w.chosenAllocUnit = *unit;
   } else {
     w.chosenAllocUnit = madeUpAllocUnit(r);
     const std::int32_t k = pageKey(r);
@@ -197,15 +213,22 @@ void Catalog::buildPageList(const ObjectRow& object) {
 
   w.tablePageList.clear();
   w.pageKeys.clear();
-  // Every index of a table has an allocation unit whose id carries the same
-  // page key (the index id sits above bit 47): taking the key's pages once
-  // per unit would list each row once per index.
-  std::set<std::int32_t> keysTaken;
+  // A page belongs to an allocation unit only when its header states both
+  // halves of the unit's id. The page map files pages by the object id
+  // alone, and from SQL Server 2008 on a user table's unit may carry the
+  // small object id of a system table (whose pages state another index id).
+  std::set<std::uint64_t> unitsTaken;
   for (const AllocUnitRow& a : w.tableAllocUnits) {
-    const std::int32_t key = pageKey(a.allocUnitId);
-    if (!keysTaken.insert(key).second) continue;
-    if (const auto* pages = dataUnder(key))
-      for (const PageRef& ref : *pages) addPage(toPageId(ref));
+    const std::uint64_t unitKey = a.allocUnitId & ~std::uint64_t{0xFFFF};
+    if (!unitsTaken.insert(unitKey).second) continue;
+    const std::uint16_t indexId = pageIndexId(a.allocUnitId);
+    if (const auto* pages = dataUnder(pageKey(a.allocUnitId))) {
+      for (const PageRef& ref : *pages) {
+        const PageId page = toPageId(ref);
+        const auto header = files_.readPageHeader(page);
+        if (header && header->indexId == indexId) addPage(page);
+      }
+    }
   }
   if (w.tablePageList.empty())
     if (const auto* pages = dataUnder(object.id))
@@ -251,7 +274,7 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
         if (m.rowsetId != r) continue;
         w.loadedRowsetColumnMap.push_back(m);
         for (HobtColumnRow& h : w.loadedHobtColumns)
-          if (h.columnKey == m.columnKey) h.mappedId = m.mappedId;
+          if (h.columnKey == m.mappedId) h.mappedId = m.columnKey;
       }
     }
   }
@@ -290,7 +313,8 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     for (const LegacyColumnRow& c : w.tableLegacyColumns) {
       if (c.typeId == 0) continue;
       ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
-      d.isNullable = !(c.nullableFlags & 1);
+      // Bit 0 of the type status marks a NOT NULL column.
+      d.isNullable = !(c.typeStatus & 1);
       d.columnId = d.storageColumnId = c.columnId;
       d.precision = c.precision;
       d.scale = c.scale;
@@ -303,8 +327,6 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     for (const ColumnParamRow& c : w.tableColumnParams) {
       if (c.typeId == 0) continue;
       ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
-      if (d.typeCode == 33 && c.userTypeId == 129) d.typeCode = 32;
-      if (d.typeCode == 33 && c.userTypeId == 128) d.typeCode = 31;
       d.isNullable = !(c.status & 0x01);
       d.isSparse = (c.status & 0x01000000) != 0;
       d.isRowGuid = (c.status & 0x08) != 0;
@@ -325,13 +347,20 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     if (smallest != i) std::swap(list[i], list[smallest]);
   }
 
+  if (legacy) {
+    // The SQL Server 2000 record has a null bit for every column, in column
+    // order.
+    std::int32_t position = 0;
+    for (ColumnDescriptor& d : list) d.nullBit = ++position;
+  }
   if (!w.loadedRowsetColumns.empty()) {
     for (const RowsetColumnRow& rc : w.loadedRowsetColumns) {
       for (ColumnDescriptor& d : list) {
         if (d.columnId != rc.rowsetColumnId) continue;
+        // The high halves of both fields describe the non-leaf index levels.
         d.leafOffset = static_cast<std::int16_t>(rc.leafOffset & 0xFFFF);
         d.storageColumnId = rc.hobtColumnId;
-        d.nullBit = rc.nullBit;
+        d.nullBit = rc.nullBit & 0xFFFF;
         d.isStored = true;
         break;
       }
@@ -340,22 +369,27 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     for (ColumnDescriptor& d : list) d.isStored = true;
   }
   if (!w.loadedHobtColumns.empty()) {
-    for (const HobtColumnRow& h : w.loadedHobtColumns) {
-      const auto match = std::find_if(list.begin(), list.end(), [&](const ColumnDescriptor& d) { return d.columnId == h.columnKey; });
-      if (match != list.end()) {
-        match->leafOffset = h.leafOffset;
-        match->nullBit = h.nullBit;
-        match->storageColumnId = h.mappedId;
-        match->isStored = true;
-        continue;
-      }
-      ColumnDescriptor extra;
-      extra.columnId = h.columnKey;
-      extra.storageColumnId = -99;
-      extra.leafOffset = h.leafOffset;
-      extra.nullBit = h.nullBit;
-      extra.text = storedDefinition(textStore, object.id, h.columnKey);
-      if (list.size() != w.loadedHobtColumns.size()) list.push_back(std::move(extra));
+    // SQL Server 2005 keeps the layout per storage column: a table column
+    // (rowset column id) maps to its storage column (hobt column id), which
+    // is numbered in record order, clustered key first. Storage columns no
+    // table column maps to (the uniquifier of a non-unique clustered index)
+    // are not shown.
+    for (ColumnDescriptor& d : list) {
+      const auto mapped = std::find_if(w.loadedRowsetColumnMap.begin(), w.loadedRowsetColumnMap.end(),
+                                       [&](const RowsetColumnMapRow& m) { return m.columnKey == d.columnId; });
+      if (mapped == w.loadedRowsetColumnMap.end()) continue;
+      const auto h = std::find_if(w.loadedHobtColumns.begin(), w.loadedHobtColumns.end(),
+                                  [&](const HobtColumnRow& x) { return x.columnKey == mapped->mappedId; });
+      if (h == w.loadedHobtColumns.end()) continue;
+      d.leafOffset = h->leafOffset;
+      d.nullBit = h->nullBit;
+      d.storageColumnId = mapped->mappedId;
+      d.isStored = true;
+    }
+    for (ColumnDescriptor& d : list) {
+      if (d.isStored) continue;
+      d.storageColumnId = -99;
+      d.text = storedDefinition(textStore, object.id, d.columnId);
     }
   } else {
     // Columns the record does not store are computed: show their definition.

@@ -44,14 +44,21 @@ int runRows(const Args& args) {
   OpenedFile o;
   bool system = false;
   bool scanned = false;
-  for (const auto& a : args) {
+  // What a NULL value prints as; another text than NULL tells it apart from
+  // the string 'NULL'.
+  std::string nullText = "NULL";
+  bool missingValue = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     if (a == "--deleted") o.state.scanOptions.showDeletedRecords = true;
     else if (a == "--advanced-deleted") o.state.scanOptions.showAdvancedDeletedRecords = true;
     else if (a == "--system") system = true;
     else if (a == "--scanned") scanned = true;
+    else if (a == "--null" && i + 1 < args.size()) nullText = args[++i];
+    else if (a == "--null") missingValue = true;
     else positional.push_back(a);
   }
-  if (positional.size() != 2) {
+  if (positional.size() != 2 || missingValue) {
     printUsage();
     return kExitUsage;
   }
@@ -70,6 +77,7 @@ int runRows(const Args& args) {
   MemoryProgress progress;
   MemoryRecordPanel panel;
   RecordBrowser browser(o.state, panel, output, progress);
+  browser.nullText = nullText;
   bool headingDone = false;
   browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool) {
     if (!headingDone) {

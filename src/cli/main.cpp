@@ -19,7 +19,7 @@ const Command kCommands[] = {
     {"boot", runBoot, "sorbel boot FILE                  the version and collation of FILE's boot page"},
     {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
     {"rows", runRows,
-     "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--system]\n"
+     "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--system] [--scanned] [--null TEXT]\n"
      "                                    the rows of TABLE as CSV"},
     {"columns", runColumns, "sorbel columns FILE TABLE [--system] the columns TABLE loads with, one line each"},
     {"module", runModule, "sorbel module FILE NAME           the SQL text of a view, procedure, function, trigger..."},

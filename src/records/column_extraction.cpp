@@ -5,6 +5,7 @@
 #include "records/large_objects.h"
 #include "records/record_format.h"
 #include "records/row_decoding.h"
+#include "values/codepage_text.h"
 #include "values/value_rendering.h"
 #include "values/variant_values.h"
 #include "values/xml_decoder.h"
@@ -14,6 +15,7 @@ namespace sorbel {
 namespace {
 
 constexpr std::int32_t kNotStored = -99;
+constexpr std::int32_t kBit = 2;
 constexpr std::int32_t kNVarChar = 11;
 constexpr std::int32_t kVarBinary = 16;
 constexpr std::int32_t kNText = 19;
@@ -27,6 +29,11 @@ constexpr std::uint8_t kTextPointer = 0;
 constexpr std::uint8_t kRowOverflowRoot = 2;
 constexpr std::uint8_t kLargeValueRoot = 4;
 constexpr std::size_t kTextPointerLength = 16;
+
+// The code pages whose characters take one or two bytes.
+bool isDoubleByteCodePage(std::int32_t codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
 
 bool bitSet(const CPrimaryRecord& r, std::int64_t bit) {
   if (!r.nullBitmap || bit < 0) return false;
@@ -58,11 +65,7 @@ class ColumnWalk {
     // Columns the record does not reach were added to the table after the
     // row was written: the server reads them as NULL.
     for (std::size_t h = walked; h < count; ++h)
-      if (def_.columns[h].storageColumnId != kNotStored) def_.columns[h].text = "NULL";
-    if (v_ == DecoderVariant::legacyTable) {
-      for (ColumnDescriptor& d : def_.columns)
-        if (d.isNullable && d.text.empty()) d.text = "NULL";
-    }
+      if (def_.columns[h].storageColumnId != kNotStored) setNull(def_.columns[h]);
   }
 
  private:
@@ -76,9 +79,15 @@ class ColumnWalk {
     return renderValue(t, bytes, d, state_);
   }
 
+  static void setNull(ColumnDescriptor& d) {
+    d.text = "NULL";
+    d.valueIsNull = true;
+  }
+
   void column(std::size_t h, std::size_t walked) {
     ColumnDescriptor& d = def_.columns[h];
     if (d.storageColumnId == kNotStored) return;
+    d.valueIsNull = false;
     TypeDescriptor t = describeType(d, d.typeCode, &bits_, state_.scanOptions);
     std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
 
@@ -113,14 +122,27 @@ class ColumnWalk {
     }
 
     if (v_ == DecoderVariant::standardTable && !d.isSparse && (!d.isStored || isNull)) {
-      d.text = "NULL";
+      // A NULL bit column still owns its bit: the bit columns after it in
+      // the same byte are read from the positions that follow.
+      if (isNull && d.isStored && t.typeCode == kBit) (void)fixed(d, t);
+      setNull(d);
+      return;
+    }
+    // A set null bit makes the value NULL whatever the catalog says of the
+    // column; the value still takes its place among the fixed or variable
+    // values, so the columns after it are read from where they are.
+    if (v_ == DecoderVariant::legacyTable && isNull && !d.isSparse) {
+      if (t.isVariable) ++varOrdinal_;
+      else if (t.typeCode == kBit) (void)fixed(d, t);
+      else runningFixed_ += t.fixedSize;
+      setNull(d);
       return;
     }
     if (cd && h < r_.cdColumns.size()) {
       const CdColumnEntry& entry = r_.cdColumns[h];
       if (entry.length > 0) t.valueLength = static_cast<std::int16_t>(entry.length);
       if (entry.nullMarker) {
-        d.text = "NULL";
+        setNull(d);
         return;
       }
     }
@@ -144,11 +166,7 @@ class ColumnWalk {
         }
       }
     } else if (t.isVariable) {
-      text = variable(d, t, code, varIndex, isNull);
-    } else if (v_ == DecoderVariant::legacyTable && isNull && d.isNullable) {
-      // A nullable fixed column whose null bit is set holds no value; its
-      // bytes are whatever the record kept there. It shows "NULL" below.
-      runningFixed_ += t.fixedSize;
+      text = variable(d, t, code, varIndex);
     } else {
       text = fixed(d, t);
     }
@@ -160,15 +178,10 @@ class ColumnWalk {
     d.text = std::move(text);
   }
 
-  std::string variable(const ColumnDescriptor& d, TypeDescriptor& t, std::int32_t& code, std::int64_t index,
-                       bool isNull) {
+  std::string variable(const ColumnDescriptor& d, TypeDescriptor& t, std::int32_t& code, std::int64_t index) {
     const auto present = [&](std::int64_t i) {
       return i >= 0 && static_cast<std::size_t>(i) < r_.varValues.size() && r_.varValues[static_cast<std::size_t>(i)].hasBytes();
     };
-    if (v_ == DecoderVariant::legacyTable && isNull) {
-      ++varOrdinal_;
-      return {};
-    }
     if (v_ == DecoderVariant::legacyTable && state_.scanOptions.isSql2000) {
       if (present(varOrdinal_)) {
         index = varOrdinal_;
@@ -191,6 +204,7 @@ class ColumnWalk {
     }
     if (code == kVariant) flags.variant = true;
     if (code == kNText || code == kNVarChar) flags.unicode = true;
+    flags.codePage = codePageForCollation(d.collationId, state_);
     r_.largeObjectFlags = {flags.binary, flags.variant, flags.unicode};
 
     std::string text;
@@ -202,7 +216,7 @@ class ColumnWalk {
         t.valueLength = static_cast<std::int16_t>(rest.size());
         text = render(t, rest, rest.size(), d);
       } else if (code == kVariant) {
-        text = renderVariant(value.view(), value.length, t);
+        text = renderVariant(value.view(), value.length, t, &state_);
       } else {
         t.valueLength = static_cast<std::int16_t>(value.length);
         text = render(t, value.view(), value.bytes.size(), d);
@@ -222,19 +236,38 @@ class ColumnWalk {
       else readInRowRootValue(b, files_, flags, &chunks);
       return decodeXmlChunks(chunks);
     };
+    // In a double-byte code page a character may straddle two fragments:
+    // their bytes are joined before they are decoded.
+    const bool joined = code != kXml && !flags.binary && !flags.variant && !flags.unicode &&
+                        isDoubleByteCodePage(flags.codePage);
+    const auto joinedFrom = [&](bool textPointer) {
+      ByteChunkList chunks;
+      if (textPointer) readTextPointerValue(b, files_, flags, &chunks);
+      else readInRowRootValue(b, files_, flags, &chunks);
+      std::vector<std::uint8_t> bytes;
+      for (const ByteChunk& chunk : chunks)
+        if (chunk.bytes) bytes.insert(bytes.end(), chunk.bytes.get(), chunk.bytes.get() + chunk.length);
+      std::string text = codePageToUtf8(ByteView(bytes), flags.codePage);
+      // As when read fragment by fragment: a value that is there but gives
+      // no text shows one space.
+      return textPointer && text.empty() && !chunks.empty() ? std::string(" ") : text;
+    };
     if (b.size() == kTextPointerLength && first == kTextPointer) {
       if (code == kXml) return xmlFrom(true);
       if (placeholders) return "<BINARY DATA>";
+      if (joined) return joinedFrom(true);
       return readTextPointerValue(b, files_, flags, nullptr);
     }
     if (first == kRowOverflowRoot) {
       if (code == kXml) return xmlFrom(false);
+      if (joined) return joinedFrom(false);
       return readInRowRootValue(b, files_, flags, nullptr);
     }
     if (first == kLargeValueRoot) {
       // The legacy decoder shows the placeholder for xml values too.
       if (code == kXml && !(placeholders && v_ == DecoderVariant::legacyTable)) return xmlFrom(false);
       if (placeholders) return "<BIG BINARY DATA>";
+      if (joined) return joinedFrom(false);
       return readInRowRootValue(b, files_, flags, nullptr);
     }
     return {};
@@ -325,8 +358,6 @@ class ColumnWalk {
 bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
                          const FileSet& files, const AppState& state) {
   ColumnWalk(record, definition, variant, files, state).run();
-  if (variant == DecoderVariant::legacyTable)
-    return !definition.columns.empty() && !definition.columns.front().text.empty();
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/byte_view.h"
+#include "values/codepage_text.h"
 #include "pagestore/page_id.h"
 #include "records/byte_chunk_list.h"
 
@@ -22,6 +23,7 @@ struct LobFlags {
   bool binary = false;   // hex digits
   bool variant = false;  // an 8-byte sql_variant header comes first
   bool unicode = false;  // UTF-16LE text
+  std::int32_t codePage = kDefaultCodePage;  // of single-byte text: the column's collation
 };
 
 // Offsets inside a fragment's payload (which starts with the 8-byte blob id
@@ -38,8 +40,6 @@ inline constexpr std::int16_t kLargeRootDeep = 6;  // read as kLargeRoot
 inline constexpr std::size_t kAddressFileId = 4;
 inline constexpr std::size_t kAddressSlot = 6;
 
-// A fragment whose data length is below this shows nothing, whatever its type.
-inline constexpr std::int32_t kMinDataLength = 10;
 inline constexpr std::int32_t kMaxValueLength = 8192;
 
 inline constexpr std::size_t kSmallRootLength = 10;  // signed 16-bit, valid 1..8,192

@@ -12,14 +12,17 @@ namespace sorbel {
 
 namespace {
 
-std::string singleByteText(ByteView bytes) { return codePageToUtf8(bytes, kDefaultCodePage); }
+std::string singleByteText(ByteView bytes, std::int32_t codePage = kDefaultCodePage) {
+  return codePageToUtf8(bytes, codePage);
+}
 
 // The value behind an 8-byte sql_variant header; its first byte is the base type.
-std::string variantText(ByteView bytes) {
+std::string variantText(ByteView bytes, std::int32_t codePage) {
   const std::uint8_t baseType = bytes[0];
   const ByteView rest = bytes.from(lob::kVariantHeader);
-  if (baseType == lob::kVariantVarBinary || baseType == lob::kVariantBinary) return hexText(rest);
-  return singleByteText(rest);
+  // Shown like a binary value in the row: hex digits after "0x".
+  if (baseType == lob::kVariantVarBinary || baseType == lob::kVariantBinary) return "0x" + hexText(rest);
+  return singleByteText(rest, codePage);
 }
 
 std::vector<std::uint8_t> evenBytes(ByteView bytes) {
@@ -104,9 +107,9 @@ std::string SmallRoot::toText(const LobContext& context) const {
     const auto zeros = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), std::uint8_t{0}));
     const std::size_t half = bytes.size() / 2;
     if (half > 0 && zeros == half) return singleByteText(ByteView(evenBytes(bytes)));
-    return singleByteText(bytes);
+    return singleByteText(bytes, flags.codePage);
   }
-  if (flags.variant) return variantText(bytes);
+  if (flags.variant) return variantText(bytes, flags.codePage);
   return toHex();
 }
 
@@ -141,10 +144,10 @@ std::string LobSData::toText(const LobContext& context) const {
   const ByteView bytes(value);
   if (collectedAsChunk(context, bytes)) return {};
   const LobFlags flags = context.flags;
-  if (flags.variant) return variantText(bytes);
+  if (flags.variant) return variantText(bytes, flags.codePage);
   if (flags.binary) return toHex();
   if (flags.unicode) return unicodeText(bytes);
-  return singleByteText(bytes);
+  return singleByteText(bytes, flags.codePage);
 }
 
 LargeRootYukon::LargeRootYukon(ByteView payload, std::int32_t dataLength) {
@@ -170,7 +173,9 @@ std::string LargeRootYukon::toText(const LobContext& context) const {
 
 std::unique_ptr<LobStructureBase> makeLobStructure(const TextRecord& record) {
   const ByteView payload = record.payload();
-  if (!record.hasPayload() || record.dataLength < lob::kMinDataLength) return std::make_unique<LobStructureBase>();
+  // Every fragment with data counts, however short: the tail of a split value
+  // may be a few bytes. The structures read only the bytes the payload has.
+  if (!record.hasPayload() || record.dataLength < 1) return std::make_unique<LobStructureBase>();
   switch (record.lobType) {
     case lob::kSmallRoot:
       return std::make_unique<SmallRoot>(payload);

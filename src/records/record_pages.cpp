@@ -204,10 +204,17 @@ TextRecord* TextMixPage::record(std::size_t i) const {
 }
 
 std::unique_ptr<TextMixPage> readTextMixPage(const FileSet& files, PageId id) {
-  if (const auto h = files.readPageHeader(id)) {
-    const std::int64_t stated = h->thisPage.pageNumber;
-    const std::int64_t asked = id.pageNumber;
-    id.pageNumber = static_cast<std::int32_t>(asked - (stated - asked));
+  const std::int32_t asked = id.pageNumber;
+  const auto h = files.readPageHeader(id);
+  if (!h) return nullptr;
+  if (h->thisPage.pageNumber != asked) {
+    // A file that lost pages at its start states numbers ahead of the
+    // positions: the page asked for lies as far before as this one's number
+    // is ahead. Only a page that states the number asked for is taken; any
+    // other page (a zeroed one states 0) holds some other value's bytes.
+    id.pageNumber = static_cast<std::int32_t>(std::int64_t{asked} - (std::int64_t{h->thisPage.pageNumber} - asked));
+    const auto moved = files.readPageHeader(id);
+    if (!moved || moved->thisPage.pageNumber != asked) return nullptr;
   }
   auto raw = files.readRawPage(id);
   if (!raw) return nullptr;

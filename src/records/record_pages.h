@@ -134,8 +134,9 @@ class TextMixPage : public RecordPage {
   TextRecord* record(std::size_t i) const;
 };
 
-// Reads the large-object page at id, correcting the page number by the shift
-// between the page number asked for and the one its header states.
+// Reads the large-object page at id. When the page there states another
+// number, the position is corrected by the difference, and the page found is
+// taken only when it states the number asked for; nothing otherwise.
 std::unique_ptr<TextMixPage> readTextMixPage(const FileSet& files, PageId id);
 
 }  // namespace sorbel

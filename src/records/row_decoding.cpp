@@ -46,8 +46,16 @@ DecodedRow texts(const TableDefinition& definition) {
 
 bool tableRecord(const CPrimaryRecord* r) { return r && r->recordType != record::kIndex && !r->isInvalid; }
 
+NullMarks nullMarks(const TableDefinition& definition) {
+  NullMarks marks;
+  marks.reserve(definition.columns.size());
+  for (const ColumnDescriptor& d : definition.columns) marks.push_back(d.valueIsNull);
+  return marks;
+}
+
 std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& definition, DecoderVariant variant,
-                                 const FileSet& files, AppState& state, std::vector<bool>* deleted = nullptr) {
+                                 const FileSet& files, AppState& state, std::vector<bool>* deleted = nullptr,
+                                 std::vector<NullMarks>* nulls = nullptr) {
   std::vector<DecodedRow> rows;
   const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
   for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
@@ -63,6 +71,7 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
     if (decodeRecordColumns(*r, definition, variant, files, state)) {
       rows.push_back(texts(definition));
       if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));
+      if (nulls) nulls->push_back(nullMarks(definition));
     }
   }
   return rows;
@@ -77,12 +86,13 @@ TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns
 }
 
 std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
-                                       TableDefinition& definition, AppState& state, std::vector<bool>* deleted) {
+                                       TableDefinition& definition, AppState& state, std::vector<bool>* deleted,
+                                       std::vector<NullMarks>* nulls) {
   auto dataPage = files.readDataPage(page);
   if (!dataPage || dataPage->header.pageType != header::kDataPage) return {};
   const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
   return pageLoop(*dataPage, page, definition, standard ? DecoderVariant::standardTable : DecoderVariant::legacyTable,
-                  files, state, deleted);
+                  files, state, deleted, nulls);
 }
 
 std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,

@@ -38,12 +38,15 @@ enum class DecoderVariant { standardTable, legacyTable, standardObjectValues, le
 bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
                          const FileSet& files, const AppState& state);
 
+// Which values of one decoded row are NULL, in column order.
+using NullMarks = std::vector<bool>;
+
 // The rows of one data page of the loaded table, in slot order. With
 // deleted, it receives per row whether it is a deleted record (a ghost, or
-// one no slot lists any more).
+// one no slot lists any more); with nulls, each row's NULL marks.
 std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
                                        TableDefinition& definition, AppState& state,
-                                       std::vector<bool>* deleted = nullptr);
+                                       std::vector<bool>* deleted = nullptr, std::vector<NullMarks>* nulls = nullptr);
 
 // The rows of a page of the object-values table that the caller has read.
 std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,

@@ -12,12 +12,8 @@ namespace {
 
 // Day 0 of datetime and smalldatetime, 1900-01-01, counted from 0001-01-01.
 constexpr std::int64_t kDaysFrom0001To1900 = 693595;
-// The tick length of datetime in seconds, a little above 1/300 so that whole
-// seconds of ticks never fall short of the second after truncation.
-constexpr double kSecondsPerTick = 0.00333333335;
-// datetime shows nothing before the first year SQL Server accepts.
-constexpr std::int64_t kDateTimeFloorYear = 1753;
 constexpr std::int64_t kLastYear = 9999;
+constexpr std::int64_t kSecondsPerDay = 86400;
 
 struct CivilDate {
   std::int64_t year = 0;
@@ -63,12 +59,6 @@ std::optional<CivilDate> dateFromDayNumber(std::int64_t day) {
 
 Clock clockFromSeconds(std::int64_t totalSeconds) {
   return Clock{totalSeconds / 3600, (totalSeconds / 60) % 60, totalSeconds % 60};
-}
-
-void appendNumber(std::string& out, std::int64_t value) {
-  char buffer[24];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
 }
 
 // Fields known to be in range, zero-padded to width.
@@ -127,16 +117,23 @@ std::string scaledText(ScaledKind kind, const ScaledTime& value, std::int32_t sc
   std::uint64_t factor = 1;
   for (std::int32_t i = 0; i < scale; ++i) factor *= 10;
   const std::uint64_t fraction = value.units % factor;
-  Clock clock = clockFromSeconds(static_cast<std::int64_t>(value.units / factor));
-  std::optional<CivilDate> date;
-  if (kind != ScaledKind::time) date = dateFromDayNumber(value.days);
-  if (kind == ScaledKind::dateTimeOffset) {
-    // The stored clock is UTC; the offset moves it to local time but the date
-    // stays the stored one.
-    clock.minutes += offsetMinutes;
-    clock.hours += clock.minutes / 60;
-    clock.minutes %= 60;
+  auto seconds = static_cast<std::int64_t>(value.units / factor);
+  std::int64_t days = value.days;
+  if (kind == ScaledKind::dateTimeOffset && seconds < kSecondsPerDay) {
+    // The stored date and time are UTC; the offset gives the local ones, and
+    // moving the clock past midnight moves the date.
+    seconds += std::int64_t{offsetMinutes} * 60;
+    if (seconds < 0) {
+      seconds += kSecondsPerDay;
+      --days;
+    } else if (seconds >= kSecondsPerDay) {
+      seconds -= kSecondsPerDay;
+      ++days;
+    }
   }
+  const Clock clock = clockFromSeconds(seconds);
+  std::optional<CivilDate> date;
+  if (kind != ScaledKind::time) date = dateFromDayNumber(days);
 
   std::string text;
   const bool dateValid = kind == ScaledKind::time || (date && date->year <= kLastYear);
@@ -147,15 +144,18 @@ std::string scaledText(ScaledKind kind, const ScaledTime& value, std::int32_t sc
       text = dateTimeText(*date, clock);
     }
   }
+  // The fraction has exactly scale digits: 7 thousandths are .007.
   if (scale > 0) {
     text.push_back('.');
-    appendNumber(text, static_cast<std::int64_t>(fraction));
+    appendPadded(text, static_cast<std::int64_t>(fraction), scale);
   }
   if (kind == ScaledKind::dateTimeOffset) {
-    text += scale > 0 ? "  +" : " +";
-    appendNumber(text, offsetMinutes / 60);
+    const std::int32_t magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    text += scale > 0 ? "  " : " ";
+    text.push_back(offsetMinutes < 0 ? '-' : '+');
+    appendPadded(text, magnitude / 60, 2);
     text.push_back(':');
-    appendNumber(text, offsetMinutes % 60);
+    appendPadded(text, magnitude % 60, 2);
   }
   return text;
 }
@@ -176,15 +176,20 @@ std::string formatDateTime(ByteView bytes) {
   if (bytes.size() < 8) return {};
   const std::int32_t ticks = bytes.read<std::int32_t>(0);
   const std::int32_t days = bytes.read<std::int32_t>(4);
-  // The 1/300-second remainder is not shown.
-  const auto totalSeconds = static_cast<std::int64_t>(ticks * kSecondsPerTick);
+  if (ticks < 0) return {};
+  // Ticks of 1/300 second become milliseconds rounded to the nearest, as
+  // SQL Server shows them: .000, .003, .007, .010 ...
+  const std::int64_t milliseconds = (std::int64_t{ticks} * 10 + 1) / 3;
   const auto date = dateFromDayNumber(kDaysFrom0001To1900 + days);
   if (!date || date->year > kLastYear) return {};
-  CivilDate shown = *date;
-  if (shown.year < kDateTimeFloorYear) shown.year = kDateTimeFloorYear;
-  const Clock clock = clockFromSeconds(totalSeconds);
+  const Clock clock = clockFromSeconds(milliseconds / 1000);
   if (!clock.valid()) return {};
-  return dateTimeText(shown, clock);
+  std::string text = dateTimeText(*date, clock);
+  if (const std::int64_t fraction = milliseconds % 1000; fraction != 0) {
+    text.push_back('.');
+    appendPadded(text, fraction, 3);
+  }
+  return text;
 }
 
 std::string formatSmallDateTime(ByteView bytes) {

@@ -13,7 +13,8 @@ namespace sorbel {
 // depend on the process locale or time zone.
 
 // datetime: 8 bytes, ticks of 1/300 second since midnight, then days since
-// 1900-01-01. Years before 1753 are shown as 1753.
+// 1900-01-01. The year as stored; milliseconds as ".mmm", rounded as SQL
+// Server rounds ticks, when they are not zero.
 std::string formatDateTime(ByteView bytes);
 
 // smalldatetime: 4 bytes, minutes since midnight, then days since 1900-01-01.
@@ -28,8 +29,11 @@ std::string formatTime(ByteView bytes, std::int32_t scale);
 // datetime2: 6, 7 or 8 bytes, time then 3 bytes of days since 0001-01-01.
 std::string formatDateTime2(ByteView bytes, std::int32_t scale);
 
-// datetimeoffset: 8, 9 or 10 bytes, as datetime2 followed by the offset in
-// minutes, which is added to the clock but not to the date.
+// time, datetime2 and datetimeoffset write their fraction with exactly scale
+// digits.
+
+// datetimeoffset: 8, 9 or 10 bytes, as datetime2 (UTC) followed by the offset
+// in minutes: the local date and time, then the offset as +hh:mm or -hh:mm.
 std::string formatDateTimeOffset(ByteView bytes, std::int32_t scale);
 
 }  // namespace sorbel

@@ -124,10 +124,10 @@ std::string formatFloat(ByteView bytes, FloatStyle style) {
   if (bytes.size() < 8) return {};
   const double value = doubleOf(bytes);
   if (!std::isfinite(value) && style == FloatStyle::column) return "0";
-  // Fifteen significant digits, the most a double keeps.
+  // Fifteen significant digits, the most a double keeps, whatever the sign.
   int precision = kDefaultPrecision;
-  if (value > 0 && std::isfinite(value)) {
-    const double digits = 15 - std::ceil(std::log10(value));
+  if (value != 0 && std::isfinite(value)) {
+    const double digits = 15 - std::ceil(std::log10(std::fabs(value)));
     if (digits >= 0) precision = static_cast<int>(digits);
   }
   std::string text = fixedText(value, precision);
@@ -149,7 +149,6 @@ std::string formatReal(ByteView bytes, FloatStyle style) {
   std::string text(buffer, result.ptr);
   const auto e = text.find('e');
   if (e != std::string::npos) {
-    if (style == FloatStyle::column && text[e + 1] == '-') return "0";
     const std::size_t exponentDigits = text.size() - (e + 2);
     if (exponentDigits < 3) text.insert(e + 2, 3 - exponentDigits, '0');
   }

@@ -21,14 +21,15 @@ std::string formatMoney(ByteView bytes);
 // smallmoney: 4 bytes, units of 1/10000, always four decimals.
 std::string formatSmallMoney(ByteView bytes);
 
-// A cell of a float or real column hides infinities and NaNs (and tiny reals)
-// as "0"; a sql_variant value shows them.
+// A cell of a float or real column hides infinities and NaNs as "0"; a
+// sql_variant value shows them.
 enum class FloatStyle { column, variant };
 
-// float: 8 bytes, IEEE double.
+// float: 8 bytes, IEEE double, fifteen significant digits either sign.
 std::string formatFloat(ByteView bytes, FloatStyle style);
 
-// real: 4 bytes, IEEE single, six significant digits, three-digit exponent.
+// real: 4 bytes, IEEE single, six significant digits, three-digit exponent
+// for large and small values alike.
 std::string formatReal(ByteView bytes, FloatStyle style);
 
 }  // namespace sorbel

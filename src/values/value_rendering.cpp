@@ -5,6 +5,7 @@
 #include <charconv>
 #include <limits>
 
+#include "pagestore/boot_page.h"
 #include "values/codepage_text.h"
 #include "values/datetime_values.h"
 #include "values/numeric_values.h"
@@ -66,19 +67,6 @@ std::int16_t clampedLength(std::int32_t length) {
                                                              std::numeric_limits<std::int16_t>::max()));
 }
 
-// The code page for a char, varchar or text value: the column's collation
-// counts only while the first list page is filled, so the same value read on a
-// later page (or in a module text) uses the default code page.
-std::int32_t codePageFor(const ColumnDescriptor& column, const AppState& state) {
-  if (column.collationId == -1 || column.collationId == 0 || !state.listDisplayActive) return kDefaultCodePage;
-  const std::int64_t id = column.collationId;
-  if (state.databaseCollation.collationKnown && id == state.databaseCollation.collationId) {
-    return state.databaseCollation.codePage;
-  }
-  const auto entry = state.collationTable.find(id);
-  return entry != state.collationTable.end() ? entry->second.codePage : kDefaultCodePage;
-}
-
 // ntext (and sql_variant read as a large value) may hold UTF-16 or single
 // bytes; half of the bytes being zero is taken as the sign of UTF-16.
 std::string unicodeOrSingleByteText(ByteView bytes) {
@@ -107,6 +95,18 @@ std::string bitText(TypeDescriptor& type, ByteView bytes) {
 }
 
 }  // namespace
+
+std::int32_t codePageForCollation(std::int64_t collationId, const AppState& state) {
+  const DatabaseCollation& database = state.databaseCollation;
+  // A manual choice overrides what the file says: the user picks one when
+  // the stored collations are wrong or unknown.
+  if (!state.scanOptions.collationAutoDetect) return database.collationKnown ? database.codePage : kDefaultCodePage;
+  if (collationId != 0 && collationId != -1) {
+    DatabaseCollation own;
+    if (findCollation(state.collationTable, static_cast<std::int32_t>(collationId), own)) return own.codePage;
+  }
+  return database.collationKnown ? database.codePage : kDefaultCodePage;
+}
 
 std::int32_t typeCodeForSystemType(std::int32_t systemTypeId) {
   switch (systemTypeId) {
@@ -226,8 +226,13 @@ std::string renderValue(TypeDescriptor& type, ByteView value, const ColumnDescri
       return fits && length >= 2 ? decimalText(bytes.read<std::int16_t>(0)) : std::string();
     case kTinyInt:
       return fits ? decimalText(bytes.read<std::uint8_t>(0)) : std::string();
-    case kBinary: case kTimestamp: case kUserDefined:
+    case kBinary: case kTimestamp:
       return fits ? "0x" + hexText(bytes) : std::string();
+    // Like varbinary, a CLR value (geometry, geography, hierarchyid and user
+    // types) gets its "0x" where the column is cut out of the record, which
+    // also prefixes the large values.
+    case kUserDefined:
+      return fits ? hexText(bytes) : std::string();
     case kVarBinary:
       return hexText(bytes);
     case kUniqueIdentifier: {
@@ -240,9 +245,9 @@ std::string renderValue(TypeDescriptor& type, ByteView value, const ColumnDescri
     case kNVarChar:
       return utf16leToUtf8(bytes);
     case kChar:
-      return fits ? codePageToUtf8(bytes, codePageFor(column, state)) : std::string();
+      return fits ? codePageToUtf8(bytes, codePageForCollation(column.collationId, state)) : std::string();
     case kVarChar: case kText:
-      return codePageToUtf8(bytes, codePageFor(column, state));
+      return codePageToUtf8(bytes, codePageForCollation(column.collationId, state));
     case kNText: case kSqlVariant:
       return fits ? unicodeOrSingleByteText(bytes) : std::string();
     case kBit:

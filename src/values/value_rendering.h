@@ -47,11 +47,16 @@ std::int32_t typeCodeForSystemType(std::int32_t systemTypeId);
 TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState,
                             const ScanOptions& options);
 
+// The code page single-byte text of a collation is read in: the manual
+// collation's when the user chose one, else the collation's own when it is
+// known, else the database collation's, else the default code page. 0 and -1
+// stand for no collation of its own.
+std::int32_t codePageForCollation(std::int64_t collationId, const AppState& state);
+
 // The display text of the value whose bytes start at value. Never reads past
 // the end of value, whatever the descriptor says: bytesAvailable is cut to the
 // bytes that exist. Empty when the value cannot be rendered. Single-byte text
-// follows the column's collation only while the first list page is filled
-// (`AppState::listDisplayActive`).
+// is read in the code page of the column's collation (codePageForCollation).
 std::string renderValue(TypeDescriptor& type, ByteView value, const ColumnDescriptor& column, const AppState& state);
 
 // Two upper-case hexadecimal digits per byte, in byte order.

@@ -25,6 +25,7 @@ constexpr std::size_t kDecimalValueOffset = 4;
 // binary, varbinary: two bytes of maximum length.
 constexpr std::size_t kBinaryValueOffset = 4;
 // char, varchar, nchar, nvarchar: maximum length (2 bytes), collation (4).
+constexpr std::size_t kCollationOffset = 4;
 constexpr std::size_t kCharacterValueOffset = 8;
 
 template <typename T>
@@ -36,7 +37,7 @@ std::string decimalText(T value) {
 
 }  // namespace
 
-std::string renderVariant(ByteView value, std::int32_t length, TypeDescriptor& type) {
+std::string renderVariant(ByteView value, std::int32_t length, TypeDescriptor& type, const AppState* state) {
   type.declaredSize = 0;
   // A length beyond the bytes given counts only the bytes that exist.
   const std::size_t size = std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), value.size());
@@ -90,20 +91,22 @@ std::string renderVariant(ByteView value, std::int32_t length, TypeDescriptor& t
       return formatDecimal(payload(kDecimalValueOffset), stored[kPropertiesOffset], stored[kPropertiesOffset + 1]);
     case 167:  // varchar
     case 175:  // char
-      // The stored collation is not consulted: variant text is always read in
-      // the default code page.
+      // Each variant value carries its own collation, which may differ from
+      // the column's and the database's.
       if (size < kCharacterValueOffset) return {};
-      return codePageToUtf8(payload(kCharacterValueOffset), kDefaultCodePage);
+      return codePageToUtf8(payload(kCharacterValueOffset),
+                            state ? codePageForCollation(stored.read<std::int32_t>(kCollationOffset), *state)
+                                  : kDefaultCodePage);
     case 231:  // nvarchar
     case 239:  // nchar
       if (size < kCharacterValueOffset) return {};
       return utf16leToUtf8(payload(kCharacterValueOffset));
     case 165:  // varbinary
     case 173:  // binary
-      // Binary variants show as characters up to the first zero, not as hex:
-      // the established display of this viewer, kept for its users.
+      // Bytes, not characters: read as text they would stop at the first
+      // zero byte and change with the code page.
       if (size < kBinaryValueOffset) return {};
-      return codePageToUtf8(payload(kBinaryValueOffset), kDefaultCodePage);
+      return "0x" + hexText(payload(kBinaryValueOffset));
     case 240:  // CLR user-defined type
       return "0x" + hexText(payload(kPlainValueOffset));
     default:

@@ -25,6 +25,12 @@ struct TypeCase {
   std::string shown;
 };
 
+SyntheticColumn clrColumn(const std::string& name, std::int32_t userTypeId) {
+  SyntheticColumn column = testing::typedColumn(name, 240, -1);
+  column.userTypeId = userTypeId;
+  return column;
+}
+
 std::vector<TypeCase> typeCases() {
   using testing::typedColumn;
   const Bytes guid = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
@@ -43,7 +49,7 @@ std::vector<TypeCase> typeCases() {
       {typedColumn("c_smalldatetime", 58, 4), cat({le(61, 2), le(1, 2)}), "1900-01-02 01:01:00"},
       {typedColumn("c_date", 40, 3), le(738944, 3), "2024-02-29"},
       {typedColumn("c_time", 41, 5, 16, 7), le(452967891234ULL, 5), "12:34:56.7891234"},
-      {typedColumn("c_datetime2", 42, 8, 27, 7), cat({le(0, 5), le(739022, 3)}), "2024-05-17 00:00:00.0"},
+      {typedColumn("c_datetime2", 42, 8, 27, 7), cat({le(0, 5), le(739022, 3)}), "2024-05-17 00:00:00.0000000"},
       {typedColumn("c_uniqueidentifier", 36, 16), guid, "00112233-4455-6677-8899-AABBCCDDEEFF"},
       {typedColumn("c_char", 175, 5), {'a', 'b', 'c', ' ', ' '}, "abc  "},
       {typedColumn("c_nchar", 239, 6), {'x', 0, 'y', 0, 'z', 0}, "xyz"},
@@ -54,8 +60,14 @@ std::vector<TypeCase> typeCases() {
       {typedColumn("c_real", 59, 4, 24), le(0x3FC00000, 4), "1.5"},
       {typedColumn("c_timestamp", 189, 8), le(0x0102, 8), "0x0201000000000000"},
       {typedColumn("c_datetimeoffset", 43, 8, 26, 0), cat({le(36000, 3), le(739022, 3), le(330, 2)}),
-       "2024-05-17 15:30:00 +5:30"},
+       "2024-05-17 15:30:00 +05:30"},
       {typedColumn("c_variant", 98, 8016), cat({{56, 1}, le(5, 4)}), "5"},
+      {typedColumn("c_variantBinary", 98, 8016), cat({{165, 1}, le(8000, 2), {0x41, 0x00, 0x42}}), "0x410042"},
+      // CLR values show their bytes once prefixed, whichever type they are.
+      {clrColumn("c_hierarchyid", 128), {0x58}, "0x58"},
+      {clrColumn("c_geometry", 129), {0x00, 0x00, 0x00, 0x00, 0x01, 0x0C}, "0x00000000010C"},
+      {clrColumn("c_geography", 130), {0xE6, 0x10, 0x00, 0x00, 0x01, 0x0C}, "0xE6100000010C"},
+      {clrColumn("c_userType", 257), {0x01, 0x02}, "0x0102"},
   };
 }
 

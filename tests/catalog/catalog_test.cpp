@@ -140,13 +140,15 @@ TEST(CatalogNormalForm, GeneratedNamesAndIdentityTexts) {
   SyntheticColumn emptyName{"x"};
   emptyName.storedName = "";
   cols.push_back(emptyName);
+  cols.push_back(identity({0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}));  // seed -1, step 1
+  cols.push_back(identity({0, 0, 0xFB, 0xFF, 0xFE, 0xFF, 0, 0}));              // 16-bit seed -5, step -2
   db.addTable(1007, "T", cols);
   s.open(db);
 
   const Catalog& c = *s.catalog;
   EXPECT_EQ(c.objects[0].name, "Repairname0");
   EXPECT_EQ(c.objects[1].name, "Repairname1");
-  ASSERT_EQ(c.columnParams.size(), 7u);
+  ASSERT_EQ(c.columnParams.size(), 9u);
   EXPECT_EQ(c.columnParams[0].identityText, "identity(7,3)");
   EXPECT_EQ(c.columnParams[1].identityText, "identity(5,1)");
   EXPECT_EQ(c.columnParams[2].identityText, "identity(4096,2)");
@@ -154,6 +156,9 @@ TEST(CatalogNormalForm, GeneratedNamesAndIdentityTexts) {
   EXPECT_EQ(c.columnParams[4].identityText, "");
   EXPECT_EQ(c.columnParams[5].name, "RepairColumn0");
   EXPECT_EQ(c.columnParams[6].name, "RepairColumn1");
+  // Seed and increment are signed.
+  EXPECT_EQ(c.columnParams[7].identityText, "identity(-1,1)");
+  EXPECT_EQ(c.columnParams[8].identityText, "identity(-5,-2)");
 }
 
 TEST(CatalogBothForms, UnreadableObjectsTableNamesTablesByTheirIds) {

@@ -8,7 +8,7 @@ namespace sorbel {
 namespace {
 
 using testing::Bytes;
-using testing::RecordSpec;
+using testing::RecordShape;
 using testing::VarColumn;
 
 CPrimaryRecord parse(const Bytes& bytes, AppState& state, std::uint16_t maxLength = 8000) {
@@ -17,7 +17,7 @@ CPrimaryRecord parse(const Bytes& bytes, AppState& state, std::uint16_t maxLengt
 
 TEST(RecordFormat, VariableColumnsWithoutFixedPart) {
   AppState state;
-  RecordSpec shape;
+  RecordShape shape;
   shape.nulls = {false, false};
   shape.vars = {{{'a', 'b', 'c'}}, {{'x', 'y'}}};
   const auto bytes = testing::buildRecord(shape);
@@ -37,7 +37,7 @@ TEST(RecordFormat, VariableColumnsWithoutFixedPart) {
 
 TEST(RecordFormat, FixedPartBitmapAndComplexFlag) {
   AppState state;
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = {1, 2, 3, 4, 5, 6};
   shape.nulls = {false, true, false};
   shape.vars = {{{'q'}, true}};
@@ -65,7 +65,7 @@ TEST(RecordFormat, RecordTypesAcceptedAsRows) {
   for (const auto& c : cases) {
     AppState state;
     state.scanOptions.showDeletedRecords = c.showDeleted;
-    RecordSpec shape;
+    RecordShape shape;
     shape.recordType = c.recordType;
     shape.fixed = {9, 9};
     shape.nulls = {false};
@@ -80,7 +80,7 @@ TEST(RecordFormat, RecordTypesAcceptedAsRows) {
 
 TEST(RecordFormat, EmptyVariableColumnHasNoBytesAndNextStartsAtSamePlace) {
   AppState state;
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = {1};
   shape.nulls = {false, false, false};
   shape.vars = {{{}}, {{'z', 'z'}}};
@@ -93,7 +93,7 @@ TEST(RecordFormat, EmptyVariableColumnHasNoBytesAndNextStartsAtSamePlace) {
 TEST(RecordFormat, BadCountsLeaveTheRestUnparsed) {
   AppState state;
   {  // more variable columns than columns
-    RecordSpec shape;
+    RecordShape shape;
     shape.fixed = {1};
     shape.nulls = {false};
     shape.vars = {{{'a'}}, {{'b'}}};
@@ -103,7 +103,7 @@ TEST(RecordFormat, BadCountsLeaveTheRestUnparsed) {
     EXPECT_FALSE(r.rawRecord);
   }
   {  // column count 1,024
-    RecordSpec shape;
+    RecordShape shape;
     shape.fixed = {1, 2};
     shape.columnCount = 1024;
     shape.nullBitmap = false;
@@ -128,7 +128,7 @@ TEST(RecordFormat, SparseVectorOnlyFromComplexColumnsNotSixteenBytesLong) {
   const Case cases[] = {{sparse, true, true}, {sparse, false, false}, {sixteen, true, false}};
   for (const auto& c : cases) {
     AppState state;
-    RecordSpec shape;
+    RecordShape shape;
     shape.fixed = {1};
     shape.nulls = {false, false};
     shape.vars = {{c.value, c.complex}};
@@ -145,7 +145,7 @@ TEST(RecordFormat, SparseVectorOnlyFromComplexColumnsNotSixteenBytesLong) {
 
 TEST(RecordFormat, RecordCutShortIsInvalidAndReadsNothingBeyond) {
   AppState state;
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = {1, 2, 3, 4};
   shape.nulls = std::vector<bool>(20, false);
   shape.vars = {{{'a', 'b', 'c'}}};
@@ -167,7 +167,7 @@ TEST(RecordFormat, RecordCutShortIsInvalidAndReadsNothingBeyond) {
 
 TEST(RecordFormat, MeasureGivesTheLengthOrNothing) {
   AppState state;
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = Bytes(128, 1);
   shape.nulls = {false, false};
   shape.vars = {{{'a', 'b'}}};
@@ -175,7 +175,7 @@ TEST(RecordFormat, MeasureGivesTheLengthOrNothing) {
   EXPECT_EQ(measureRecordLength(ByteView(live), nullptr, state), static_cast<std::int32_t>(live.size()));
   const Bytes stub = testing::buildForwardingStub({1, 20}, 0);
   EXPECT_FALSE(measureRecordLength(ByteView(stub), nullptr, state));
-  RecordSpec bad = shape;
+  RecordShape bad = shape;
   bad.columnCount = 0;
   EXPECT_FALSE(measureRecordLength(ByteView(testing::buildRecord(bad)), nullptr, state));
 }

@@ -13,10 +13,10 @@ namespace {
 using testing::Bytes;
 using testing::HeaderFields;
 using testing::PageBuilder;
-using testing::RecordSpec;
+using testing::RecordShape;
 
 Bytes simpleRecord(std::uint8_t fill, std::uint8_t recordType = 0) {
-  RecordSpec shape;
+  RecordShape shape;
   shape.recordType = recordType;
   shape.fixed = Bytes(4, fill);
   shape.nulls = {false, false};
@@ -100,7 +100,7 @@ TEST(RecordPages, DeletedRecordWalkFindsRecordsNoSlotLists) {
   // Records with bitmap and variable columns and a fixed part ending at 132
   // start with 30 00 84 00 (live) or 3C 00 84 00 (ghost).
   auto record = [](std::uint8_t type, std::uint8_t fill) {
-    RecordSpec shape;
+    RecordShape shape;
     shape.recordType = type;
     shape.fixed = Bytes(128, fill);
     shape.nulls = {false, false};
@@ -259,7 +259,7 @@ TEST(ForwardingStubs, CyclesAndLongChainsEnd) {
   EXPECT_EQ(page->record(0)->fixedLength, -5);
 }
 
-TEST(TextMixPages, ReadAtTheShiftedPosition) {
+TEST(TextMixPages, ReadAtTheShiftedPositionOnlyWhenItStatesThePageAskedFor) {
   StubFile f;
   f.db.addPage(1, 1);
   for (std::int32_t i = 11; i < 16; ++i) {
@@ -282,14 +282,26 @@ TEST(TextMixPages, ReadAtTheShiftedPosition) {
   EXPECT_EQ(page->record(0)->blobId, 13u);
   EXPECT_EQ(page->record(0)->lobType, 3);
   EXPECT_EQ(page->record(0)->dataLength, 3);
-  // Make page 14's header claim 15: page 13 is read instead (14 - (15 - 14)).
-  Bytes raw = f.db.file().page(14);
-  testing::putDiskPageId(raw, 32, {1, 15});
-  f.db.file().setPage(14, raw);
+
+  // A file shifted by one page: the page at 14 states 15 and the one at 13
+  // states 14, so page 14 is read from position 13.
+  const auto states = [&](std::uint32_t position, std::int32_t number) {
+    Bytes raw = f.db.file().page(position);
+    testing::putDiskPageId(raw, 32, {1, number});
+    f.db.file().setPage(position, raw);
+  };
+  states(14, 15);
+  states(13, 14);
+  // A zeroed header (page 12 states 0) would move the read to position 24;
+  // a stale one (page 11 states 12) to position 10, which states 10.
+  states(12, 0);
+  states(11, 12);
   f.db.write(f.dir.file("db.mdf"));
   page = readTextMixPage(*f.files, {1, 14});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->record(0)->blobId, 13u);
+  EXPECT_FALSE(readTextMixPage(*f.files, {1, 12})) << "zeroed header";
+  EXPECT_FALSE(readTextMixPage(*f.files, {1, 11})) << "another page's number";
 }
 
 }  // namespace

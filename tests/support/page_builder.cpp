@@ -106,7 +106,7 @@ Bytes makePage(std::uint8_t type, std::int32_t objectId, PageId thisPage) {
 
 Bytes buildIamPage(const HeaderFields& header, const std::vector<PageId>& singlePages,
                    const std::optional<Bytes>& extentBits) {
-  RecordSpec head;
+  RecordShape head;
   head.nullBitmap = false;
   head.columnCount = 0;
   head.fixed = Bytes(90, 0);
@@ -114,7 +114,7 @@ Bytes buildIamPage(const HeaderFields& header, const std::vector<PageId>& single
   PageBuilder b(header);
   b.addRecord(buildRecord(head));
   if (extentBits) {
-    RecordSpec bitmap;
+    RecordShape bitmap;
     bitmap.nullBitmap = false;
     bitmap.columnCount = 0;
     bitmap.fixed = *extentBits;
@@ -123,7 +123,7 @@ Bytes buildIamPage(const HeaderFields& header, const std::vector<PageId>& single
   return b.build();
 }
 
-Bytes buildRecord(const RecordSpec& shape) {
+Bytes buildRecord(const RecordShape& shape) {
   const bool hasVars = shape.variableColumns.value_or(!shape.vars.empty());
   const std::int16_t columns = shape.columnCount.value_or(static_cast<std::int16_t>(shape.nulls.size()));
   Bytes r;

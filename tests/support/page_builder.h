@@ -88,7 +88,7 @@ struct VarColumn {
   Bytes bytes;
   bool complex = false;
 };
-struct RecordSpec {
+struct RecordShape {
   std::uint8_t recordType = 0;  // 0 primary, 1 forwarded, 6 ghost data, ...
   bool nullBitmap = true;
   std::optional<bool> variableColumns;  // default: true when vars is not empty
@@ -98,7 +98,7 @@ struct RecordSpec {
   std::vector<bool> nulls;                  // one per column; sets the null bitmap
   std::vector<VarColumn> vars;
 };
-Bytes buildRecord(const RecordSpec& shape);
+Bytes buildRecord(const RecordShape& shape);
 Bytes buildForwardingStub(PageId target, std::uint16_t slot);
 
 // A data file assembled from pages, with the damage tests need.

@@ -56,6 +56,7 @@ constexpr TypeInfo kTypes[] = {
     {127, "bigint", false},    {165, "varbinary", true},  {167, "varchar", true},
     {173, "binary", false},    {175, "char", false},      {189, "timestamp", false},
     {231, "nvarchar", true},   {239, "nchar", false},     {241, "xml", true},
+    {240, "clr", true},  // geometry, geography, hierarchyid and other CLR types, told apart by their user type
 };
 
 const TypeInfo* typeInfo(std::uint8_t typeId) {
@@ -154,7 +155,7 @@ Bytes tableRecord(const std::vector<SyntheticColumn>& columns, const std::vector
     ++storedCount;
     if (!p.variable) fixedEnd = std::max<std::size_t>(fixedEnd, static_cast<std::size_t>(p.leafOffset) + p.fixedSize);
   }
-  RecordSpec shape;
+  RecordShape shape;
   shape.recordType = recordType;
   shape.fixed.assign(fixedEnd - 4, 0);
   shape.nulls.assign(storedCount, false);
@@ -224,7 +225,7 @@ Bytes utf16(const std::string& text) {
 }
 
 Bytes systemRecord(const Bytes& fixed, const std::vector<std::optional<Bytes>>& vars, std::int16_t columnCount) {
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = fixed;
   const auto columns = static_cast<std::int16_t>(std::max<std::size_t>(
       static_cast<std::size_t>(columnCount), 1 + vars.size()));
@@ -469,6 +470,40 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
     rowsets.push_back(systemRecord(fixed, {}));
   }
   const auto placed = placeColumns(table.columns);
+  if (!table.hobtColumnIds.empty()) {
+    std::int32_t lastHobtColumn = 0;
+    for (std::size_t i = 0; i < table.columns.size() && i < table.hobtColumnIds.size(); ++i) {
+      const ColumnPlacement& p = placed[i];
+      if (!p.stored) continue;
+      const std::int32_t hobtColumn = table.hobtColumnIds[i];
+      lastHobtColumn = std::max(lastHobtColumn, hobtColumn);
+      {
+        using namespace layout::rowsetcolumnmap;
+        Bytes fixed(30, 0);
+        put<std::uint64_t>(fixed, kRowsetId, rowsetId);
+        put<std::int32_t>(fixed, kColumnKey, static_cast<std::int32_t>(i + 1));
+        put<std::int32_t>(fixed, kMappedId, hobtColumn);
+        hobtColumnMap_.push_back(systemRecord(fixed, {}));
+      }
+      using namespace layout::hobtcolumns;
+      Bytes fixed(41, 0);
+      put<std::uint64_t>(fixed, kHobtId, rowsetId);
+      put<std::int32_t>(fixed, kColumnKey, hobtColumn);
+      put<std::int16_t>(fixed, kLeafOffset, p.leafOffset);
+      put<std::int16_t>(fixed, kNullBit, static_cast<std::int16_t>(p.nullBit));
+      hobtColumns_.push_back(systemRecord(fixed, {}));
+    }
+    using namespace layout::hobtcolumns;
+    Bytes uniquifier(41, 0);
+    put<std::uint64_t>(uniquifier, kHobtId, rowsetId);
+    put<std::int32_t>(uniquifier, kColumnKey, lastHobtColumn + 1);
+    put<std::int16_t>(uniquifier, kLeafOffset, -99);
+    put<std::int16_t>(uniquifier, kNullBit, static_cast<std::int16_t>(lastHobtColumn + 1));
+    hobtColumns_.push_back(systemRecord(uniquifier, {}));
+    return;
+  }
+  // An index level's offset and null bit, as 2012 and later keep them above the leaf's.
+  const std::int32_t high = table.nonLeafHalves ? 0x10000 : 0;
   for (std::size_t i = 0; i < table.columns.size(); ++i) {
     using namespace layout::rowsetcolumns;
     const ColumnPlacement& p = placed[i];
@@ -478,8 +513,8 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
     put<std::int32_t>(fixed, kRowsetColumnId, static_cast<std::int32_t>(i + 1));
     put<std::int32_t>(fixed, kHobtColumnId, p.storageId);
     put<std::int32_t>(fixed, kColumnId, static_cast<std::int32_t>(i + 1));
-    put<std::int32_t>(fixed, kLeafOffset, p.leafOffset);
-    put<std::int32_t>(fixed, kNullBit, p.nullBit);
+    put<std::int32_t>(fixed, kLeafOffset, static_cast<std::uint16_t>(p.leafOffset) | high);
+    put<std::int32_t>(fixed, kNullBit, p.nullBit | high);
     put<std::int16_t>(fixed, kBitPosition, static_cast<std::int16_t>(p.bit < 0 ? 0 : p.bit));
     rowsetColumns.push_back(systemRecord(fixed, {}));
   }
@@ -491,7 +526,7 @@ void SyntheticDatabase::writeModuleTexts() {
   for (const ModulePiece& piece : modulePieces_) {
     const Bytes stored = piece.wide ? utf16(piece.text) : textBytes(piece.text);
     const std::int32_t number = pieceNumbers[piece.objectId]++;
-    RecordSpec shape;
+    RecordShape shape;
     if (form_ == Form::normal) {
       // valclass, objid, subobjid, valnum; value (NULL); imageval.
       shape.fixed.push_back(1);
@@ -551,7 +586,7 @@ void SyntheticDatabase::writeNormal() {
       put<std::int32_t>(cf, cp::kObjectId, o.id);
       put<std::int32_t>(cf, cp::kColumnId, columnId);
       cf[cp::kTypeId] = c.typeId;
-      put<std::int32_t>(cf, cp::kUserTypeId, c.typeId);
+      put<std::int32_t>(cf, cp::kUserTypeId, c.userTypeId != 0 ? c.userTypeId : c.typeId);
       put<std::int16_t>(cf, cp::kMaxLength, c.maxLength);
       cf[cp::kPrecision] = c.precision;
       cf[cp::kScale] = c.scale;
@@ -639,6 +674,10 @@ void SyntheticDatabase::writeNormal() {
   if (writeObjects_) placeRecords(primary_, sorbel::systable::kObjects, objects);
   placeRecords(primary_, sorbel::systable::kColumnParams, columns);
   placeRecords(primary_, sorbel::systable::kRowsetColumns, rowsetColumns);
+  if (!hobtColumns_.empty()) {
+    placeRecords(primary_, sorbel::systable::kHobtColumns, hobtColumns_);
+    placeRecords(primary_, sorbel::systable::kRowsetColumnMap, hobtColumnMap_);
+  }
   placeRecords(primary_, sorbel::systable::kScalarTypes, scalarTypes);
   placeRecords(primary_, sorbel::systable::kObjectRefs, refs);
   placeRecords(primary_, sorbel::systable::kFiles, fileRecords());
@@ -681,7 +720,7 @@ void SyntheticDatabase::writeLegacy() {
       put<std::int16_t>(cf, lc::kStoredOffset, p.leafOffset);
       put<std::int16_t>(cf, lc::kRowOffset, p.leafOffset);
       put<std::int32_t>(cf, lc::kCollationId, c.collationId);
-      cf[lc::kNullableFlags] = c.nullable ? 0 : 1;
+      cf[lc::kTypeStatus] = c.nullable ? 0 : 1;  // bit 0: NOT NULL
       columns.push_back(systemRecord(cf, {nameValue(c.storedName.value_or(c.name), c.omitName)}, 21));
     }
   }

@@ -36,6 +36,7 @@ struct SyntheticColumn {
   SyntheticColumn(std::string columnName) : name(std::move(columnName)) {}  // NOLINT: a column is its name first
   std::string name;
   std::uint8_t typeId = 56;  // int
+  std::int32_t userTypeId = 0;  // 0: the system type id; 128 hierarchyid, 129 geometry, 130 geography
   std::int16_t maxLength = 4;
   std::uint8_t precision = 10;
   std::uint8_t scale = 0;
@@ -83,6 +84,16 @@ struct SyntheticObject {
   // Extra pages the IAM page lists after the table's own (another table's
   // page, say).
   std::vector<PageId> extraIamPages;
+
+  // The SQL Server 2005 layout tables instead of the rowset columns: column i
+  // maps to storage (hobt) column hobtColumnIds[i], and one more storage
+  // column, as the uniquifier of a non-unique clustered index, maps to no
+  // column. The records keep the builder's layout; the storage columns carry
+  // its offsets and null bits.
+  std::vector<std::int32_t> hobtColumnIds;
+  // Rowset columns also give an index level's offset and null bit in the
+  // high halves of their fields, as SQL Server 2012 and later write them.
+  bool nonLeafHalves = false;
 
   // A primary key: the constraint object (type "PK", child of the table), its
   // index and the key columns (column ids). Written when keyColumns is set.
@@ -171,6 +182,7 @@ class SyntheticDatabase {
                       std::vector<Bytes>& rowsetColumns);
   void writeModuleTexts();
   bool writeObjects_ = true;
+  std::vector<Bytes> hobtColumns_, hobtColumnMap_;  // the SQL Server 2005 layout tables
   bool written_ = false;
 };
 

@@ -58,7 +58,7 @@ TEST(ValueRendering, rendersStoredBytesByType) {
       {"binaryWithPrefix", 173, "binary(3)", {0x0A, 0x0B, 0xFF}, "0x0A0BFF"},
       {"varbinaryWithoutPrefix", 165, "varbinary(10)", {0x0A, 0x0B}, "0A0B"},
       {"timestamp", 189, "timestamp(8)", le(0x0102030405060708ULL, 8), "0x0807060504030201"},
-      {"userDefinedType", 240, "geography(2)", {0xE6, 0x10}, "0xE610"},
+      {"userDefinedTypePrefixedByTheColumnWalk", 240, "geography(2)", {0xE6, 0x10}, "E610"},
       {"guidGroups", 36, "uniqueidentifier(16)", kGuid, "33221100-5544-7766-8899-AABBCCDDEEFF"},
       {"ncharUpToZeroUnit", 239, "nchar(6)", {0x41, 0x00, 0x00, 0x00, 0x42, 0x00}, "A"},
       {"nvarcharUpToZeroUnit", 231, "nvarchar(100)", {0x41, 0x00, 0x00, 0x00, 0x42, 0x00}, "A"},
@@ -77,7 +77,7 @@ TEST(ValueRendering, rendersStoredBytesByType) {
       {"timeWithColumnScale", 41, "time(4)", le(45296789, 4), "12:34:56.789", 0, 3},
       {"datetime2", 42, "datetime2(6)", cat({le(45296, 3), le(739022, 3)}), "2024-05-17 12:34:56"},
       {"datetimeoffset", 43, "datetimeoffset(8)", cat({le(36000, 3), le(739022, 3), le(330, 2)}),
-       "2024-05-17 15:30:00 +5:30"},
+       "2024-05-17 15:30:00 +05:30"},
       {"decimal", 106, "decimal(5)", cat({{1}, le(12345, 4)}), "123.45", 5, 2},
       {"numeric", 108, "numeric(9)", cat({{0}, le(12345, 8)}), "-1.2345", 18, 4},
       {"money", 60, "money(8)", le(12345678, 8), "1234.5678"},
@@ -187,28 +187,29 @@ TEST(ValueRendering, datesTimesAndMoneyOccupyTheirDeclaredSize) {
 struct CodePageCase {
   std::string name;
   std::int32_t columnCollation;
-  bool firstListPage;
   bool databaseCollationKnown;
+  bool manualCollation;
   Bytes bytes;
   std::string expected;
 };
 
-TEST(ValueRendering, singleByteTextFollowsColumnCollationOnlyOnFirstListPage) {
+TEST(ValueRendering, singleByteTextFollowsTheColumnCollationElseTheDatabaseCollation) {
   constexpr std::int32_t kDatabaseCollation = 53;       // code page 1251
   constexpr std::int32_t kJapaneseCollation = -2000;    // code page 932
   constexpr std::int32_t kUnlistedCollation = 777;
   const Bytes e4 = {0xE4};  // "ä" in 1252, "д" in 1251
   const CodePageCase cases[] = {
-      {"databaseCollationOnFirstPage", kDatabaseCollation, true, true, e4, "\u0434"},
-      {"databaseCollationOnLaterPage", kDatabaseCollation, false, true, e4, "\u00e4"},
-      {"unknownDatabaseCollationLooksUpTable", kDatabaseCollation, true, false, e4, "\u0434"},
-      {"otherCollationFromTable", kJapaneseCollation, true, true, {0x82, 0xA0}, "\u3042"},
-      {"unlistedCollationUsesDefault", kUnlistedCollation, true, true, e4, "\u00e4"},
-      {"noCollationUsesDefault", -1, true, true, e4, "\u00e4"},
-      {"zeroCollationUsesDefault", 0, true, true, e4, "\u00e4"},
-      {"incompleteDoubleByteCharacter", kJapaneseCollation, true, true, {0x41, 0x82}, "A\uFFFD"},
-      {"unassignedByteOf1252", -1, true, true, {0x41, 0x81, 0x42}, "A\u0081B"},
-      {"undecodableByteKeepsTheRest", kJapaneseCollation, true, true, {0x41, 0x82, 0x20, 0x42}, "A\uFFFD B"},
+      {"databaseCollation", kDatabaseCollation, true, false, e4, "\u0434"},
+      {"unknownDatabaseCollationLooksUpTable", kDatabaseCollation, false, false, e4, "\u0434"},
+      {"otherCollationFromTable", kJapaneseCollation, true, false, {0x82, 0xA0}, "\u3042"},
+      {"unlistedCollationUsesDatabase", kUnlistedCollation, true, false, e4, "\u0434"},
+      {"noCollationUsesDatabase", -1, true, false, e4, "\u0434"},
+      {"zeroCollationUsesDatabase", 0, true, false, e4, "\u0434"},
+      {"nothingKnownUsesDefault", kUnlistedCollation, false, false, e4, "\u00e4"},
+      {"manualCollationOverridesColumn", kJapaneseCollation, true, true, e4, "\u0434"},
+      {"incompleteDoubleByteCharacter", kJapaneseCollation, true, false, {0x41, 0x82}, "A\uFFFD"},
+      {"unassignedByteOf1252", -1, false, false, {0x41, 0x81, 0x42}, "A\u0081B"},
+      {"undecodableByteKeepsTheRest", kJapaneseCollation, true, false, {0x41, 0x82, 0x20, 0x42}, "A\uFFFD B"},
   };
   for (const auto& c : cases) {
     AppState state;
@@ -217,7 +218,7 @@ TEST(ValueRendering, singleByteTextFollowsColumnCollationOnlyOnFirstListPage) {
     state.databaseCollation.collationKnown = c.databaseCollationKnown;
     state.databaseCollation.collationId = kDatabaseCollation;
     state.databaseCollation.codePage = 1251;
-    state.listDisplayActive = c.firstListPage;
+    state.scanOptions.collationAutoDetect = !c.manualCollation;
     ColumnDescriptor column("c", "varchar(10)", typeCodeForSystemType(167));
     column.collationId = c.columnCollation;
     EXPECT_EQ(renderColumn(column, c.bytes, state), c.expected) << c.name;
