@@ -1,6 +1,8 @@
 // Builds the catalog of a file set from its system tables, in a fixed order.
 #include "catalog/catalog.h"
 
+#include "catalog/catalog_lookup.h"
+
 #include <set>
 #include <unordered_map>
 

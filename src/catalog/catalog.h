@@ -68,6 +68,7 @@ struct PrimaryKeyColumn {
 };
 
 struct ModuleTextStore;
+struct CatalogLookup;
 
 // What loading one table or module leaves behind: the object, its storage,
 // its pages and its columns.
@@ -99,6 +100,7 @@ class Catalog {
   // Reads the boot page, the files table, attaches the secondary files and
   // reads every system table the viewer uses, in that order.
   Catalog(FileSet& files, AppState& state);
+  ~Catalog();
   Catalog(const Catalog&) = delete;
   Catalog& operator=(const Catalog&) = delete;
 
@@ -139,9 +141,13 @@ class Catalog {
   void inventObjectsFromColumns();
   void buildForeignKeyColumns();
 
+  // The maps of the lists, built on the first table load.
+  const CatalogLookup& lookup();
+
   FileSet& files_;
   AppState& state_;
   std::unique_ptr<SystemTableReader> reader_;
+  std::unique_ptr<CatalogLookup> lookup_;
 };
 
 }  // namespace sorbel

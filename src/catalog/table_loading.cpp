@@ -4,6 +4,7 @@
 #include <set>
 
 #include "catalog/catalog.h"
+#include "catalog/catalog_lookup.h"
 #include "catalog/module_text_store.h"
 #include "values/value_rendering.h"
 
@@ -60,6 +61,42 @@ std::string storedDefinition(const ModuleTextStore* store, std::int32_t objectId
 
 }  // namespace
 
+Catalog::~Catalog() = default;
+
+const CatalogLookup& Catalog::lookup() {
+  const std::vector<std::size_t> sizes = {objects.size(),     rowsets.size(),        indexes.size(),
+                                          indexColumns.size(), allocUnits.size(),     legacyColumns.size(),
+                                          columnParams.size(), rowsetColumns.size(),  hobtColumns.size(),
+                                          rowsetColumnMap.size(), foreignKeyColumns.size()};
+  if (lookup_ && lookup_->sizes == sizes) return *lookup_;
+  auto l = std::make_unique<CatalogLookup>();
+  l->sizes = sizes;
+  const auto add = [](auto& map, const auto& key, std::size_t i) { map[key].push_back(static_cast<std::uint32_t>(i)); };
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    add(l->objectsByName, objects[i].name, i);
+    add(l->objectsByParent, objects[i].parentId, i);
+  }
+  for (std::size_t i = 0; i < rowsets.size(); ++i) add(l->rowsetsByObject, rowsets[i].objectId, i);
+  for (std::size_t i = 0; i < indexes.size(); ++i) add(l->indexesByObject, indexes[i].objectId, i);
+  for (std::size_t i = 0; i < indexColumns.size(); ++i) add(l->indexColumnsByObject, indexColumns[i].objectId, i);
+  for (std::size_t i = 0; i < allocUnits.size(); ++i) {
+    add(l->allocUnitsByOwner, allocUnits[i].ownerId, i);
+    add(l->allocUnitsById, allocUnits[i].allocUnitId, i);
+  }
+  for (std::size_t i = 0; i < legacyColumns.size(); ++i)
+    add(l->legacyColumnsByObject, legacyColumns[i].objectId & kColumnObjectMask, i);
+  for (std::size_t i = 0; i < columnParams.size(); ++i)
+    add(l->columnParamsByObject, columnParams[i].objectId & kColumnObjectMask, i);
+  for (std::size_t i = 0; i < rowsetColumns.size(); ++i) add(l->rowsetColumnsByRowset, rowsetColumns[i].rowsetId, i);
+  for (std::size_t i = 0; i < hobtColumns.size(); ++i) add(l->hobtColumnsByHobt, hobtColumns[i].hobtId, i);
+  for (std::size_t i = 0; i < rowsetColumnMap.size(); ++i)
+    add(l->rowsetColumnMapByRowset, rowsetColumnMap[i].rowsetId, i);
+  for (std::size_t i = 0; i < foreignKeyColumns.size(); ++i)
+    add(l->foreignKeysByTable, foreignKeyColumns[i].tableId, i);
+  lookup_ = std::move(l);
+  return *lookup_;
+}
+
 std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType, const std::string& name,
                                                   const ModuleTextStore* textStore) {
   WorkingSet& w = working;
@@ -68,9 +105,11 @@ std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType,
   // A table is looked up among tables only: a view or procedure may share
   // its name. Any other kind of object is looked up among the non-tables.
   const bool wantTable = objectType == "U " || objectType == "S ";
-  for (const ObjectRow& o : objects) {
+  const CatalogLookup& maps = lookup();
+  for (const std::uint32_t i : CatalogLookup::at(maps.objectsByName, name)) {
+    const ObjectRow& o = objects[i];
     const bool isTable = o.objectType == "U " || o.objectType == "S ";
-    if (o.name == name && (wantTable ? o.objectType == objectType : !isTable)) {
+    if (wantTable ? o.objectType == objectType : !isTable) {
       found = &o;
       break;
     }
@@ -80,9 +119,9 @@ std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType,
   const ObjectRow object = *found;
 
   w.childObjects.clear();
-  for (const ObjectRow& o : objects) {
+  for (const std::uint32_t i : CatalogLookup::at(maps.objectsByParent, object.id)) {
     if (state_.stopRequested.load()) break;
-    if (o.parentId != object.id) continue;
+    const ObjectRow& o = objects[i];
     ChildObject child;
     child.isPrimaryKey = o.objectType == "PK";
     child.isForeignKey = o.objectType == "F ";
@@ -137,10 +176,11 @@ void Catalog::buildPageList(const ObjectRow& object) {
 
   w.pagesByKey = false;
   // The rowset: the heap or clustered index, else one made from an index row.
+  const CatalogLookup& maps = lookup();
   const RowsetRow* best = nullptr;
   const RowsetRow* lastAny = nullptr;
-  for (const RowsetRow& r : rowsets) {
-    if (r.objectId != object.id) continue;
+  for (const std::uint32_t i : CatalogLookup::at(maps.rowsetsByObject, object.id)) {
+    const RowsetRow& r = rowsets[i];
     w.tableLoaded = true;
     lastAny = &r;
     if (r.indexId <= 1 && (!best || r.indexId <= best->indexId)) best = &r;
@@ -148,9 +188,14 @@ void Catalog::buildPageList(const ObjectRow& object) {
   if (best) {
     w.chosenRowset = *best;
   } else {
-    const auto index = std::find_if(indexes.begin(), indexes.end(),
-                                    [&](const IndexRow& i) { return i.objectId == object.id && i.rowsetId != 0; });
-    if (index != indexes.end()) {
+    const IndexRow* index = nullptr;
+    for (const std::uint32_t i : CatalogLookup::at(maps.indexesByObject, object.id)) {
+      if (indexes[i].rowsetId != 0) {
+        index = &indexes[i];
+        break;
+      }
+    }
+    if (index) {
       w.chosenRowset = rowsetFromIndex(*index, object.id);
       w.pagesByKey = true;
     } else {
@@ -161,8 +206,8 @@ void Catalog::buildPageList(const ObjectRow& object) {
 
   // Its in-row allocation unit; the scan's pages override the pages it names.
   const AllocUnitRow* unit = nullptr;
-  for (const AllocUnitRow& a : allocUnits)
-    if (a.ownerId == r && a.type == 1) unit = &a;
+  for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsByOwner, r))
+    if (allocUnits[i].type == 1) unit = &allocUnits[i];
   // Whether the page at ref states both halves of the allocation unit id.
   const auto statesUnit = [&](const PageRef& ref, std::uint64_t allocUnitId) {
     const auto header = files_.readPageHeader(toPageId(ref));
@@ -192,21 +237,20 @@ void Catalog::buildPageList(const ObjectRow& object) {
   }
 
   w.tableRowsets.clear();
-  for (const RowsetRow& row : rowsets)
-    if (row.objectId == object.id) w.tableRowsets.push_back(row);
+  for (const std::uint32_t i : CatalogLookup::at(maps.rowsetsByObject, object.id)) w.tableRowsets.push_back(rowsets[i]);
   if (w.tableRowsets.empty()) {
-    for (const IndexRow& i : indexes)
-      if (i.objectId == object.id && i.rowsetId != 0) w.tableRowsets.push_back(rowsetFromIndex(i, object.id));
+    for (const std::uint32_t i : CatalogLookup::at(maps.indexesByObject, object.id))
+      if (indexes[i].rowsetId != 0) w.tableRowsets.push_back(rowsetFromIndex(indexes[i], object.id));
   }
 
   w.tableAllocUnits.clear();
   for (const RowsetRow& row : w.tableRowsets)
-    for (const AllocUnitRow& a : allocUnits)
-      if (a.ownerId == row.rowsetId) w.tableAllocUnits.push_back(a);
+    for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsByOwner, row.rowsetId))
+      w.tableAllocUnits.push_back(allocUnits[i]);
   if (w.pagesByKey && w.tableAllocUnits.empty()) {
     for (const RowsetRow& row : w.tableRowsets)
-      for (const AllocUnitRow& a : allocUnits)
-        if (a.allocUnitId == row.rowsetId) w.tableAllocUnits.push_back(a);
+      for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsById, row.rowsetId))
+        w.tableAllocUnits.push_back(allocUnits[i]);
     if (w.tableAllocUnits.empty())
       for (const RowsetRow& row : w.tableRowsets) w.tableAllocUnits.push_back(madeUpAllocUnit(row.rowsetId));
   }
@@ -242,17 +286,19 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
 
   w.tableColumnParams.clear();
   w.tableLegacyColumns.clear();
+  const CatalogLookup& maps = lookup();
   if (legacy) {
-    for (const LegacyColumnRow& c : legacyColumns) {
-      if ((c.objectId & kColumnObjectMask) != maskedId) continue;
+    for (const std::uint32_t i : CatalogLookup::at(maps.legacyColumnsByObject, maskedId)) {
+      const LegacyColumnRow& c = legacyColumns[i];
       if (std::any_of(w.tableLegacyColumns.begin(), w.tableLegacyColumns.end(),
                       [&](const LegacyColumnRow& x) { return x.columnId == c.columnId; }))
         continue;
       w.tableLegacyColumns.push_back(c);
     }
   } else {
-    for (const ColumnParamRow& c : columnParams) {
-      if ((c.objectId & kColumnObjectMask) != maskedId || c.number != 0) continue;
+    for (const std::uint32_t i : CatalogLookup::at(maps.columnParamsByObject, maskedId)) {
+      const ColumnParamRow& c = columnParams[i];
+      if (c.number != 0) continue;
       if (std::any_of(w.tableColumnParams.begin(), w.tableColumnParams.end(),
                       [&](const ColumnParamRow& x) { return x.columnId == c.columnId; }))
         continue;
@@ -265,13 +311,12 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
   w.loadedHobtColumns.clear();
   w.loadedRowsetColumnMap.clear();
   if (!legacy) {
-    for (const RowsetColumnRow& c : rowsetColumns)
-      if (c.rowsetId == r) w.loadedRowsetColumns.push_back(c);
+    for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnsByRowset, r))
+      w.loadedRowsetColumns.push_back(rowsetColumns[i]);
     if (w.loadedRowsetColumns.empty()) {
-      for (const HobtColumnRow& h : hobtColumns)
-        if (h.hobtId == r) w.loadedHobtColumns.push_back(h);
-      for (const RowsetColumnMapRow& m : rowsetColumnMap) {
-        if (m.rowsetId != r) continue;
+      for (const std::uint32_t i : CatalogLookup::at(maps.hobtColumnsByHobt, r)) w.loadedHobtColumns.push_back(hobtColumns[i]);
+      for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnMapByRowset, r)) {
+        const RowsetColumnMapRow& m = rowsetColumnMap[i];
         w.loadedRowsetColumnMap.push_back(m);
         for (HobtColumnRow& h : w.loadedHobtColumns)
           if (h.columnKey == m.mappedId) h.mappedId = m.columnKey;
@@ -281,11 +326,15 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
 
   w.tableIndexes.clear();
   w.keyColumns.clear();
-  for (const IndexRow& i : indexes)
-    if ((i.status & 1) && i.objectId == object.id && i.indexId > 0) w.tableIndexes.push_back(i);
+  for (const std::uint32_t k : CatalogLookup::at(maps.indexesByObject, object.id)) {
+    const IndexRow& i = indexes[k];
+    if ((i.status & 1) && i.indexId > 0) w.tableIndexes.push_back(i);
+  }
+  const CatalogLookup::Rows& tableIndexColumns = CatalogLookup::at(maps.indexColumnsByObject, object.id);
   for (const IndexRow& i : w.tableIndexes) {
-    for (IndexColumnRow c : indexColumns) {
-      if (c.objectId != object.id || c.indexId != i.indexId) continue;
+    for (const std::uint32_t k : tableIndexColumns) {
+      IndexColumnRow c = indexColumns[k];
+      if (c.indexId != i.indexId) continue;
       c.indexStatus = i.status;
       w.keyColumns.push_back(c);
     }
@@ -415,8 +464,9 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       }
     }
   }
-  for (const ForeignKeyColumn& fk : foreignKeyColumns) {
-    if (fk.tableId != object.id || fk.refTableName.empty() || fk.refColumnName.empty()) continue;
+  for (const std::uint32_t k : CatalogLookup::at(maps.foreignKeysByTable, object.id)) {
+    const ForeignKeyColumn& fk = foreignKeyColumns[k];
+    if (fk.refTableName.empty() || fk.refColumnName.empty()) continue;
     for (ColumnDescriptor& d : list) {
       if (d.columnId != fk.columnId) continue;
       d.isForeignKey = true;
