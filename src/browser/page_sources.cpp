@@ -118,4 +118,35 @@ ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state) {
   return walk;
 }
 
+namespace {
+// A free-space page covers 8088 pages: the first lies at page 1, the others
+// at the first page of their interval. Its one record holds a byte per page;
+// bit 0x40 marks an allocated page.
+constexpr std::int32_t kPagesPerFreeSpacePage = 8088;
+constexpr std::size_t kFreeSpaceRecord = 96;
+constexpr std::uint16_t kFreeSpaceRecordLength = 4 + kPagesPerFreeSpacePage;
+constexpr std::size_t kFreeSpaceBytes = kFreeSpaceRecord + 4;
+constexpr std::uint8_t kFreeSpacePageType = 11;
+constexpr std::uint8_t kAllocatedBit = 0x40;
+}  // namespace
+
+bool PageAllocation::allocated(PageId page) {
+  if (page.pageNumber < 0) return true;
+  const std::int32_t base = page.pageNumber / kPagesPerFreeSpacePage * kPagesPerFreeSpacePage;
+  const PageId freeSpace{page.fileId, base == 0 ? 1 : base};
+  auto it = freeSpacePages_.find(freeSpace);
+  if (it == freeSpacePages_.end()) {
+    std::optional<std::vector<std::uint8_t>> bytes = files_.readRawPage(freeSpace);
+    // Trusted only when it looks like one: its type and its record's length.
+    if (bytes && ((*bytes)[1] != kFreeSpacePageType ||
+                  ByteView(*bytes).read<std::uint16_t>(kFreeSpaceRecord + 2) != kFreeSpaceRecordLength)) {
+      bytes.reset();
+    }
+    it = freeSpacePages_.emplace(freeSpace, std::move(bytes)).first;
+  }
+  if (!it->second) return true;
+  const auto at = kFreeSpaceBytes + static_cast<std::size_t>(page.pageNumber - base);
+  return (ByteView(*it->second)[at] & kAllocatedBit) != 0;
+}
+
 }  // namespace sorbel

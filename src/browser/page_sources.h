@@ -1,6 +1,8 @@
 // The walks that list a table's pages in its own order: the IAM chain and the page chain, in both catalog forms.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "base/app_state.h"
@@ -37,5 +39,19 @@ ChainWalk walkLegacyIamChain(const FileSet& files, const std::vector<PageRef>& i
 // The leaf pages from first along the next-page pointers; pages of another
 // type are passed through but not listed. A page already listed ends it.
 ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state);
+
+// What the free-space (PFS) pages say of a page: pages the file marks as not
+// allocated still hold the rows they held before they were freed.
+class PageAllocation {
+ public:
+  explicit PageAllocation(const FileSet& files) : files_(files) {}
+  // False only when a readable free-space page marks the page as not
+  // allocated; a page whose free-space page is unreadable counts as in use.
+  bool allocated(PageId page);
+
+ private:
+  const FileSet& files_;
+  std::map<PageId, std::optional<std::vector<std::uint8_t>>> freeSpacePages_;
+};
 
 }  // namespace sorbel

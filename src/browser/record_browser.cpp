@@ -128,7 +128,17 @@ std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::siz
       owners_.count({header->objectId, static_cast<std::int32_t>(header->indexId)}) == 0) {
     return {};
   }
-  return decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted, nulls);
+  // A page the file has freed holds rows that were deleted with it: they
+  // are shown only when deleted rows are asked for, and marked as such.
+  if (!allocation_ || &catalog.fileSet() != allocationFiles_) {
+    allocation_ = std::make_unique<PageAllocation>(catalog.fileSet());
+    allocationFiles_ = &catalog.fileSet();
+  }
+  const bool freed = !allocation_->allocated(page);
+  if (freed && !state_.scanOptions.showDeletedRecords) return {};
+  auto rows = decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted, nulls);
+  if (freed) deleted.assign(rows.size(), true);
+  return rows;
 }
 
 bool RecordBrowser::yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind,

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/app_state.h"
+#include "browser/page_sources.h"
 #include "browser/record_panel_view.h"
 #include "catalog/catalog.h"
 #include "records/row_decoding.h"
@@ -112,6 +114,8 @@ class RecordBrowser {
   std::vector<std::size_t> shownCells_;  // cells after the first shown one that have a list column
   std::size_t firstShownColumn_ = 0;
   std::set<Owner> owners_;
+  std::unique_ptr<PageAllocation> allocation_;
+  const FileSet* allocationFiles_ = nullptr;
   RowSource pagesFrom_ = RowSource::scannedPages;
 };
 

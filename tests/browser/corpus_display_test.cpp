@@ -106,3 +106,31 @@ TEST(CorpusDisplay, NorthwindPagesThroughItsTablesAndShowsItsScripts) {
 
 }  // namespace
 }  // namespace sorbel
+
+namespace sorbel {
+namespace {
+
+// pub_info of the SQL Server 2000 pubs file keeps an old copy of its rows on
+// page 96, which the file's free-space page marks as not allocated.
+TEST(CorpusDisplay, RowsOfFreedPagesAreDeletedRows) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  const std::string file = corpus + "/files/539_pubs_sqldata.mdf";
+  const auto count = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"show", file, "Tables/User Tables/pub_info"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const std::string out = testing::runProgram(SORBEL_CLI_PATH, args).out;
+    std::pair<int, int> rows{0, 0};
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("row\t", 0) == 0) ++rows.first;
+      if (line.rfind("deleted\t", 0) == 0) ++rows.second;
+    }
+    return rows;
+  };
+  EXPECT_EQ(count({}), (std::pair{8, 0}));
+  EXPECT_EQ(count({"--deleted"}), (std::pair{8, 8}));
+}
+
+}  // namespace
+}  // namespace sorbel

@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "base/utf16.h"
 #include "browser/csv_export.h"
@@ -269,6 +271,53 @@ TEST(RecordList, DeletedRowsShownOnRequestAreMarked) {
   const auto deleted =
       testing::runProgram(SORBEL_CLI_PATH, {"show", dir.file("db.mdf"), "Tables/User Tables/N", "--deleted"});
   EXPECT_EQ(deleted.out.substr(deleted.out.find("row\t")), "row\t1\t1\ndeleted\t2\t2\nrow\t3\t3\n");
+}
+
+// A free-space page marking every page allocated but those given.
+testing::Bytes freeSpacePage(const std::vector<std::int32_t>& freed) {
+  testing::RecordShape shape;
+  shape.nullBitmap = false;
+  shape.columnCount = 0;
+  shape.fixed = testing::Bytes(8088, 0x40);
+  for (const std::int32_t p : freed) shape.fixed[static_cast<std::size_t>(p)] = 0x00;
+  testing::HeaderFields h;
+  h.pageType = 11;
+  h.thisPage = {1, 1};
+  testing::PageBuilder page(h);
+  page.addRecord(testing::buildRecord(shape));
+  return page.build();
+}
+
+TEST(RecordList, RowsOfPagesTheFileHasFreedAreDeletedRows) {
+  TempDir dir;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 700);  // two pages of the builder: 500 rows, then 200
+  db.write(dir.file("db.mdf"));
+  AppState state;
+  SilentNotifyTarget notify;
+  std::int32_t second = 0;
+  {
+    FileSet files(dir.file("db.mdf"), state, notify);
+    second = static_cast<std::int32_t>(files.dataPages.at(1001).back().pageIndex);
+  }
+  // The same file with its second page marked free.
+  std::ifstream in(dir.file("db.mdf"), std::ios::binary);
+  testing::Bytes bytes(std::istreambuf_iterator<char>(in), {});
+  const testing::Bytes pfs = freeSpacePage({second});
+  std::copy(pfs.begin(), pfs.end(), bytes.begin() + 8192);
+  testing::writeBytes(dir.file("freed.mdf"), bytes);
+
+  const auto rowsOf = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"show", dir.file("freed.mdf"), "Tables/User Tables/N"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto out = testing::runProgram(SORBEL_CLI_PATH, args).out;
+    std::map<std::string, int> count;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) ++count[line.substr(0, line.find('\t'))];
+    return std::pair{count["row"], count["deleted"]};
+  };
+  EXPECT_EQ(rowsOf({}), (std::pair{500, 0}));
+  EXPECT_EQ(rowsOf({"--deleted"}), (std::pair{500, 200}));
 }
 
 SyntheticDatabase keyedShop() {
