@@ -83,7 +83,8 @@ int runPage(const Args& args) {
   AppState state;
   std::vector<std::string> positional;
   for (const auto& a : args) {
-    if (a == "--deleted") state.scanOptions.showDeletedRecords = true;
+    if (a == "--advanced") state.scanOptions.recoveryMode = ScanOptions::kAdvancedRecovery;
+    else if (a == "--deleted") state.scanOptions.showDeletedRecords = true;
     else if (a == "--advanced-deleted") state.scanOptions.showAdvancedDeletedRecords = true;
     else positional.push_back(a);
   }
