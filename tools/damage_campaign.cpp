@@ -391,8 +391,11 @@ int main(int argc, char** argv) {
   double slowest = 0;
   long largestRssKb = 0;
   while (std::chrono::duration<double>(Clock::now() - start).count() < o.seconds) {
-    const Base& base = bases[copies % bases.size()];
-    const int kind = static_cast<int>((copies / bases.size()) % Damager::kKindCount);
+    // Every round of copies meets every kind of damage, and each round pairs
+    // the kinds with other bases, so even a short run meets every base too.
+    const int kind = static_cast<int>(copies % Damager::kKindCount);
+    const std::size_t round = copies / Damager::kKindCount;
+    const Base& base = bases[(static_cast<std::size_t>(kind) + round) % bases.size()];
     const fs::path folder = work / ("copy" + std::to_string(copies));
     fs::create_directories(folder);
     const std::string path = (folder / "db.mdf").string();
