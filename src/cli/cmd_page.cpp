@@ -111,8 +111,9 @@ int runPage(const Args& args) {
   const std::size_t listed = page.records.size() - page.foundRecordOffsets.size();
   for (std::size_t i = 0; i < page.records.size(); ++i) {
     const bool found = i >= listed;
-    const std::uint16_t offset = found ? page.foundRecordOffsets[i - listed]
-                                       : bytes.read<std::uint16_t>(slots::kFirstSlot - 2 * i);
+    const std::uint16_t offset = found                    ? page.foundRecordOffsets[i - listed]
+                                 : page.slotsFromBodyWalk ? page.walkedRecordOffsets[i]
+                                                          : bytes.read<std::uint16_t>(slots::kFirstSlot - 2 * i);
     printRecord((found ? "found " : "slot ") + std::to_string(found ? i - listed : i), offset, page.record(i), bytes);
   }
   return kExitOk;

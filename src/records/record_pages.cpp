@@ -117,8 +117,7 @@ void PrimaryRecordPage::walkBodyForRecords() {
   }
   if (starts.empty()) return;
   header.slotCount = static_cast<std::uint16_t>(starts.size());
-  // No slot listed these: they count as found, like the deleted-record walk's.
-  foundRecordOffsets = starts;
+  walkedRecordOffsets = starts;
   slotOffsets_ = std::move(starts);
   slotsFromBodyWalk = true;
 }

@@ -111,8 +111,9 @@ class PrimaryRecordPage : public RecordPage {
   // Whether record i is one of those: they follow the slots' records.
   bool isFoundRecord(std::size_t i) const { return i < records.size() && i + foundRecordOffsets.size() >= records.size(); }
   // Set when the slot array could not be trusted and the records were found
-  // by walking the page body instead.
+  // by walking the page body instead; they then stand in for the slots.
   bool slotsFromBodyWalk = false;
+  std::vector<std::uint16_t> walkedRecordOffsets;
 
  private:
   bool headerChecksPass() const;
