@@ -94,10 +94,6 @@ struct WorkingSet {
   bool pagesByKey = false;
 };
 
-// What a scan says when the file gave no catalog to show.
-inline constexpr const char* kNoReadableCatalog =
-    "Either it is not valid mdf file or highly corrupted, select another file to recover.";
-
 class Catalog {
  public:
   // Reads the boot page, the files table, attaches the secondary files and

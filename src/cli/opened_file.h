@@ -8,6 +8,7 @@
 #include "catalog/catalog.h"
 #include "cli/cli_notify.h"
 #include "cli/commands.h"
+#include "scan/scan_driver.h"
 
 namespace sorbel::cli {
 
@@ -27,10 +28,11 @@ struct OpenedFile {
     if (!withCatalog) return true;
     catalog = std::make_unique<Catalog>(*files, state);
     for (const std::string& line : files->refusedFiles) std::fprintf(stderr, "%s\n", line.c_str());
-    // A file without one object to show is no database the scan can use:
-    // a stray page, a foreign file, or one too damaged to recover.
+    // A file without one object to show is no database a scan can use (a
+    // stray page, a foreign file, one too damaged to recover): the commands
+    // say so as the scan does.
     if (catalog->objects.empty()) {
-      notify.fatalNotice(kNoReadableCatalog);
+      notify.fatalNotice(kNoObjects);
       return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "cli_runner.h"
 #include "page_builder.h"
 #include "pagestore/page_header.h"
+#include "scan/scan_driver.h"
 #include "scanned_database.h"
 #include "synthetic_database.h"
 
@@ -140,7 +141,7 @@ TEST(ForeignFiles, FilesWithoutACatalogAreRefusedByEveryCatalogCommand) {
           {"module", path, "GetOrders"}}) {
       const auto result = sorbel(args);
       EXPECT_EQ(result.exitCode, kExitInvalidFile) << c.name << " " << args[0];
-      EXPECT_EQ(result.err, std::string(kNoReadableCatalog) + "\n") << c.name << " " << args[0];
+      EXPECT_EQ(result.err, std::string(kNoObjects) + "\n") << c.name << " " << args[0];
       EXPECT_TRUE(result.out.empty()) << c.name << " " << args[0];
     }
   }
@@ -188,7 +189,7 @@ TEST_F(CorpusDamage, OnePageOfARealFileIsNoDatabase) {
                                     whole.begin() + static_cast<std::ptrdiff_t>((page + 1) * kPageSize)));
     const auto result = sorbel({"catalog", path});
     EXPECT_EQ(result.exitCode, kExitInvalidFile) << page;
-    EXPECT_EQ(result.err, std::string(kNoReadableCatalog) + "\n") << page;
+    EXPECT_EQ(result.err, std::string(kNoObjects) + "\n") << page;
   }
 }
 
