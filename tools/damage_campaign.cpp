@@ -303,6 +303,15 @@ std::vector<std::vector<std::string>> commandsFor(const std::string& path, const
     for (const auto& f : flagSets[any(flagSets.size() - 1)]) c.push_back(f);
     commands.push_back(c);
   }
+  // The scan workflow as the desktop program runs it, and a selection after it.
+  commands.push_back({"scan", path});
+  if (any(2) == 0) commands.back().push_back("--advanced");
+  if (!base.tables.empty()) {
+    const std::string table = base.tables[any(base.tables.size())];
+    commands.push_back({"tree", path, table});
+    commands.push_back({"show", path, "Tables/User Tables/" + table, "--moves", "np"});
+    for (const auto& f : flagSets[any(flagSets.size() - 1)]) commands.back().push_back(f);
+  }
   if (any(10) == 0) commands.push_back({"xml", path});
   return commands;
 }
