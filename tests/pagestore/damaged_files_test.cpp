@@ -28,7 +28,7 @@ struct Opened {
 
 // A page of object 7 (a system table) with one record on it.
 Bytes systemPage() {
-  testing::RecordSpec shape;
+  testing::RecordShape shape;
   shape.fixed = Bytes(4, 0x42);
   shape.nulls = {false};
   testing::PageBuilder page;

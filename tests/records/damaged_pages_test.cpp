@@ -17,14 +17,14 @@ namespace {
 
 using testing::Bytes;
 using testing::PageBuilder;
-using testing::RecordSpec;
+using testing::RecordShape;
 
 constexpr std::int32_t kObjectsTable = 34;  // a system table
 constexpr std::int32_t kUserTable = 1000;
 
 // A record of a fixed part of six bytes (fixed end 10) and one variable value.
 Bytes sixByteRecord(std::uint8_t fill) {
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = Bytes(6, fill);
   shape.nulls = {false, false};
   shape.vars = {{Bytes(fill % 7 + 1, fill)}};

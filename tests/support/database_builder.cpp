@@ -28,7 +28,7 @@ DatabaseBuilder::DatabaseBuilder(std::int16_t fileId) : fileId_(fileId) {
 void DatabaseBuilder::setBindingId(const BindingId& id) {
   // The file header record: four bytes of fixed data, then the binding id as
   // its first variable value.
-  RecordSpec shape;
+  RecordShape shape;
   shape.fixed = Bytes(4, 0);
   shape.nulls = std::vector<bool>(2, false);
   shape.vars = {VarColumn{Bytes(id.begin(), id.end())}};
