@@ -2,6 +2,13 @@
 # Installs, builds and runs every test: a normal build, a sanitizer build, and short fuzz runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+longCampaign=0
+for arg in "$@"; do
+  case "$arg" in
+    --long-campaign) longCampaign=1 ;;
+    *) echo "usage: bash tools/test.sh [--long-campaign]" >&2; exit 1 ;;
+  esac
+done
 bash tools/install-deps.sh
 jobs=$(nproc)
 
@@ -15,6 +22,18 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+# The damage campaign: seeded damaged copies of builder-made and real
+# databases through every sorbel command of the sanitizer build. About a
+# minute here; before a release run it long with --long-campaign (an hour)
+# or SORBEL_CAMPAIGN_SECONDS.
+campaignSeconds=${SORBEL_CAMPAIGN_SECONDS:-60}
+[ "$longCampaign" = 1 ] && campaignSeconds=${SORBEL_CAMPAIGN_SECONDS:-3600}
+corpusArgs=()
+[ -d ../shared/corpus/files ] && corpusArgs=(--corpus ../shared/corpus/files)
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  build-asan/bin/damage_campaign --sorbel build-asan/bin/sorbel "${corpusArgs[@]}" \
+  --seconds "$campaignSeconds" --seed "${SORBEL_CAMPAIGN_SEED:-1}"
+
 # Short seeded fuzz runs: each harness for a few seconds from its seed folder.
 # Pages of the real data files, where this machine has them, seed the page fuzzer.
 seedPages=$(mktemp -d)
@@ -27,6 +46,9 @@ if [ -d ../shared/corpus/files ]; then
     done
   done
 fi
+# The database fuzzer starts from the sample database in both catalog forms.
+seedDatabases=$(mktemp -d)
+build/bin/damage_campaign --write-samples "$seedDatabases"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
   -DSORBEL_FUZZ=ON -DSORBEL_TESTS=OFF -DSORBEL_BENCH=OFF
 cmake --build build-fuzz -j "$jobs"
@@ -38,11 +60,12 @@ for harness in build-fuzz/bin/fuzz_*; do
   seeds=()
   [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
   [ "$name" = page_records ] && seeds+=("$seedPages")
+  [ "$name" = whole_database ] && seeds+=("$seedDatabases")
   echo "fuzzing $name"
   "$harness" -seed=1 -max_total_time="${SORBEL_FUZZ_SECONDS:-20}" -rss_limit_mb=4096 \
     -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>"$work/log" || { tail -50 "$work/log"; exit 1; }
   tail -1 "$work/log"
   rm -rf "$work"
 done
-rm -rf "$seedPages"
+rm -rf "$seedPages" "$seedDatabases"
 echo "all tests passed"

@@ -12,6 +12,8 @@ namespace sorbel {
 // What the file-settings dialog (or the command line) chose for a scan.
 struct ScanOptions {
   std::string dataFilePath;
+  static constexpr std::int32_t kStandardRecovery = 1;
+  static constexpr std::int32_t kAdvancedRecovery = 2;
   std::int32_t recoveryMode = 0;  // 1 Standard, 2 Advanced
   // Shared with the catalog's legacyCatalog: cleared at the start of a scan,
   // set when the file holds the SQL Server 2000 system tables.

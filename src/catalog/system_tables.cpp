@@ -126,6 +126,9 @@ void SystemTableReader::readFiles(std::vector<FileRow>& rows) {
       row.logicalName = trimTrailingSpace(f.text(kLogicalName, kLogicalNameBytes));
       row.physicalName = trimTrailingSpace(f.text(kPhysicalName, kPhysicalNameBytes));
     }
+    // A row that names no file (a record of another kind filed under the
+    // table, or one too short to hold the names) is not a file.
+    if (row.logicalName.empty() && row.physicalName.empty()) return;
     rows.push_back(std::move(row));
   });
 }

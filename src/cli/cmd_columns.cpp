@@ -39,11 +39,8 @@ int runColumns(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
-  if (columns.empty() || !catalog.working.tableLoaded) {
-    std::fprintf(stderr, "%s: no %s table named \"%s\"\n", positional[0].c_str(), system ? "system" : "user",
-                 positional[1].c_str());
-    return kExitNotFound;
-  }
+  if (columns.empty() || !catalog.working.tableLoaded)
+    return reportMissingTable(catalog, positional[0], positional[1], system);
   for (const ColumnDescriptor& d : columns) {
     const std::string fk = d.isForeignKey ? d.refTableName + "." + d.refColumnName : "-";
     std::printf("%s\t%s\t%d\t%d\t%d\t%s\t%s\t%s\t%s\n", d.name.c_str(), d.typeText.c_str(), d.storageColumnId,

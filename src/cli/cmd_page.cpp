@@ -83,7 +83,8 @@ int runPage(const Args& args) {
   AppState state;
   std::vector<std::string> positional;
   for (const auto& a : args) {
-    if (a == "--deleted") state.scanOptions.showDeletedRecords = true;
+    if (a == "--advanced") state.scanOptions.recoveryMode = ScanOptions::kAdvancedRecovery;
+    else if (a == "--deleted") state.scanOptions.showDeletedRecords = true;
     else if (a == "--advanced-deleted") state.scanOptions.showAdvancedDeletedRecords = true;
     else positional.push_back(a);
   }
@@ -110,8 +111,9 @@ int runPage(const Args& args) {
   const std::size_t listed = page.records.size() - page.foundRecordOffsets.size();
   for (std::size_t i = 0; i < page.records.size(); ++i) {
     const bool found = i >= listed;
-    const std::uint16_t offset = found ? page.foundRecordOffsets[i - listed]
-                                       : bytes.read<std::uint16_t>(slots::kFirstSlot - 2 * i);
+    const std::uint16_t offset = found                    ? page.foundRecordOffsets[i - listed]
+                                 : page.slotsFromBodyWalk ? page.walkedRecordOffsets[i]
+                                                          : bytes.read<std::uint16_t>(slots::kFirstSlot - 2 * i);
     printRecord((found ? "found " : "slot ") + std::to_string(found ? i - listed : i), offset, page.record(i), bytes);
   }
   return kExitOk;

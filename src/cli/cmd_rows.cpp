@@ -50,7 +50,8 @@ int runRows(const Args& args) {
   bool missingValue = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--deleted") o.state.scanOptions.showDeletedRecords = true;
+    if (a == "--advanced") o.state.scanOptions.recoveryMode = ScanOptions::kAdvancedRecovery;
+    else if (a == "--deleted") o.state.scanOptions.showDeletedRecords = true;
     else if (a == "--advanced-deleted") o.state.scanOptions.showAdvancedDeletedRecords = true;
     else if (a == "--system") system = true;
     else if (a == "--scanned") scanned = true;
@@ -65,11 +66,8 @@ int runRows(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
-  if (columns.empty() || !catalog.working.tableLoaded) {
-    std::fprintf(stderr, "%s: no %s table named \"%s\"\n", positional[0].c_str(), system ? "system" : "user",
-                 positional[1].c_str());
-    return kExitNotFound;
-  }
+  if (columns.empty() || !catalog.working.tableLoaded)
+    return reportMissingTable(catalog, positional[0], positional[1], system);
   // The rows come the way the record list pages through them, without its
   // views: nothing is shown, and the rows are written as they are decoded.
   MemoryOutputPane pane;
@@ -109,6 +107,12 @@ int runModule(const Args& args) {
   ModuleTextStore store;
   fillModuleStoreOnce(store, catalog, o.state, o.notify);
   const std::string text = assembleText(store, pseudo[0].text);
+  if (text.empty()) {
+    // An empty text printed with success would read as a module that has none.
+    std::fprintf(stderr, "%s: module \"%s\" found but unreadable: none of its stored text could be found\n",
+                 args[0].c_str(), args[1].c_str());
+    return kExitUnreadable;
+  }
   std::fwrite(text.data(), 1, text.size(), stdout);
   return kExitOk;
 }

@@ -13,6 +13,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitInvalidFile = 2;
 inline constexpr int kExitNotFound = 3;
+// The catalog lists the object, but what is needed to show it is lost.
+inline constexpr int kExitUnreadable = 4;
 
 int runPages(const Args& args);
 int runBoot(const Args& args);

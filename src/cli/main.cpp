@@ -19,12 +19,12 @@ const Command kCommands[] = {
     {"boot", runBoot, "sorbel boot FILE                  the version and collation of FILE's boot page"},
     {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
     {"rows", runRows,
-     "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--system] [--scanned] [--null TEXT]\n"
+     "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--advanced] [--system] [--scanned] [--null TEXT]\n"
      "                                    the rows of TABLE as CSV"},
     {"columns", runColumns, "sorbel columns FILE TABLE [--system] the columns TABLE loads with, one line each"},
     {"module", runModule, "sorbel module FILE NAME           the SQL text of a view, procedure, function, trigger..."},
     {"page", runPage,
-     "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted]\n"
+     "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted] [--advanced]\n"
      "                                    dump one page: header fields and every slot's record"},
     {"scan", runScan,
      "sorbel scan FILE [--advanced] [--deleted] [--advanced-deleted] [--collation ID] [--log-folder DIR]\n"

@@ -1,11 +1,14 @@
 // What every catalog-reading command starts with: the file set and, on request, its catalog.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "catalog/catalog.h"
 #include "cli/cli_notify.h"
+#include "cli/commands.h"
+#include "scan/scan_driver.h"
 
 namespace sorbel::cli {
 
@@ -22,9 +25,32 @@ struct OpenedFile {
     files = std::make_unique<FileSet>(path, state, notify);
     if (!files->isValid) return false;
     state.scanOptions.isSql2000 = false;
-    if (withCatalog) catalog = std::make_unique<Catalog>(*files, state);
+    if (!withCatalog) return true;
+    catalog = std::make_unique<Catalog>(*files, state);
+    for (const std::string& line : files->refusedFiles) std::fprintf(stderr, "%s\n", line.c_str());
+    // A file without one object to show is no database a scan can use (a
+    // stray page, a foreign file, one too damaged to recover): the commands
+    // say so as the scan does.
+    if (catalog->objects.empty()) {
+      notify.fatalNotice(kNoObjects);
+      return false;
+    }
     return true;
   }
 };
+
+// Why a table could not be shown, on standard error; the exit code. A table
+// the catalog lists whose columns are lost is not reported as unknown.
+inline int reportMissingTable(const Catalog& catalog, const std::string& path, const std::string& name, bool system) {
+  const char* kind = system ? "system" : "user";
+  const ObjectRow& found = catalog.working.loadedObject;
+  if (found.id == ObjectRow{}.id || found.objectType != (system ? "S " : "U ")) {
+    std::fprintf(stderr, "%s: no %s table named \"%s\"\n", path.c_str(), kind, name.c_str());
+    return kExitNotFound;
+  }
+  std::fprintf(stderr, "%s: %s table \"%s\" found but unreadable: none of its columns could be loaded\n", path.c_str(),
+               kind, name.c_str());
+  return kExitUnreadable;
+}
 
 }  // namespace sorbel::cli

@@ -5,6 +5,7 @@
 
 #include "pagestore/page_scan.h"
 #include "pagestore/allocation_pages.h"
+#include "pagestore/file_header_page.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -97,6 +98,20 @@ bool FileSet::readPageInto(PageId id, PageZero zero, std::uint8_t* buffer) const
   return true;
 }
 
+void FileSet::claimPage(PageId id, std::vector<std::uint8_t>& buffer) const {
+  // A page read from a file belongs to that file, whatever one damaged header
+  // byte says: the page objects built from it then file and check it as the
+  // page that was asked for. The page number is taken only where the offset
+  // check confirmed that pages lie where they are read.
+  if (buffer.size() < kPageSize) return;
+  const auto put = [&](std::size_t at, auto value) {
+    for (std::size_t i = 0; i < sizeof value; ++i)
+      buffer[at + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
+  };
+  put(header::kThisPage + 4, static_cast<std::uint16_t>(id.fileId));
+  if (positionChecked_.count(id.fileId)) put(header::kThisPage, static_cast<std::uint32_t>(id.pageNumber));
+}
+
 std::optional<std::vector<std::uint8_t>> FileSet::readRawPage(PageId id, PageZero zero) const {
   std::vector<std::uint8_t> buffer(kPageSize + 1, 0);
   if (!readPageInto(id, zero, buffer.data())) return std::nullopt;
@@ -119,19 +134,39 @@ std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
 std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, PageZero zero) const {
   std::vector<std::uint8_t> buffer(kPageSize, 0);
   if (!readPageInto(id, zero, buffer.data())) return nullptr;
+  claimPage(id, buffer);
   return std::make_unique<CDataPage>(std::move(buffer), this, state_);
 }
 
 std::unique_ptr<IamPage> FileSet::readIamPage(PageId id) const {
   auto buffer = readRawPage(id);
   if (!buffer) return nullptr;
+  claimPage(id, *buffer);
   return std::make_unique<IamPage>(std::move(*buffer), this, state_);
 }
 
 void FileSet::attachSecondaryFiles(std::vector<FileRow>& files) {
   const std::string folder = folderOf(path);
+  if (primary_) primaryIdentity_ = readFileIdentity(*primary_, dataOffset, state_);
   if (files.empty()) searchFolder(folder, files);
   else attachListed(folder, files);
+}
+
+std::optional<std::string> FileSet::foreignReason(const DataFile& file, std::uint64_t offset, std::int16_t fileId) {
+  const auto identity = readFileIdentity(file, offset, state_);
+  if (!identity) return "its first page is not a file header page";
+  if (identity->fileId != fileId)
+    return "its file header names file " + std::to_string(identity->fileId) + ", not file " + std::to_string(fileId);
+  // A primary whose own header is unreadable cannot tell; the file id has to do.
+  const auto& primaryBinding = primaryIdentity_ ? primaryIdentity_->bindingId : std::nullopt;
+  if (primaryBinding && identity->bindingId != primaryBinding) return "its file header names another database";
+  return std::nullopt;
+}
+
+void FileSet::refuse(const std::string& filePath, const std::string& reason) {
+  const std::string line = filePath + " is left out: " + reason;
+  refusedFiles.push_back(line);
+  notify_.logLine(line);
 }
 
 void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& files) {
@@ -154,7 +189,16 @@ void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& file
     const std::int16_t learned =
         mapSecondaryPages(*file, row.pageCount, offset, std::nullopt, system, data, state_, notify_);
     if (learned <= 1) continue;
+    if (const auto reason = foreignReason(*file, offset, learned)) {
+      refuse(candidate, *reason);
+      continue;
+    }
     row.fileId = learned;
+    positionChecked_.insert(learned);
+    // The pages were read from this file: they are filed under its id.
+    for (PageList* list : {&system, &data})
+      for (auto& [objectId, refs] : *list)
+        for (PageRef& ref : refs) ref.fileId = static_cast<std::uint16_t>(learned);
     for (auto& [objectId, refs] : system) {
       auto& target = systemPages[objectId];
       target.insert(target.end(), refs.begin(), refs.end());
@@ -172,7 +216,7 @@ void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& file
   // The recorded folder and extension are ignored: secondary files are
   // expected beside the primary file under their recorded base names.
   for (FileRow& row : files) {
-    if (row.fileId <= 1) continue;
+    if (row.fileId <= 1 || (row.status & FileRow::kLogFile)) continue;
     const std::string name = lastComponent(row.physicalName);
     const auto dot = name.rfind('.');
     const std::string base = dot == std::string::npos ? std::string() : name.substr(0, dot);
@@ -180,13 +224,18 @@ void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& file
   }
   for (FileRow& row : files) {
     if (state_.stopRequested.load()) break;
-    if (row.fileId <= 1) continue;
+    if (row.fileId <= 1 || (row.status & FileRow::kLogFile)) continue;
     auto file = DataFile::open(row.physicalName);
     if (!file || file->size() < kPageSize) continue;
+    const auto fileId = static_cast<std::int16_t>(row.fileId);
+    const std::uint64_t offset = file->size() % kPageSize;
+    if (const auto reason = foreignReason(*file, offset, fileId)) {
+      refuse(row.physicalName, *reason);
+      continue;
+    }
     row.fileSize = file->size();
     row.pageCount = row.fileSize / kPageSize;
-    row.dataOffset = static_cast<std::int32_t>(row.fileSize % kPageSize);
-    const auto fileId = static_cast<std::int16_t>(row.fileId);
+    row.dataOffset = static_cast<std::int32_t>(offset);
     secondaryFiles[fileId] = row;
     mapSecondaryPages(*file, row.pageCount, static_cast<std::uint64_t>(row.dataOffset), fileId, systemPages,
                       dataPages, state_, notify_);

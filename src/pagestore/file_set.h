@@ -5,12 +5,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/app_state.h"
 #include "base/notify_target.h"
 #include "pagestore/data_file.h"
+#include "pagestore/file_header_page.h"
 #include "pagestore/page_header.h"
 #include "pagestore/page_id.h"
 
@@ -30,6 +32,9 @@ struct FileRow {
   std::uint64_t fileSize = 0;
   std::uint64_t pageCount = 0;
   std::int32_t dataOffset = 0;
+
+  // The status bit of a log file: log files hold no pages to read.
+  static constexpr std::int32_t kLogFile = 0x40;
 };
 
 inline constexpr const char* kFileCannotBeOpen = "File cannot be open...........";
@@ -71,6 +76,8 @@ class FileSet {
   std::map<std::int16_t, FileRow> secondaryFiles;
   Catalog* catalog = nullptr;  // not owned
   bool isValid = false;
+  // One line per secondary file that was found but left out, with the reason.
+  std::vector<std::string> refusedFiles;
 
   AppState& state() const { return state_; }
   NotifyTarget& notifyTarget() const { return notify_; }
@@ -100,6 +107,11 @@ class FileSet {
   std::optional<Location> locate(PageId id, PageZero zero) const;
   bool takePreloaded(PreloadedPages preloaded);
   bool readPageInto(PageId id, PageZero zero, std::uint8_t* buffer) const;
+  void claimPage(PageId id, std::vector<std::uint8_t>& buffer) const;
+  // Whether the file at path says it is file fileId of this database; the
+  // reason it is not otherwise.
+  std::optional<std::string> foreignReason(const DataFile& file, std::uint64_t offset, std::int16_t fileId);
+  void refuse(const std::string& path, const std::string& reason);
   void searchFolder(const std::string& folder, std::vector<FileRow>& files);
   void attachListed(const std::string& folder, std::vector<FileRow>& files);
 
@@ -109,6 +121,10 @@ class FileSet {
   // Secondary files stay open while the file set lives instead of being
   // opened again for every page read from them.
   mutable std::map<std::int16_t, std::unique_ptr<DataFile>> openSecondaries_;
+  // Files whose page positions the offset check confirmed: the primary and
+  // those found by folder search.
+  std::set<std::int16_t> positionChecked_{1};
+  std::optional<FileIdentity> primaryIdentity_;
 };
 
 }  // namespace sorbel

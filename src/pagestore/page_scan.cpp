@@ -118,7 +118,9 @@ bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_
     const ByteView page = reader.next();
     const std::uint8_t type = rawPageType(page);
     const std::int32_t objectId = rawObjectId(page);
-    const auto fileId = static_cast<std::uint16_t>(rawOwnFileId(page));
+    // Every page of this file is filed as the primary's, whatever file id its
+    // header states: one flipped bit there must not lose the page.
+    const std::uint16_t fileId = 1;
     const auto index = static_cast<std::uint32_t>(i);
     if (isPrimarySystemObject(objectId)) {
       systemPages[objectId].push_back(PageRef{fileId, index, type});

@@ -29,9 +29,21 @@ std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& 
   if (context.walk.depth >= LobWalk::kMaxDepth) return std::string();
   if (!context.walk.visited.insert(address).second) return std::string();
   // The page stays open while the fragments it links to are read.
-  const auto page = readTextMixPage(context.files, address.page);
-  if (!page || address.slot < 0) return std::nullopt;
-  const TextRecord* record = page->record(static_cast<std::size_t>(address.slot));
+  if (address.slot < 0) return std::nullopt;
+  LobWalk& walk = context.walk;
+  if (!walk.lastPage || walk.lastPageId != address.page) {
+    walk.lastPage = readTextMixPage(context.files, address.page);
+    walk.lastPageId = address.page;
+  }
+  // Held here too: reading the fragments this one links to replaces lastPage.
+  const std::shared_ptr<const TextMixPage> page = walk.lastPage;
+  if (!page) return std::nullopt;
+  // Another slot naming the same fragment is the same fragment: read once.
+  const auto slot = static_cast<std::size_t>(address.slot);
+  if (page->recordSlot(slot) != slot &&
+      !context.walk.visited.insert({address.page, static_cast<std::int16_t>(page->recordSlot(slot))}).second)
+    return std::string();
+  const TextRecord* record = page->record(slot);
   if (!record || !record->hasPayload()) return std::nullopt;
   return fragmentToText(*record, context.files, context.flags, context.chunks, context.walk);
 }

@@ -17,6 +17,7 @@ namespace sorbel {
 
 class FileSet;
 class TextRecord;
+class TextMixPage;
 
 // How the column's type says the value's bytes are to be shown.
 struct LobFlags {
@@ -97,6 +98,10 @@ struct LobWalk {
   static constexpr int kMaxDepth = 16;
   std::set<LobAddress> visited;
   int depth = 0;
+  // The page read last: the fragments of one value mostly lie on the same
+  // pages, which are then read once instead of once per fragment.
+  std::shared_ptr<const TextMixPage> lastPage;
+  PageId lastPageId;
 };
 
 // What every fragment's text is made with.

@@ -2,8 +2,10 @@
 #include "records/record_pages.h"
 
 #include <algorithm>
+#include <map>
 
 #include "pagestore/file_set.h"
+#include "pagestore/page_scan.h"
 #include "records/compressed_records.h"
 #include "records/text_record.h"
 
@@ -16,6 +18,10 @@ namespace {
 // over a page body looks for these to find records no slot lists.
 constexpr std::uint32_t kLiveSignature = 0x00840030;
 constexpr std::uint32_t kGhostSignature = 0x0084003C;
+
+// Allocation pages, the boot page and file header pages are filed under this
+// id; they are no system table.
+constexpr std::int32_t kAllocationObjectId = 99;
 
 bool signatureAt(ByteView page, std::size_t pos) {
   const std::uint32_t v = page.read<std::uint32_t>(pos);
@@ -44,6 +50,7 @@ void RecordPage::buildSlotArray() {
 PrimaryRecordPage::PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)
     : RecordPage(std::move(buffer), owner, appState) {
   buildSlotArray();
+  if (!slotOffsets_ && bodyWalkWanted()) walkBodyForRecords();
   readCompressionInfo();
   if (state.scanOptions.showDeletedRecords && state.scanOptions.showAdvancedDeletedRecords) scanPageForRecords();
   buildRecords();
@@ -69,6 +76,50 @@ bool PrimaryRecordPage::headerChecksPass() const {
   return h.slotCount <= 8192 && static_cast<std::int16_t>(h.ghostRecordCount) >= 0 &&
          static_cast<std::int16_t>(h.freeCount) >= 0 && nonNegative(h.nextPage) && nonNegative(h.thisPage) &&
          nonNegative(h.prevPage);
+}
+
+bool PrimaryRecordPage::bodyWalkWanted() const {
+  // Losing one system-table page loses every object it lists, so those pages
+  // are always walked; a user table's only in Advanced Mode.
+  if (header.pageType != header::kDataPage || (header.typeFlagBits & header::kCompressedPage)) return false;
+  if (state.stopRequested.load(std::memory_order_relaxed)) return false;
+  const bool system = isPrimarySystemObject(header.objectId) && header.objectId != kAllocationObjectId;
+  if (!system && state.scanOptions.recoveryMode != ScanOptions::kAdvancedRecovery) return false;
+  // The free-data offset says whether the body holds any record at all.
+  return header.freeDataOffset > kPageHeaderSize && header.freeDataOffset <= slots::kFirstSlot;
+}
+
+void PrimaryRecordPage::walkBodyForRecords() {
+  // Records lie back to back from the end of the header up to the free-data
+  // offset. Where one does not parse, the walk resumes at the next place
+  // that starts like a record of this page: a data or ghost record status
+  // and the fixed length the header states for the page's records.
+  const ByteView page = bytes();
+  const std::size_t end = header.freeDataOffset;
+  const std::uint16_t fixedEnd = header.minFixedLength;
+  const auto startsRecord = [&](std::size_t pos) {
+    const std::uint8_t type = (page[pos + record::kStatusA] >> 1) & 7;
+    return (type == record::kPrimary || type == record::kGhostData) &&
+           page.read<std::uint16_t>(pos + record::kFixedEnd) == fixedEnd;
+  };
+  std::vector<std::uint16_t> starts;
+  std::size_t pos = kPageHeaderSize;
+  while (pos < end && starts.size() < static_cast<std::size_t>(slots::kMaxSlotCount)) {
+    if (state.stopRequested.load(std::memory_order_relaxed)) break;
+    const auto length = measureRecordLength(page.from(pos), this, state);
+    if (length && *length > 0 && pos + static_cast<std::size_t>(*length) <= end) {
+      starts.push_back(static_cast<std::uint16_t>(pos));
+      pos += static_cast<std::size_t>(*length);
+      continue;
+    }
+    ++pos;
+    while (pos < end && !(fixedEnd >= record::kFixedEnd + 2 && startsRecord(pos))) ++pos;
+  }
+  if (starts.empty()) return;
+  header.slotCount = static_cast<std::uint16_t>(starts.size());
+  walkedRecordOffsets = starts;
+  slotOffsets_ = std::move(starts);
+  slotsFromBodyWalk = true;
 }
 
 void PrimaryRecordPage::readCompressionInfo() {
@@ -186,10 +237,16 @@ TextMixPage::TextMixPage(std::vector<std::uint8_t> buffer, const FileSet* owner,
     : RecordPage(std::move(buffer), owner, appState) {
   if (state.stopRequested.load() || static_cast<std::int16_t>(header.slotCount) <= 0) return;
   buildSlotArray();
+  // On a damaged page many slots can name one offset; the fragment there is
+  // copied once and the later slots share it, or a page of 3999 such slots
+  // would copy one 8 KiB fragment 3999 times on every read.
+  std::map<std::uint16_t, std::size_t> slotAt;
   for (std::size_t i = 0; slotOffsets_ && i < header.slotCount && i < slotOffsets_->size() && !state.stopRequested.load();
        ++i) {
     const std::uint16_t offset = (*slotOffsets_)[i];
-    if (offset > kPageSize) {
+    const auto [first, isNew] = slotAt.emplace(offset, i);
+    firstSlotOf_.push_back(first->second);
+    if (offset > kPageSize || !isNew) {
       records.emplace_back();
       continue;
     }
@@ -200,7 +257,8 @@ TextMixPage::TextMixPage(std::vector<std::uint8_t> buffer, const FileSet* owner,
 }
 
 TextRecord* TextMixPage::record(std::size_t i) const {
-  return i < records.size() ? static_cast<TextRecord*>(records[i].get()) : nullptr;
+  const std::size_t slot = recordSlot(i);
+  return slot < records.size() ? static_cast<TextRecord*>(records[slot].get()) : nullptr;
 }
 
 std::unique_ptr<TextMixPage> readTextMixPage(const FileSet& files, PageId id) {

@@ -110,10 +110,16 @@ class PrimaryRecordPage : public RecordPage {
   std::vector<std::uint16_t> foundRecordOffsets;
   // Whether record i is one of those: they follow the slots' records.
   bool isFoundRecord(std::size_t i) const { return i < records.size() && i + foundRecordOffsets.size() >= records.size(); }
+  // Set when the slot array could not be trusted and the records were found
+  // by walking the page body instead; they then stand in for the slots.
+  bool slotsFromBodyWalk = false;
+  std::vector<std::uint16_t> walkedRecordOffsets;
 
  private:
   bool headerChecksPass() const;
   void readCompressionInfo();
+  bool bodyWalkWanted() const;
+  void walkBodyForRecords();
   void scanPageForRecords();
   void buildRecords();
   void buildRecordAtSlot(int slot, ForwardChain* chain);
@@ -131,7 +137,13 @@ class CDataPage : public PrimaryRecordPage {
 class TextMixPage : public RecordPage {
  public:
   TextMixPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state);
+  // The record of slot i, shared with every slot that names the same offset.
   TextRecord* record(std::size_t i) const;
+  // The first slot naming the same record as slot i (i itself for a sound page).
+  std::size_t recordSlot(std::size_t i) const { return i < firstSlotOf_.size() ? firstSlotOf_[i] : i; }
+
+ private:
+  std::vector<std::size_t> firstSlotOf_;
 };
 
 // Reads the large-object page at id. When the page there states another

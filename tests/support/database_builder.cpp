@@ -1,6 +1,7 @@
 // Test support, upper layer: whole database files built from the page layer.
 #include "database_builder.h"
 
+#include "pagestore/file_header_page.h"
 #include "pagestore/page_header.h"
 
 namespace sorbel::testing {
@@ -22,6 +23,22 @@ DatabaseBuilder::DatabaseBuilder(std::int16_t fileId) : fileId_(fileId) {
     }
     file_.setPage(i, makePage(types[i], kAllocationObject, pageId(i)));
   }
+}
+
+void DatabaseBuilder::setBindingId(const BindingId& id) {
+  // The file header record: four bytes of fixed data, then the binding id as
+  // its first variable value.
+  RecordShape shape;
+  shape.fixed = Bytes(4, 0);
+  shape.nulls = std::vector<bool>(2, false);
+  shape.vars = {VarColumn{Bytes(id.begin(), id.end())}};
+  HeaderFields fields;
+  fields.pageType = file_header::kPageType;
+  fields.objectId = kAllocationObject;
+  fields.thisPage = pageId(0);
+  PageBuilder page(fields);
+  page.addRecord(buildRecord(shape));
+  file_.setPage(0, page.build());
 }
 
 std::uint32_t DatabaseBuilder::addPage(std::uint8_t type, std::int32_t objectId) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "page_builder.h"
+#include "pagestore/file_header_page.h"
 
 namespace sorbel::testing {
 
@@ -15,6 +16,10 @@ namespace sorbel::testing {
 class DatabaseBuilder {
  public:
   explicit DatabaseBuilder(std::int16_t fileId = 1);
+
+  // Writes the file header record on page 0, naming the database by id (by
+  // default the page has no record, so it names no database).
+  void setBindingId(const BindingId& id);
 
   std::int16_t fileId() const { return fileId_; }
   // The next free page index.

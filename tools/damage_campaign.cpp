@@ -1,0 +1,453 @@
+// Damages copies of data files with a seeded generator and runs every sorbel command over them, checking that none misbehaves.
+//
+// A run is sound when the command exits 0, 2, 3 or 4 within the time bound,
+// stays under the memory bound, prints no sanitizer report and leaves its
+// input as it was. Run the sanitizer build of sorbel to catch memory faults.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pagestore/page_header.h"
+#include "records/record_pages.h"
+#include "sample_database.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using sorbel::kPageSize;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  std::string sorbel;
+  std::string corpus;
+  std::string keep;
+  double seconds = 60;
+  std::uint64_t seed = 1;
+  double runSeconds = 30;
+  long maxRssMb = 1536;
+};
+
+// A database to damage: its bytes and what its undamaged catalog lists.
+struct Base {
+  std::string name;
+  Bytes bytes;
+  std::vector<std::string> tables;
+  std::vector<std::string> modules;
+  std::vector<std::string> recordedFiles;  // base names of the files its files table lists
+};
+
+Bytes readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::uint64_t fingerprint(const std::string& path) {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (const std::uint8_t b : readFile(path)) h = (h ^ b) * 1099511628211ull;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) h ^= static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000007ull + st.st_mtim.tv_nsec;
+  return h;
+}
+
+struct RunResult {
+  int exitCode = -1;
+  int signal = 0;
+  bool timedOut = false;
+  double seconds = 0;
+  long maxRssKb = 0;
+  std::string err;
+};
+
+RunResult runCommand(const Options& o, const std::vector<std::string>& args, const std::string& errPath) {
+  RunResult r;
+  const auto start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(devNull, 1);
+    ::dup2(err, 2);
+    std::vector<char*> argv{const_cast<char*>(o.sorbel.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(o.sorbel.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  for (;;) {
+    const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
+    if (done == pid) break;
+    if (std::chrono::duration<double>(Clock::now() - start).count() > o.runSeconds && !r.timedOut) {
+      r.timedOut = true;
+      ::kill(pid, SIGKILL);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  r.maxRssKb = usage.ru_maxrss;
+  if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+  std::ifstream in(errPath);
+  std::ostringstream s;
+  s << in.rdbuf();
+  r.err = s.str();
+  return r;
+}
+
+// What sorbel printed, for learning a base's tables and modules.
+std::string captureOutput(const Options& o, const std::vector<std::string>& args) {
+  std::string command = o.sorbel;
+  for (const auto& a : args) command += " '" + a + "'";
+  std::string out;
+  if (FILE* p = ::popen((command + " 2>/dev/null").c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+void learnCatalog(const Options& o, Base& base, const std::string& path) {
+  std::istringstream lines(captureOutput(o, {"catalog", path}));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::size_t start = line.find(' ') + 1;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+      fields.push_back(line.substr(start, tab - start));
+    fields.push_back(line.substr(start));
+    if (line.rfind("object ", 0) == 0 && fields.size() == 4) {
+      if (fields[1] == "U ") base.tables.push_back(fields[3]);
+      else if (fields[1] == "V " || fields[1] == "P " || fields[1] == "FN" || fields[1] == "TR" || fields[1] == "D ")
+        base.modules.push_back(fields[3]);
+    } else if (line.rfind("file ", 0) == 0 && fields.size() == 3) {
+      std::string name = fields[2].substr(fields[2].find_last_of("\\/") + 1);
+      if (const auto dot = name.rfind('.'); dot != std::string::npos) name.resize(dot);
+      if (!name.empty()) base.recordedFiles.push_back(name);
+    }
+  }
+}
+
+// The kinds of damage users bring, each applied to a copy in memory.
+class Damager {
+ public:
+  Damager(std::mt19937_64& random, const std::vector<Base>& bases) : random_(random), bases_(bases) {}
+
+  static constexpr const char* kKinds[] = {"bit flips",      "header bits",    "zeroed pages",  "random pages",
+                                           "wild slots",     "record fields",  "pointer cycles", "shuffled page ids",
+                                           "truncation",     "one page",       "foreign ndf",   "mixed"};
+  static constexpr int kKindCount = static_cast<int>(std::size(kKinds));
+
+  // Damages bytes by kind; may ask for files beside the copy (name, bytes).
+  void apply(int kind, Bytes& bytes, std::vector<std::pair<std::string, Bytes>>& beside, const Base& base) {
+    if (bytes.size() < kPageSize) return;
+    switch (kind) {
+      case 0:
+        for (int i = pick(1, 64); i > 0; --i) bytes[any(bytes.size())] ^= static_cast<std::uint8_t>(1u << pick(0, 7));
+        break;
+      case 1:
+        for (int i = pick(1, 8); i > 0; --i)
+          bytes[page(bytes) * kPageSize + any(sorbel::kPageHeaderSize)] ^= static_cast<std::uint8_t>(1u << pick(0, 7));
+        break;
+      case 2:
+        for (int i = pick(1, 4); i > 0; --i) std::fill_n(bytes.begin() + pageStart(bytes), kPageSize, 0);
+        break;
+      case 3:
+        for (int i = pick(1, 3); i > 0; --i)
+          for (std::size_t k = 0, at = pageStart(bytes); k < kPageSize; ++k) bytes[at + k] = static_cast<std::uint8_t>(random_());
+        break;
+      case 4:
+        for (int i = pick(1, 4); i > 0; --i) wildSlots(bytes);
+        break;
+      case 5:
+        for (int i = pick(1, 6); i > 0; --i) recordField(bytes);
+        break;
+      case 6:
+        for (int i = pick(1, 6); i > 0; --i) pointerCycle(bytes);
+        break;
+      case 7:
+        for (int i = pick(1, 6); i > 0; --i) {
+          const std::size_t a = pageStart(bytes) + sorbel::header::kThisPage, b = pageStart(bytes) + sorbel::header::kThisPage;
+          std::swap_ranges(bytes.begin() + static_cast<std::ptrdiff_t>(a), bytes.begin() + static_cast<std::ptrdiff_t>(a + 6),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(b));
+        }
+        break;
+      case 8:
+        bytes.resize(any(bytes.size()) + 1);
+        break;
+      case 9: {
+        const std::size_t p = pick(0, 1) ? 9 : 0;
+        if ((p + 1) * kPageSize <= bytes.size())
+          bytes = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(p * kPageSize),
+                        bytes.begin() + static_cast<std::ptrdiff_t>((p + 1) * kPageSize));
+        break;
+      }
+      case 10: {
+        // Another database (or this one again) under the names a scan looks for.
+        const Base& stranger = bases_[any(bases_.size())];
+        for (const std::string& name : base.recordedFiles) beside.emplace_back(name + ".ndf", stranger.bytes);
+        beside.emplace_back("stray.ndf", stranger.bytes);
+        break;
+      }
+      default:
+        for (int i = pick(2, 3); i > 0; --i) apply(pick(0, 7), bytes, beside, base);
+        break;
+    }
+  }
+
+ private:
+  int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  std::size_t any(std::size_t n) { return n ? std::uniform_int_distribution<std::size_t>(0, n - 1)(random_) : 0; }
+  std::size_t page(const Bytes& bytes) { return any(bytes.size() / kPageSize); }
+  std::size_t pageStart(const Bytes& bytes) { return page(bytes) * kPageSize; }
+  void put16(Bytes& bytes, std::size_t at, std::uint16_t v) {
+    if (at + 2 > bytes.size()) return;
+    bytes[at] = static_cast<std::uint8_t>(v);
+    bytes[at + 1] = static_cast<std::uint8_t>(v >> 8);
+  }
+  std::uint16_t get16(const Bytes& bytes, std::size_t at) {
+    return at + 2 <= bytes.size() ? static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8) : 0;
+  }
+  // A page with records (a data, index or large-object page), or any page.
+  std::size_t recordPageStart(const Bytes& bytes) {
+    for (int tries = 0; tries < 64; ++tries) {
+      const std::size_t at = pageStart(bytes);
+      const std::uint8_t type = bytes[at + sorbel::header::kPageType];
+      if ((type == 1 || type == 2 || type == 3) && get16(bytes, at + sorbel::header::kSlotCount) > 0) return at;
+    }
+    return pageStart(bytes);
+  }
+  void wildSlots(Bytes& bytes) {
+    const std::size_t at = recordPageStart(bytes);
+    const std::uint16_t counts[] = {0, 1, 4000, 0xFFFF, 3999, static_cast<std::uint16_t>(random_())};
+    if (pick(0, 1)) put16(bytes, at + sorbel::header::kSlotCount, counts[any(std::size(counts))]);
+    const std::uint16_t slots = std::min<std::uint16_t>(get16(bytes, at + sorbel::header::kSlotCount), 3999);
+    for (int i = pick(1, 8); i > 0 && slots; --i) {
+      const std::uint16_t offsets[] = {0, 95, 96, 8191, 8192, 9000, static_cast<std::uint16_t>(random_()),
+                                       get16(bytes, at + sorbel::slots::kFirstSlot)};
+      put16(bytes, at + sorbel::slots::kFirstSlot - 2 * any(slots), offsets[any(std::size(offsets))]);
+    }
+  }
+  void recordField(Bytes& bytes) {
+    const std::size_t at = recordPageStart(bytes);
+    const std::uint16_t slots = std::min<std::uint16_t>(get16(bytes, at + sorbel::header::kSlotCount), 3999);
+    if (!slots) return;
+    const std::uint16_t offset = get16(bytes, at + sorbel::slots::kFirstSlot - 2 * any(slots));
+    if (offset < sorbel::kPageHeaderSize || offset >= kPageSize - 16) return;
+    // The status bytes, the fixed end, the column count or the offsets after it.
+    const std::size_t field = at + offset + any(16);
+    if (pick(0, 1)) bytes[field] = static_cast<std::uint8_t>(random_());
+    else put16(bytes, field, std::uint16_t{0xFFFF} >> pick(0, 15));
+  }
+  void pointerCycle(Bytes& bytes) {
+    // A page address (page number, file id, slot) written into a record: a
+    // forwarding stub or text pointer that leads back or round.
+    const std::size_t at = recordPageStart(bytes);
+    const std::uint16_t slots = std::min<std::uint16_t>(get16(bytes, at + sorbel::header::kSlotCount), 3999);
+    if (!slots) return;
+    const std::uint16_t offset = get16(bytes, at + sorbel::slots::kFirstSlot - 2 * any(slots));
+    if (offset < sorbel::kPageHeaderSize || offset >= kPageSize - 64) return;
+    const std::size_t field = at + offset + (pick(0, 1) ? 1 : any(48));
+    const auto target = static_cast<std::uint32_t>(pick(0, 1) ? at / kPageSize : page(bytes));
+    if (field == at + offset + 1) bytes[at + offset] = static_cast<std::uint8_t>(sorbel::record::kForwardingStub << 1);
+    for (int k = 0; k < 4; ++k) bytes[field + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(target >> (8 * k));
+    put16(bytes, field + 4, 1);
+    put16(bytes, field + 6, static_cast<std::uint16_t>(any(slots)));
+  }
+
+  std::mt19937_64& random_;
+  const std::vector<Base>& bases_;
+};
+
+std::vector<std::vector<std::string>> commandsFor(const std::string& path, const Base& base, std::mt19937_64& random,
+                                                  std::size_t pageCount) {
+  const auto any = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  const std::vector<std::vector<std::string>> flagSets = {
+      {}, {"--deleted"}, {"--deleted", "--advanced-deleted"}, {"--advanced"}, {"--system"}};
+  std::vector<std::vector<std::string>> commands = {{"pages", path}, {"boot", path}, {"catalog", path}};
+  for (int i = 0; i < 2 && !base.tables.empty(); ++i) {
+    std::vector<std::string> c = {"rows", path, base.tables[any(base.tables.size())]};
+    for (const auto& f : flagSets[any(flagSets.size())]) c.push_back(f);
+    commands.push_back(c);
+  }
+  if (!base.tables.empty()) commands.push_back({"columns", path, base.tables[any(base.tables.size())]});
+  if (!base.modules.empty()) commands.push_back({"module", path, base.modules[any(base.modules.size())]});
+  for (int i = 0; i < 2; ++i) {
+    std::vector<std::string> c = {"page", path, "1:" + std::to_string(any(pageCount + 2))};
+    for (const auto& f : flagSets[any(flagSets.size() - 1)]) c.push_back(f);
+    commands.push_back(c);
+  }
+  // The scan workflow as the desktop program runs it, and a selection after it.
+  commands.push_back({"scan", path});
+  if (any(2) == 0) commands.back().push_back("--advanced");
+  if (!base.tables.empty()) {
+    const std::string table = base.tables[any(base.tables.size())];
+    commands.push_back({"tree", path, table});
+    commands.push_back({"show", path, "Tables/User Tables/" + table, "--moves", "np"});
+    for (const auto& f : flagSets[any(flagSets.size() - 1)]) commands.back().push_back(f);
+  }
+  if (any(10) == 0) commands.push_back({"xml", path});
+  return commands;
+}
+
+std::string joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const auto& a : args) text += (text.empty() ? "" : " ") + a;
+  return text;
+}
+
+std::optional<std::string> fault(const RunResult& r, const Options& o) {
+  if (r.timedOut) return "took longer than " + std::to_string(static_cast<int>(o.runSeconds)) + " s";
+  if (r.signal) return "ended by signal " + std::to_string(r.signal);
+  for (const char* report : {"AddressSanitizer", "LeakSanitizer", "runtime error:", "UndefinedBehaviorSanitizer"})
+    if (r.err.find(report) != std::string::npos) return std::string("sanitizer report: ") + report;
+  if (r.exitCode != 0 && r.exitCode != 2 && r.exitCode != 3 && r.exitCode != 4)
+    return "exit code " + std::to_string(r.exitCode);
+  if (r.maxRssKb > o.maxRssMb * 1024) return "used " + std::to_string(r.maxRssKb / 1024) + " MB";
+  return std::nullopt;
+}
+
+int usage() {
+  std::fputs("usage: damage_campaign --sorbel PATH [--corpus DIR] [--seconds N] [--seed N] [--keep DIR]\n"
+             "       damage_campaign --write-samples DIR\n",
+             stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--write-samples" && hasValue) {
+      // Seeds for the database fuzzer: the sample in both catalog forms.
+      const std::string folder = argv[++i];
+      fs::create_directories(folder);
+      writeFile(folder + "/sample.mdf", sorbel::testing::sampleDatabase(false).bytes);
+      writeFile(folder + "/sample2000.mdf", sorbel::testing::sampleDatabase(true).bytes);
+      return 0;
+    }
+    if (a == "--sorbel" && hasValue) o.sorbel = argv[++i];
+    else if (a == "--corpus" && hasValue) o.corpus = argv[++i];
+    else if (a == "--seconds" && hasValue) o.seconds = std::atof(argv[++i]);
+    else if (a == "--seed" && hasValue) o.seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (a == "--keep" && hasValue) o.keep = argv[++i];
+    else return usage();
+  }
+  if (o.sorbel.empty()) return usage();
+
+  const fs::path work = fs::temp_directory_path() / ("sorbel_campaign_" + std::to_string(::getpid()));
+  fs::create_directories(work);
+  if (o.keep.empty()) o.keep = (work.string() + "_failures");
+
+  // The bases: builder-made databases in both catalog forms and, where this
+  // machine has them, a few real files of different versions.
+  std::vector<Base> bases;
+  for (const bool legacy : {false, true}) {
+    auto sample = sorbel::testing::sampleDatabase(legacy);
+    bases.push_back(Base{legacy ? "sample2000.mdf" : "sample.mdf", std::move(sample.bytes), sample.tables, sample.modules, {}});
+  }
+  if (!o.corpus.empty()) {
+    for (const char* name : {"539_pubs_sqldata.mdf", "611_aspnetdb_tractis.mdf", "655_northwnd_brind.mdf",
+                             "706_pubs_wessig.mdf", "852_school_webtonic.mdf"}) {
+      const fs::path path = fs::path(o.corpus) / name;
+      if (fs::exists(path)) bases.push_back(Base{name, readFile(path.string()), {}, {}, {}});
+    }
+  }
+  for (Base& base : bases) {
+    const std::string path = (work / base.name).string();
+    writeFile(path, base.bytes);
+    const auto tables = base.tables;
+    base.tables.clear();
+    base.modules.clear();
+    learnCatalog(o, base, path);
+    if (base.tables.empty()) base.tables = tables;
+    fs::remove(path);
+  }
+
+  std::mt19937_64 random(o.seed);
+  Damager damager(random, bases);
+  const auto start = Clock::now();
+  std::size_t copies = 0, runs = 0, failures = 0;
+  double slowest = 0;
+  long largestRssKb = 0;
+  while (std::chrono::duration<double>(Clock::now() - start).count() < o.seconds) {
+    // Every round of copies meets every kind of damage, and each round pairs
+    // the kinds with other bases, so even a short run meets every base too.
+    const int kind = static_cast<int>(copies % Damager::kKindCount);
+    const std::size_t round = copies / Damager::kKindCount;
+    const Base& base = bases[(static_cast<std::size_t>(kind) + round) % bases.size()];
+    const fs::path folder = work / ("copy" + std::to_string(copies));
+    fs::create_directories(folder);
+    const std::string path = (folder / "db.mdf").string();
+    Bytes bytes = base.bytes;
+    std::vector<std::pair<std::string, Bytes>> beside;
+    damager.apply(kind, bytes, beside, base);
+    writeFile(path, bytes);
+    for (const auto& [name, content] : beside) writeFile((folder / name).string(), content);
+    std::vector<std::pair<std::string, std::uint64_t>> before;
+    for (const auto& entry : fs::directory_iterator(folder)) before.emplace_back(entry.path().string(), fingerprint(entry.path().string()));
+
+    const std::string label = base.name + " / " + Damager::kKinds[kind] + " / copy " + std::to_string(copies);
+    bool failed = false;
+    for (const auto& args : commandsFor(path, base, random, bytes.size() / kPageSize)) {
+      const RunResult r = runCommand(o, args, (work / "stderr").string());
+      ++runs;
+      slowest = std::max(slowest, r.seconds);
+      largestRssKb = std::max(largestRssKb, r.maxRssKb);
+      if (const auto why = fault(r, o)) {
+        std::fprintf(stderr, "FAULT %s: sorbel %s: %s\n%s\n", label.c_str(), joined(args).c_str(), why->c_str(),
+                     r.err.substr(0, 4000).c_str());
+        failed = true;
+      }
+    }
+    for (const auto& [file, print] : before) {
+      if (fingerprint(file) != print) {
+        std::fprintf(stderr, "FAULT %s: %s was changed\n", label.c_str(), file.c_str());
+        failed = true;
+      }
+    }
+    if (failed) {
+      ++failures;
+      const fs::path kept = fs::path(o.keep) / ("copy" + std::to_string(copies));
+      fs::create_directories(kept.parent_path());
+      fs::copy(folder, kept, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+      std::fprintf(stderr, "kept in %s (seed %llu)\n", kept.c_str(), static_cast<unsigned long long>(o.seed));
+    }
+    fs::remove_all(folder);
+    ++copies;
+  }
+  fs::remove_all(work);
+  std::printf("damage campaign: %zu damaged copies of %zu databases, %zu runs, %zu faulty copies; slowest run %.2f s, "
+              "largest %ld MB\n",
+              copies, bases.size(), runs, failures, slowest, largestRssKb / 1024);
+  return failures ? 1 : 0;
+}
