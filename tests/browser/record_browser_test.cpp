@@ -190,6 +190,19 @@ TEST(PageSources, IamChainListsTheTablesPagesButNotAnotherTables) {
   EXPECT_EQ(damaged.s.driver.browser().pageList.size(), 3u);
 }
 
+TEST(PageSources, AClusteredTableWhoseFirstPageHasAPreviousPageIsListedThroughItsIam) {
+  Browser b;
+  SyntheticDatabase db;
+  auto& t = numbersTable(db, 1001, "C", 1200);
+  t.clustered = true;
+  t.withIam = true;
+  b.scan(db);
+  b.show("Tables/User Tables/C");
+  EXPECT_EQ(b.s.driver.browser().source, RowSource::iamChain);
+  EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [1000](1-1000) Records");
+  EXPECT_EQ(b.firstId(), "1");
+}
+
 TEST(PageSources, WithoutAnIamPageTheScannedPagesAreListed) {
   Browser b;
   SyntheticDatabase db;
