@@ -141,10 +141,24 @@ TreeItem ObjectTreeWidget::nextSiblingNode(TreeItem item) const {
 }
 
 void ObjectTreeWidget::showCategories() {
+  const auto holdsBold = [](const QTreeWidgetItem* item) {
+    for (int i = 0; i < item->childCount(); ++i) {
+      if (item->child(i)->font(0).bold()) return true;
+    }
+    return false;
+  };
+  // The root and its categories open; of the categories below those, the
+  // one holding tables with rows.
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* root = topLevelItem(i);
     root->setExpanded(true);
-    for (int c = 0; c < root->childCount(); ++c) root->child(c)->setExpanded(true);
+    for (int c = 0; c < root->childCount(); ++c) {
+      QTreeWidgetItem* category = root->child(c);
+      category->setExpanded(true);
+      for (int g = 0; g < category->childCount(); ++g) {
+        if (holdsBold(category->child(g))) category->child(g)->setExpanded(true);
+      }
+    }
   }
 }
 
