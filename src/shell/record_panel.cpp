@@ -37,6 +37,7 @@ RecordPanel::RecordPanel(QWidget* parent)
   list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   list_->horizontalHeader()->setDefaultSectionSize(140);
   list_->horizontalHeader()->setHighlightSections(false);
+  list_->horizontalHeader()->setStretchLastSection(true);
   list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
   list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 

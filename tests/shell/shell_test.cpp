@@ -150,6 +150,7 @@ class ShellTest : public QObject {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
     QVERIFY(QFileInfo::exists(demoDatabase()));
   }
+  void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
   void init() { answerer = std::make_unique<DialogAnswerer>(); }
   void cleanup() { answerer.reset(); }
 
@@ -163,6 +164,7 @@ class ShellTest : public QObject {
   void recordListResetsOncePerPageAndCopiesRowsAsTabText();
   void lookIsAppliedAtOnceAndStored();
   void snapshotsSaveAndLoadThroughTheApplicationMenu();
+  void labelClicksShowPagesScriptsAndExportTheListPage();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -519,6 +521,12 @@ void ShellTest::runningWorkerRefusesCommandsUntilStoppedAndClosingAsks() {
       {[&] { s.window->saveSnapshotAction()->trigger(); }, wait},
       {[&] { s.window->loadSnapshotAction()->trigger(); }, wait},
       {[&] { s.window->close(); }, QString::fromUtf8(kStopToClose)},
+      {[&] {
+         QTreeWidgetItem* node = s.window->tree()->itemFor(s.window->tree()->insertRootLast(QStringLiteral("node")));
+         QTest::mouseClick(s.window->tree()->viewport(), Qt::LeftButton, {},
+                           s.window->tree()->labelRect(node).center());
+       },
+       wait},
   };
   for (const Refusal& r : refusals) {
     answerer->clear();
@@ -673,6 +681,93 @@ void ShellTest::snapshotsSaveAndLoadThroughTheApplicationMenu() {
   QTRY_VERIFY(!s.window->driver().busy());
   QCOMPARE(s.window->tree()->topLevelItem(0)->text(0), QFileInfo(demo).absoluteFilePath());
   QVERIFY(s.state.snapshotMode.load());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void clickLabel(ObjectTreeWidget* tree, QTreeWidgetItem* item) {
+  tree->scrollToItem(item);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->labelRect(item).center());
+}
+
+void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
+  Session s;
+  s.window->scanFile(demoDatabase());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  ObjectTreeWidget* tree = s.window->tree();
+  RecordPanel* panel = s.window->recordPanel();
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  QTreeWidgetItem* orders =
+      childNamed(childNamed(childNamed(root, QStringLiteral("Tables")), QStringLiteral("User Tables")), QStringLiteral("Orders"));
+  QVERIFY(orders);
+
+  // Selecting by keyboard shows nothing; a click on the label shows Page1.
+  tree->setFocus();
+  tree->setCurrentItem(orders);
+  pressKey(tree, Qt::Key_Down);
+  QTest::qWait(50);
+  QVERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->model()->rowCount(), 0);
+  clickLabel(tree, orders);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->model()->rowCount(), 1000);
+  QVERIFY(panel->model()->columnCount() >= 7);
+  QVERIFY(panel->list()->isVisible() && !panel->script()->isVisible());
+  QVERIFY(panel->nextButton()->isVisible() && panel->nextButton()->isEnabled());
+  QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+  saveScreenshot(s.window.get(), QStringLiteral("main-with-table.png"));
+
+  QTest::mouseClick(panel->nextButton(), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page2 - [1000](1001-2000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QTRY_VERIFY(panel->previousButton()->isEnabled());
+  QTest::mouseClick(panel->previousButton(), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+
+  // The list page on screen goes to CSV through the application menu.
+  const QString csv = s.logs.filePath(QStringLiteral("orders.csv"));
+  answerer->clear();
+  answerer->chooseNextFile(csv);
+  s.window->exportCsvAction()->trigger();
+  QTRY_COMPARE(answerer->texts(), QStringList{QString::fromUtf8(kCsvSaved)});
+  QFile written(csv);
+  QVERIFY(written.open(QIODevice::ReadOnly));
+  const QByteArray bytes = written.readAll();
+  const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+  QVERIFY(text.startsWith(QStringLiteral("OrderID")));
+  QCOMPARE(text.count(QStringLiteral("\r\n")), 1001);
+
+  // A procedure's text and a key's script in the monospace text box.
+  QTreeWidgetItem* procedure = childNamed(
+      childNamed(childNamed(root, QStringLiteral("Programmability")), QStringLiteral("Store Procedure")),
+      QStringLiteral("OrdersByCustomer"));
+  QVERIFY(procedure);
+  clickLabel(tree, procedure);
+  QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("OrdersByCustomer")), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QVERIFY(panel->script()->isVisible() && !panel->list()->isVisible());
+  QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+  saveScreenshot(s.window.get(), QStringLiteral("main-with-script.png"));
+  QTreeWidgetItem* key = childNamed(childNamed(orders, QStringLiteral("PrimaryKey")), QStringLiteral("PK_Orders"));
+  QVERIFY(key);
+  clickLabel(tree, key);
+  QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("ALTER TABLE")), 30000);
+  QVERIFY2(panel->script()->toPlainText().contains(QStringLiteral("ADD PRIMARY KEY ([OrderID])")),
+           qPrintable(panel->script()->toPlainText()));
+  QTRY_VERIFY(!s.window->driver().busy());
+
+  // Stop right after a click: the display ends early or has ended, and the
+  // next display reads in full.
+  clickLabel(tree, orders);
+  answerer->answerNextQuestion(true);
+  s.window->stopCommand();
+  QTRY_VERIFY_WITH_TIMEOUT(!s.window->driver().busy(), 30000);
+  clickLabel(tree, orders);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
   answerer->answerNextQuestion(true);
   s.window->close();
 }
