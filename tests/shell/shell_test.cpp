@@ -243,20 +243,32 @@ void ShellTest::commandLineOpensTheDialogOrScansAtOnce() {
     }
   }
 
-  // --help and --version need no display and answer on standard output.
-  QProcess help;
-  help.start(QStringLiteral(SORBEL_SHELL_PATH), {QStringLiteral("--help")});
-  QVERIFY(help.waitForFinished(20000));
-  QCOMPARE(help.exitCode(), 0);
-  QVERIFY(help.readAllStandardOutput().startsWith("usage: velmont-sorbel"));
-  QProcess version;
-  version.start(QStringLiteral(SORBEL_SHELL_PATH), {QStringLiteral("--version")});
-  QVERIFY(version.waitForFinished(20000));
-  QCOMPARE(version.readAllStandardOutput(), QByteArray("velmont-sorbel 18.0\n"));
-  QProcess bad;
-  bad.start(QStringLiteral(SORBEL_SHELL_PATH), {QStringLiteral("--bogus")});
-  QVERIFY(bad.waitForFinished(20000));
-  QCOMPARE(bad.exitCode(), 1);
+  // Both programs answer --help and --version on standard output, with no display.
+  struct Program {
+    QString path;
+    QByteArray usage;
+    QByteArray version;
+  };
+  const Program programs[] = {
+      {QStringLiteral(SORBEL_SHELL_PATH), "usage: velmont-sorbel", "velmont-sorbel 18.0\n"},
+      {QStringLiteral(SORBEL_CLI_PATH), "usage:\n  sorbel pages", "sorbel 18.0\n"},
+  };
+  for (const Program& p : programs) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const auto run = [&](const QString& arg, int expectedExit) {
+      QProcess process;
+      process.setProcessEnvironment(env);
+      process.start(p.path, {arg});
+      if (!process.waitForFinished(20000) || process.exitCode() != expectedExit) return QByteArray("failed");
+      return process.readAllStandardOutput();
+    };
+    QVERIFY(run(QStringLiteral("--help"), 0).startsWith(p.usage));
+    QCOMPARE(run(QStringLiteral("--version"), 0), p.version);
+    QCOMPARE(run(QStringLiteral("--bogus"), 1), QByteArray());
+  }
 
   // FILE: the settings dialog opens with FILE filled in.
   QTemporaryDir runtime;
