@@ -28,7 +28,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1
   -DSORBEL_SANITIZE=ON -DSORBEL_TESTS=ON -DSORBEL_BENCH=OFF -DSORBEL_WERROR=ON
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
-  LSAN_OPTIONS=suppressions=$PWD/tools/lsan.supp \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 # Short seeded fuzz runs: each harness for a few seconds from its seed folder.
