@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12; does nothing when all is there.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev clang libclang-rt-14-dev)
+# qt6-base-dev brings Qt 6 Widgets and Test and, through libqt6gui6, the
+# offscreen platform plugin the GUI tests run on; fonts-dejavu-core gives
+# the offscreen windows a font to draw with.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev clang libclang-rt-14-dev
+          qt6-base-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

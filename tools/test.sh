@@ -12,14 +12,29 @@ done
 bash tools/install-deps.sh
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=ON -DSORBEL_WERROR=ON
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+# The GUI tests run on the offscreen platform and leave their screenshots in build/screenshots.
+QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
+
+# An installed tree: both programs start from it and find their collations
+# in its data folder, with nothing beside the executables.
+prefix=$(mktemp -d)
+cmake --install build --prefix "$prefix" >/dev/null
+build/bin/sorbel_demo_db "$prefix/demo.mdf"
+"$prefix/bin/sorbel" boot "$prefix/demo.mdf" | grep -q '^collationName SQL_Latin1_General_CP1_CI_AS$' \
+  || { echo "installed sorbel did not find collation.txt"; exit 1; }
+"$prefix/bin/velmont-sorbel" --version | grep -q '^velmont-sorbel 18.0$'
+for f in share/applications/velmont-sorbel.desktop share/icons/hicolor/scalable/apps/velmont-sorbel.svg \
+         share/mime/packages/velmont-sorbel-mdf.xml share/velmont-sorbel/collation.txt share/velmont-sorbel/user-guide.html; do
+  [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+done
+rm -rf "$prefix"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
-  -DSORBEL_SANITIZE=ON -DSORBEL_TESTS=ON -DSORBEL_BENCH=OFF
+  -DSORBEL_SANITIZE=ON -DSORBEL_TESTS=ON -DSORBEL_BENCH=OFF -DSORBEL_WERROR=ON
 cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 # The damage campaign: seeded damaged copies of builder-made and real
@@ -50,7 +65,7 @@ fi
 seedDatabases=$(mktemp -d)
 build/bin/damage_campaign --write-samples "$seedDatabases"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
-  -DSORBEL_FUZZ=ON -DSORBEL_TESTS=OFF -DSORBEL_BENCH=OFF
+  -DSORBEL_FUZZ=ON -DSORBEL_TESTS=OFF -DSORBEL_BENCH=OFF -DSORBEL_WERROR=ON
 cmake --build build-fuzz -j "$jobs"
 for harness in build-fuzz/bin/fuzz_*; do
   [ -x "$harness" ] || continue

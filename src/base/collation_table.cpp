@@ -38,11 +38,21 @@ CollationTable loadCollationTable(const std::filesystem::path& file) {
   return table;
 }
 
-std::filesystem::path defaultCollationFile() {
+#ifndef SORBEL_DATA_FROM_BIN
+#define SORBEL_DATA_FROM_BIN "../share/velmont-sorbel"
+#endif
+
+std::filesystem::path programDataFile(const std::string& name) {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "collation.txt";
-  return exe.parent_path() / "collation.txt";
+  if (ec) return name;
+  const auto beside = exe.parent_path() / name;
+  if (std::filesystem::exists(beside, ec)) return beside;
+  const auto installed = exe.parent_path() / SORBEL_DATA_FROM_BIN / name;
+  if (std::filesystem::exists(installed, ec)) return installed.lexically_normal();
+  return beside;
 }
+
+std::filesystem::path defaultCollationFile() { return programDataFile("collation.txt"); }
 
 }  // namespace sorbel

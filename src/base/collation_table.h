@@ -20,7 +20,12 @@ using CollationTable = std::map<std::int64_t, CollationEntry>;
 // unreadable file leaves the table empty; malformed lines are skipped.
 CollationTable loadCollationTable(const std::filesystem::path& file);
 
-// collation.txt in the folder of the running executable.
+// A data file shipped with the programs: beside the running executable (the
+// build folder), else in the installed data folder next to the bin folder.
+// Answers the path beside the executable when neither exists.
+std::filesystem::path programDataFile(const std::string& name);
+
+// collation.txt, found as programDataFile finds it.
 std::filesystem::path defaultCollationFile();
 
 }  // namespace sorbel

@@ -40,10 +40,17 @@ const Command kCommands[] = {
 
 }  // namespace
 
-void printUsage() {
-  std::fputs("usage:\n", stderr);
-  for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
+namespace {
+
+void writeUsage(std::FILE* out) {
+  std::fputs("usage:\n", out);
+  for (const auto& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
+  std::fputs("  sorbel --help | --version\n", out);
 }
+
+}  // namespace
+
+void printUsage() { writeUsage(stderr); }
 
 }  // namespace sorbel::cli
 
@@ -54,6 +61,15 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const std::string name = argv[1];
+  // Asked for, the usage is the answer: standard output and success.
+  if (name == "--help" || name == "-h") {
+    writeUsage(stdout);
+    return kExitOk;
+  }
+  if (name == "--version") {
+    std::puts("sorbel 18.0");
+    return kExitOk;
+  }
   for (const auto& c : kCommands) {
     if (name == c.name) return c.run(Args(argv + 2, argv + argc));
   }

@@ -1,0 +1,122 @@
+// The main window: a frame that wires the ribbon, caption bar, panes, record panel and status bar to one viewer session.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+
+#include "base/app_state.h"
+#include "objecttree/tree_view.h"
+
+class QAction;
+class QActionGroup;
+class QDockWidget;
+class QLabel;
+class QProgressBar;
+class QTimer;
+
+namespace sorbel {
+class ScanDriver;
+}
+
+namespace sorbel::shell {
+
+class CaptionBar;
+class MessageAdapter;
+class ObjectTreeWidget;
+class OutputList;
+class OutputPaneAdapter;
+class ProgressAdapter;
+class RecordPanel;
+class RecordPanelAdapter;
+class RibbonBar;
+class TreeAdapter;
+class UiBridge;
+
+inline constexpr const char* kInitialCaption = "Select MDF database file to continue the recovery process.";
+inline constexpr const char* kStopToContinue = "Please stop the running process to continue the process.";
+inline constexpr const char* kStopToClose = "Please stop the running process to close the application.";
+inline constexpr const char* kCloseQuestion = "Do you want to close the application?";
+
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(AppState& state, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The commands, as the ribbon, the menu and the shortcuts run them.
+  void openCommand();
+  void stopCommand();
+  void helpCommand();
+  void aboutCommand();
+  void exportCsvCommand();
+  void loadSnapshotCommand();
+  void saveSnapshotCommand();
+  void setLook(int look);
+
+  // velmont-sorbel FILE: the settings dialog with FILE filled in.
+  void openWithFile(const QString& path);
+  // velmont-sorbel --scan FILE: a scan with the dialog's defaults.
+  void scanFile(const QString& path);
+
+  ScanDriver& driver() { return *driver_; }
+  ObjectTreeWidget* tree() const { return tree_; }
+  OutputList* outputList() const { return output_; }
+  RecordPanel* recordPanel() const { return panel_; }
+  CaptionBar* captionBar() const { return caption_; }
+  QProgressBar* progressBar() const { return progress_; }
+  RibbonBar* ribbon() const { return ribbon_; }
+  QAction* openAction() const { return open_; }
+  QAction* stopAction() const { return stop_; }
+  QAction* exportCsvAction() const { return exportCsv_; }
+  QAction* loadSnapshotAction() const { return loadSnapshot_; }
+  QAction* saveSnapshotAction() const { return saveSnapshot_; }
+  QAction* captionAction() const { return captionToggle_; }
+  QAction* lookAction(int look) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildActions();
+  void buildPanes();
+  void showTreeItem(TreeItem item);
+  void updateCommandStates();
+  void startScan(const ScanOptions& options, const QString& prefill);
+
+  AppState& state_;
+  UiBridge* bridge_;
+  RibbonBar* ribbon_ = nullptr;
+  CaptionBar* caption_ = nullptr;
+  ObjectTreeWidget* tree_ = nullptr;
+  OutputList* output_ = nullptr;
+  RecordPanel* panel_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* titlePane_ = nullptr;
+  QDockWidget* treeDock_ = nullptr;
+  QDockWidget* outputDock_ = nullptr;
+  QTimer* commandStates_ = nullptr;
+
+  QAction* open_ = nullptr;
+  QAction* stop_ = nullptr;
+  QAction* help_ = nullptr;
+  QAction* about_ = nullptr;
+  QAction* exportCsv_ = nullptr;
+  QAction* loadSnapshot_ = nullptr;
+  QAction* saveSnapshot_ = nullptr;
+  QAction* captionToggle_ = nullptr;
+  QAction* quit_ = nullptr;
+  QActionGroup* looks_ = nullptr;
+
+  std::unique_ptr<OutputPaneAdapter> paneView_;
+  std::unique_ptr<ProgressAdapter> progressView_;
+  std::unique_ptr<MessageAdapter> messageView_;
+  std::unique_ptr<TreeAdapter> treeView_;
+  std::unique_ptr<RecordPanelAdapter> panelView_;
+  // Declared last: destroyed first, while the widgets its worker draws on
+  // still stand.
+  std::unique_ptr<ScanDriver> driver_;
+};
+
+}  // namespace sorbel::shell

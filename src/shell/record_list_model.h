@@ -1,0 +1,36 @@
+// The record list's model: the columns and rows of the list page on screen.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <vector>
+
+#include "browser/record_panel_view.h"
+
+namespace sorbel::shell {
+
+class RecordListModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  // Each resets the model once: a list page arrives whole.
+  void setColumns(const std::vector<std::string>& headings);
+  void setRows(const std::vector<ListRow>& rows);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  // The given rows as lines of tab-separated fields, for the clipboard.
+  QString rowsAsText(const QList<int>& rows) const;
+
+ private:
+  QStringList headings_;
+  std::vector<QStringList> rows_;
+  std::vector<bool> deleted_;
+};
+
+}  // namespace sorbel::shell

@@ -1,0 +1,111 @@
+// The record panel: a table view over the list model, the script text and the paging row.
+#include "shell/record_panel.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace sorbel::shell {
+
+RecordPanel::RecordPanel(QWidget* parent)
+    : QWidget(parent),
+      model_(new RecordListModel(this)),
+      list_(new QTableView(this)),
+      script_(new QPlainTextEdit(this)),
+      pageLabel_(new QLabel(this)),
+      previous_(new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Previous Records"), this)),
+      next_(new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), tr("Next Records"), this)),
+      listFooter_(new QWidget(this)) {
+  list_->setModel(model_);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setShowGrid(true);
+  list_->setWordWrap(false);
+  list_->setAlternatingRowColors(true);
+  list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  list_->horizontalHeader()->setDefaultSectionSize(140);
+  list_->horizontalHeader()->setHighlightSections(false);
+  list_->horizontalHeader()->setStretchLastSection(true);
+  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+  list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+  script_->setReadOnly(true);
+  script_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  script_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+  pageLabel_->setTextFormat(Qt::PlainText);
+  previous_->setToolTip(tr("Previous Records"));
+  next_->setToolTip(tr("Next Records"));
+  next_->setLayoutDirection(Qt::RightToLeft);  // the arrow after the text
+
+  auto* footer = new QHBoxLayout(listFooter_);
+  footer->setContentsMargins(8, 4, 8, 4);
+  footer->addWidget(pageLabel_);
+  footer->addStretch(1);
+  footer->addWidget(previous_);
+  footer->addWidget(next_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(list_, 1);
+  layout->addWidget(script_, 1);
+  layout->addWidget(listFooter_);
+
+  auto* copy = new QShortcut(QKeySequence::Copy, list_, nullptr, nullptr, Qt::WidgetShortcut);
+  connect(copy, &QShortcut::activated, this, &RecordPanel::copySelectedRows);
+  connect(previous_, &QPushButton::clicked, this, &RecordPanel::previousRequested);
+  connect(next_, &QPushButton::clicked, this, &RecordPanel::nextRequested);
+
+  setPreviousEnabled(false);
+  setNextEnabled(false);
+  showList(false);
+}
+
+void RecordPanel::setColumns(const std::vector<std::string>& headings) { model_->setColumns(headings); }
+
+void RecordPanel::setRows(const std::vector<ListRow>& rows) {
+  model_->setRows(rows);
+  // Widths from the first rows only: a page of 1000 rows must not stall the UI.
+  list_->horizontalHeader()->setResizeContentsPrecision(50);
+  list_->resizeColumnsToContents();
+  for (int c = 0; c < model_->columnCount(); ++c) {
+    list_->setColumnWidth(c, std::clamp(list_->columnWidth(c), 60, 360));
+  }
+}
+
+void RecordPanel::setScriptText(const QString& text) { script_->setPlainText(text); }
+
+void RecordPanel::setPageLabel(const QString& text) { pageLabel_->setText(text); }
+
+void RecordPanel::showList(bool list) {
+  list_->setVisible(list);
+  listFooter_->setVisible(list);
+  script_->setVisible(!list);
+}
+
+void RecordPanel::setPreviousEnabled(bool enabled) { previous_->setEnabled(enabled); }
+
+void RecordPanel::setNextEnabled(bool enabled) { next_->setEnabled(enabled); }
+
+void RecordPanel::copySelectedRows() {
+  QList<int> rows;
+  for (const QModelIndex& i : list_->selectionModel()->selectedRows()) rows.append(i.row());
+  std::sort(rows.begin(), rows.end());
+  if (rows.isEmpty()) return;
+  QApplication::clipboard()->setText(model_->rowsAsText(rows));
+}
+
+}  // namespace sorbel::shell

@@ -1,0 +1,53 @@
+// The record panel in the centre of the window: the record list, the script text, the page label and the paging buttons.
+#pragma once
+
+#include <QWidget>
+
+#include "shell/record_list_model.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+
+namespace sorbel::shell {
+
+class RecordPanel final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit RecordPanel(QWidget* parent = nullptr);
+
+  void setColumns(const std::vector<std::string>& headings);
+  void setRows(const std::vector<ListRow>& rows);
+  void setScriptText(const QString& text);
+  void setPageLabel(const QString& text);
+  void showList(bool list);
+  void setPreviousEnabled(bool enabled);
+  void setNextEnabled(bool enabled);
+
+  QTableView* list() const { return list_; }
+  RecordListModel* model() const { return model_; }
+  QPlainTextEdit* script() const { return script_; }
+  QLabel* pageLabel() const { return pageLabel_; }
+  QPushButton* previousButton() const { return previous_; }
+  QPushButton* nextButton() const { return next_; }
+
+  // Puts the selected rows on the clipboard as tab-separated lines.
+  void copySelectedRows();
+
+ Q_SIGNALS:
+  void previousRequested();
+  void nextRequested();
+
+ private:
+  RecordListModel* model_;
+  QTableView* list_;
+  QPlainTextEdit* script_;
+  QLabel* pageLabel_;
+  QPushButton* previous_;
+  QPushButton* next_;
+  QWidget* listFooter_;
+};
+
+}  // namespace sorbel::shell

@@ -1,0 +1,803 @@
+// The desktop program driven through its real widgets on the offscreen platform.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "base/collation_table.h"
+#include "dialog_answerer.h"
+#include "scan/scan_driver.h"
+#include "shell/about_dialog.h"
+#include "shell/file_settings_dialog.h"
+#include "shell/main_window.h"
+#include "shell/object_tree_widget.h"
+#include "shell/output_pane.h"
+#include "shell/record_panel.h"
+#include "shell/ribbon_bar.h"
+#include "shell/single_instance.h"
+#include "shell/startup.h"
+
+using namespace sorbel;
+using namespace sorbel::shell;
+using sorbel::shell::testing::DialogAnswerer;
+
+namespace {
+
+constexpr int kScanTimeoutMs = 120000;
+
+QString screenshotPath(const QString& name) {
+  QDir().mkpath(QStringLiteral(SORBEL_SCREENSHOT_DIR));
+  return QDir(QStringLiteral(SORBEL_SCREENSHOT_DIR)).filePath(name);
+}
+
+void saveScreenshot(QWidget* w, const QString& name) {
+  QVERIFY(w->grab().save(screenshotPath(name)));
+}
+
+// The README's demo database, written once by the demo tool.
+QString demoDatabase() {
+  static QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("demo.mdf"));
+  if (!QFileInfo::exists(path)) {
+    const QString tool = QFileInfo(QStringLiteral(SORBEL_CLI_PATH)).dir().filePath(QStringLiteral("sorbel_demo_db"));
+    QProcess::execute(tool, {path});
+  }
+  return path;
+}
+
+QString corpusFile(const char* name) {
+  const QString path = QDir(QStringLiteral(SORBEL_SOURCE_DIR "/../shared/corpus/files")).filePath(QString::fromLatin1(name));
+  return QFileInfo::exists(path) ? path : QString();
+}
+
+QStringList paneRows(const MainWindow& w) {
+  QStringList rows;
+  for (int i = 0; i < w.outputList()->rowCount(); ++i) rows.append(w.outputList()->rowText(i));
+  return rows;
+}
+
+QTreeWidgetItem* childNamed(QTreeWidgetItem* parent, const QString& text) {
+  for (int i = 0; i < parent->childCount(); ++i) {
+    if (parent->child(i)->text(0) == text) return parent->child(i);
+  }
+  return nullptr;
+}
+
+// One main window over its own session state.
+struct Session {
+  AppState state;
+  std::unique_ptr<MainWindow> window;
+  QTemporaryDir logs;
+
+  Session() {
+    state.collationTable = loadCollationTable(defaultCollationFile());
+    state.scanOptions.logFolder = (logs.path() + QLatin1Char('/')).toStdString();
+    window = std::make_unique<MainWindow>(state);
+    window->resize(1280, 800);
+    window->show();
+    // Shortcuts reach the active window only.
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window.get())) qWarning("main window not active");
+  }
+  ~Session() {
+    // Leave no window that asks questions behind.
+    if (window) {
+      window->driver().output().closeLog();
+    }
+  }
+  ScanOptions optionsFor(const QString& file) const {
+    ScanOptions o = defaultScanOptions(file);
+    o.logFolder = (logs.path() + QLatin1Char('/')).toStdString();
+    return o;
+  }
+};
+
+// The offscreen platform does not hand activation back when a box closes,
+// as a window manager would; shortcuts need an active window.
+void pressKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  window->activateWindow();
+  if (!QTest::qWaitForWindowActive(window)) qWarning("window not active");
+  QTest::keyClick(window, key, modifiers);
+}
+
+bool waitForBox(DialogAnswerer& answerer, const QString& text, int timeoutMs = kScanTimeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  while (!answerer.texts().contains(text)) {
+    if (t.elapsed() > timeoutMs) return false;
+    QTest::qWait(10);
+  }
+  return true;
+}
+
+}  // namespace
+
+class ShellTest : public QObject {
+  Q_OBJECT
+
+ public:
+  Q_INVOKABLE void openUrl(const QUrl& url) { openedUrls.append(url); }
+  QList<QUrl> openedUrls;
+
+ private Q_SLOTS:
+  void initTestCase() {
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    QVERIFY(QFileInfo::exists(demoDatabase()));
+  }
+  void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+  void init() { answerer = std::make_unique<DialogAnswerer>(); }
+  void cleanup() { answerer.reset(); }
+
+  void startUpShowsTheFrameOnceAndRefusesASecondInstance();
+  void commandLineOpensTheDialogOrScansAtOnce();
+  void settingsDialogValidatesAndStoresItsChoicesOnOkOnly();
+  void aboutClosesOnlyThroughOkAndHelpOpensTheGuide();
+  void scanFillsTheTreeWhileTheWindowStaysResponsive();
+  void runningWorkerRefusesCommandsUntilStoppedAndClosingAsks();
+  void treeStartsADisplayOnlyFromALabelClick();
+  void recordListResetsOncePerPageAndCopiesRowsAsTabText();
+  void lookIsAppliedAtOnceAndStored();
+  void snapshotsSaveAndLoadThroughTheApplicationMenu();
+  void labelClicksShowPagesScriptsAndExportTheListPage();
+
+ private:
+  std::unique_ptr<DialogAnswerer> answerer;
+};
+
+void ShellTest::startUpShowsTheFrameOnceAndRefusesASecondInstance() {
+  QTemporaryDir runtime;
+  auto first = std::make_unique<SingleInstanceLock>(runtime.path());
+  SingleInstanceLock second(runtime.path());
+  QVERIFY(first->acquired());
+  QVERIFY(!second.acquired());
+
+  AppState refusedState;
+  QVERIFY(startApplication(refusedState, second, CommandLine{}) == nullptr);
+  QCOMPARE(answerer->texts(), QStringList{QString::fromUtf8(kAnotherInstance)});
+  QCOMPARE(answerer->boxes().front().icon, QMessageBox::Information);
+
+  AppState state;
+  std::unique_ptr<MainWindow> w = startApplication(state, *first, CommandLine{});
+  QVERIFY(w);
+  QVERIFY(w->windowState() & Qt::WindowMaximized);
+  QCOMPARE(w->windowTitle(), QStringLiteral("Velmont Sorbel v18.0"));
+  QVERIFY(!state.collationTable.empty());
+  QCOMPARE(w->captionBar()->caption(), QString::fromUtf8(kInitialCaption));
+  QVERIFY(!w->progressBar()->isVisible());
+  QVERIFY(!w->stopAction()->isEnabled());
+  QVERIFY(w->openAction()->isEnabled());
+  QCOMPARE(w->ribbon()->buttonFor(w->openAction())->toolTip(), QStringLiteral("Open Database file"));
+  QStringList docks;
+  for (QDockWidget* d : w->findChildren<QDockWidget*>()) docks.append(d->windowTitle());
+  docks.sort();
+  QCOMPARE(docks, (QStringList{QStringLiteral("MS SQL Database Objects"), QStringLiteral("Output")}));
+
+  // The splash shows, then fades away on its own after two seconds.
+  auto* splash = w->findChild<QWidget*>(QStringLiteral("splash"));
+  QVERIFY(splash && splash->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(w->findChild<QWidget*>(QStringLiteral("splash")) == nullptr, 4000);
+
+  w->setWindowState(Qt::WindowNoState);
+  w->resize(1280, 800);
+  QTest::qWait(50);
+  saveScreenshot(w.get(), QStringLiteral("main-after-start.png"));
+
+  // The lock ends with its holder.
+  first.reset();
+  SingleInstanceLock third(runtime.path());
+  QVERIFY(third.acquired());
+  answerer->answerNextQuestion(true);
+  w->close();
+  QVERIFY(!w->isVisible());
+}
+
+void ShellTest::commandLineOpensTheDialogOrScansAtOnce() {
+  struct Case {
+    QStringList args;
+    CommandLine::Action action;
+    QString file;
+    bool scan;
+  };
+  const Case cases[] = {
+      {{}, CommandLine::Action::run, {}, false},
+      {{QStringLiteral("a.mdf")}, CommandLine::Action::run, QStringLiteral("a.mdf"), false},
+      {{QStringLiteral("--scan"), QStringLiteral("a.mdf")}, CommandLine::Action::run, QStringLiteral("a.mdf"), true},
+      {{QStringLiteral("--scan")}, CommandLine::Action::usageError, {}, true},
+      {{QStringLiteral("--help"), QStringLiteral("x")}, CommandLine::Action::help, {}, false},
+      {{QStringLiteral("--version")}, CommandLine::Action::version, {}, false},
+      {{QStringLiteral("--bogus")}, CommandLine::Action::usageError, {}, false},
+      {{QStringLiteral("a.mdf"), QStringLiteral("b.mdf")}, CommandLine::Action::usageError, QStringLiteral("a.mdf"), false},
+  };
+  for (const Case& c : cases) {
+    const CommandLine parsed = parseCommandLine(c.args);
+    QCOMPARE(parsed.action, c.action);
+    if (c.action == CommandLine::Action::run) {
+      QCOMPARE(parsed.file, c.file);
+      QCOMPARE(parsed.scan, c.scan);
+    }
+  }
+
+  // Both programs answer --help and --version on standard output, with no display.
+  struct Program {
+    QString path;
+    QByteArray usage;
+    QByteArray version;
+  };
+  const Program programs[] = {
+      {QStringLiteral(SORBEL_SHELL_PATH), "usage: velmont-sorbel", "velmont-sorbel 18.0\n"},
+      {QStringLiteral(SORBEL_CLI_PATH), "usage:\n  sorbel pages", "sorbel 18.0\n"},
+  };
+  for (const Program& p : programs) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const auto run = [&](const QString& arg, int expectedExit) {
+      QProcess process;
+      process.setProcessEnvironment(env);
+      process.start(p.path, {arg});
+      if (!process.waitForFinished(20000) || process.exitCode() != expectedExit) return QByteArray("failed");
+      return process.readAllStandardOutput();
+    };
+    QVERIFY(run(QStringLiteral("--help"), 0).startsWith(p.usage));
+    QCOMPARE(run(QStringLiteral("--version"), 0), p.version);
+    QCOMPARE(run(QStringLiteral("--bogus"), 1), QByteArray());
+  }
+
+  // FILE: the settings dialog opens with FILE filled in.
+  QTemporaryDir runtime;
+  SingleInstanceLock lock(runtime.path());
+  const QString demo = demoDatabase();
+  {
+    AppState state;
+    QString shownPath;
+    answerer->handleNextDialog([&](QDialog* d) {
+      if (auto* settings = qobject_cast<FileSettingsDialog*>(d)) shownPath = settings->dataFileEdit()->text();
+      d->reject();
+    });
+    CommandLine withFile;
+    withFile.file = demo;
+    auto w = startApplication(state, lock, withFile);
+    QTRY_COMPARE_WITH_TIMEOUT(shownPath, QFileInfo(demo).absoluteFilePath(), 5000);
+    QVERIFY(!w->driver().busy());
+    answerer->answerNextQuestion(true);
+    w->close();
+  }
+  // --scan FILE: scanned at once, no dialog.
+  {
+    AppState state;
+    CommandLine scan;
+    scan.file = demo;
+    scan.scan = true;
+    auto w = startApplication(state, lock, scan);
+    QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+    QTRY_VERIFY(!w->driver().busy());
+    QCOMPARE(w->tree()->topLevelItemCount(), 1);
+    QCOMPARE(w->tree()->topLevelItem(0)->text(0), QFileInfo(demo).absoluteFilePath());
+    answerer->answerNextQuestion(true);
+    w->close();
+  }
+}
+
+void ShellTest::settingsDialogValidatesAndStoresItsChoicesOnOkOnly() {
+  QTemporaryDir dir;
+  // A folder named like a data file: the path test looks for ".MDF" anywhere.
+  QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("case.MdF.d")));
+  const QString inMdfFolder = dir.filePath(QStringLiteral("case.MdF.d/data.bin"));
+  const QString notMdf = dir.filePath(QStringLiteral("data.bin"));
+  const QString mdf = dir.filePath(QStringLiteral("Upper.MDF"));
+  for (const QString& p : {inMdfFolder, notMdf, mdf}) {
+    QFile f(p);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+  }
+  const CollationTable collations{
+      {52, {"SQL_Latin1_General_CP1_CI_AS", 1252}},
+      {-2147483000, {"A_Negative_Id", 1250}},
+      {7, {"Zulu_Order", 1252}},
+  };
+  const QString badPath = QStringLiteral("Please select valid SQL file path to continue the recovery process.");
+  const QString badLog = QStringLiteral("Please select valid Log file path to continue the recovery process.");
+
+  struct Case {
+    QString path;
+    QString log;
+    QString box;  // empty: accepted
+  };
+  const Case cases[] = {
+      {QString(), dir.path(), badPath},
+      {notMdf, dir.path(), badPath},
+      {dir.filePath(QStringLiteral("missing.mdf")), dir.path(), badPath},
+      {mdf, dir.filePath(QStringLiteral("no-such-folder")), badLog},
+      {mdf, QString(), badLog},
+      {inMdfFolder, dir.path(), QString()},
+      {mdf, dir.path() + QLatin1Char('/'), QString()},
+  };
+  for (const Case& c : cases) {
+    ScanOptions options;
+    options.logFolder = "unchanged";
+    FileSettingsDialog d(options, collations);
+    d.show();
+    d.dataFileEdit()->setText(c.path);
+    d.logFolderEdit()->setText(c.log);
+    answerer->clear();
+    QTest::mouseClick(d.okButton(), Qt::LeftButton);
+    QTRY_COMPARE(answerer->texts().size(), c.box.isEmpty() ? 0 : 1);
+    if (c.box.isEmpty()) {
+      QCOMPARE(d.result(), int(QDialog::Accepted));
+      QCOMPARE(QString::fromStdString(options.dataFilePath), c.path);
+      // One separator appended, never two.
+      QCOMPARE(QString::fromStdString(options.logFolder), QDir(c.log).path() + QLatin1Char('/'));
+    } else {
+      QCOMPARE(answerer->texts().front(), c.box);
+      QVERIFY(d.isVisible());
+      QCOMPARE(options.logFolder, std::string("unchanged"));
+    }
+  }
+
+  // Every choice lands on OK; Manual with the list untouched takes the first
+  // name in alphabetical order, with its key's sign kept.
+  {
+    ScanOptions options;
+    FileSettingsDialog d(options, collations);
+    d.show();
+    QCOMPARE(d.windowTitle(), QStringLiteral("Select Corrupted MDF file"));
+    QVERIFY(d.dataFileEdit()->isReadOnly() && d.logFolderEdit()->isReadOnly());
+    QCOMPARE(d.modeList()->currentText(), QStringLiteral("Standard Mode"));
+    QVERIFY(d.autoDetectButton()->isChecked() && !d.collationList()->isEnabled());
+    QCOMPARE(d.collationList()->itemText(0), QStringLiteral("A_Negative_Id"));
+    QCOMPARE(QDir(d.logFolderEdit()->text()).absolutePath(), QDir(defaultLogFolder()).absolutePath());
+    // The "..." button fills the path box through the file dialog.
+    answerer->chooseNextFile(mdf);
+    QTest::mouseClick(d.dataFileBrowse(), Qt::LeftButton);
+    QTRY_COMPARE(d.dataFileEdit()->text(), mdf);
+    answerer->chooseNextFile(dir.path());
+    QTest::mouseClick(d.logFolderBrowse(), Qt::LeftButton);
+    QTRY_COMPARE(QDir(d.logFolderEdit()->text()).absolutePath(), QDir(dir.path()).absolutePath());
+    d.modeList()->setCurrentIndex(1);
+    d.sql2000Box()->setChecked(true);
+    d.deletedBox()->setChecked(true);
+    d.advancedDeletedBox()->setChecked(true);
+    QTest::mouseClick(d.manualButton(), Qt::LeftButton);
+    QVERIFY(d.collationList()->isEnabled());
+    saveScreenshot(&d, QStringLiteral("settings-dialog.png"));
+    QTest::mouseClick(d.okButton(), Qt::LeftButton);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(options.recoveryMode, 2);
+    QVERIFY(options.isSql2000 && options.showDeletedRecords && options.showAdvancedDeletedRecords);
+    QVERIFY(!options.collationAutoDetect);
+    QCOMPARE(options.manualCollationId, std::int64_t{-2147483000});
+  }
+  // Cancel keeps every option, the collation ones included.
+  {
+    ScanOptions options;
+    options.manualCollationId = 99;
+    FileSettingsDialog d(options, collations);
+    d.show();
+    QTest::mouseClick(d.manualButton(), Qt::LeftButton);
+    d.collationList()->setCurrentIndex(2);
+    d.reject();
+    QVERIFY(options.collationAutoDetect);
+    QCOMPARE(options.manualCollationId, std::int64_t{99});
+  }
+  // No collations: Manual leaves the previous id.
+  {
+    ScanOptions options;
+    options.manualCollationId = 99;
+    FileSettingsDialog d(options, CollationTable{});
+    d.show();
+    QCOMPARE(d.collationList()->count(), 0);
+    d.dataFileEdit()->setText(mdf);
+    QTest::mouseClick(d.manualButton(), Qt::LeftButton);
+    QTest::mouseClick(d.okButton(), Qt::LeftButton);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(options.manualCollationId, std::int64_t{99});
+  }
+}
+
+void ShellTest::aboutClosesOnlyThroughOkAndHelpOpensTheGuide() {
+  Session s;
+  bool stayedOpen = false;
+  answerer->handleNextDialog([&](QDialog* d) {
+    QVERIFY(qobject_cast<AboutDialog*>(d));
+    QTest::keyClick(d, Qt::Key_Escape);
+    QTest::keyClick(d, Qt::Key_Return);
+    stayedOpen = d->isVisible();
+    saveScreenshot(d, QStringLiteral("about-dialog.png"));
+    QPushButton* ok = nullptr;
+    for (QPushButton* b : d->findChildren<QPushButton*>()) {
+      if (b->text() == QStringLiteral("OK")) ok = b;
+    }
+    QVERIFY(ok);
+    QTest::mouseClick(ok, Qt::LeftButton);
+  });
+  s.window->aboutCommand();
+  QVERIFY(stayedOpen);
+
+  openedUrls.clear();
+  pressKey(s.window.get(), Qt::Key_F1);
+  QCOMPARE(openedUrls.size(), 1);
+  QVERIFY(openedUrls.front().toLocalFile().endsWith(QStringLiteral("user-guide.html")));
+  QVERIFY(QFileInfo::exists(openedUrls.front().toLocalFile()));
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::scanFillsTheTreeWhileTheWindowStaysResponsive() {
+  QStringList files{demoDatabase()};
+  if (const QString pubs = corpusFile("539_pubs_sqldata.mdf"); !pubs.isEmpty()) files.append(pubs);
+  for (const QString& file : files) {
+    Session s;
+    answerer->clear();
+    // Open runs the settings dialog; the user picks the file with "...".
+    answerer->handleNextDialog([&](QDialog* d) {
+      auto* settings = qobject_cast<FileSettingsDialog*>(d);
+      QVERIFY(settings);
+      answerer->chooseNextFile(file);
+      QTest::mouseClick(settings->dataFileBrowse(), Qt::LeftButton);
+      settings->logFolderEdit()->setText(s.logs.path());
+      QTest::mouseClick(settings->okButton(), Qt::LeftButton);
+    });
+    int ticks = 0;
+    QTimer ui;
+    ui.setInterval(10);
+    QObject::connect(&ui, &QTimer::timeout, [&] { ++ticks; });
+    ui.start();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    pressKey(s.window.get(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+    const qint64 ms = elapsed.elapsed();
+    // The UI thread kept turning: at least one tick per 50 ms of scanning.
+    QVERIFY2(ticks >= ms / 50, qPrintable(QStringLiteral("%1 ticks in %2 ms").arg(ticks).arg(ms)));
+    QTRY_VERIFY(!s.window->driver().busy());
+
+    ObjectTreeWidget* tree = s.window->tree();
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QCOMPARE(root->text(0), QFileInfo(file).absoluteFilePath());
+    QTreeWidgetItem* userTables = childNamed(childNamed(root, QStringLiteral("Tables")), QStringLiteral("User Tables"));
+    QVERIFY(userTables && userTables->childCount() > 0);
+    bool anyBold = false;
+    for (int i = 0; i < userTables->childCount(); ++i) {
+      QTreeWidgetItem* t = userTables->child(i);
+      anyBold = anyBold || t->font(0).bold();
+      QCOMPARE(t->checkState(0), Qt::Unchecked);
+      if (i > 0) QVERIFY(!treeTextLess(t->text(0).toStdString(), userTables->child(i - 1)->text(0).toStdString()));
+    }
+    QVERIFY(anyBold);
+    QVERIFY(paneRows(*s.window).contains(QStringLiteral("Scanning completed for selected mdf file.")));
+    QCOMPARE(s.window->captionBar()->caption(), QStringLiteral("Scanning completed for selected mdf file"));
+    QVERIFY(!s.window->progressBar()->isVisible());
+    QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+    if (file == files.front()) saveScreenshot(s.window.get(), QStringLiteral("main-after-scan.png"));
+
+    // Closing asks, then names the log file before the window goes.
+    const QString log = QString::fromStdString(s.window->driver().output().logFilePath());
+    QVERIFY(QFileInfo::exists(log));
+    answerer->clear();
+    answerer->answerNextQuestion(true);
+    s.window->close();
+    QVERIFY(!s.window->isVisible());
+    QCOMPARE(answerer->texts(), (QStringList{QString::fromUtf8(kCloseQuestion), QStringLiteral("Log file path : ") + log}));
+    QCOMPARE(answerer->boxes().front().icon, QMessageBox::Question);
+  }
+}
+
+void ShellTest::runningWorkerRefusesCommandsUntilStoppedAndClosingAsks() {
+  Session s;
+  // A worker that runs until Stop, as a long display does.
+  std::atomic<bool> ended{false};
+  s.state.processRunning.store(true);
+  s.window->driver().launch([&] {
+    while (!s.state.stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ended.store(true);
+  });
+  QTRY_VERIFY(s.window->stopAction()->isEnabled());
+
+  const QString wait = QStringLiteral("Please wait for the running process.");
+  const QString stopFirst = QString::fromUtf8(kStopToContinue);
+  struct Refusal {
+    std::function<void()> command;
+    QString box;
+  };
+  const Refusal refusals[] = {
+      {[&] { pressKey(s.window.get(), Qt::Key_O, Qt::ControlModifier); }, wait},
+      {[&] { s.window->aboutCommand(); }, stopFirst},
+      {[&] { pressKey(s.window.get(), Qt::Key_F1); }, stopFirst},
+      {[&] { s.window->saveSnapshotAction()->trigger(); }, wait},
+      {[&] { s.window->loadSnapshotAction()->trigger(); }, wait},
+      {[&] { s.window->close(); }, QString::fromUtf8(kStopToClose)},
+      {[&] {
+         QTreeWidgetItem* node = s.window->tree()->itemFor(s.window->tree()->insertRootLast(QStringLiteral("node")));
+         QTest::mouseClick(s.window->tree()->viewport(), Qt::LeftButton, {},
+                           s.window->tree()->labelRect(node).center());
+       },
+       wait},
+  };
+  for (const Refusal& r : refusals) {
+    answerer->clear();
+    r.command();
+    QTRY_COMPARE(answerer->texts(), QStringList{r.box});
+    QVERIFY(s.window->isVisible());
+    QVERIFY(!ended.load());
+  }
+
+  // Stop answered No changes nothing; Yes lets the worker end.
+  answerer->clear();
+  answerer->answerNextQuestion(false);
+  pressKey(s.window.get(), Qt::Key_Escape);
+  QTRY_COMPARE(answerer->texts(), QStringList{QString::fromUtf8(kStopQuestion)});
+  QTest::qWait(50);
+  QVERIFY(!ended.load() && s.state.processRunning.load());
+  answerer->answerNextQuestion(true);
+  pressKey(s.window.get(), Qt::Key_Escape);
+  QTRY_VERIFY(ended.load());
+  QTRY_VERIFY(!s.window->driver().busy());
+  QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+
+  // Closing asks; No keeps the window, Yes closes it (no log: no path box).
+  answerer->clear();
+  answerer->answerNextQuestion(false);
+  s.window->close();
+  QVERIFY(s.window->isVisible());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+  QVERIFY(!s.window->isVisible());
+  QCOMPARE(answerer->texts(), (QStringList{QString::fromUtf8(kCloseQuestion), QString::fromUtf8(kCloseQuestion)}));
+}
+
+void ShellTest::treeStartsADisplayOnlyFromALabelClick() {
+  ObjectTreeWidget tree;
+  tree.resize(400, 300);
+  tree.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&tree));
+  const TreeItem root = tree.insertRootLast(QStringLiteral("/data/shop.mdf"));
+  const TreeItem tables = tree.insertFirstChild(root, QStringLiteral("Tables"));
+  // A name from a damaged file is drawn as it is, markup and all.
+  const QString odd = QStringLiteral("<b>Orders</b> &amp; Co");
+  const TreeItem orders = tree.insertFirstChild(tables, odd);
+  const TreeItem beta = tree.insertFirstChild(tables, QStringLiteral("beta"));
+  tree.setNodeBold(orders, true);
+  tree.sortNodeChildren(tables);
+  tree.showCategories();
+  QCOMPARE(tree.nodeText(tree.firstChildNode(tables)), odd);  // '<' sorts before letters
+  QCOMPARE(tree.nextSiblingNode(orders), beta);
+  QCOMPARE(tree.parentNode(orders), tables);
+  QVERIFY(tree.itemFor(orders)->font(0).bold());
+  QVERIFY(tree.itemFor(orders)->toolTip(0).contains(odd.toHtmlEscaped()));
+
+  QSignalSpy clicks(&tree, &ObjectTreeWidget::labelClicked);
+  QTreeWidgetItem* item = tree.itemFor(orders);
+  const QRect label = tree.labelRect(item);
+  const QRect row = tree.visualItemRect(item);
+  QVERIFY(label.isValid() && row.contains(label.center()));
+
+  // The check box and the icon sit left of the label, empty space right of it.
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, QPoint(label.left() - 8, label.center().y()));
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, QPoint(label.left() - 28, label.center().y()));
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, QPoint(label.right() + 40, label.center().y()));
+  QCOMPARE(clicks.size(), 0);
+  QTest::keyClick(tree.viewport(), Qt::Key_Down);
+  QTest::keyClick(tree.viewport(), Qt::Key_Up);
+  QCOMPARE(clicks.size(), 0);
+  QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, label.center());
+  QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, label.center());
+  QCOMPARE(clicks.size(), 1);
+  QCOMPARE(clicks.front().front().value<TreeItem>(), orders);
+
+  // Handles die with a clear and are never reused.
+  tree.clearNodes();
+  QCOMPARE(tree.nodeText(orders), QString());
+  QVERIFY(tree.insertRootLast(QStringLiteral("again")) > beta);
+}
+
+void ShellTest::recordListResetsOncePerPageAndCopiesRowsAsTabText() {
+  RecordPanel panel;
+  panel.resize(600, 400);
+  panel.show();
+  panel.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&panel));
+  QSignalSpy resets(panel.model(), &QAbstractItemModel::modelReset);
+  panel.showList(true);
+  panel.setColumns({"Id", "Name"});
+  std::vector<ListRow> rows;
+  for (int i = 1; i <= 1000; ++i) rows.push_back({{std::to_string(i), "name\t" + std::to_string(i)}, i == 3});
+  panel.setRows(rows);
+  QCOMPARE(resets.size(), 2);
+  QCOMPARE(panel.model()->rowCount(), 1000);
+  QCOMPARE(panel.list()->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+  QVERIFY(panel.model()->index(2, 0).data(Qt::ForegroundRole).isValid());
+  QVERIFY(!panel.model()->index(1, 0).data(Qt::ForegroundRole).isValid());
+
+  panel.list()->selectionModel()->select(panel.model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  panel.list()->selectionModel()->select(panel.model()->index(4, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  panel.list()->setFocus();
+  QTest::keyClick(panel.list(), Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\tname\t1\n5\tname\t5\n"));
+
+  panel.showList(false);
+  QVERIFY(panel.script()->isVisible() && !panel.list()->isVisible() && !panel.nextButton()->isVisible());
+  QVERIFY(QFontInfo(panel.script()->font()).fixedPitch());
+}
+
+void ShellTest::lookIsAppliedAtOnceAndStored() {
+  {
+    Session s;
+    s.window->lookAction(216)->trigger();
+    QCOMPARE(QSettings().value(QStringLiteral("ApplicationLook")).toInt(), 216);
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 100);
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+  {
+    Session s;
+    QVERIFY(s.window->lookAction(216)->isChecked());
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 100);
+    s.window->setLook(215);
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() > 150);
+    QCOMPARE(QSettings().value(QStringLiteral("ApplicationLook")).toInt(), 215);
+    // The caption bar can be hidden and shown again from the menu.
+    s.window->captionAction()->trigger();
+    QVERIFY(!s.window->captionBar()->isVisible());
+    s.window->captionAction()->trigger();
+    QVERIFY(s.window->captionBar()->isVisible());
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+}
+
+void ShellTest::snapshotsSaveAndLoadThroughTheApplicationMenu() {
+  Session s;
+  const QString demo = demoDatabase();
+  s.window->scanFile(demo);
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+
+  const QString snapshot = s.logs.filePath(QStringLiteral("shop.MDBTRV"));
+  answerer->clear();
+  answerer->chooseNextFile(snapshot);
+  s.window->saveSnapshotAction()->trigger();
+  QTRY_COMPARE(answerer->texts(), QStringList{QStringLiteral("Snapshot Saved successfully in path ") + snapshot});
+  QVERIFY(QFileInfo(snapshot).size() > 0);
+
+  answerer->clear();
+  answerer->chooseNextFile(snapshot);
+  s.window->loadSnapshotAction()->trigger();
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(s.window->tree()->topLevelItem(0)->text(0), QFileInfo(demo).absoluteFilePath());
+  QVERIFY(s.state.snapshotMode.load());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void clickLabel(ObjectTreeWidget* tree, QTreeWidgetItem* item) {
+  tree->scrollToItem(item);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->labelRect(item).center());
+}
+
+void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
+  Session s;
+  s.window->scanFile(demoDatabase());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  ObjectTreeWidget* tree = s.window->tree();
+  RecordPanel* panel = s.window->recordPanel();
+  QTreeWidgetItem* root = tree->topLevelItem(0);
+  QTreeWidgetItem* orders =
+      childNamed(childNamed(childNamed(root, QStringLiteral("Tables")), QStringLiteral("User Tables")), QStringLiteral("Orders"));
+  QVERIFY(orders);
+
+  // Selecting by keyboard shows nothing; a click on the label shows Page1.
+  tree->setFocus();
+  tree->setCurrentItem(orders);
+  pressKey(tree, Qt::Key_Down);
+  QTest::qWait(50);
+  QVERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->model()->rowCount(), 0);
+  clickLabel(tree, orders);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->model()->rowCount(), 1000);
+  QVERIFY(panel->model()->columnCount() >= 7);
+  QVERIFY(panel->list()->isVisible() && !panel->script()->isVisible());
+  QVERIFY(panel->nextButton()->isVisible() && panel->nextButton()->isEnabled());
+  QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+  saveScreenshot(s.window.get(), QStringLiteral("main-with-table.png"));
+
+  QTest::mouseClick(panel->nextButton(), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page2 - [1000](1001-2000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QTRY_VERIFY(panel->previousButton()->isEnabled());
+  QTest::mouseClick(panel->previousButton(), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+
+  // The list page on screen goes to CSV through the application menu.
+  const QString csv = s.logs.filePath(QStringLiteral("orders.csv"));
+  answerer->clear();
+  answerer->chooseNextFile(csv);
+  s.window->exportCsvAction()->trigger();
+  QTRY_COMPARE(answerer->texts(), QStringList{QString::fromUtf8(kCsvSaved)});
+  QFile written(csv);
+  QVERIFY(written.open(QIODevice::ReadOnly));
+  const QByteArray bytes = written.readAll();
+  const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+  QVERIFY(text.startsWith(QStringLiteral("OrderID")));
+  QCOMPARE(text.count(QStringLiteral("\r\n")), 1001);
+
+  // A procedure's text and a key's script in the monospace text box.
+  QTreeWidgetItem* procedure = childNamed(
+      childNamed(childNamed(root, QStringLiteral("Programmability")), QStringLiteral("Store Procedure")),
+      QStringLiteral("OrdersByCustomer"));
+  QVERIFY(procedure);
+  clickLabel(tree, procedure);
+  QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("OrdersByCustomer")), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QVERIFY(panel->script()->isVisible() && !panel->list()->isVisible());
+  QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+  saveScreenshot(s.window.get(), QStringLiteral("main-with-script.png"));
+  QTreeWidgetItem* key = childNamed(childNamed(orders, QStringLiteral("PrimaryKey")), QStringLiteral("PK_Orders"));
+  QVERIFY(key);
+  clickLabel(tree, key);
+  QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("ALTER TABLE")), 30000);
+  QVERIFY2(panel->script()->toPlainText().contains(QStringLiteral("ADD PRIMARY KEY ([OrderID])")),
+           qPrintable(panel->script()->toPlainText()));
+  QTRY_VERIFY(!s.window->driver().busy());
+
+  // Stop right after a click: the display ends early or has ended, and the
+  // next display reads in full.
+  clickLabel(tree, orders);
+  answerer->answerNextQuestion(true);
+  s.window->stopCommand();
+  QTRY_VERIFY_WITH_TIMEOUT(!s.window->driver().busy(), 30000);
+  clickLabel(tree, orders);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+int main(int argc, char** argv) {
+  // Settings, the instance lock and the user's folders of this run only.
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
+  qputenv("XDG_RUNTIME_DIR", (home.path() + QStringLiteral("/runtime")).toLocal8Bit());
+  QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+  QFile::setPermissions(home.path() + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt's own file dialogs, which a test can answer like any widget.
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  QApplication app(argc, argv);
+  setApplicationIdentity();
+  ShellTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "shell_test.moc"
