@@ -1,7 +1,9 @@
 // The record browser: page sources, the first list page, paging by 1000 rows, the emptiness rule, scripts, CSV.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -463,6 +465,80 @@ TEST(SorbelRows, EqualsTheListPagesOneAfterAnother) {
   }
   EXPECT_EQ(rows.out, pages);
   EXPECT_EQ(testing::runProgram(SORBEL_CLI_PATH, {"show", b.dir.file("db.mdf"), "Tables/User Tables/Nope"}).exitCode, 3);
+}
+
+}  // namespace
+}  // namespace sorbel
+
+namespace sorbel {
+namespace {
+
+// Holds the worker at the first progress step once armed, until released.
+class HeldProgress final : public ProgressView {
+ public:
+  void setRange(std::int32_t, std::int32_t) override {}
+  void setVisible(bool) override {}
+  void setPosition(std::int32_t position) override {
+    std::unique_lock lock(mutex_);
+    if (!armed_ || position <= 0 || released_) return;
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return released_; });
+  }
+  void arm() {
+    std::lock_guard lock(mutex_);
+    armed_ = true;
+  }
+  void waitUntilHeld() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return held_; });
+  }
+  void release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool armed_ = false, held_ = false, released_ = false;
+};
+
+TEST(RecordList, StopDuringADisplayEndsItWithTheRowsReadSoFar) {
+  TempDir dir;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 2500);  // five pages of 500 rows
+  db.write(dir.file("db.mdf"));
+  AppState state;
+  state.collationTable = loadCollationTable(defaultCollationFile());
+  MemoryOutputPane pane;
+  HeldProgress progress;
+  MemoryMessages messages;
+  MemoryTree tree;
+  MemoryRecordPanel panel;
+  ScanDriver driver(state, Views{pane, progress, messages, tree, panel});
+  ScanOptions options;
+  options.dataFilePath = dir.file("db.mdf");
+  driver.open(options);
+  driver.waitForWorker();
+  ASSERT_TRUE(driver.lastScanCompleted());
+
+  progress.arm();
+  ASSERT_TRUE(driver.selectItem(tree.findPath("Tables/User Tables/N")));
+  progress.waitUntilHeld();  // the first page of the file is in the list
+  driver.stop();
+  EXPECT_FALSE(driver.selectItem(tree.findPath("Tables/User Tables/N")));  // the old worker still runs
+  progress.release();
+  driver.waitForWorker();
+  EXPECT_EQ(panel.rows.size(), 500u);
+  EXPECT_EQ(panel.pageLabel, "Page1 - [500](1-500) Records");
+  EXPECT_FALSE(state.stopRequested.load());
+
+  // The next display reads in full.
+  ASSERT_TRUE(driver.selectItem(tree.findPath("Tables/User Tables/N")));
+  driver.waitForWorker();
+  EXPECT_EQ(panel.rows.size(), 1000u);
 }
 
 }  // namespace
