@@ -398,11 +398,22 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
   return rowsOnPage;
 }
 
+void RecordBrowser::beginMove() {
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  progress_.setRange(static_cast<std::int32_t>(firstRowNumber), static_cast<std::int32_t>(lastRowNumber));
+  progress_.setPosition(0);
+  panel_.setNextEnabled(true);
+}
+
 void RecordBrowser::afterMove(std::int64_t rowsOnPage) {
   const std::string text = format("%" PRId64 " rows to %" PRId64, firstRowNumber, lastRowNumber);
   output_.showCaption(text);
   output_.postLine(text);
   setPageLabel(pageLabelText(pageNumber, rowsOnPage, firstRowNumber + 1, lastRowNumber));
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
 }
 
 void RecordBrowser::showNextListPage(Catalog& catalog) {
@@ -413,11 +424,7 @@ void RecordBrowser::showNextListPage(Catalog& catalog) {
     progress_.setVisible(false);
     return;
   }
-  state_.processRunning.store(true);
-  progress_.setVisible(true);
-  progress_.setRange(static_cast<std::int32_t>(firstRowNumber), static_cast<std::int32_t>(lastRowNumber));
-  progress_.setPosition(0);
-  panel_.setNextEnabled(true);
+  beginMove();
   panel_.setPreviousEnabled(true);
   bool pushed = false;
   const std::int64_t rowsOnPage = readListPage(catalog, pageStarts.back(), true, pushed);
@@ -425,9 +432,6 @@ void RecordBrowser::showNextListPage(Catalog& catalog) {
   lastRowNumber = firstRowNumber + rowsOnPage;
   ++pageNumber;
   afterMove(rowsOnPage);
-  state_.processRunning.store(false);
-  state_.stopRequested.store(false);
-  progress_.setVisible(false);
   if (!pushed) panel_.setNextEnabled(false);
 }
 
@@ -439,11 +443,7 @@ void RecordBrowser::showPreviousListPage(Catalog& catalog) {
     progress_.setVisible(false);
     return;
   }
-  state_.processRunning.store(true);
-  progress_.setVisible(true);
-  progress_.setRange(static_cast<std::int32_t>(firstRowNumber), static_cast<std::int32_t>(lastRowNumber));
-  progress_.setPosition(0);
-  panel_.setNextEnabled(true);
+  beginMove();
   const std::int32_t k = pageNumber;
   while (static_cast<std::int32_t>(pageStarts.size()) > k) pageStarts.pop_back();
   const PagePosition start = pageStarts.size() >= 2 ? pageStarts[pageStarts.size() - 2] : PagePosition{};
@@ -454,9 +454,6 @@ void RecordBrowser::showPreviousListPage(Catalog& catalog) {
   lastRowNumber = firstRowNumber + rowsOnPage;
   pageNumber = k - 1;
   afterMove(rowsOnPage);
-  state_.processRunning.store(false);
-  state_.stopRequested.store(false);
-  progress_.setVisible(false);
 }
 
 void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& emit) {

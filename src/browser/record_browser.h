@@ -100,6 +100,8 @@ class RecordBrowser {
   void insertRow(const DecodedRow& cells, bool deleted, const Insertion& how);
   std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);
   std::int64_t readListPage(Catalog& catalog, PagePosition from, bool pushNext, bool& pushed);
+  // The start and the end every Next and Previous move share.
+  void beginMove();
   void afterMove(std::int64_t rowsOnPage);
   void publishRows();
   // Object id and index id a listed page's header may state; index id -1

@@ -1,6 +1,7 @@
 // sorbel rows: a table's rows as CSV, in the record list's order; sorbel module: the SQL text of a module.
 #include <cstdio>
 
+#include "browser/csv_export.h"
 #include "browser/memory_record_panel.h"
 #include "browser/record_browser.h"
 #include "catalog/catalog.h"
@@ -14,17 +15,6 @@
 namespace sorbel::cli {
 
 namespace {
-
-// A field quoted the RFC 4180 way, only when it needs to be.
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 void printCsvLine(const std::vector<std::string>& fields) {
   std::string line;
