@@ -20,7 +20,7 @@
 #include "pagestore/file_set.h"
 #include "scan/memory_views.h"
 #include "scan/scan_driver.h"
-#include "synthetic_database.h"
+#include "scale_database.h"
 
 namespace {
 
@@ -31,36 +31,7 @@ using namespace sorbel::testing;
 std::string writeCatalogHeavy(int tables) {
   const auto path =
       (std::filesystem::temp_directory_path() / ("sorbel-catalog-" + std::to_string(tables) + ".mdf")).string();
-  if (std::filesystem::exists(path)) return path;
-  SyntheticDatabase db;
-  const std::int32_t firstTable = 100000;
-  for (int t = 0; t < tables; ++t) {
-    std::vector<SyntheticColumn> columns;
-    for (int c = 0; c < 20; ++c) columns.push_back(intColumn("c" + std::to_string(c)));
-    auto& table = db.addTable(firstTable + t, "table_" + std::to_string(t), std::move(columns));
-    table.rows = {{value(int32Bytes(t)), value(int32Bytes(1)), value(int32Bytes(2)), value(int32Bytes(3)),
-                   value(int32Bytes(4)), value(int32Bytes(5)), value(int32Bytes(6)), value(int32Bytes(7)),
-                   value(int32Bytes(8)), value(int32Bytes(9)), value(int32Bytes(10)), value(int32Bytes(11)),
-                   value(int32Bytes(12)), value(int32Bytes(13)), value(int32Bytes(14)), value(int32Bytes(15)),
-                   value(int32Bytes(16)), value(int32Bytes(17)), value(int32Bytes(18)), value(int32Bytes(19))}};
-  }
-  std::int32_t nextId = firstTable + tables;
-  for (int t = 0; t < tables; ++t) {
-    for (int k = 0; k < 2; ++k) {
-      const std::int32_t fk = nextId++;
-      const std::int32_t table = firstTable + t;
-      const std::int32_t referenced = firstTable + (t + 1 + k) % tables;
-      db.addObject({fk, "FK_" + std::to_string(t) + "_" + std::to_string(k), "F ", table});
-      db.addForeignKey({fk, table, referenced, {{k + 2, 1}}});
-    }
-  }
-  for (int m = 0; m < tables * 2 / 5; ++m) {
-    const std::int32_t id = nextId++;
-    db.addObject({id, "proc_" + std::to_string(m), "P "});
-    db.addModuleText(id, "CREATE PROCEDURE proc_" + std::to_string(m) + " AS SELECT * FROM table_" +
-                             std::to_string(m % tables));
-  }
-  db.write(path);
+  if (!std::filesystem::exists(path)) writeCatalogDatabase(path, tables);
   return path;
 }
 

@@ -6,37 +6,11 @@
 
 #include "lob_builder.h"
 #include "synthetic_database.h"
+#include "value_bytes.h"
 
 namespace {
 
 using namespace sorbel::testing;
-
-Bytes datetimeBytes(int year, int month, int day, int hour = 0, int minute = 0) {
-  // Days since 1900-01-01, ticks of 1/300 second since midnight.
-  const auto daysFromCivil = [](int y, int m, int d) {
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-  };
-  const int days = daysFromCivil(year, month, day) - daysFromCivil(1900, 1, 1);
-  Bytes b = int32Bytes((hour * 3600 + minute * 60) * 300);
-  const Bytes d = int32Bytes(days);
-  b.insert(b.end(), d.begin(), d.end());
-  return b;
-}
-
-Bytes moneyBytes(long long tenThousandths) { return int64Bytes(tenThousandths); }
-
-Bytes decimalBytes(long long unscaled) {
-  // Sign byte (1 positive), then the magnitude in 8 little-endian bytes.
-  Bytes b{static_cast<std::uint8_t>(unscaled < 0 ? 0 : 1)};
-  const Bytes m = int64Bytes(unscaled < 0 ? -unscaled : unscaled);
-  b.insert(b.end(), m.begin(), m.end());
-  return b;
-}
 
 const char* const kFirstNames[] = {"Maria", "Ana", "Antonio", "Thomas", "Christina", "Hanna", "Frédérique", "Martín",
                                    "Laurence", "Elizabeth", "Victoria", "Patricio", "Francisco", "Yang", "Pedro"};

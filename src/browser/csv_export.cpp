@@ -7,14 +7,31 @@
 
 namespace sorbel {
 
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
+void appendCsvField(std::string& out, std::string_view text) {
+  // One pass over the text: exports run this for every value of a table.
+  bool needsQuotes = false;
   for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+      needsQuotes = true;
+      break;
+    }
   }
-  return quoted + "\"";
+  if (!needsQuotes) {
+    out.append(text);
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+std::string csvField(const std::string& text) {
+  std::string field;
+  appendCsvField(field, text);
+  return field;
 }
 
 std::string proposedCsvName(const std::string& name) {

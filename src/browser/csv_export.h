@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "browser/record_panel_view.h"
@@ -11,6 +12,8 @@ namespace sorbel {
 // A field quoted the RFC 4180 way when it holds a comma, a double quote, CR
 // or LF, so that such a value cannot shift the fields after it.
 std::string csvField(const std::string& text);
+// The same, appended to out.
+void appendCsvField(std::string& out, std::string_view text);
 
 // The proposed file name with the characters a file name cannot hold
 // replaced by "_".

@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <exception>
+#include <thread>
 
+#include "base/bounded_queue.h"
 #include "browser/page_sources.h"
 
 namespace sorbel {
@@ -81,13 +84,19 @@ void RecordBrowser::buildListColumns(const std::vector<ColumnDescriptor>& column
 }
 
 bool RecordBrowser::listFields(const DecodedRow& cells, std::vector<std::string>& fields) const {
-  fields.clear();
-  if (cells.empty()) return false;
-  fields.push_back(firstShownColumn_ < cells.size() ? cells[firstShownColumn_] : std::string());
+  if (cells.empty()) {
+    fields.clear();
+    return false;
+  }
+  // Assigned in place: the strings keep their buffers from row to row.
+  fields.resize(shownCells_.size() + 1);
+  static const std::string kNone;
+  fields[0] = firstShownColumn_ < cells.size() ? cells[firstShownColumn_] : kNone;
   std::size_t nullish = (cells[0].empty() || cells[0] == "NULL") ? 1 : 0;
-  for (const std::size_t j : shownCells_) {
-    const std::string& text = j < cells.size() ? cells[j] : std::string();
-    fields.push_back(text);
+  for (std::size_t k = 0; k < shownCells_.size(); ++k) {
+    const std::size_t j = shownCells_[k];
+    const std::string& text = j < cells.size() ? cells[j] : kNone;
+    fields[k + 1] = text;
     if (text.empty()) ++nullish;
   }
   // A row with no value at all is a record the decoder could cut but that
@@ -117,9 +126,18 @@ std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog) c
 std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::size_t index,
                                                       TableDefinition& definition, std::vector<bool>& deleted,
                                                       std::vector<NullMarks>* nulls) {
+  if (!allocation_ || &catalog.fileSet() != allocationFiles_) {
+    allocation_ = std::make_unique<PageAllocation>(catalog.fileSet());
+    allocationFiles_ = &catalog.fileSet();
+  }
+  return decodePage(catalog, pageList[index], definition, *allocation_, deleted, nulls);
+}
+
+std::vector<DecodedRow> RecordBrowser::decodePage(Catalog& catalog, PageId page, TableDefinition& definition,
+                                                  PageAllocation& allocation, std::vector<bool>& deleted,
+                                                  std::vector<NullMarks>* nulls) const {
   deleted.clear();
   if (nulls) nulls->clear();
-  const PageId page = pageList[index];
   // A chain can lead onto an extent page that still holds another table's
   // old rows, and another allocation unit's pages can state the same object
   // id; decoding them with this table's columns would show garbage.
@@ -130,11 +148,7 @@ std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::siz
   }
   // A page the file has freed holds rows that were deleted with it: they
   // are shown only when deleted rows are asked for, and marked as such.
-  if (!allocation_ || &catalog.fileSet() != allocationFiles_) {
-    allocation_ = std::make_unique<PageAllocation>(catalog.fileSet());
-    allocationFiles_ = &catalog.fileSet();
-  }
-  const bool freed = !allocation_->allocated(page);
+  const bool freed = !allocation.allocated(page);
   if (freed && !state_.scanOptions.showDeletedRecords) return {};
   auto rows = decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted, nulls);
   if (freed) deleted.assign(rows.size(), true);
@@ -464,25 +478,96 @@ void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& e
   const TablePages chosen = choosePages(catalog, definition, scanned || advancedDisplay);
   pageList = chosen.pages;
   source = pagesFrom_ = chosen.source;
-  std::vector<bool> deleted;
-  std::vector<NullMarks> nulls;
+  // Pages are decoded on threads of their own while this one renders and
+  // emits the rows, in page order. Pages go in runs of kRun, so that threads
+  // hand over work seldom: decoder k takes runs k, k + n, k + 2n... and
+  // queues each one, even when it yields no row, so the runs come out of the
+  // queues in turn. Each decoder has its own copy of the definition
+  // (the decoder writes each row's texts there) and its own free-space
+  // reader; the queues' bound keeps a few pages in flight, whatever the
+  // table's size.
+  struct DecodedPage {
+    std::vector<DecodedRow> rows;
+    std::vector<bool> deleted;
+    std::vector<NullMarks> nulls;
+  };
+  constexpr std::size_t kRun = 16;
+  const std::size_t runCount = (pageList.size() + kRun - 1) / kRun;
+  const std::size_t decoderCount =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  using Run = std::vector<DecodedPage>;
+  // Runs emitted go back to the decoder that made them, to be freed there:
+  // memory freed on another thread than the one that took it makes the
+  // threads wait on the allocator's locks.
+  std::vector<std::unique_ptr<BoundedQueue<Run>>> queues, spent;
+  for (std::size_t k = 0; k < decoderCount; ++k) {
+    queues.push_back(std::make_unique<BoundedQueue<Run>>(2));
+    spent.push_back(std::make_unique<BoundedQueue<Run>>(8));
+  }
+  std::vector<std::exception_ptr> failures(decoderCount);
+  std::vector<std::thread> decoders;
+  const auto stopAll = [&] {
+    for (auto& queue : queues) queue->close();
+    for (auto& queue : spent) queue->close();
+    for (auto& decoder : decoders) decoder.join();
+    state_.currentTableDefinition = nullptr;
+  };
+  for (std::size_t k = 0; k < decoderCount; ++k) {
+    decoders.emplace_back([&, k] {
+      auto& queue = *queues[k];
+      try {
+        TableDefinition own = definition;
+        PageAllocation allocation(catalog.fileSet());
+        for (std::size_t run = k; run < runCount && !state_.stopRequested.load(); run += decoderCount) {
+          while (spent[k]->tryPop()) {
+          }
+          Run pages;
+          for (std::size_t i = run * kRun; i < std::min(pageList.size(), (run + 1) * kRun); ++i) {
+            DecodedPage& page = pages.emplace_back();
+            page.rows = decodePage(catalog, pageList[i], own, allocation, page.deleted, &page.nulls);
+          }
+          if (!queue.push(std::move(pages))) break;
+        }
+      } catch (...) {
+        failures[k] = std::current_exception();
+      }
+      // Nothing drains the spent runs any more: what comes back now is
+      // freed by the emitting thread, which must not wait for room.
+      spent[k]->close();
+      queue.close();
+    });
+  }
   std::vector<std::string> fields;
   // The cell each field shows: the first shown column, then the others.
   const auto cellOf = [&](std::size_t field) { return field == 0 ? firstShownColumn_ : shownCells_[field - 1]; };
-  for (std::size_t i = 0; i < pageList.size() && !state_.stopRequested.load(); ++i) {
-    const auto rows = decodeListPage(catalog, i, definition, deleted, &nulls);
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      if (rows[r].empty() || !listFields(rows[r], fields)) continue;
-      if (r < nulls.size()) {
-        for (std::size_t f = 0; f < fields.size() && f <= shownCells_.size(); ++f) {
-          const std::size_t cell = cellOf(f);
-          if (cell < nulls[r].size() && nulls[r][cell]) fields[f] = nullText;
+  try {
+    for (std::size_t run = 0; run < runCount && !state_.stopRequested.load(); ++run) {
+      auto pages = queues[run % decoderCount]->pop();
+      if (!pages) break;  // its decoder stopped or failed
+      for (const DecodedPage& page : *pages) {
+        const auto& rows = page.rows;
+        const auto& nulls = page.nulls;
+        const auto& deleted = page.deleted;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+          if (rows[r].empty() || !listFields(rows[r], fields)) continue;
+          if (r < nulls.size()) {
+            for (std::size_t f = 0; f < fields.size() && f <= shownCells_.size(); ++f) {
+              const std::size_t cell = cellOf(f);
+              if (cell < nulls[r].size() && nulls[r][cell]) fields[f] = nullText;
+            }
+          }
+          emit(fields, r < deleted.size() && deleted[r]);
         }
       }
-      emit(fields, r < deleted.size() && deleted[r]);
+      spent[run % decoderCount]->push(std::move(*pages));
     }
+  } catch (...) {
+    stopAll();
+    throw;
   }
-  state_.currentTableDefinition = nullptr;
+  stopAll();
+  for (const auto& failure : failures)
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace sorbel

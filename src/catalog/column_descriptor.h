@@ -36,6 +36,9 @@ inline std::int32_t parenthesisedNumber(std::string_view typeText) {
   return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+// The storage column id of a column the record does not hold (a computed one).
+inline constexpr std::int32_t kNotStoredColumn = -99;
+
 struct ColumnDescriptor {
   // The number in parentheses of `typeText`, for the codes whose values have
   // a declared byte length; 0 for the others.
@@ -55,7 +58,7 @@ struct ColumnDescriptor {
   bool valueIsNull = false;
   std::uint8_t precision = 0;
   std::uint8_t scale = 0;
-  std::int32_t storageColumnId = 0;  // -99: not stored in the record
+  std::int32_t storageColumnId = 0;  // kNotStoredColumn: not stored in the record
   bool isStored = false;             // leafOffset and nullBit are known
   // Positive: byte offset of a fixed column from the record start; negative:
   // -(variable-column index + 1).

@@ -210,8 +210,8 @@ void Catalog::buildPageList(const ObjectRow& object) {
     if (allocUnits[i].type == 1) unit = &allocUnits[i];
   // Whether the page at ref states both halves of the allocation unit id.
   const auto statesUnit = [&](const PageRef& ref, std::uint64_t allocUnitId) {
-    const auto header = files_.readPageHeader(toPageId(ref));
-    return header && header->indexId == pageIndexId(allocUnitId);
+    const auto indexId = files_.pageIndexId(toPageId(ref));
+    return indexId && *indexId == pageIndexId(allocUnitId);
   };
   if (unit && (unit->firstPage.pageNumber != 0 || unit->rootPage.pageNumber != 0 || unit->firstIamPage.pageNumber != 0)) {
     w.chosenAllocUnit = *unit;
@@ -269,8 +269,8 @@ void Catalog::buildPageList(const ObjectRow& object) {
     if (const auto* pages = dataUnder(pageKey(a.allocUnitId))) {
       for (const PageRef& ref : *pages) {
         const PageId page = toPageId(ref);
-        const auto header = files_.readPageHeader(page);
-        if (header && header->indexId == indexId) addPage(page);
+        const auto stated = files_.pageIndexId(page);
+        if (stated && *stated == indexId) addPage(page);
       }
     }
   }

@@ -16,11 +16,12 @@ namespace sorbel::cli {
 
 namespace {
 
-void printCsvLine(const std::vector<std::string>& fields) {
-  std::string line;
+// line is the caller's, so that its buffer is reused from row to row.
+void printCsvLine(const std::vector<std::string>& fields, std::string& line) {
+  line.clear();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i) line += ',';
-    line += csvField(fields[i]);
+    appendCsvField(line, fields[i]);
   }
   line += "\r\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -67,16 +68,17 @@ int runRows(const Args& args) {
   RecordBrowser browser(o.state, panel, output, progress);
   browser.nullText = nullText;
   bool headingDone = false;
+  std::string line;
   browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool) {
     if (!headingDone) {
-      printCsvLine(browser.listColumns);
+      printCsvLine(browser.listColumns, line);
       headingDone = true;
     }
-    printCsvLine(fields);
+    printCsvLine(fields, line);
   });
   if (!headingDone) {
     browser.buildListColumns(catalog.working.columns, catalog.legacyCatalog());
-    printCsvLine(browser.listColumns);
+    printCsvLine(browser.listColumns, line);
   }
   return kExitOk;
 }

@@ -32,7 +32,8 @@ FileSet::FileSet(std::string primaryPath, AppState& state, NotifyTarget& notifyT
         isValid = false;
         notify_.fatalNotice(kFileNotValid);
       }
-    } else if (!mapPrimaryPages(*primary_, pageCount, dataOffset, systemPages, dataPages, iamPages, state_, notify_)) {
+    } else if (!mapPrimaryPages(*primary_, pageCount, dataOffset, systemPages, dataPages, iamPages, state_, notify_,
+                                &mappedIndexIds_[1])) {
       isValid = false;
       notify_.fatalNotice(kFileNotValid);
     }
@@ -81,6 +82,7 @@ std::optional<FileSet::Location> FileSet::locate(PageId id, PageZero zero) const
   if (number < minimum || number > f.pageCount) return std::nullopt;
   const std::uint64_t offset = static_cast<std::uint64_t>(static_cast<std::uint32_t>(f.dataOffset)) + number * kPageSize;
   if (offset > f.fileSize) return std::nullopt;
+  std::lock_guard lock(secondariesMutex_);
   auto& handle = openSecondaries_[id.fileId];
   if (!handle) handle = DataFile::open(f.physicalName);
   if (!handle) {
@@ -122,6 +124,20 @@ std::optional<CPage_Header> FileSet::readPageHeader(PageId id) const {
   auto buffer = readRawPage(id);
   if (!buffer) return std::nullopt;
   return CPage_Header::decode(*buffer);
+}
+
+std::optional<std::uint16_t> FileSet::pageIndexId(PageId id) const {
+  const auto it = mappedIndexIds_.find(id.fileId);
+  const std::uint64_t count = it == mappedIndexIds_.end() ? 0
+                              : id.fileId == 1           ? pageCount
+                              : secondaryFiles.count(id.fileId) ? secondaryFiles.at(id.fileId).pageCount
+                                                                : 0;
+  if (id.pageNumber >= 1 && static_cast<std::uint64_t>(id.pageNumber) < count &&
+      static_cast<std::uint64_t>(id.pageNumber) < it->second.size())
+    return it->second[static_cast<std::size_t>(id.pageNumber)];
+  const auto header = readPageHeader(id);
+  if (!header) return std::nullopt;
+  return header->indexId;
 }
 
 std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
@@ -186,8 +202,9 @@ void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& file
     // Mapped into scratch lists first: a file whose id cannot be learned is
     // not attached, and neither are its pages.
     PageList system, data;
+    PageIndexIds indexIds;
     const std::int16_t learned =
-        mapSecondaryPages(*file, row.pageCount, offset, std::nullopt, system, data, state_, notify_);
+        mapSecondaryPages(*file, row.pageCount, offset, std::nullopt, system, data, state_, notify_, &indexIds);
     if (learned <= 1) continue;
     if (const auto reason = foreignReason(*file, offset, learned)) {
       refuse(candidate, *reason);
@@ -195,6 +212,7 @@ void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& file
     }
     row.fileId = learned;
     positionChecked_.insert(learned);
+    mappedIndexIds_[learned] = std::move(indexIds);
     // The pages were read from this file: they are filed under its id.
     for (PageList* list : {&system, &data})
       for (auto& [objectId, refs] : *list)
@@ -238,7 +256,7 @@ void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& file
     row.dataOffset = static_cast<std::int32_t>(offset);
     secondaryFiles[fileId] = row;
     mapSecondaryPages(*file, row.pageCount, static_cast<std::uint64_t>(row.dataOffset), fileId, systemPages,
-                      dataPages, state_, notify_);
+                      dataPages, state_, notify_, &mappedIndexIds_[fileId]);
   }
 }
 

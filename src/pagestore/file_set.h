@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 #include "pagestore/file_header_page.h"
 #include "pagestore/page_header.h"
 #include "pagestore/page_id.h"
+#include "pagestore/page_scan.h"
 
 namespace sorbel {
 
@@ -91,6 +93,9 @@ class FileSet {
   std::optional<std::vector<std::uint8_t>> readRawPage(PageId id, PageZero zero = PageZero::refused) const;
   std::optional<CPage_Header> readPageHeader(PageId id) const;
   std::optional<CPage_Header> readPageHeaderKeepBuffer(PageId id);
+  // The index id the page's header states: from the mapping pass where it
+  // read the page, else read now. Nothing when the page cannot be read.
+  std::optional<std::uint16_t> pageIndexId(PageId id) const;
   std::unique_ptr<CDataPage> readDataPage(PageId id, PageZero zero = PageZero::refused) const;
   std::unique_ptr<IamPage> readIamPage(PageId id) const;
 
@@ -120,11 +125,17 @@ class FileSet {
   std::unique_ptr<DataFile> primary_;
   // Secondary files stay open while the file set lives instead of being
   // opened again for every page read from them.
+  // Reads may come from several threads at once (an export decodes pages
+  // side by side); the mutex guards the opening of these handles.
   mutable std::map<std::int16_t, std::unique_ptr<DataFile>> openSecondaries_;
+  mutable std::mutex secondariesMutex_;
   // Files whose page positions the offset check confirmed: the primary and
   // those found by folder search.
   std::set<std::int16_t> positionChecked_{1};
   std::optional<FileIdentity> primaryIdentity_;
+  // By file id, the index id of every page the mapping pass read (none for
+  // page lists taken from a snapshot, or past where a Stop ended the pass).
+  std::map<std::int16_t, PageIndexIds> mappedIndexIds_;
 };
 
 }  // namespace sorbel

@@ -49,6 +49,7 @@ inline PageId readDiskPageId(ByteView bytes, std::size_t offset) {
 
 // The three fields the page mapping takes straight from the bytes.
 inline std::uint8_t rawPageType(ByteView page) { return page[header::kPageType]; }
+inline std::uint16_t rawIndexId(ByteView page) { return page.read<std::uint16_t>(header::kIndexId); }
 inline std::int32_t rawObjectId(ByteView page) { return page.read<std::int32_t>(header::kObjectId); }
 inline std::int32_t rawOwnPageNumber(ByteView page) { return page.read<std::int32_t>(header::kThisPage); }
 inline std::int16_t rawOwnFileId(ByteView page) { return page.read<std::int16_t>(header::kThisPage + 4); }

@@ -102,9 +102,15 @@ bool checkDataOffset(const DataFile& file, std::uint64_t pageCount, std::uint64_
 
 bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_t dataOffset,
                      PageList& systemPages, PageList& dataPages, PageList& iamPages, AppState& state,
-                     NotifyTarget& notify) {
+                     NotifyTarget& notify, PageIndexIds* indexIds) {
   systemPages.clear();
   dataPages.clear();
+  // Only the pages read are answered for: a Stop leaves the rest to be read
+  // when asked.
+  if (indexIds) {
+    indexIds->clear();
+    indexIds->reserve(pageCount + 1);
+  }
   notify.progressRange(0, clampPosition(pageCount));
   notify.progressPosition(0);
   notify.statusText("Mapping Database Objects...........");
@@ -118,6 +124,7 @@ bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_
     const ByteView page = reader.next();
     const std::uint8_t type = rawPageType(page);
     const std::int32_t objectId = rawObjectId(page);
+    if (indexIds) indexIds->push_back(rawIndexId(page));
     // Every page of this file is filed as the primary's, whatever file id its
     // header states: one flipped bit there must not lose the page.
     const std::uint16_t fileId = 1;
@@ -143,7 +150,14 @@ bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_
 
 std::int16_t mapSecondaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_t dataOffset,
                                std::optional<std::int16_t> listedFileId, PageList& systemPages,
-                               PageList& dataPages, AppState& state, NotifyTarget& notify) {
+                               PageList& dataPages, AppState& state, NotifyTarget& notify,
+                               PageIndexIds* indexIds) {
+  // Only the pages read are answered for: a Stop leaves the rest to be read
+  // when asked.
+  if (indexIds) {
+    indexIds->clear();
+    indexIds->reserve(pageCount + 1);
+  }
   notify.progressRange(0, clampPosition(pageCount));
   notify.progressPosition(0);
   file.adviseSequential();
@@ -156,6 +170,7 @@ std::int16_t mapSecondaryPages(const DataFile& file, std::uint64_t pageCount, st
     const std::uint8_t type = rawPageType(page);
     const std::int32_t objectId = rawObjectId(page);
     const std::int16_t ownFileId = rawOwnFileId(page);
+    if (indexIds) indexIds->push_back(rawIndexId(page));
     const auto fileId = static_cast<std::uint16_t>(listedFileId ? *listedFileId : ownFileId);
     const auto index = static_cast<std::uint32_t>(i);
     if (isSecondarySystemObject(objectId)) systemPages[objectId].push_back(PageRef{fileId, index, type});

@@ -41,11 +41,15 @@ bool isSecondarySystemObject(std::int32_t objectId);
 bool checkDataOffset(const DataFile& file, std::uint64_t pageCount, std::uint64_t dataOffset,
                      AppState& state, NotifyTarget& notify);
 
+// The index id every page of a file states, by page index, as the mapping
+// pass read it: later questions about a page's owner need no second read.
+using PageIndexIds = std::vector<std::uint16_t>;
+
 // Files every page of the primary file under the object id in its header.
 // Answers whether any system page was found.
 bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_t dataOffset,
                      PageList& systemPages, PageList& dataPages, PageList& iamPages, AppState& state,
-                     NotifyTarget& notify);
+                     NotifyTarget& notify, PageIndexIds* indexIds = nullptr);
 
 // Files the pages of a secondary file. With listedFileId the entries carry
 // that id; without it (a file found by folder search) they carry the id each
@@ -53,6 +57,7 @@ bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_
 // page that states one above 1 (0 when none did).
 std::int16_t mapSecondaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_t dataOffset,
                                std::optional<std::int16_t> listedFileId, PageList& systemPages,
-                               PageList& dataPages, AppState& state, NotifyTarget& notify);
+                               PageList& dataPages, AppState& state, NotifyTarget& notify,
+                               PageIndexIds* indexIds = nullptr);
 
 }  // namespace sorbel

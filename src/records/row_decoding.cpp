@@ -37,10 +37,13 @@ bool reachedThroughStub(const CPrimaryRecord& record, const FileSet& files, Page
   return target == page && stub.read<std::uint16_t>(record::kStubSlot) == slot;
 }
 
-DecodedRow texts(const TableDefinition& definition) {
+// Every stored column's text is written afresh for each record, so it is
+// moved out rather than copied; a computed column keeps its definition text.
+DecodedRow texts(TableDefinition& definition) {
   DecodedRow row;
   row.reserve(definition.columns.size());
-  for (const ColumnDescriptor& d : definition.columns) row.push_back(d.text);
+  for (ColumnDescriptor& d : definition.columns)
+    row.push_back(d.storageColumnId == kNotStoredColumn ? d.text : std::move(d.text));
   return row;
 }
 

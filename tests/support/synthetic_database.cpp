@@ -425,6 +425,8 @@ std::uint64_t rowsetIdOf(std::int32_t objectId) {
 
 }  // namespace
 
+std::uint16_t SyntheticDatabase::pageIndexId(std::int32_t tableId) { return unitIndexPart(rowsetIdOf(tableId)); }
+
 void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes>& allocUnits,
                                        std::vector<Bytes>& rowsets, std::vector<Bytes>& rowsetColumns) {
   const std::uint64_t rowsetId = rowsetIdOf(table.id);
@@ -438,7 +440,15 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
     fixed[kType] = 1;
     put<std::uint64_t>(fixed, kOwnerId, rowsetId);
     put<std::int16_t>(fixed, kFilegroupId, 1);
-    if (!pages.empty()) {
+    if (table.writtenPages) {
+      const auto& written = *table.writtenPages;
+      put<std::int32_t>(fixed, kFirstPage, written.firstPage.pageNumber);
+      put<std::int16_t>(fixed, kFirstPage + 4, written.firstPage.fileId);
+      put<std::int32_t>(fixed, kRootPage, written.firstPage.pageNumber);
+      put<std::int16_t>(fixed, kRootPage + 4, written.firstPage.fileId);
+      put<std::int32_t>(fixed, kFirstIamPage, written.firstIamPage.pageNumber);
+      put<std::int16_t>(fixed, kFirstIamPage + 4, written.firstIamPage.fileId);
+    } else if (!pages.empty()) {
       put<std::int32_t>(fixed, kFirstPage, static_cast<std::int32_t>(pages.front()));
       put<std::int16_t>(fixed, kFirstPage + 4, primary_.fileId());
       put<std::int32_t>(fixed, kRootPage, static_cast<std::int32_t>(pages.front()));
@@ -466,7 +476,8 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
     put<std::int32_t>(fixed, kObjectId, table.id);
     put<std::int32_t>(fixed, kIndexId, table.clustered ? 1 : 0);
     put<std::int32_t>(fixed, kPartitionNumber, 1);
-    put<std::int64_t>(fixed, kRowCount, static_cast<std::int64_t>(table.rows.size() - table.ghostRows.size()));
+    put<std::int64_t>(fixed, kRowCount, table.writtenPages ? table.writtenPages->rowCount
+                                                            : static_cast<std::int64_t>(table.rows.size() - table.ghostRows.size()));
     rowsets.push_back(systemRecord(fixed, {}));
   }
   const auto placed = placeColumns(table.columns);

@@ -100,6 +100,16 @@ struct SyntheticObject {
   std::int32_t primaryKeyId = 0;
   std::string primaryKeyName;
   std::vector<std::int32_t> keyColumns;
+
+  // Data pages written beforehand, for tables too large to hold as rows (a
+  // streaming writer fills the pages): the allocation unit names these and
+  // rows stays empty.
+  struct WrittenPages {
+    PageId firstPage;
+    PageId firstIamPage;
+    std::int64_t rowCount = 0;
+  };
+  std::optional<WrittenPages> writtenPages;
 };
 
 // Where a column of a table lies in its records.
@@ -156,6 +166,9 @@ class SyntheticDatabase {
   // may be added to `secondary` (pages of system tables on a secondary file).
   DatabaseBuilder& primary() { return primary_; }
   void write(const std::filesystem::path& path);
+
+  // The index id a data page of the table states in its header.
+  static std::uint16_t pageIndexId(std::int32_t tableId);
 
   // Places records of objectId on fresh pages of builder; answers the pages' indexes.
   static std::vector<std::uint32_t> placeRecords(DatabaseBuilder& builder, std::int32_t objectId,

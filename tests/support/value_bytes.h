@@ -30,4 +30,27 @@ inline Bytes cat(std::initializer_list<Bytes> pieces) {
 
 inline Bytes ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// A datetime as stored: ticks of 1/300 second since midnight, then days since 1900-01-01.
+inline Bytes datetimeBytes(int year, int month, int day, int hour = 0, int minute = 0) {
+  const auto daysFromCivil = [](int y, int m, int d) {
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+  };
+  const int days = daysFromCivil(year, month, day) - daysFromCivil(1900, 1, 1);
+  return cat({le(static_cast<std::uint32_t>((hour * 3600 + minute * 60) * 300), 4), le(static_cast<std::uint32_t>(days), 4)});
+}
+
+// money: ten-thousandths as a little-endian 64-bit integer.
+inline Bytes moneyBytes(long long tenThousandths) { return le(static_cast<std::uint64_t>(tenThousandths), 8); }
+
+// decimal of precision up to 19: a sign byte (1 positive), then the magnitude in 8 bytes.
+inline Bytes decimalBytes(long long unscaled) {
+  return cat({Bytes{static_cast<std::uint8_t>(unscaled < 0 ? 0 : 1)},
+              le(static_cast<std::uint64_t>(unscaled < 0 ? -unscaled : unscaled), 8)});
+}
+
 }  // namespace sorbel::testing

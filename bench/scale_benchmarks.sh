@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Benchmarks at scale, each a ratio measured in one run on this machine:
+#   export   whole-table CSV export of a 2,000,000-row table, sorbel rows
+#            against the sqlite3 shell exporting the same rows from a SQLite
+#            file built from sorbel's output (ratio = sqlite3 time / sorbel
+#            time, so above 1 means sorbel is faster), with sorbel's peak memory;
+#   first    the first list page (sorbel show) of a 10,000,000-row heap against
+#            that of a 1,000-row table of the same file;
+#   catalog  sorbel catalog of 150 copies of a real file's system tables
+#            against sorbel pages of it (needs ../shared/corpus);
+#   mapping  page mapping of the 1 GiB file against a plain read, and the
+#            memory the mapping keeps per page (bench_page_mapping);
+#   tree     scan to the completed tree of catalog-heavy files of 500 to
+#            5,000 tables against their page mapping (bench_catalog_scale).
+#
+# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree ...]
+# The databases are generated into WORK_DIR (default: a folder under the
+# temporary folder, kept for the next run); nothing large is committed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+work=${2:-${TMPDIR:-/tmp}/sorbel-scale}
+shift $(( $# > 2 ? 2 : $# )) || true
+which=("$@")
+[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree)
+mkdir -p "$work"
+for p in sqlite3 time; do
+  dpkg -s "$p" >/dev/null 2>&1 || { export DEBIAN_FRONTEND=noninteractive; apt-get install -y --no-install-recommends "$p" >/dev/null; }
+done
+sorbel="$build/bin/sorbel"
+
+# Seconds of the fastest of three runs of a command (its output to $out).
+best() {
+  local out=$1; shift
+  local bestTime=
+  for _ in 1 2 3; do
+    /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" > "$out"
+    local t; t=$(cut -d' ' -f1 "$work/time.txt")
+    if [ -z "$bestTime" ] || awk "BEGIN{exit !($t < $bestTime)}"; then bestTime=$t; fi
+  done
+  echo "$bestTime"
+}
+peakKiB() { cut -d' ' -f2 "$work/time.txt"; }
+
+for bench in "${which[@]}"; do
+  case "$bench" in
+  export)
+    db="$work/rows-2m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
+    "$sorbel" rows "$db" BigHeap > "$work/bigheap.csv"
+    if [ ! -f "$work/bigheap.db" ]; then
+      sqlite3 "$work/bigheap.db" -cmd ".mode csv" ".import $work/bigheap.csv BigHeap"
+    fi
+    sorbelTime=$(best "$work/sorbel-out.csv" "$sorbel" rows "$db" BigHeap)
+    maxKiB=0
+    for _ in 1 2 3; do
+      /usr/bin/time -f "%e %M" -o "$work/time.txt" "$sorbel" rows "$db" BigHeap > "$work/sorbel-out.csv"
+      k=$(peakKiB); [ "$k" -gt "$maxKiB" ] && maxKiB=$k
+    done
+    sqliteTime=$(best "$work/sqlite-out.csv" sqlite3 -csv -header "$work/bigheap.db" "SELECT * FROM BigHeap")
+    rows=$(($(wc -l < "$work/sorbel-out.csv") - 1))
+    echo "export: $rows rows; sorbel rows ${sorbelTime}s (peak $((maxKiB / 1024)) MiB), sqlite3 ${sqliteTime}s;" \
+         "ratio sqlite3/sorbel $(awk "BEGIN{printf \"%.2f\", $sqliteTime / $sorbelTime}") (want >= 1.0, peak <= 64 MiB)"
+    ;;
+  first)
+    db="$work/rows-10m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db"
+    big=$(best "$work/show-big.txt" "$sorbel" show "$db" "Tables/User Tables/BigHeap")
+    small=$(best "$work/show-small.txt" "$sorbel" show "$db" "Tables/User Tables/SmallTable")
+    echo "first: file $(($(stat -c %s "$db") / 1048576)) MiB; first page of BigHeap (10,000,000 rows) ${big}s," \
+         "of SmallTable (1,000 rows) ${small}s; ratio $(awk "BEGIN{printf \"%.2f\", $big / $small}") (want <= 2)"
+    ;;
+  catalog)
+    src=../shared/corpus/files/661_northwnd_bi.mdf
+    if [ ! -f "$src" ]; then echo "catalog: skipped, $src is not on this machine"; continue; fi
+    db="$work/northwind-x150.mdf"
+    if [ ! -f "$db" ]; then
+      : > "$db"
+      for _ in $(seq 150); do cat "$src" >> "$db"; done
+    fi
+    catalogTime=$(best "$work/catalog.txt" "$sorbel" catalog "$db")
+    pagesTime=$(best "$work/pages.txt" "$sorbel" pages "$db")
+    echo "catalog: sorbel catalog ${catalogTime}s, sorbel pages ${pagesTime}s;" \
+         "ratio $(awk "BEGIN{printf \"%.1f\", $catalogTime / $pagesTime}") (want <= 10)"
+    ;;
+  mapping)
+    db="$work/rows-10m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db"
+    echo "mapping:"; "$build/bin/bench_page_mapping" "$db" | sed 's/^/  /'
+    ;;
+  tree)
+    echo "tree:"; "$build/bin/bench_catalog_scale" 500 1000 2000 5000 | sed 's/^/  /'
+    ;;
+  *) echo "unknown benchmark $bench" >&2; exit 1 ;;
+  esac
+done
