@@ -3,6 +3,7 @@
 
 #include "catalog/catalog_lookup.h"
 
+#include <algorithm>
 #include <set>
 #include <unordered_map>
 
@@ -91,11 +92,25 @@ void Catalog::buildForeignKeyColumns() {
   const auto pairKey = [](std::int32_t a, std::int32_t b) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) | static_cast<std::uint32_t>(b);
   };
+  // A reference row listed twice (a file holding stale copies of its system
+  // pages) states the same fact twice: pairing every copy with every other
+  // would list one key column as many times as the square of the copies.
+  const auto sameRow = [](const ObjectRefRow& a, const ObjectRefRow& b) {
+    return a.depId == b.depId && a.depSubId == b.depSubId && a.indepId == b.indepId && a.indepSubId == b.indepSubId;
+  };
   std::unordered_map<std::uint64_t, std::vector<const ObjectRefRow*>> targets;
-  for (const ObjectRefRow& r : objectRefs)
-    if (r.refClass == objref::kForeignKeyTarget) targets[pairKey(r.depId, r.depSubId)].push_back(&r);
+  for (const ObjectRefRow& r : objectRefs) {
+    if (r.refClass != objref::kForeignKeyTarget) continue;
+    auto& listed = targets[pairKey(r.depId, r.depSubId)];
+    if (std::none_of(listed.begin(), listed.end(), [&](const ObjectRefRow* t) { return sameRow(*t, r); }))
+      listed.push_back(&r);
+  }
+  std::unordered_map<std::uint64_t, std::vector<const ObjectRefRow*>> columnsTaken;
   for (const ObjectRefRow& r1 : objectRefs) {
     if (r1.refClass != objref::kForeignKeyColumn) continue;
+    auto& taken = columnsTaken[pairKey(r1.depId, r1.depSubId)];
+    if (std::any_of(taken.begin(), taken.end(), [&](const ObjectRefRow* t) { return sameRow(*t, r1); })) continue;
+    taken.push_back(&r1);
     const auto found = targets.find(pairKey(r1.depId, r1.depSubId));
     if (found == targets.end()) continue;
     for (const ObjectRefRow* r2 : found->second) {

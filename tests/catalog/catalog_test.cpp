@@ -106,6 +106,23 @@ TEST(CatalogNormalForm, ForeignKeyPairsAndMissingTargets) {
   EXPECT_EQ(lost, 1u);
 }
 
+TEST(CatalogNormalForm, ReferenceRowsListedTwiceGiveOneKeyColumn) {
+  // Stale copies of the references' pages repeat their rows word for word.
+  Scan s;
+  SyntheticDatabase db;
+  db.addTable(1001, "Parent", columns({"A", "B"}));
+  db.addTable(1002, "Child", columns({"X", "Y"}));
+  db.addObject({2001, "FK_copied", "F ", 1002});
+  for (int copy = 0; copy < 3; ++copy) db.addForeignKey({2001, 1002, 1001, {{1, 1}, {2, 2}}});
+  s.open(db);
+  const auto& fks = s.catalog->foreignKeyColumns;
+  ASSERT_EQ(fks.size(), 2u);
+  EXPECT_EQ(fks[0].columnName, "X");
+  EXPECT_EQ(fks[0].refColumnName, "A");
+  EXPECT_EQ(fks[1].columnName, "Y");
+  EXPECT_EQ(fks[1].refColumnName, "B");
+}
+
 TEST(CatalogNormalForm, GeneratedNamesAndIdentityTexts) {
   Scan s;
   SyntheticDatabase db;
