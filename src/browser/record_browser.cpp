@@ -9,6 +9,7 @@
 
 #include "base/bounded_queue.h"
 #include "browser/page_sources.h"
+#include "records/record_pages.h"
 
 namespace sorbel {
 
@@ -141,16 +142,19 @@ std::vector<DecodedRow> RecordBrowser::decodePage(Catalog& catalog, PageId page,
   // A chain can lead onto an extent page that still holds another table's
   // old rows, and another allocation unit's pages can state the same object
   // id; decoding them with this table's columns would show garbage.
-  const auto header = catalog.fileSet().readPageHeader(page);
-  if (header && !owners_.empty() && owners_.count({header->objectId, -1}) == 0 &&
-      owners_.count({header->objectId, static_cast<std::int32_t>(header->indexId)}) == 0) {
+  // The page is read once, for its header and its rows.
+  const auto dataPage = catalog.fileSet().readDataPage(page);
+  if (!dataPage) return {};
+  const CPage_Header& header = dataPage->header;
+  if (!owners_.empty() && owners_.count({header.objectId, -1}) == 0 &&
+      owners_.count({header.objectId, static_cast<std::int32_t>(header.indexId)}) == 0) {
     return {};
   }
   // A page the file has freed holds rows that were deleted with it: they
   // are shown only when deleted rows are asked for, and marked as such.
   const bool freed = !allocation.allocated(page);
   if (freed && !state_.scanOptions.showDeletedRecords) return {};
-  auto rows = decodePageRows(catalog.fileSet(), catalog, page, definition, state_, &deleted, nulls);
+  auto rows = decodeDataPageRows(*dataPage, page, catalog.fileSet(), catalog, definition, state_, &deleted, nulls);
   if (freed) deleted.assign(rows.size(), true);
   return rows;
 }

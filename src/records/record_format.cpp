@@ -183,21 +183,26 @@ bool CPrimaryRecord::parseVariableColumns(ByteView bytes, std::int32_t& cursor, 
   variableColumnCount = static_cast<std::int16_t>(count);
   if (count < 1 || count > record::kMaxColumnCount) return true;
 
-  std::vector<std::uint16_t> ends(static_cast<std::size_t>(count), 0);
-  for (auto& end : ends) {
-    if (cursor + 2 <= maxLength) {
-      const auto stored = bytes.tryRead<std::uint16_t>(static_cast<std::size_t>(cursor));
-      if (!stored) {
-        isInvalid = true;
-        return false;
-      }
-      end = *stored;
+  // The end offsets are checked first and read again below, rather than
+  // kept: this runs for every record of every page read.
+  const std::int32_t endsAt = cursor;
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (cursor + 2 <= maxLength && !bytes.has(static_cast<std::size_t>(cursor), 2)) {
+      isInvalid = true;
+      return false;
     }
     cursor += 2;
   }
+  const auto endOf = [&](std::int32_t k) -> std::uint16_t {
+    const std::int32_t at = endsAt + 2 * k;
+    return at + 2 <= maxLength ? bytes.read<std::uint16_t>(static_cast<std::size_t>(at)) : 0;
+  };
+  varEnds.reserve(varEnds.size() + static_cast<std::size_t>(count));
+  if (copyParts) varValues.reserve(varValues.size() + static_cast<std::size_t>(count));
 
   std::int32_t start = cursor;
-  for (const std::uint16_t stored : ends) {
+  for (std::int32_t k = 0; k < count; ++k) {
+    const std::uint16_t stored = endOf(k);
     if (state.stopRequested.load(std::memory_order_relaxed)) break;
     FieldValue value;
     value.complex = (stored & record::kComplexColumn) != 0;

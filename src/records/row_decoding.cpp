@@ -92,9 +92,16 @@ std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& cata
                                        TableDefinition& definition, AppState& state, std::vector<bool>* deleted,
                                        std::vector<NullMarks>* nulls) {
   auto dataPage = files.readDataPage(page);
-  if (!dataPage || dataPage->header.pageType != header::kDataPage) return {};
+  if (!dataPage) return {};
+  return decodeDataPageRows(*dataPage, page, files, catalog, definition, state, deleted, nulls);
+}
+
+std::vector<DecodedRow> decodeDataPageRows(CDataPage& dataPage, PageId page, const FileSet& files,
+                                           const Catalog& catalog, TableDefinition& definition, AppState& state,
+                                           std::vector<bool>* deleted, std::vector<NullMarks>* nulls) {
+  if (dataPage.header.pageType != header::kDataPage) return {};
   const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
-  return pageLoop(*dataPage, page, definition, standard ? DecoderVariant::standardTable : DecoderVariant::legacyTable,
+  return pageLoop(dataPage, page, definition, standard ? DecoderVariant::standardTable : DecoderVariant::legacyTable,
                   files, state, deleted, nulls);
 }
 

@@ -48,6 +48,12 @@ std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& cata
                                        TableDefinition& definition, AppState& state,
                                        std::vector<bool>* deleted = nullptr, std::vector<NullMarks>* nulls = nullptr);
 
+// The same for a data page the caller has read (page is where it was read).
+std::vector<DecodedRow> decodeDataPageRows(CDataPage& dataPage, PageId page, const FileSet& files,
+                                           const Catalog& catalog, TableDefinition& definition, AppState& state,
+                                           std::vector<bool>* deleted = nullptr,
+                                           std::vector<NullMarks>* nulls = nullptr);
+
 // The rows of a page of the object-values table that the caller has read.
 std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,
                                               AppState& state);

@@ -89,6 +89,7 @@ void appendClock(std::string& out, const Clock& clock) {
 
 std::string dateTimeText(const CivilDate& date, const Clock& clock) {
   std::string text;
+  text.reserve(32);  // room for the fraction and offset callers add
   appendDate(text, date);
   text.push_back(' ');
   appendClock(text, clock);
