@@ -1,7 +1,6 @@
 // Walks IAM chains and page chains, stopping at the first page met twice.
 #include "browser/page_sources.h"
 
-#include <set>
 
 #include "pagestore/allocation_pages.h"
 #include "pagestore/page_header.h"
@@ -18,7 +17,7 @@ std::uint64_t pageCountOf(const FileSet& files, std::int16_t fileId) {
 
 // Appends one IAM page's pages: its single-page slots, then its extents.
 // False when a page met before shows the chain has looped.
-void appendIamPages(const FileSet& files, IamPage& iamPage, std::vector<PageId>& pages, std::set<PageId>& listed,
+void appendIamPages(const FileSet& files, IamPage& iamPage, std::vector<PageId>& pages, PageIdSet& listed,
                     AppState& state) {
   for (const PageId slot : iamPage.singlePageSlots) {
     if (slot.fileId == 0 || slot.pageNumber < 1) continue;
@@ -54,8 +53,8 @@ bool pageValid(const FileSet& files, PageId page) {
 
 ChainWalk walkIamChain(const FileSet& files, PageId firstIam, AppState& state) {
   ChainWalk walk;
-  std::set<PageId> listed;
-  std::set<PageId> iamSeen;
+  PageIdSet listed;
+  PageIdSet iamSeen;
   for (PageId at = firstIam; at.pageNumber != 0 && !state.stopRequested.load(); ) {
     if (!iamSeen.insert(at).second) break;  // the chain loops back
     const auto iamPage = files.readIamPage(at);
@@ -74,8 +73,8 @@ ChainWalk walkLegacyIamChain(const FileSet& files, const std::vector<PageRef>& i
                               AppState& state) {
   ChainWalk walk;
   std::vector<PageId>& pages = walk.pages;
-  std::set<PageId> listed;
-  std::set<PageId> iamSeen;
+  PageIdSet listed;
+  PageIdSet iamSeen;
   for (std::size_t i = start; i < iamPages.size() && !state.stopRequested.load(); ++i) {
     const PageId at{static_cast<std::int16_t>(iamPages[i].fileId), static_cast<std::int32_t>(iamPages[i].pageIndex)};
     if (at.pageNumber == 0 || !iamSeen.insert(at).second) break;
@@ -93,12 +92,12 @@ ChainWalk walkLegacyIamChain(const FileSet& files, const std::vector<PageRef>& i
 ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state) {
   ChainWalk walk;
   std::vector<PageId>& pages = walk.pages;
-  std::set<PageId> listed;
+  PageIdSet listed;
   if (pagePresent(first)) {
     pages.push_back(first);
     listed.insert(first);
   }
-  std::set<PageId> visited;
+  PageIdSet visited;
   for (PageId at = first; at.pageNumber != 0 && !state.stopRequested.load(); ) {
     // A chain that leads back to a page it has passed would run for ever.
     if (!visited.insert(at).second) break;

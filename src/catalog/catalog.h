@@ -80,7 +80,7 @@ struct WorkingSet {
   std::vector<RowsetRow> tableRowsets;
   std::vector<AllocUnitRow> tableAllocUnits;
   std::vector<PageId> tablePageList;
-  std::set<PageId> pageKeys;
+  PageIdSet pageKeys;
   std::vector<ColumnParamRow> tableColumnParams;
   std::vector<LegacyColumnRow> tableLegacyColumns;
   std::vector<RowsetColumnRow> loadedRowsetColumns;

@@ -3,7 +3,9 @@
 
 #include <compare>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <unordered_set>
 #include <vector>
 
 namespace sorbel {
@@ -19,6 +21,15 @@ struct PageId {
 
   friend auto operator<=>(const PageId&, const PageId&) = default;
 };
+
+struct PageIdHash {
+  std::size_t operator()(const PageId& id) const noexcept {
+    return std::hash<std::uint64_t>{}((static_cast<std::uint64_t>(static_cast<std::uint16_t>(id.fileId)) << 32) |
+                                      static_cast<std::uint32_t>(id.pageNumber));
+  }
+};
+// A set of pages for membership tests over chains of any length.
+using PageIdSet = std::unordered_set<PageId, PageIdHash>;
 
 // One entry of a page list. Packed to 10 bytes: a large file lists millions.
 #pragma pack(push, 1)
