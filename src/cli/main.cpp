@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/allocator_tuning.h"
 #include "cli/commands.h"
 
 namespace sorbel::cli {
@@ -56,6 +57,7 @@ void printUsage() { writeUsage(stderr); }
 
 int main(int argc, char** argv) {
   using namespace sorbel::cli;
+  sorbel::tuneAllocatorForPageReads();
   if (argc < 2) {
     printUsage();
     return kExitUsage;

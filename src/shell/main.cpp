@@ -2,12 +2,14 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "base/allocator_tuning.h"
 #include "shell/main_window.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {
   using namespace sorbel::shell;
+  sorbel::tuneAllocatorForPageReads();
   QStringList args;
   for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
   const CommandLine commandLine = parseCommandLine(args);
