@@ -146,7 +146,7 @@ void CPrimaryRecord::parseFixedVar(ByteView bytes, AppState& state, bool copyPar
   }
   if (hasVariableColumns && !parseVariableColumns(bytes, cursor, hasFixed, state, copyParts)) return;
   rawRecord.reset();
-  if (cursor > 0 && cursor <= maxLength && copyParts) {
+  if (cursor > 0 && cursor <= maxLength && copyParts && (!page || page->keepsRawRecords)) {
     if (!bytes.has(0, static_cast<std::size_t>(cursor))) {
       isInvalid = true;
       return;

@@ -49,6 +49,7 @@ void RecordPage::buildSlotArray() {
 
 PrimaryRecordPage::PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)
     : RecordPage(std::move(buffer), owner, appState) {
+  keepsRawRecords = false;
   buildSlotArray();
   if (!slotOffsets_ && bodyWalkWanted()) walkBodyForRecords();
   readCompressionInfo();

@@ -60,6 +60,9 @@ class CPage {
   CPage_Header header;
   const FileSet* fileSet;
   AppState& state;
+  // Whether the records keep a copy of their bytes: only a forwarded
+  // record's page, read to follow a stub, needs it.
+  bool keepsRawRecords = true;
 
   ByteView bytes() const { return ByteView(buffer_); }
 

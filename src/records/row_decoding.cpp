@@ -1,6 +1,8 @@
 // Decodes a data page of the loaded table, or of the object-values table, into rows of texts.
 #include "records/row_decoding.h"
 
+#include <algorithm>
+
 #include "catalog/catalog.h"
 #include "pagestore/file_set.h"
 #include "records/record_pages.h"
@@ -49,7 +51,11 @@ DecodedRow texts(TableDefinition& definition) {
 
 bool tableRecord(const CPrimaryRecord* r) { return r && r->recordType != record::kIndex && !r->isInvalid; }
 
+// No marks at all when no value is NULL, the common case.
 NullMarks nullMarks(const TableDefinition& definition) {
+  if (std::none_of(definition.columns.begin(), definition.columns.end(),
+                   [](const ColumnDescriptor& d) { return d.valueIsNull; }))
+    return {};
   NullMarks marks;
   marks.reserve(definition.columns.size());
   for (const ColumnDescriptor& d : definition.columns) marks.push_back(d.valueIsNull);

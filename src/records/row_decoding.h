@@ -38,7 +38,7 @@ enum class DecoderVariant { standardTable, legacyTable, standardObjectValues, le
 bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
                          const FileSet& files, const AppState& state);
 
-// Which values of one decoded row are NULL, in column order.
+// Which values of one decoded row are NULL, in column order; empty when none is.
 using NullMarks = std::vector<bool>;
 
 // The rows of one data page of the loaded table, in slot order. With
