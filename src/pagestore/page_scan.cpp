@@ -51,6 +51,8 @@ ByteView SequentialPageReader::next() {
 }
 
 bool isPrimarySystemObject(std::int32_t objectId) {
+  // Asked for every page of a file: most ids lie above the range at once.
+  if (objectId < kPrimarySystemObjects.front() || objectId > kPrimarySystemObjects.back()) return false;
   return std::binary_search(kPrimarySystemObjects.begin(), kPrimarySystemObjects.end(), objectId);
 }
 
@@ -119,6 +121,10 @@ bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_
   std::uint64_t systemCount = 0;
 
   SequentialPageReader reader(file, dataOffset);
+  // Pages of one object mostly follow one another: the list last filed into
+  // is kept at hand rather than looked up for every page.
+  std::int32_t lastDataObject = 0;
+  std::vector<PageRef>* lastDataList = nullptr;
   // The last index, pageCount, is the trailing partial page (or zeros).
   for (std::uint64_t i = 0; i <= pageCount && !state.stopRequested.load(std::memory_order_relaxed); ++i) {
     const ByteView page = reader.next();
@@ -134,8 +140,15 @@ bool mapPrimaryPages(const DataFile& file, std::uint64_t pageCount, std::uint64_
       ++systemCount;
     }
     if (objectId > 0) {
-      if (type == header::kDataPage) dataPages[objectId].push_back(PageRef{fileId, index, header::kDataPage});
-      else if (type == header::kIamPage) iamPages[objectId].push_back(PageRef{fileId, index, header::kIamPage});
+      if (type == header::kDataPage) {
+        if (!lastDataList || objectId != lastDataObject) {
+          lastDataList = &dataPages[objectId];
+          lastDataObject = objectId;
+        }
+        lastDataList->push_back(PageRef{fileId, index, header::kDataPage});
+      } else if (type == header::kIamPage) {
+        iamPages[objectId].push_back(PageRef{fileId, index, header::kIamPage});
+      }
     }
     if ((i + 1) % step == 0) notify.progressPosition(clampPosition(i + 1));
   }

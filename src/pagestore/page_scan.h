@@ -18,7 +18,9 @@ namespace sorbel {
 // the end of the file, or the unread part of a short one, read as zeros.
 class SequentialPageReader {
  public:
-  static constexpr std::size_t kPagesPerBlock = 128;  // 1 MiB
+  // 2 MiB: measured on a 1 GiB file in the page cache, half that size reads
+  // up to a third slower, and twice that size no faster.
+  static constexpr std::size_t kPagesPerBlock = 256;
 
   SequentialPageReader(const DataFile& file, std::uint64_t startOffset);
   ByteView next();
