@@ -227,6 +227,15 @@ std::optional<std::string> translatedExpression(const std::string& tsql, Dialect
     }
     if (!matched) return std::nullopt;
   }
+  // "(0)" is T-SQL's way of storing a constant; an IN list keeps its parentheses.
+  for (std::size_t k = 0; k + 2 < tokens.size(); ++k) {
+    if (tokens[k] == "(" && tokens[k + 2] == ")" && (isDigit(tokens[k + 1].front()) || tokens[k + 1].front() == '.') &&
+        (k == 0 || tokens[k - 1] != "IN")) {
+      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k + 2));
+      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
+      k = k > 0 ? k - 1 : 0;
+    }
+  }
   stripOuterParentheses(tokens);
   if (tokens.empty()) return std::nullopt;
   // A negative number in parentheses is still one literal.
