@@ -2,7 +2,11 @@
 #include "export/row_export.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
 
+#include "browser/csv_export.h"
 #include "browser/memory_record_panel.h"
 #include "browser/record_browser.h"
 #include "scan/memory_views.h"
@@ -27,6 +31,57 @@ void streamLoadedTable(Catalog& catalog, AppState& state, bool scanned, const Ex
   browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
     emit(fields, browser.fieldNulls, deleted);
   });
+}
+
+TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::string& objectType, const std::string& name,
+                             const std::string& path,
+                             const std::function<void(std::int64_t rows, std::int64_t expected)>& progress) {
+  TableCsvResult result;
+  const KeptWorkingSet kept(catalog);
+  const auto columns = catalog.loadObject(objectType, name, nullptr);
+  if (columns.empty() || !catalog.working.tableLoaded) return result;
+  std::int64_t expected = 0;
+  for (const RowsetRow& r : catalog.working.tableRowsets) expected += std::max<std::int64_t>(r.rowCount, 0);
+  const std::string part = path + ".part";
+  struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(part.c_str(), "wb"));
+  if (!file) return result;
+  bool written = true;
+  const auto line = [&](const std::vector<std::string>& fields) {
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (i) text += ',';
+      text += csvField(fields[i]);
+    }
+    text += "\r\n";
+    written = written && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  };
+  const ModuleTextStore noTexts;
+  std::vector<std::string> heading;
+  const TableSchema table = loadedTableSchema(catalog, noTexts);
+  for (const ExportColumn* c : table.shownColumns()) heading.push_back(c->name);
+  line(heading);
+  streamLoadedTable(catalog, state, false, [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool) {
+    line(fields);
+    if (++result.rows % 10000 == 0 && progress) progress(result.rows, expected);
+  });
+  const bool closed = std::fclose(file.release()) == 0;
+  std::error_code ec;
+  result.stopped = state.stopRequested.load();
+  if (!written || !closed || result.stopped) {
+    std::filesystem::remove(part, ec);
+    return result;
+  }
+  std::filesystem::rename(part, path, ec);
+  if (ec) {
+    std::filesystem::remove(part, ec);
+    return result;
+  }
+  if (progress) progress(result.rows, expected);
+  result.ok = true;
+  return result;
 }
 
 std::string delimitedField(const std::string& text, char delimiter) {

@@ -36,6 +36,21 @@ struct RowFormat {
   std::size_t batchSize = 1;          // rows per INSERT statement
 };
 
+struct TableCsvResult {
+  bool ok = false;
+  bool stopped = false;  // the stop request ended it; no file was left
+  std::int64_t rows = 0;
+};
+
+// Writes a whole table (objectType "U " or "S ") to path as `sorbel rows`
+// prints it: UTF-8, CRLF, a heading line, NULL as NULL. Built beside path
+// and moved there when complete. progress gets the rows written so far and
+// the rows the catalog counts for the table (0 when it gives none). The
+// catalog's working set is left as it was.
+TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::string& objectType, const std::string& name,
+                             const std::string& path,
+                             const std::function<void(std::int64_t rows, std::int64_t expected)>& progress = {});
+
 // A field quoted the RFC 4180 way when it holds the delimiter, a double
 // quote, CR or LF.
 std::string delimitedField(const std::string& text, char delimiter);

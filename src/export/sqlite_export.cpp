@@ -175,6 +175,7 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     }
   } partFile{part};
 
+  const KeptWorkingSet kept(catalog);
   ModuleTextStore store;
   const DatabaseSchema schema = readDatabaseSchema(catalog, state, notify, store);
   Database db;
@@ -218,8 +219,10 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     bool broken = false;
     streamLoadedTable(catalog, state, false,
                       [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
-      if (broken) return;
-      const bool toDeleted = deleted && options.deleted;
+      // A deleted row never goes among the live ones, where it could clash
+      // with the row that took its key.
+      if (broken || (deleted && !options.deleted)) return;
+      const bool toDeleted = deleted;
       sqlite3_stmt* s = toDeleted ? insertDeleted.get() : insert.get();
       for (std::size_t i = 0; i < kinds.size(); ++i) {
         static const std::string kEmpty;

@@ -81,6 +81,20 @@ struct DatabaseSchema {
 DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarget& notify, ModuleTextStore& store,
                                   const std::string* onlyTable = nullptr);
 
+// Puts the catalog's working set back when it goes: an export loads table
+// after table, and the table on display must stay loaded for its paging.
+class KeptWorkingSet {
+ public:
+  explicit KeptWorkingSet(Catalog& catalog) : catalog_(catalog), saved_(catalog.working) {}
+  ~KeptWorkingSet() { catalog_.working = std::move(saved_); }
+  KeptWorkingSet(const KeptWorkingSet&) = delete;
+  KeptWorkingSet& operator=(const KeptWorkingSet&) = delete;
+
+ private:
+  Catalog& catalog_;
+  WorkingSet saved_;
+};
+
 // The table's schema from the catalog's working set, right after loadObject.
 TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& store);
 

@@ -6,6 +6,9 @@
 #include <map>
 
 #include "cli_runner.h"
+#include "export/row_export.h"
+#include "export/sqlite_export.h"
+#include "scanned_database.h"
 #include "page_builder.h"
 #include "postgres_server.h"
 #include "synthetic_database.h"
@@ -275,6 +278,39 @@ TEST_F(ExportShop, RowsTakeTheExchangeOptions) {
     args.insert(args.end(), bad.begin(), bad.end());
     EXPECT_EQ(testing::runProgram(kCli, args).exitCode, 1) << bad[0] << " " << bad[1];
   }
+}
+
+TEST(ExportInProcess, StopLeavesNoFileAndTheDisplayedTableStaysLoaded) {
+  testing::ScannedDatabase s;
+  SyntheticDatabase db = shop();
+  ASSERT_TRUE(s.open(db));
+  Catalog& catalog = *s.catalog;
+  ASSERT_FALSE(catalog.loadObject("U ", "Customers", nullptr).empty());
+  const std::string csv = s.dir.file("orders.csv"), out = s.dir.file("shop.db");
+
+  // The whole table as the rows command prints it; Customers is still the
+  // loaded table afterwards, as the record list's paging needs.
+  const TableCsvResult table = writeTableCsv(catalog, s.state, "U ", "Orders", csv);
+  EXPECT_TRUE(table.ok);
+  EXPECT_EQ(table.rows, 3);
+  EXPECT_EQ(testing::readTextFile(csv), testing::runProgram(kCli, {"rows", s.dir.file("db.mdf"), "Orders"}).out);
+  EXPECT_EQ(catalog.working.loadedObject.name, "Customers");
+
+  const SqliteExportResult whole = exportToSqlite(catalog, s.state, s.notify, out, {});
+  EXPECT_TRUE(whole.ok) << whole.error;
+  EXPECT_EQ(catalog.working.loadedObject.name, "Customers");
+  std::filesystem::remove(out);
+
+  // A stop during the first table: no file, not even the one being built.
+  const auto stopAtOnce = [&](const std::string&, std::size_t, std::size_t, std::int64_t) { s.state.stopRequested = true; };
+  const SqliteExportResult stopped = exportToSqlite(catalog, s.state, s.notify, out, {}, stopAtOnce);
+  EXPECT_TRUE(stopped.stopped);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_FALSE(std::filesystem::exists(out + ".part"));
+  const TableCsvResult stoppedTable = writeTableCsv(catalog, s.state, "U ", "Orders", s.dir.file("stopped.csv"));
+  EXPECT_FALSE(stoppedTable.ok);
+  EXPECT_FALSE(std::filesystem::exists(s.dir.file("stopped.csv")));
+  EXPECT_FALSE(std::filesystem::exists(s.dir.file("stopped.csv.part")));
 }
 
 }  // namespace
