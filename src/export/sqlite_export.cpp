@@ -84,6 +84,7 @@ class ValueBinder {
   explicit ValueBinder(std::int64_t& roundedValues) : rounded_(roundedValues) {}
 
   void bind(sqlite3_stmt* statement, int index, const std::string& shown, bool isNull, ValueKind kind) {
+    if (texts_.size() <= static_cast<std::size_t>(index)) texts_.resize(static_cast<std::size_t>(index) + 1);
     if (isNull) {
       sqlite3_bind_null(statement, index);
       return;
@@ -123,7 +124,18 @@ class ValueBinder {
             return;
           }
         }
-        if (digits > kSqliteDigits) ++rounded_;
+        if (digits > kSqliteDigits) {
+          ++rounded_;
+        } else {
+          // What SQLite's NUMERIC affinity would make of the text, without
+          // its parsing it again.
+          double v = 0;
+          const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
+          if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
+            sqlite3_bind_double(statement, index, v);
+            return;
+          }
+        }
         sqlite3_bind_text(statement, index, shown.data(), static_cast<int>(shown.size()), SQLITE_STATIC);
         return;
       }
@@ -135,8 +147,10 @@ class ValueBinder {
         break;
       case ValueKind::dateTime:
       case ValueKind::dateTimeOffset: {
-        const std::string iso = isoDateTime(shown);
-        sqlite3_bind_text64(statement, index, iso.data(), iso.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        // Each column keeps its own text until the row is stepped.
+        std::string& iso = texts_[static_cast<std::size_t>(index)];
+        iso = isoDateTime(shown);
+        sqlite3_bind_text64(statement, index, iso.data(), iso.size(), SQLITE_STATIC, SQLITE_UTF8);
         return;
       }
       default: break;
@@ -147,6 +161,7 @@ class ValueBinder {
  private:
   std::int64_t& rounded_;
   std::vector<std::uint8_t> bytes_;
+  std::vector<std::string> texts_;
 };
 
 SqliteExportResult failed(SqliteExportResult result, std::string error) {
@@ -188,7 +203,7 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
   std::string error;
   // A new file that is deleted on any failure needs no journal on disk; the
   // one in memory still undoes a statement a constraint refuses.
-  if (!execute(db.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;", error))
+  if (!execute(db.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-65536;", error))
     return failed(std::move(result), error);
   std::string ddl = "BEGIN;\n";
   for (const TableSchema& table : schema.tables) {
