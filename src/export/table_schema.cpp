@@ -86,6 +86,11 @@ std::int32_t int32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 // (two bytes each), an identity's seed and increment in its column row's
 // autoval (after the current value, four bytes each).
 void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
+  // A damaged row may carry fewer values than the heading names.
+  const auto cell = [](const DecodedRow& row, std::size_t i) -> const std::string& {
+    static const std::string kNone;
+    return i < row.size() ? row[i] : kNone;
+  };
   std::map<std::int32_t, TableSchema*> byId;
   for (TableSchema& t : schema.tables) byId[t.objectId] = &t;
   std::map<std::pair<std::int32_t, std::int32_t>, std::string> columnNames;
@@ -104,17 +109,17 @@ void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
     const std::size_t id = indexes.column("id"), status = indexes.column("status"), count = indexes.column("keycnt"),
                       keys = indexes.column("keys"), name = indexes.column("name");
     for (const DecodedRow& row : indexes.table->rows) {
-      const auto table = byId.find(static_cast<std::int32_t>(number(row[id])));
-      const std::int64_t flags = number(row[status]);
+      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, id))));
+      const std::int64_t flags = number(cell(row, status));
       if (table == byId.end() || flags < 0 || !(flags & kUniqueIndexStatus)) continue;
       const bool primary = flags & kPrimaryKeyStatus;
       if (!primary && !(flags & kUniqueKeyStatus)) continue;
       std::vector<std::uint8_t> bytes;
-      if (!shownBytes(row[keys], bytes)) continue;
+      if (!shownBytes(cell(row, keys), bytes)) continue;
       KeyConstraint key;
-      key.name = row[name];
+      key.name = cell(row, name);
       key.clustered = flags & kClusteredStatus;
-      const std::int64_t entries = number(row[count]);
+      const std::int64_t entries = number(cell(row, count));
       for (std::int64_t e = 0; e < entries; ++e) {
         const std::int32_t column = int16At(bytes, static_cast<std::size_t>(e) * 32 + 16);
         if (column <= 0) continue;
@@ -133,18 +138,18 @@ void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
                       to = references.column("rkeyid"), count = references.column("keycnt"),
                       fromKeys = references.column("forkeys"), toKeys = references.column("refkeys");
     for (const DecodedRow& row : references.table->rows) {
-      const auto table = byId.find(static_cast<std::int32_t>(number(row[from])));
-      const auto target = byId.find(static_cast<std::int32_t>(number(row[to])));
-      const auto name = objectNames.find(static_cast<std::int32_t>(number(row[constraint])));
+      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, from))));
+      const auto target = byId.find(static_cast<std::int32_t>(number(cell(row, to))));
+      const auto name = objectNames.find(static_cast<std::int32_t>(number(cell(row, constraint))));
       std::vector<std::uint8_t> fromBytes, toBytes;
       if (table == byId.end() || target == byId.end() || name == objectNames.end() ||
-          !shownBytes(row[fromKeys], fromBytes) || !shownBytes(row[toKeys], toBytes))
+          !shownBytes(cell(row, fromKeys), fromBytes) || !shownBytes(cell(row, toKeys), toBytes))
         continue;
       ForeignKey fk;
       fk.name = name->second;
       fk.refTable = target->second->name;
       bool whole = true;
-      for (std::int64_t k = 0; k < number(row[count]); ++k) {
+      for (std::int64_t k = 0; k < number(cell(row, count)); ++k) {
         const std::string a = columnName(table->first, int16At(fromBytes, static_cast<std::size_t>(k) * 2));
         const std::string b = columnName(target->first, int16At(toBytes, static_cast<std::size_t>(k) * 2));
         whole = whole && !a.empty() && !b.empty();
@@ -161,14 +166,14 @@ void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
                       autoval = columns.column("autoval");
     constexpr std::int64_t kIdentityStatus = 0x1;
     for (const DecodedRow& row : columns.table->rows) {
-      const auto table = byId.find(static_cast<std::int32_t>(number(row[id])));
-      const std::int64_t flags = number(row[status]);
+      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, id))));
+      const std::int64_t flags = number(cell(row, status));
       std::vector<std::uint8_t> bytes;
-      if (table == byId.end() || flags < 0 || !(flags & kIdentityStatus) || !shownBytes(row[autoval], bytes) ||
+      if (table == byId.end() || flags < 0 || !(flags & kIdentityStatus) || !shownBytes(cell(row, autoval), bytes) ||
           bytes.size() < 12)
         continue;
       for (ExportColumn& c : table->second->columns) {
-        if (c.name != row[name] || valueKindOf(c.type) != ValueKind::integer) continue;
+        if (c.name != cell(row, name) || valueKindOf(c.type) != ValueKind::integer) continue;
         c.identitySeed = std::to_string(int32At(bytes, 4));
         c.identityIncrement = std::to_string(int32At(bytes, 8));
       }
