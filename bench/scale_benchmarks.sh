@@ -11,9 +11,13 @@
 #   mapping  page mapping of the 1 GiB file against a plain read, and the
 #            memory the mapping keeps per page (bench_page_mapping);
 #   tree     scan to the completed tree of catalog-heavy files of 500 to
-#            5,000 tables against their page mapping (bench_catalog_scale).
+#            5,000 tables against their page mapping (bench_catalog_scale);
+#   sqlite   sorbel to-sqlite of the file with the 2,000,000-row table (the
+#            whole file: its small tables too) against the sqlite3 shell's
+#            .import of the same rows as CSV into the same table (ratio =
+#            sorbel time / sqlite3 time, want <= 2).
 #
-# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree ...]
+# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|sqlite ...]
 # The databases are generated into WORK_DIR (default: a folder under the
 # temporary folder, kept for the next run); nothing large is committed.
 set -euo pipefail
@@ -22,7 +26,7 @@ build=${1:-build}
 work=${2:-${TMPDIR:-/tmp}/sorbel-scale}
 shift $(( $# > 2 ? 2 : $# )) || true
 which=("$@")
-[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree)
+[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree sqlite)
 mkdir -p "$work"
 for p in sqlite3 time; do
   dpkg -s "$p" >/dev/null 2>&1 || { export DEBIAN_FRONTEND=noninteractive; apt-get install -y --no-install-recommends "$p" >/dev/null; }
@@ -90,6 +94,35 @@ for bench in "${which[@]}"; do
     ;;
   tree)
     echo "tree:"; "$build/bin/bench_catalog_scale" 500 1000 2000 5000 | sed 's/^/  /'
+    ;;
+  sqlite)
+    db="$work/rows-2m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
+    # The rows in the exchange form, so that both sides store the same texts
+    # and numbers, into the table the sqlite schema declares.
+    "$sorbel" rows "$db" BigHeap --format csv --no-header > "$work/bigheap-exchange.csv"
+    "$sorbel" schema "$db" --dialect sqlite --table BigHeap > "$work/bigheap-schema.sql"
+    importInto() {
+      rm -f "$1"
+      sqlite3 "$1" < "$work/bigheap-schema.sql"
+      sqlite3 "$1" ".import --csv $work/bigheap-exchange.csv BigHeap"
+    }
+    # Alternating runs, the fastest of three each: the machine's other load
+    # falls on both alike.
+    sorbelTime= sqliteTime=
+    for _ in 1 2 3; do
+      /usr/bin/time -f "%e" -o "$work/time.txt" "$sorbel" to-sqlite "$db" "$work/to-sqlite.db" --force 2> /dev/null
+      t=$(cat "$work/time.txt")
+      if [ -z "$sorbelTime" ] || awk "BEGIN{exit !($t < $sorbelTime)}"; then sorbelTime=$t; fi
+      /usr/bin/time -f "%e" -o "$work/time.txt" bash -c "$(declare -f importInto); work='$work'; importInto '$work/import.db'"
+      t=$(cat "$work/time.txt")
+      if [ -z "$sqliteTime" ] || awk "BEGIN{exit !($t < $sqliteTime)}"; then sqliteTime=$t; fi
+    done
+    written=$(sqlite3 "$work/to-sqlite.db" "SELECT count(*) FROM BigHeap")
+    imported=$(sqlite3 "$work/import.db" "SELECT count(*) FROM BigHeap")
+    [ "$written" = "$imported" ] || { echo "sqlite: to-sqlite wrote $written rows, .import $imported" >&2; exit 1; }
+    echo "sqlite: $written rows; sorbel to-sqlite ${sorbelTime}s, sqlite3 .import ${sqliteTime}s;" \
+         "ratio sorbel/sqlite3 $(awk "BEGIN{printf \"%.2f\", $sorbelTime / $sqliteTime}") (want <= 2)"
     ;;
   *) echo "unknown benchmark $bench" >&2; exit 1 ;;
   esac

@@ -313,6 +313,19 @@ std::vector<std::vector<std::string>> commandsFor(const std::string& path, const
     for (const auto& f : flagSets[any(flagSets.size() - 1)]) commands.back().push_back(f);
   }
   if (any(10) == 0) commands.push_back({"xml", path});
+  // The exports: a schema script, rows in an exchange form, and a whole
+  // SQLite database written beside the damaged copy.
+  static constexpr const char* kDialects[] = {"mssql", "postgres", "mysql", "sqlite"};
+  commands.push_back({"schema", path, "--dialect", kDialects[any(4)]});
+  if (!base.tables.empty()) {
+    std::vector<std::string> c = {"rows", path, base.tables[any(base.tables.size())]};
+    if (any(2) == 0) c.insert(c.end(), {"--insert", kDialects[any(4)], "--batch-size", "3"});
+    else c.insert(c.end(), {"--format", any(2) ? "jsonl" : "csv", "--binary", "base64", "--delimiter", ";"});
+    for (const auto& f : flagSets[any(flagSets.size())]) c.push_back(f);
+    commands.push_back(c);
+  }
+  commands.push_back({"to-sqlite", path, path + ".export.db", "--force"});
+  if (any(2) == 0) commands.back().push_back("--deleted");
   return commands;
 }
 

@@ -554,10 +554,14 @@ void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& e
         const auto& deleted = page.deleted;
         for (std::size_t r = 0; r < rows.size(); ++r) {
           if (rows[r].empty() || !listFields(rows[r], fields)) continue;
+          fieldNulls.assign(fields.size(), false);
           if (r < nulls.size()) {
             for (std::size_t f = 0; f < fields.size() && f <= shownCells_.size(); ++f) {
               const std::size_t cell = cellOf(f);
-              if (cell < nulls[r].size() && nulls[r][cell]) fields[f] = nullText;
+              if (cell < nulls[r].size() && nulls[r][cell]) {
+                fields[f] = nullText;
+                fieldNulls[f] = true;
+              }
             }
           }
           emit(fields, r < deleted.size() && deleted[r]);

@@ -59,6 +59,9 @@ class RecordBrowser {
   // What streamTable writes for a NULL value; another text than NULL tells
   // it apart from the string 'NULL'.
   std::string nullText = "NULL";
+  // During streamTable's emit: which fields of the emitted row are NULL, so
+  // an export can tell a NULL from a text that reads like nullText.
+  std::vector<bool> fieldNulls;
 
   // Empties the list (rows and columns) and the page label.
   void clearList();

@@ -1,5 +1,8 @@
-// sorbel rows: a table's rows as CSV, in the record list's order; sorbel module: the SQL text of a module.
+// sorbel rows: a table's rows as CSV, JSON lines or INSERT statements, in the record list's order; sorbel module:
+// the SQL text of a module.
+#include <charconv>
 #include <cstdio>
+#include <optional>
 
 #include "browser/csv_export.h"
 #include "browser/memory_record_panel.h"
@@ -8,6 +11,8 @@
 #include "catalog/module_text_store.h"
 #include "cli/commands.h"
 #include "cli/opened_file.h"
+#include "export/row_export.h"
+#include "export/table_schema.h"
 #include "records/row_decoding.h"
 #include "scan/memory_views.h"
 #include "scan/output_channel.h"
@@ -28,6 +33,20 @@ void printCsvLine(const std::vector<std::string>& fields, std::string& line) {
 }
 
 
+// The rows in an exchange format: values in the forms other programs read
+// (ISO 8601 datetimes, bit as 1 and 0, bytes as hex or base64).
+void writeExportRows(Catalog& catalog, AppState& state, bool scanned, const RowFormat& format) {
+  const ModuleTextStore noTexts;
+  const TableSchema table = loadedTableSchema(catalog, noTexts);
+  RowWriter writer(table, format, [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+  writer.begin();
+  streamLoadedTable(catalog, state, scanned,
+                    [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool) {
+                      writer.row(fields, nulls);
+                    });
+  writer.end();
+}
+
 }  // namespace
 
 int runRows(const Args& args) {
@@ -39,6 +58,12 @@ int runRows(const Args& args) {
   // the string 'NULL'.
   std::string nullText = "NULL";
   bool missingValue = false;
+  // Any of the exchange options writes through the exchange formats; without
+  // them the output is the record list's CSV.
+  bool exchange = false;
+  bool badValue = false;
+  bool batchGiven = false;
+  RowFormat format;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--advanced") o.state.scanOptions.recoveryMode = ScanOptions::kAdvancedRecovery;
@@ -48,9 +73,47 @@ int runRows(const Args& args) {
     else if (a == "--scanned") scanned = true;
     else if (a == "--null" && i + 1 < args.size()) nullText = args[++i];
     else if (a == "--null") missingValue = true;
-    else positional.push_back(a);
+    else if (a == "--no-header") {
+      format.header = false;
+      exchange = true;
+    } else if (a == "--delimiter" && i + 1 < args.size()) {
+      const std::string& d = args[++i];
+      if (d == "\\t" || d == "tab") format.delimiter = '\t';
+      else if (d.size() == 1 && d[0] != '"' && d[0] != '\r' && d[0] != '\n') format.delimiter = d[0];
+      else badValue = true;
+      exchange = true;
+    } else if (a == "--binary" && i + 1 < args.size()) {
+      const std::string& b = args[++i];
+      if (b == "hex") format.binary = BinaryForm::hex;
+      else if (b == "base64") format.binary = BinaryForm::base64;
+      else badValue = true;
+      exchange = true;
+    } else if (a == "--format" && i + 1 < args.size()) {
+      const std::string& f = args[++i];
+      if (f == "csv") format.layout = RowLayout::csv;
+      else if (f == "jsonl") format.layout = RowLayout::jsonl;
+      else badValue = true;
+      exchange = true;
+    } else if (a == "--insert" && i + 1 < args.size()) {
+      const auto dialect = dialectNamed(args[++i]);
+      if (dialect) format.dialect = *dialect;
+      else badValue = true;
+      format.layout = RowLayout::insert;
+      exchange = true;
+    } else if (a == "--batch-size" && i + 1 < args.size()) {
+      const std::string& n = args[++i];
+      std::size_t rows = 0;
+      const auto r = std::from_chars(n.data(), n.data() + n.size(), rows);
+      if (r.ec != std::errc() || r.ptr != n.data() + n.size() || rows == 0) badValue = true;
+      format.batchSize = rows;
+      batchGiven = true;
+    } else {
+      positional.push_back(a);
+    }
   }
-  if (positional.size() != 2 || missingValue) {
+  // A batch size means nothing without INSERT statements to batch.
+  if (batchGiven && format.layout != RowLayout::insert) badValue = true;
+  if (positional.size() != 2 || missingValue || badValue) {
     printUsage();
     return kExitUsage;
   }
@@ -59,6 +122,11 @@ int runRows(const Args& args) {
   const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
   if (columns.empty() || !catalog.working.tableLoaded)
     return reportMissingTable(catalog, positional[0], positional[1], system);
+  if (exchange) {
+    format.nullText = nullText;
+    writeExportRows(catalog, o.state, scanned, format);
+    return kExitOk;
+  }
   // The rows come the way the record list pages through them, without its
   // views: nothing is shown, and the rows are written as they are decoded.
   MemoryOutputPane pane;

@@ -27,6 +27,8 @@ int runXml(const Args& args);
 int runScan(const Args& args);
 int runTree(const Args& args);
 int runShow(const Args& args);
+int runSchema(const Args& args);
+int runToSqlite(const Args& args);
 
 void printUsage();
 

@@ -21,7 +21,17 @@ const Command kCommands[] = {
     {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
     {"rows", runRows,
      "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--advanced] [--system] [--scanned] [--null TEXT]\n"
-     "                                    the rows of TABLE as CSV"},
+     "           [--no-header] [--delimiter C] [--binary hex|base64] [--format csv|jsonl]\n"
+     "           [--insert mssql|postgres|mysql|sqlite [--batch-size N]]\n"
+     "                                    the rows of TABLE as CSV; with any of the options on the second and third\n"
+     "                                    lines, in an exchange form: datetimes in ISO 8601, bit as 1 or 0, bytes in\n"
+     "                                    hex (default) or base64, or as JSON lines or INSERT statements"},
+    {"schema", runSchema,
+     "sorbel schema FILE [--table T] [--dialect mssql|postgres|mysql|sqlite]\n"
+     "                                    CREATE TABLE scripts of the user tables (mssql: with the modules)"},
+    {"to-sqlite", runToSqlite,
+     "sorbel to-sqlite FILE OUT.db [--deleted] [--force]\n"
+     "                                    every user table into a new SQLite database (deleted rows: TABLE__deleted)"},
     {"columns", runColumns, "sorbel columns FILE TABLE [--system] the columns TABLE loads with, one line each"},
     {"module", runModule, "sorbel module FILE NAME           the SQL text of a view, procedure, function, trigger..."},
     {"page", runPage,

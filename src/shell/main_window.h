@@ -4,6 +4,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "base/app_state.h"
 #include "objecttree/tree_view.h"
@@ -37,6 +40,7 @@ inline constexpr const char* kInitialCaption = "Select MDF database file to cont
 inline constexpr const char* kStopToContinue = "Please stop the running process to continue the process.";
 inline constexpr const char* kStopToClose = "Please stop the running process to close the application.";
 inline constexpr const char* kCloseQuestion = "Do you want to close the application?";
+inline constexpr const char* kExportStopped = "Export stopped: no file was written.";
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -51,6 +55,12 @@ class MainWindow final : public QMainWindow {
   void helpCommand();
   void aboutCommand();
   void exportCsvCommand();
+  void exportSqliteCommand();
+  void exportTableCsvCommand();
+  // The work of the two commands once a file is chosen: on a worker, with
+  // the progress bar and Stop; the outcome in a box.
+  bool exportDatabase(const QString& path);
+  bool exportTable(const QString& path);
   void loadSnapshotCommand();
   void saveSnapshotCommand();
   void setLook(int look);
@@ -70,6 +80,8 @@ class MainWindow final : public QMainWindow {
   QAction* openAction() const { return open_; }
   QAction* stopAction() const { return stop_; }
   QAction* exportCsvAction() const { return exportCsv_; }
+  QAction* exportSqliteAction() const { return exportSqlite_; }
+  QAction* exportTableCsvAction() const { return exportTableCsv_; }
   QAction* loadSnapshotAction() const { return loadSnapshot_; }
   QAction* saveSnapshotAction() const { return saveSnapshot_; }
   QAction* captionAction() const { return captionToggle_; }
@@ -84,6 +96,9 @@ class MainWindow final : public QMainWindow {
   void showTreeItem(TreeItem item);
   void updateCommandStates();
   void startScan(const ScanOptions& options, const QString& prefill);
+  // The user or system table selected in the tree, with its object type;
+  // nothing (after saying so) when the selection is no table.
+  std::optional<std::pair<std::string, std::string>> selectedTable();
 
   AppState& state_;
   UiBridge* bridge_;
@@ -103,6 +118,8 @@ class MainWindow final : public QMainWindow {
   QAction* help_ = nullptr;
   QAction* about_ = nullptr;
   QAction* exportCsv_ = nullptr;
+  QAction* exportSqlite_ = nullptr;
+  QAction* exportTableCsv_ = nullptr;
   QAction* loadSnapshot_ = nullptr;
   QAction* saveSnapshot_ = nullptr;
   QAction* captionToggle_ = nullptr;

@@ -26,6 +26,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <atomic>
+#include <sqlite3.h>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -165,6 +166,7 @@ class ShellTest : public QObject {
   void lookIsAppliedAtOnceAndStored();
   void snapshotsSaveAndLoadThroughTheApplicationMenu();
   void labelClicksShowPagesScriptsAndExportTheListPage();
+  void wholeTableAndDatabaseExportThroughTheApplicationMenu();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -780,6 +782,85 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   clickLabel(tree, orders);
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
   QTRY_VERIFY(!s.window->driver().busy());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+// The text a box showed that starts with prefix, once one has.
+QString boxStartingWith(DialogAnswerer& answerer, const QString& prefix) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < kScanTimeoutMs) {
+    for (const QString& text : answerer.texts())
+      if (text.startsWith(prefix)) return text;
+    QTest::qWait(10);
+  }
+  return {};
+}
+
+void ShellTest::wholeTableAndDatabaseExportThroughTheApplicationMenu() {
+  Session s;
+  const QString demo = demoDatabase();
+  s.window->scanFile(demo);
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  ObjectTreeWidget* tree = s.window->tree();
+  RecordPanel* panel = s.window->recordPanel();
+  QTreeWidgetItem* orders = childNamed(
+      childNamed(childNamed(tree->topLevelItem(0), QStringLiteral("Tables")), QStringLiteral("User Tables")),
+      QStringLiteral("Orders"));
+  QVERIFY(orders);
+
+  // A whole table needs a table chosen in the tree.
+  answerer->clear();
+  s.window->exportTableCsvAction()->trigger();
+  QTRY_COMPARE(answerer->texts(), QStringList{QString::fromUtf8(kNoTableToExport)});
+
+  clickLabel(tree, orders);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+
+  // Every row, not the page on screen: byte for byte what sorbel rows prints.
+  const QString csv = s.logs.filePath(QStringLiteral("orders-all.csv"));
+  answerer->clear();
+  answerer->chooseNextFile(csv);
+  s.window->exportTableCsvAction()->trigger();
+  QVERIFY(waitForBox(*answerer, QString::fromUtf8(kCsvSaved)));
+  QTRY_VERIFY(!s.window->driver().busy());
+  QProcess rows;
+  rows.start(QStringLiteral(SORBEL_CLI_PATH), {QStringLiteral("rows"), demo, QStringLiteral("Orders")});
+  QVERIFY(rows.waitForFinished(60000));
+  const QByteArray expected = rows.readAllStandardOutput();
+  QFile written(csv);
+  QVERIFY(written.open(QIODevice::ReadOnly));
+  const QByteArray bytes = written.readAll();
+  QVERIFY(bytes.count("\r\n") > 1001);
+  QVERIFY(bytes == expected);
+
+  // The whole database into SQLite; the rows agree with the table export.
+  const QString db = s.logs.filePath(QStringLiteral("demo.db"));
+  answerer->clear();
+  answerer->chooseNextFile(db);
+  s.window->exportSqliteAction()->trigger();
+  const QString done = boxStartingWith(*answerer, QStringLiteral("Database exported to "));
+  QVERIFY2(!done.isEmpty(), qPrintable(answerer->texts().join(QLatin1Char('|'))));
+  QVERIFY2(!done.contains(QStringLiteral("refused")), qPrintable(done));
+  QTRY_VERIFY(!s.window->driver().busy());
+  QVERIFY(!s.window->progressBar()->isVisible());
+  sqlite3* handle = nullptr;
+  QCOMPARE(sqlite3_open_v2(db.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* count = nullptr;
+  QCOMPARE(sqlite3_prepare_v2(handle, "SELECT count(*) FROM Orders", -1, &count, nullptr), SQLITE_OK);
+  QCOMPARE(sqlite3_step(count), SQLITE_ROW);
+  QCOMPARE(sqlite3_column_int64(count, 0), static_cast<sqlite3_int64>(bytes.count("\r\n") - 1));
+  sqlite3_finalize(count);
+  sqlite3_close(handle);
+
+  // The table on display still pages after the exports loaded the others.
+  QTest::mouseClick(panel->nextButton(), Qt::LeftButton);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page2 - [1000](1001-2000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->model()->index(0, 0).data().toString(), QString::fromUtf8(expected.split('\n').at(1001).split(',').at(0)));
   answerer->answerNextQuestion(true);
   s.window->close();
 }

@@ -114,7 +114,7 @@ void StreamingTableWriter::addRow(const std::vector<Cell>& cells, Kind kind) {
   const std::size_t need = (kind == Kind::forwarded ? 9 : record.size()) + 2;
   if (data_ && data_->used + need > kBodyLimit) closeDataPage();
   if (!data_) {
-    data_.emplace();
+    data_.emplace(OpenPage{});
     data_->index = allocatePage();
     if (firstPage_ == 0) firstPage_ = data_->index;
   }
@@ -125,7 +125,7 @@ void StreamingTableWriter::addRow(const std::vector<Cell>& cells, Kind kind) {
     Bytes moved = tableRecord(columns_, cells, 1, backPointer(db_.pageId(data_->index), stubSlot));
     if (forward_ && forward_->used + moved.size() + 2 > kBodyLimit) closeForwardPage();
     if (!forward_) {
-      forward_.emplace();
+      forward_.emplace(OpenPage{});
       forward_->index = allocatePage();
     }
     const int targetSlot = forward_->page.addRecord(moved);

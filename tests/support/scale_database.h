@@ -47,7 +47,7 @@ class StreamingTableWriter {
 
   struct OpenPage {
     std::uint32_t index = 0;
-    PageBuilder page;
+    PageBuilder page{};  // direct-initialised: its default constructor is explicit
     std::size_t used = 0;
     std::uint16_t slots = 0;
     std::uint16_t ghosts = 0;

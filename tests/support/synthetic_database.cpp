@@ -603,6 +603,7 @@ void SyntheticDatabase::writeNormal() {
       cf[cp::kScale] = c.scale;
       put<std::int32_t>(cf, cp::kCollationId, c.collationId);
       put<std::int32_t>(cf, cp::kStatus, c.status | (c.nullable ? 0 : kNotNullStatus) | (c.sparse ? kSparseStatus : 0));
+      put<std::int32_t>(cf, cp::kDefaultId, c.defaultId);
       std::vector<std::optional<Bytes>> vars;
       if (c.omitName) vars.push_back(std::nullopt);
       else if (c.storedName && c.storedName->empty()) vars.push_back(Bytes{0, 0});  // a value that is empty text

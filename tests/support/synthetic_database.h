@@ -48,6 +48,7 @@ struct SyntheticColumn {
   bool omitName = false;            // no name value at all
   std::optional<std::string> computed;    // a computed column: not stored, its definition text
   bool sparse = false;              // kept in the row's sparse vector (status 0x01000000)
+  std::int32_t defaultId = 0;       // the id of the column's default object
 };
 
 // Column constructors for the common types (system type id, length, precision, scale).

@@ -1,0 +1,194 @@
+// Streams a table's rows through the record browser and writes them out in the chosen format.
+#include "export/row_export.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "browser/csv_export.h"
+#include "browser/memory_record_panel.h"
+#include "browser/record_browser.h"
+#include "scan/memory_views.h"
+#include "scan/output_channel.h"
+
+namespace sorbel {
+
+namespace {
+
+constexpr std::int32_t kTimestampType = 189;
+// SQL Server takes at most this many rows in one VALUES list.
+constexpr std::size_t kMssqlRowsPerInsert = 1000;
+
+}  // namespace
+
+void streamLoadedTable(Catalog& catalog, AppState& state, bool scanned, const ExportRowSink& emit) {
+  MemoryOutputPane pane;
+  OutputChannel output(pane);
+  MemoryProgress progress;
+  MemoryRecordPanel panel;
+  RecordBrowser browser(state, panel, output, progress);
+  browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
+    emit(fields, browser.fieldNulls, deleted);
+  });
+}
+
+TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::string& objectType, const std::string& name,
+                             const std::string& path,
+                             const std::function<void(std::int64_t rows, std::int64_t expected)>& progress) {
+  TableCsvResult result;
+  const KeptWorkingSet kept(catalog);
+  const auto columns = catalog.loadObject(objectType, name, nullptr);
+  if (columns.empty() || !catalog.working.tableLoaded) return result;
+  std::int64_t expected = 0;
+  for (const RowsetRow& r : catalog.working.tableRowsets) expected += std::max<std::int64_t>(r.rowCount, 0);
+  const std::string part = path + ".part";
+  struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(part.c_str(), "wb"));
+  if (!file) return result;
+  bool written = true;
+  const auto line = [&](const std::vector<std::string>& fields) {
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (i) text += ',';
+      text += csvField(fields[i]);
+    }
+    text += "\r\n";
+    written = written && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  };
+  const ModuleTextStore noTexts;
+  std::vector<std::string> heading;
+  const TableSchema table = loadedTableSchema(catalog, noTexts);
+  for (const ExportColumn* c : table.shownColumns()) heading.push_back(c->name);
+  line(heading);
+  streamLoadedTable(catalog, state, false, [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool) {
+    line(fields);
+    if (++result.rows % 10000 == 0 && progress) progress(result.rows, expected);
+  });
+  const bool closed = std::fclose(file.release()) == 0;
+  std::error_code ec;
+  result.stopped = state.stopRequested.load();
+  if (!written || !closed || result.stopped) {
+    std::filesystem::remove(part, ec);
+    return result;
+  }
+  std::filesystem::rename(part, path, ec);
+  if (ec) {
+    std::filesystem::remove(part, ec);
+    return result;
+  }
+  if (progress) progress(result.rows, expected);
+  result.ok = true;
+  return result;
+}
+
+std::string delimitedField(const std::string& text, char delimiter) {
+  bool quote = false;
+  for (const char c : text) quote = quote || c == delimiter || c == '"' || c == '\r' || c == '\n';
+  if (!quote) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
+    : format_(std::move(format)), out_(std::move(out)), tableName_(table.name), columns_(table.shownColumns()) {
+  for (const ExportColumn* c : columns_) kinds_.push_back(valueKindOf(c->type));
+  if (format_.batchSize == 0) format_.batchSize = 1;
+  if (format_.layout != RowLayout::insert) return;
+  const bool mssql = format_.dialect == Dialect::mssql;
+  if (mssql) format_.batchSize = std::min(format_.batchSize, kMssqlRowsPerInsert);
+  std::string names;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    // SQL Server writes a rowversion itself and refuses one given.
+    if (mssql && columns_[i]->type.systemTypeId == kTimestampType) continue;
+    if (mssql && columns_[i]->identitySeed) identityInsert_ = true;
+    inserted_.push_back(i);
+    if (!names.empty()) names += ", ";
+    names += quotedName(columns_[i]->name, format_.dialect);
+  }
+  insertHead_ = "INSERT INTO " + (mssql ? "[dbo]." + quotedName(tableName_, format_.dialect)
+                                        : quotedName(tableName_, format_.dialect)) +
+                " (" + names + ") VALUES";
+}
+
+void RowWriter::begin() {
+  switch (format_.layout) {
+    case RowLayout::csv: {
+      if (!format_.header) return;
+      std::string line;
+      for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i) line += format_.delimiter;
+        line += delimitedField(columns_[i]->name, format_.delimiter);
+      }
+      out_(line + "\r\n");
+      return;
+    }
+    case RowLayout::jsonl: return;
+    case RowLayout::insert:
+      if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " ON;\n");
+      return;
+  }
+}
+
+void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bool>& nulls) {
+  const auto isNull = [&](std::size_t i) { return i < nulls.size() && nulls[i]; };
+  const auto field = [&](std::size_t i) -> const std::string& {
+    static const std::string kEmpty;
+    return i < fields.size() ? fields[i] : kEmpty;
+  };
+  switch (format_.layout) {
+    case RowLayout::csv: {
+      std::string line;
+      for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i) line += format_.delimiter;
+        line += delimitedField(isNull(i) ? format_.nullText : exchangeText(field(i), kinds_[i], format_.binary),
+                               format_.delimiter);
+      }
+      out_(line + "\r\n");
+      return;
+    }
+    case RowLayout::jsonl: {
+      std::string line = "{";
+      for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i) line += ',';
+        line += jsonString(columns_[i]->name) + ':' +
+                (isNull(i) ? std::string("null") : jsonValue(field(i), kinds_[i], format_.binary));
+      }
+      out_(line + "}\n");
+      return;
+    }
+    case RowLayout::insert: {
+      std::string values = batchRows_ > 0 ? ",\n(" : format_.batchSize == 1 ? " (" : "\n(";
+      bool first = true;
+      for (const std::size_t i : inserted_) {
+        if (!first) values += ", ";
+        first = false;
+        values += isNull(i) ? std::string("NULL") : sqlLiteral(field(i), kinds_[i], format_.dialect);
+      }
+      batch_ += values + ")";
+      if (++batchRows_ >= format_.batchSize) flushBatch();
+      return;
+    }
+  }
+}
+
+void RowWriter::flushBatch() {
+  if (batchRows_ == 0) return;
+  out_(insertHead_ + batch_ + ";\n");
+  batch_.clear();
+  batchRows_ = 0;
+}
+
+void RowWriter::end() {
+  if (format_.layout != RowLayout::insert) return;
+  flushBatch();
+  if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " OFF;\n");
+}
+
+}  // namespace sorbel

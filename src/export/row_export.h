@@ -1,0 +1,86 @@
+// A table's rows streamed with their NULL marks, and written as delimited text, JSON lines or INSERT statements.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "catalog/catalog.h"
+#include "export/sql_dialect.h"
+#include "export/table_schema.h"
+#include "export/value_forms.h"
+
+namespace sorbel {
+
+// One row of the loaded table: its shown fields, which of them are NULL,
+// and whether it is a deleted row.
+using ExportRowSink =
+    std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted)>;
+
+// Every row of the loaded table in the record list's order (see
+// RecordBrowser::streamTable); deleted rows come when the scan options ask
+// for them.
+void streamLoadedTable(Catalog& catalog, AppState& state, bool scanned, const ExportRowSink& emit);
+
+enum class RowLayout { csv, jsonl, insert };
+
+struct RowFormat {
+  RowLayout layout = RowLayout::csv;
+  bool header = true;
+  char delimiter = ',';
+  std::string nullText = "NULL";
+  BinaryForm binary = BinaryForm::hex;
+  Dialect dialect = Dialect::sqlite;  // of INSERT statements
+  std::size_t batchSize = 1;          // rows per INSERT statement
+};
+
+struct TableCsvResult {
+  bool ok = false;
+  bool stopped = false;  // the stop request ended it; no file was left
+  std::int64_t rows = 0;
+};
+
+// Writes a whole table (objectType "U " or "S ") to path as `sorbel rows`
+// prints it: UTF-8, CRLF, a heading line, NULL as NULL. Built beside path
+// and moved there when complete. progress gets the rows written so far and
+// the rows the catalog counts for the table (0 when it gives none). The
+// catalog's working set is left as it was.
+TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::string& objectType, const std::string& name,
+                             const std::string& path,
+                             const std::function<void(std::int64_t rows, std::int64_t expected)>& progress = {});
+
+// A field quoted the RFC 4180 way when it holds the delimiter, a double
+// quote, CR or LF.
+std::string delimitedField(const std::string& text, char delimiter);
+
+// Writes the rows of one table in a format, each piece of text handed to
+// out as it is complete.
+class RowWriter {
+ public:
+  using Output = std::function<void(const std::string& text)>;
+  RowWriter(const TableSchema& table, RowFormat format, Output out);
+
+  // The heading line, or what comes before the first INSERT.
+  void begin();
+  void row(const std::vector<std::string>& fields, const std::vector<bool>& nulls);
+  // The last INSERT batch, or what closes the statements.
+  void end();
+
+ private:
+  void flushBatch();
+
+  RowFormat format_;
+  Output out_;
+  std::string tableName_;
+  std::vector<const ExportColumn*> columns_;  // per field
+  std::vector<std::size_t> inserted_;         // fields an INSERT names
+  std::vector<ValueKind> kinds_;
+  std::string insertHead_;
+  std::string batch_;
+  std::size_t batchRows_ = 0;
+  bool identityInsert_ = false;
+};
+
+}  // namespace sorbel

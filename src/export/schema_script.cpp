@@ -1,0 +1,347 @@
+// Writes CREATE TABLE and foreign-key statements, translating stored T-SQL defaults and checks where that is safe.
+#include "export/schema_script.h"
+
+#include <cctype>
+
+namespace sorbel {
+
+namespace {
+
+bool isWordStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#'; }
+bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Parentheses around the whole token list add nothing.
+void stripOuterParentheses(std::vector<std::string>& tokens) {
+  while (tokens.size() >= 2 && tokens.front() == "(" && tokens.back() == ")") {
+    int depth = 0;
+    bool wrapsAll = true;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      if (tokens[i] == "(") ++depth;
+      if (tokens[i] == ")") --depth;
+      if (depth == 0 && i + 1 < tokens.size()) {
+        wrapsAll = false;
+        break;
+      }
+    }
+    if (!wrapsAll) return;
+    tokens.erase(tokens.begin());
+    tokens.pop_back();
+  }
+}
+
+std::string joined(const std::vector<std::string>& tokens) {
+  std::string out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    if (i > 0 && tokens[i - 1] != "(" && tokens[i] != ")" && tokens[i] != ",") out += ' ';
+    out += tokens[i];
+  }
+  return out;
+}
+
+std::string oneLine(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += (c == '\r' || c == '\n') ? ' ' : c;
+  return out;
+}
+
+std::string nameList(const std::vector<std::string>& names, Dialect dialect) {
+  std::string out;
+  for (const std::string& n : names) {
+    if (!out.empty()) out += ", ";
+    out += quotedName(n, dialect);
+  }
+  return out;
+}
+
+bool isIntegerLiteral(const std::string& text) {
+  std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  if (i >= text.size()) return false;
+  for (; i < text.size(); ++i)
+    if (!isDigit(text[i])) return false;
+  return true;
+}
+
+// The column's DEFAULT clause in the dialect, or why there is none.
+std::string defaultClause(const ExportColumn& c, Dialect dialect, const TableSchema& table, std::string& leftOut) {
+  if (c.defaultText.empty()) return {};
+  if (dialect == Dialect::mssql) {
+    return (c.defaultName.empty() ? std::string() : " CONSTRAINT " + quotedName(c.defaultName, dialect)) + " DEFAULT " +
+           c.defaultText;
+  }
+  if (c.identitySeed && dialect == Dialect::postgres) return {};
+  auto translated = translatedExpression(c.defaultText, dialect, table, true);
+  if (translated && dialect == Dialect::postgres && valueKindOf(c.type) == ValueKind::boolean) {
+    if (*translated == "0" || *translated == "1") translated = *translated == "1" ? "TRUE" : "FALSE";
+    else translated.reset();
+  }
+  // MySQL takes expressions only in parentheses and a literal nowhere on
+  // its TEXT and BLOB types.
+  if (translated && dialect == Dialect::mysql) {
+    const std::string type = columnTypeText(c.type, dialect);
+    if (type.find("TEXT") != std::string::npos || type.find("BLOB") != std::string::npos) translated.reset();
+  }
+  if (!translated) {
+    leftOut += "-- left out: the default of " + table.name + "." + c.name + ", " + oneLine(c.defaultText) + "\n";
+    return {};
+  }
+  const bool literal = isIntegerLiteral(*translated) || (translated->size() >= 2 && translated->front() == '\'') ||
+                       *translated == "TRUE" || *translated == "FALSE" || *translated == "CURRENT_TIMESTAMP";
+  return " DEFAULT " + (literal ? *translated : "(" + *translated + ")");
+}
+
+std::string foreignKeyClause(const ForeignKey& fk, Dialect dialect) {
+  return "CONSTRAINT " + quotedName(fk.name, dialect) + " FOREIGN KEY (" + nameList(fk.columns, dialect) +
+         ") REFERENCES " + tableName(fk.refTable, dialect) + " (" + nameList(fk.refColumns, dialect) + ")";
+}
+
+bool isKeyStart(const TableSchema& table, const std::string& column) {
+  if (table.primaryKey && table.primaryKey->columns.front() == column) return true;
+  for (const KeyConstraint& u : table.uniques)
+    if (u.columns.front() == column) return true;
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::string> translatedExpression(const std::string& tsql, Dialect dialect, const TableSchema& table,
+                                                bool isDefault) {
+  if (dialect == Dialect::mssql) return tsql;
+  std::vector<std::string> tokens;
+  const std::size_t n = tsql.size();
+  std::size_t i = 0;
+  const auto skipSpace = [&] {
+    while (i < n && std::isspace(static_cast<unsigned char>(tsql[i]))) ++i;
+  };
+  while (true) {
+    skipSpace();
+    if (i >= n) break;
+    const char c = tsql[i];
+    if (c == '[') {
+      std::string name;
+      ++i;
+      bool closed = false;
+      while (i < n) {
+        if (tsql[i] == ']') {
+          if (i + 1 < n && tsql[i + 1] == ']') {
+            name += ']';
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        name += tsql[i++];
+      }
+      const ExportColumn* column = table.column(name);
+      if (!closed || !column || isDefault) return std::nullopt;
+      // A bit compared with a number is no boolean expression.
+      if (dialect == Dialect::postgres && valueKindOf(column->type) == ValueKind::boolean) return std::nullopt;
+      tokens.push_back(quotedName(name, dialect));
+      continue;
+    }
+    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && tsql[i + 1] == '\'')) {
+      if (c != '\'') ++i;
+      ++i;
+      std::string literal;
+      bool closed = false;
+      while (i < n) {
+        if (tsql[i] == '\'') {
+          if (i + 1 < n && tsql[i + 1] == '\'') {
+            literal += '\'';
+            i += 2;
+            continue;
+          }
+          ++i;
+          closed = true;
+          break;
+        }
+        literal += tsql[i++];
+      }
+      if (!closed || !isDefault) return std::nullopt;
+      tokens.push_back(stringLiteral(literal, dialect));
+      continue;
+    }
+    if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(tsql[i + 1]))) {
+      std::string number;
+      while (i < n && (isDigit(tsql[i]) || tsql[i] == '.')) number += tsql[i++];
+      if (i < n && (tsql[i] == 'e' || tsql[i] == 'E')) {
+        number += tsql[i++];
+        if (i < n && (tsql[i] == '+' || tsql[i] == '-')) number += tsql[i++];
+        while (i < n && isDigit(tsql[i])) number += tsql[i++];
+      }
+      tokens.push_back(number);
+      continue;
+    }
+    if (isWordStart(c)) {
+      std::string word;
+      while (i < n && isWordChar(tsql[i])) word += tsql[i++];
+      const std::string w = upper(word);
+      if (w == "AND" || w == "OR" || w == "NOT" || w == "IS" || w == "NULL" || w == "IN" || w == "BETWEEN") {
+        if (isDefault && w != "NULL") return std::nullopt;
+        tokens.push_back(w);
+        continue;
+      }
+      bool call = false;
+      if (w == "GETDATE" || w == "NEWID") {
+        skipSpace();
+        if (i + 1 < n && tsql[i] == '(') {
+          ++i;
+          skipSpace();
+          if (i < n && tsql[i] == ')') {
+            ++i;
+            call = true;
+          }
+        }
+        if (!call) return std::nullopt;
+      }
+      if (w == "GETDATE" || w == "CURRENT_TIMESTAMP") {
+        // SQLite and MySQL refuse a clock in a check; MySQL's DATETIME(3)
+        // takes no plain CURRENT_TIMESTAMP default.
+        if (dialect == Dialect::mysql || (!isDefault && dialect == Dialect::sqlite)) return std::nullopt;
+        tokens.push_back("CURRENT_TIMESTAMP");
+        continue;
+      }
+      if (w == "NEWID" && isDefault && dialect == Dialect::postgres) {
+        tokens.push_back("gen_random_uuid()");
+        continue;
+      }
+      return std::nullopt;
+    }
+    static const char* const kOperators[] = {"<=", ">=", "<>", "!=", "(", ")", ",", "+", "-", "*", "/", "%", "=", "<", ">"};
+    bool matched = false;
+    for (const char* op : kOperators) {
+      const std::string_view o(op);
+      if (tsql.compare(i, o.size(), o) == 0) {
+        tokens.emplace_back(o);
+        i += o.size();
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) return std::nullopt;
+  }
+  // "(0)" is T-SQL's way of storing a constant; an IN list keeps its parentheses.
+  for (std::size_t k = 0; k + 2 < tokens.size(); ++k) {
+    if (tokens[k] == "(" && tokens[k + 2] == ")" && (isDigit(tokens[k + 1].front()) || tokens[k + 1].front() == '.') &&
+        (k == 0 || tokens[k - 1] != "IN")) {
+      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k + 2));
+      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
+      k = k > 0 ? k - 1 : 0;
+    }
+  }
+  stripOuterParentheses(tokens);
+  if (tokens.empty()) return std::nullopt;
+  // A negative number in parentheses is still one literal.
+  if (tokens.size() == 2 && tokens[0] == "-" && isIntegerLiteral(tokens[1])) return "-" + tokens[1];
+  return joined(tokens);
+}
+
+std::string tableName(const std::string& name, Dialect dialect) {
+  return dialect == Dialect::mssql ? "[dbo]." + quotedName(name, dialect) : quotedName(name, dialect);
+}
+
+std::string createTableStatement(const TableSchema& table, Dialect dialect, bool inlineForeignKeys) {
+  std::string leftOut;
+  std::vector<std::string> lines;
+  for (const ExportColumn& c : table.columns) {
+    if (!c.computedText.empty() || !c.shown) {
+      if (dialect == Dialect::mssql && !c.computedText.empty()) {
+        lines.push_back(quotedName(c.name, dialect) + " AS " + c.computedText);
+      } else {
+        leftOut += "-- left out: the computed column " + table.name + "." + c.name + " AS " + oneLine(c.computedText) + "\n";
+      }
+      continue;
+    }
+    std::string line = quotedName(c.name, dialect) + " " + columnTypeText(c.type, dialect);
+    const bool integer = valueKindOf(c.type) == ValueKind::integer;
+    if (c.identitySeed) {
+      if (dialect == Dialect::mssql) {
+        line += " IDENTITY(" + *c.identitySeed + "," + c.identityIncrement + ")";
+      } else if (dialect == Dialect::postgres && integer) {
+        line += " GENERATED BY DEFAULT AS IDENTITY (START WITH " + *c.identitySeed + " INCREMENT BY " +
+                c.identityIncrement + ")";
+      } else if (dialect == Dialect::mysql && integer && isKeyStart(table, c.name)) {
+        line += " AUTO_INCREMENT";
+      }
+    }
+    if (c.rowGuid && dialect == Dialect::mssql) line += " ROWGUIDCOL";
+    if (!c.nullable) line += " NOT NULL";
+    else if (dialect != Dialect::sqlite) line += " NULL";
+    line += defaultClause(c, dialect, table, leftOut);
+    lines.push_back(std::move(line));
+  }
+  const auto clusterWord = [&](const KeyConstraint& k) {
+    return dialect == Dialect::mssql ? std::string(k.clustered ? " CLUSTERED" : " NONCLUSTERED") : std::string();
+  };
+  if (table.primaryKey) {
+    lines.push_back("CONSTRAINT " + quotedName(table.primaryKey->name, dialect) + " PRIMARY KEY" +
+                    clusterWord(*table.primaryKey) + " (" + nameList(table.primaryKey->columns, dialect) + ")");
+  }
+  for (const KeyConstraint& u : table.uniques) {
+    lines.push_back("CONSTRAINT " + quotedName(u.name, dialect) + " UNIQUE" + clusterWord(u) + " (" +
+                    nameList(u.columns, dialect) + ")");
+  }
+  for (const CheckConstraint& check : table.checks) {
+    const auto expression = translatedExpression(check.text, dialect, table, false);
+    if (!expression) {
+      leftOut += "-- left out: the check " + check.name + " of " + table.name + ", " + oneLine(check.text) + "\n";
+      continue;
+    }
+    lines.push_back("CONSTRAINT " + quotedName(check.name, dialect) + " CHECK " +
+                    (dialect == Dialect::mssql ? *expression : "(" + *expression + ")"));
+  }
+  if (inlineForeignKeys) {
+    for (const ForeignKey& fk : table.foreignKeys) lines.push_back(foreignKeyClause(fk, dialect));
+  }
+  std::string out = leftOut + "CREATE TABLE " + tableName(table.name, dialect) + " (\n";
+  for (std::size_t i = 0; i < lines.size(); ++i) out += "  " + lines[i] + (i + 1 < lines.size() ? ",\n" : "\n");
+  out += ");\n";
+  return out;
+}
+
+std::string createPlainTableStatement(const TableSchema& table, const std::string& name, Dialect dialect) {
+  std::string out = "CREATE TABLE " + tableName(name, dialect) + " (\n";
+  bool first = true;
+  for (const ExportColumn* c : table.shownColumns()) {
+    out += std::string(first ? "" : ",\n") + "  " + quotedName(c->name, dialect) + " " + columnTypeText(c->type, dialect);
+    first = false;
+  }
+  return out + "\n);\n";
+}
+
+std::string schemaScript(const DatabaseSchema& schema, Dialect dialect) {
+  const bool mssql = dialect == Dialect::mssql;
+  const std::string batchEnd = mssql ? "GO\n" : "";
+  std::string out;
+  if (mssql) out += "SET ANSI_NULLS ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n";
+  for (const TableSchema& table : schema.tables) {
+    out += "\n" + createTableStatement(table, dialect, dialect == Dialect::sqlite) + batchEnd;
+  }
+  if (dialect != Dialect::sqlite) {
+    bool any = false;
+    for (const TableSchema& table : schema.tables) {
+      for (const ForeignKey& fk : table.foreignKeys) {
+        if (!any) out += "\n";
+        any = true;
+        out += "ALTER TABLE " + tableName(table.name, dialect) + " ADD " + foreignKeyClause(fk, dialect) + ";\n" + batchEnd;
+      }
+    }
+  }
+  if (mssql) {
+    for (const ModuleScript& m : schema.modules) {
+      out += "\n" + m.text;
+      if (!m.text.empty() && m.text.back() != '\n') out += "\n";
+      out += "GO\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace sorbel

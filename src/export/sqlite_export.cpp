@@ -1,0 +1,291 @@
+// Writes the tables into SQLite with prepared statements: one transaction per table, values bound by their kind.
+#include "export/sqlite_export.h"
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <filesystem>
+#include <memory>
+
+#include "catalog/module_text_store.h"
+#include "export/row_export.h"
+#include "export/schema_script.h"
+#include "export/table_schema.h"
+#include "export/value_forms.h"
+
+namespace sorbel {
+
+namespace {
+
+struct DatabaseCloser {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+constexpr std::size_t kKeptRefusals = 20;
+constexpr std::int64_t kProgressEveryRows = 50000;
+constexpr std::size_t kSqliteDigits = 15;
+
+bool execute(sqlite3* db, const std::string& sql, std::string& error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+  error = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  error += " (in: " + sql.substr(0, 200) + ")";
+  return false;
+}
+
+Statement prepare(sqlite3* db, const std::string& sql, std::string& error) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK) {
+    error = std::string(sqlite3_errmsg(db)) + " (in: " + sql.substr(0, 200) + ")";
+    return nullptr;
+  }
+  return Statement(raw);
+}
+
+std::string insertStatement(const TableSchema& table, const std::string& name) {
+  std::string names, marks;
+  for (const ExportColumn* c : table.shownColumns()) {
+    if (!names.empty()) {
+      names += ", ";
+      marks += ", ";
+    }
+    names += quotedName(c->name, Dialect::sqlite);
+    marks += "?";
+  }
+  return "INSERT INTO " + quotedName(name, Dialect::sqlite) + " (" + names + ") VALUES (" + marks + ")";
+}
+
+// Significant digits of a plain decimal text, trailing fraction zeros
+// aside; and whether its fraction is all zeros.
+std::size_t significantDigits(std::string_view text, bool& wholeNumber) {
+  const auto point = text.find('.');
+  std::string_view whole = text.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+  if (!whole.empty() && (whole.front() == '-' || whole.front() == '+')) whole.remove_prefix(1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  wholeNumber = fraction.empty();
+  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+  if (whole.empty()) {
+    while (!fraction.empty() && fraction.front() == '0') fraction.remove_prefix(1);
+  }
+  return whole.size() + fraction.size();
+}
+
+// Binds one shown value by its kind, so that SQLite stores numbers as
+// numbers and bytes as blobs.
+class ValueBinder {
+ public:
+  explicit ValueBinder(std::int64_t& roundedValues) : rounded_(roundedValues) {}
+
+  void bind(sqlite3_stmt* statement, int index, const std::string& shown, bool isNull, ValueKind kind) {
+    if (texts_.size() <= static_cast<std::size_t>(index)) texts_.resize(static_cast<std::size_t>(index) + 1);
+    if (isNull) {
+      sqlite3_bind_null(statement, index);
+      return;
+    }
+    switch (kind) {
+      case ValueKind::integer: {
+        std::int64_t v = 0;
+        const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
+        if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
+          sqlite3_bind_int64(statement, index, v);
+          return;
+        }
+        break;
+      }
+      case ValueKind::boolean:
+        sqlite3_bind_int(statement, index, exchangeText(shown, kind, BinaryForm::hex) == "1" ? 1 : 0);
+        return;
+      case ValueKind::approxNumber: {
+        double v = 0;
+        const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
+        if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
+          sqlite3_bind_double(statement, index, v);
+          return;
+        }
+        break;
+      }
+      case ValueKind::exactNumber: {
+        if (!isPlainNumber(shown)) break;
+        bool wholeNumber = false;
+        const std::size_t digits = significantDigits(shown, wholeNumber);
+        if (wholeNumber) {
+          std::int64_t v = 0;
+          const auto end = shown.data() + std::min(shown.find('.'), shown.size());
+          const auto r = std::from_chars(shown.data() + (shown.front() == '+' ? 1 : 0), end, v);
+          if (r.ec == std::errc() && r.ptr == end) {
+            sqlite3_bind_int64(statement, index, v);
+            return;
+          }
+        }
+        if (digits > kSqliteDigits) {
+          ++rounded_;
+        } else {
+          // What SQLite's NUMERIC affinity would make of the text, without
+          // its parsing it again.
+          double v = 0;
+          const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
+          if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
+            sqlite3_bind_double(statement, index, v);
+            return;
+          }
+        }
+        sqlite3_bind_text(statement, index, shown.data(), static_cast<int>(shown.size()), SQLITE_STATIC);
+        return;
+      }
+      case ValueKind::binary:
+        if (shownBytes(shown, bytes_)) {
+          sqlite3_bind_blob64(statement, index, bytes_.data(), bytes_.size(), SQLITE_TRANSIENT);
+          return;
+        }
+        break;
+      case ValueKind::dateTime:
+      case ValueKind::dateTimeOffset: {
+        // Each column keeps its own text until the row is stepped.
+        std::string& iso = texts_[static_cast<std::size_t>(index)];
+        iso = isoDateTime(shown);
+        sqlite3_bind_text64(statement, index, iso.data(), iso.size(), SQLITE_STATIC, SQLITE_UTF8);
+        return;
+      }
+      default: break;
+    }
+    sqlite3_bind_text64(statement, index, shown.data(), shown.size(), SQLITE_STATIC, SQLITE_UTF8);
+  }
+
+ private:
+  std::int64_t& rounded_;
+  std::vector<std::uint8_t> bytes_;
+  std::vector<std::string> texts_;
+};
+
+SqliteExportResult failed(SqliteExportResult result, std::string error) {
+  result.ok = false;
+  result.error = std::move(error);
+  return result;
+}
+
+}  // namespace
+
+SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarget& notify, const std::string& path,
+                                  const SqliteExportOptions& options, const SqliteExportProgress& progress) {
+  namespace fs = std::filesystem;
+  SqliteExportResult result;
+  std::error_code ec;
+  if (!options.overwrite && fs::exists(path, ec)) return failed(std::move(result), path + " exists");
+  const std::string part = path + ".part";
+  fs::remove(part, ec);
+  // Whatever ends the export early takes the half-built file with it.
+  struct PartFile {
+    std::string path;
+    bool keep = false;
+    ~PartFile() {
+      std::error_code ignored;
+      if (!keep) std::filesystem::remove(path, ignored);
+    }
+  } partFile{part};
+
+  const KeptWorkingSet kept(catalog);
+  ModuleTextStore store;
+  const DatabaseSchema schema = readDatabaseSchema(catalog, state, notify, store);
+  Database db;
+  {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(part.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    db.reset(raw);
+    if (rc != SQLITE_OK) return failed(std::move(result), "cannot create " + part + ": " + sqlite3_errstr(rc));
+  }
+  std::string error;
+  // A new file that is deleted on any failure needs no journal on disk; the
+  // one in memory still undoes a statement a constraint refuses.
+  if (!execute(db.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-65536;", error))
+    return failed(std::move(result), error);
+  std::string ddl = "BEGIN;\n";
+  for (const TableSchema& table : schema.tables) {
+    ddl += createTableStatement(table, Dialect::sqlite, true);
+    if (options.deleted) ddl += createPlainTableStatement(table, table.name + "__deleted", Dialect::sqlite);
+  }
+  ddl += "CREATE TABLE sorbel_modules (name TEXT NOT NULL, type TEXT NOT NULL, sql TEXT NOT NULL);\nCOMMIT;\n";
+  if (!execute(db.get(), ddl, error)) return failed(std::move(result), error);
+
+  ValueBinder binder(result.roundedValues);
+  for (std::size_t t = 0; t < schema.tables.size() && !state.stopRequested.load(); ++t) {
+    const TableSchema& table = schema.tables[t];
+    if (progress) progress(table.name, t, schema.tables.size(), -1);
+    const auto columns = catalog.loadObject("U ", table.name, &store);
+    // readDatabaseSchema loaded this table the same way a moment ago.
+    if (columns.empty() || !catalog.working.tableLoaded) return failed(std::move(result), "cannot reload " + table.name);
+    Statement insert = prepare(db.get(), insertStatement(table, table.name), error);
+    if (!insert) return failed(std::move(result), error);
+    Statement insertDeleted;
+    if (options.deleted) {
+      insertDeleted = prepare(db.get(), insertStatement(table, table.name + "__deleted"), error);
+      if (!insertDeleted) return failed(std::move(result), error);
+    }
+    std::vector<ValueKind> kinds;
+    for (const ExportColumn* c : table.shownColumns()) kinds.push_back(valueKindOf(c->type));
+    if (!execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
+    SqliteTableCount count{table.name, 0, 0};
+    bool broken = false;
+    streamLoadedTable(catalog, state, false,
+                      [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
+      // A deleted row never goes among the live ones, where it could clash
+      // with the row that took its key.
+      if (broken || (deleted && !options.deleted)) return;
+      const bool toDeleted = deleted;
+      sqlite3_stmt* s = toDeleted ? insertDeleted.get() : insert.get();
+      for (std::size_t i = 0; i < kinds.size(); ++i) {
+        static const std::string kEmpty;
+        binder.bind(s, static_cast<int>(i + 1), i < fields.size() ? fields[i] : kEmpty, i < nulls.size() && nulls[i],
+                    kinds[i]);
+      }
+      const int rc = sqlite3_step(s);
+      if (rc == SQLITE_DONE) {
+        ++(toDeleted ? count.deletedRows : count.rows);
+      } else if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+        ++result.refusedRows;
+        if (result.refusals.size() < kKeptRefusals)
+          result.refusals.push_back(table.name + ": " + sqlite3_errmsg(db.get()));
+      } else {
+        error = table.name + ": " + sqlite3_errmsg(db.get());
+        broken = true;
+      }
+      sqlite3_reset(s);
+      if (progress && (count.rows + count.deletedRows) % kProgressEveryRows == 0 && rc == SQLITE_DONE)
+        progress(table.name, t, schema.tables.size(), count.rows + count.deletedRows);
+    });
+    if (broken) return failed(std::move(result), error);
+    if (!execute(db.get(), "COMMIT", error)) return failed(std::move(result), error);
+    result.tables.push_back(count);
+  }
+  if (state.stopRequested.load()) {
+    result.stopped = true;
+    return result;
+  }
+
+  Statement module = prepare(db.get(), "INSERT INTO sorbel_modules (name, type, sql) VALUES (?, ?, ?)", error);
+  if (!module || !execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
+  for (const ModuleScript& m : schema.modules) {
+    sqlite3_bind_text64(module.get(), 1, m.name.data(), m.name.size(), SQLITE_STATIC, SQLITE_UTF8);
+    sqlite3_bind_text64(module.get(), 2, m.type.data(), m.type.size(), SQLITE_STATIC, SQLITE_UTF8);
+    sqlite3_bind_text64(module.get(), 3, m.text.data(), m.text.size(), SQLITE_STATIC, SQLITE_UTF8);
+    if (sqlite3_step(module.get()) != SQLITE_DONE) return failed(std::move(result), sqlite3_errmsg(db.get()));
+    sqlite3_reset(module.get());
+  }
+  if (!execute(db.get(), "COMMIT", error)) return failed(std::move(result), error);
+  module.reset();
+  const int closed = sqlite3_close(db.release());
+  if (closed != SQLITE_OK) return failed(std::move(result), std::string("closing the database: ") + sqlite3_errstr(closed));
+  fs::rename(part, path, ec);
+  if (ec) return failed(std::move(result), "cannot move " + part + " to " + path + ": " + ec.message());
+  partFile.keep = true;
+  result.ok = true;
+  return result;
+}
+
+}  // namespace sorbel

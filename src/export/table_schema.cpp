@@ -1,0 +1,380 @@
+// Gathers each user table's columns, keys and constraints from the catalog's working set.
+#include "export/table_schema.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "browser/table_rows.h"
+#include "export/value_forms.h"
+
+namespace sorbel {
+
+namespace {
+
+// Index status bits of the catalog: a unique index, a primary key, a unique
+// constraint.
+constexpr std::int32_t kUniqueIndex = 0x08;
+constexpr std::int32_t kPrimaryKeyIndex = 0x20;
+constexpr std::int32_t kUniqueConstraintIndex = 0x40;
+// Index-column status: an included (non-key) column.
+constexpr std::int32_t kIncludedColumn = 0x10;
+
+constexpr std::int32_t kClrType = 240;
+
+// "identity(seed,increment)" as the catalog writes it.
+bool parseIdentity(const std::string& text, std::string& seed, std::string& increment) {
+  const auto open = text.find('('), comma = text.find(','), close = text.rfind(')');
+  if (open == std::string::npos || comma == std::string::npos || close == std::string::npos || comma < open ||
+      close < comma)
+    return false;
+  seed = text.substr(open + 1, comma - open - 1);
+  increment = text.substr(comma + 1, close - comma - 1);
+  return !seed.empty() && !increment.empty();
+}
+
+std::string moduleType(const std::string& objectType) {
+  if (objectType == "V ") return "view";
+  if (objectType == "P ") return "procedure";
+  if (objectType == "FN" || objectType == "IF" || objectType == "TF") return "function";
+  if (objectType == "TR") return "trigger";
+  return {};
+}
+
+std::set<std::string> asSet(const std::vector<std::string>& names) { return {names.begin(), names.end()}; }
+
+// A system table of the SQL Server 2000 form, its values found by column name.
+struct SystemRows {
+  std::optional<TableRows> table;
+  SystemRows(Catalog& catalog, AppState& state, const std::string& name)
+      : table(readTableRows(catalog, state, "S ", name)) {}
+  std::size_t column(const std::string& name) const {
+    const auto at = std::find(table->heading.begin(), table->heading.end(), name);
+    return static_cast<std::size_t>(at - table->heading.begin());
+  }
+  bool has(std::initializer_list<const char*> names) const {
+    if (!table) return false;
+    for (const char* n : names)
+      if (column(n) >= table->heading.size()) return false;
+    return true;
+  }
+};
+
+std::int64_t number(const std::string& text) {
+  std::int64_t v = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  return r.ec == std::errc() ? v : -1;
+}
+
+std::int32_t int16At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return at + 2 <= bytes.size() ? static_cast<std::int16_t>(bytes[at] | (bytes[at + 1] << 8)) : -1;
+}
+
+std::int32_t int32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  if (at + 4 > bytes.size()) return 0;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
+                                   (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
+                                   (static_cast<std::uint32_t>(bytes[at + 3]) << 24));
+}
+
+// The SQL Server 2000 catalog keeps keys, foreign keys and identities where
+// the later one's tables do not reach: the key columns in each index row's
+// keys value (32 bytes a column, its column id at byte 16; id 0 is the row
+// locator of a heap), the foreign keys' column ids in the references table
+// (two bytes each), an identity's seed and increment in its column row's
+// autoval (after the current value, four bytes each).
+void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
+  // A damaged row may carry fewer values than the heading names.
+  const auto cell = [](const DecodedRow& row, std::size_t i) -> const std::string& {
+    static const std::string kNone;
+    return i < row.size() ? row[i] : kNone;
+  };
+  std::map<std::int32_t, TableSchema*> byId;
+  for (TableSchema& t : schema.tables) byId[t.objectId] = &t;
+  std::map<std::pair<std::int32_t, std::int32_t>, std::string> columnNames;
+  for (const LegacyColumnRow& c : catalog.legacyColumns) columnNames.emplace(std::pair{c.objectId, c.columnId}, c.name);
+  std::map<std::int32_t, std::string> objectNames;
+  for (const ObjectRow& o : catalog.objects) objectNames.emplace(o.id, o.name);
+  const auto columnName = [&](std::int32_t table, std::int32_t column) {
+    const auto it = columnNames.find({table, column});
+    return it == columnNames.end() ? std::string() : it->second;
+  };
+  constexpr std::int64_t kUniqueIndexStatus = 0x2, kClusteredStatus = 0x10, kPrimaryKeyStatus = 0x800,
+                         kUniqueKeyStatus = 0x1000;
+
+  const SystemRows indexes(catalog, state, "sysindexes");
+  if (indexes.has({"id", "status", "indid", "keycnt", "keys", "name"})) {
+    const std::size_t id = indexes.column("id"), status = indexes.column("status"), count = indexes.column("keycnt"),
+                      keys = indexes.column("keys"), name = indexes.column("name");
+    for (const DecodedRow& row : indexes.table->rows) {
+      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, id))));
+      const std::int64_t flags = number(cell(row, status));
+      if (table == byId.end() || flags < 0 || !(flags & kUniqueIndexStatus)) continue;
+      const bool primary = flags & kPrimaryKeyStatus;
+      if (!primary && !(flags & kUniqueKeyStatus)) continue;
+      std::vector<std::uint8_t> bytes;
+      if (!shownBytes(cell(row, keys), bytes)) continue;
+      KeyConstraint key;
+      key.name = cell(row, name);
+      key.clustered = flags & kClusteredStatus;
+      const std::int64_t entries = number(cell(row, count));
+      for (std::int64_t e = 0; e < entries; ++e) {
+        const std::int32_t column = int16At(bytes, static_cast<std::size_t>(e) * 32 + 16);
+        if (column <= 0) continue;
+        const std::string n = columnName(table->first, column);
+        if (!n.empty() && std::find(key.columns.begin(), key.columns.end(), n) == key.columns.end()) key.columns.push_back(n);
+      }
+      if (key.columns.empty()) continue;
+      if (primary && !table->second->primaryKey) table->second->primaryKey = std::move(key);
+      else if (!primary) table->second->uniques.push_back(std::move(key));
+    }
+  }
+
+  const SystemRows references(catalog, state, "sysreferences");
+  if (references.has({"constid", "fkeyid", "rkeyid", "keycnt", "forkeys", "refkeys"})) {
+    const std::size_t constraint = references.column("constid"), from = references.column("fkeyid"),
+                      to = references.column("rkeyid"), count = references.column("keycnt"),
+                      fromKeys = references.column("forkeys"), toKeys = references.column("refkeys");
+    for (const DecodedRow& row : references.table->rows) {
+      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, from))));
+      const auto target = byId.find(static_cast<std::int32_t>(number(cell(row, to))));
+      const auto name = objectNames.find(static_cast<std::int32_t>(number(cell(row, constraint))));
+      std::vector<std::uint8_t> fromBytes, toBytes;
+      if (table == byId.end() || target == byId.end() || name == objectNames.end() ||
+          !shownBytes(cell(row, fromKeys), fromBytes) || !shownBytes(cell(row, toKeys), toBytes))
+        continue;
+      ForeignKey fk;
+      fk.name = name->second;
+      fk.refTable = target->second->name;
+      bool whole = true;
+      for (std::int64_t k = 0; k < number(cell(row, count)); ++k) {
+        const std::string a = columnName(table->first, int16At(fromBytes, static_cast<std::size_t>(k) * 2));
+        const std::string b = columnName(target->first, int16At(toBytes, static_cast<std::size_t>(k) * 2));
+        whole = whole && !a.empty() && !b.empty();
+        fk.columns.push_back(a);
+        fk.refColumns.push_back(b);
+      }
+      if (whole && !fk.columns.empty()) table->second->foreignKeys.push_back(std::move(fk));
+    }
+  }
+
+  const SystemRows columns(catalog, state, "syscolumns");
+  if (columns.has({"id", "name", "colstat", "autoval"})) {
+    const std::size_t id = columns.column("id"), name = columns.column("name"), status = columns.column("colstat"),
+                      autoval = columns.column("autoval");
+    constexpr std::int64_t kIdentityStatus = 0x1;
+    for (const DecodedRow& row : columns.table->rows) {
+      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, id))));
+      const std::int64_t flags = number(cell(row, status));
+      std::vector<std::uint8_t> bytes;
+      if (table == byId.end() || flags < 0 || !(flags & kIdentityStatus) || !shownBytes(cell(row, autoval), bytes) ||
+          bytes.size() < 12)
+        continue;
+      for (ExportColumn& c : table->second->columns) {
+        if (c.name != cell(row, name) || valueKindOf(c.type) != ValueKind::integer) continue;
+        c.identitySeed = std::to_string(int32At(bytes, 4));
+        c.identityIncrement = std::to_string(int32At(bytes, 8));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+const ExportColumn* TableSchema::column(const std::string& columnName) const {
+  for (const ExportColumn& c : columns)
+    if (c.name == columnName) return &c;
+  return nullptr;
+}
+
+std::vector<const ExportColumn*> TableSchema::shownColumns() const {
+  std::vector<const ExportColumn*> out;
+  for (const ExportColumn& c : columns)
+    if (c.shown) out.push_back(&c);
+  return out;
+}
+
+const TableSchema* DatabaseSchema::table(const std::string& name) const {
+  for (const TableSchema& t : tables)
+    if (t.name == name) return &t;
+  return nullptr;
+}
+
+TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& store) {
+  const WorkingSet& w = catalog.working;
+  const bool legacy = catalog.legacyCatalog();
+  TableSchema table;
+  table.name = w.loadedObject.name;
+  table.objectId = w.loadedObject.id;
+
+  std::map<std::int32_t, const ObjectRow*> objectById;
+  for (const ObjectRow& o : catalog.objects) objectById.emplace(o.id, &o);
+  std::map<std::int32_t, std::string> columnNames;
+
+  for (const ColumnDescriptor& d : w.columns) {
+    ExportColumn c;
+    c.name = d.name;
+    c.nullable = d.isNullable;
+    c.rowGuid = d.isRowGuid;
+    // The row stream leaves out the columns the record does not store,
+    // except in the SQL Server 2000 form, which shows every column.
+    c.shown = legacy || d.storageColumnId != -99;
+    if (!legacy && d.storageColumnId == -99) c.computedText = d.text;
+    columnNames[d.columnId] = d.name;
+    if (legacy) {
+      for (const LegacyColumnRow& p : w.tableLegacyColumns) {
+        if (p.columnId != d.columnId) continue;
+        c.type = SqlType{p.typeId, {}, p.maxLength, p.precision, p.scale};
+        // The column row keeps the low half of its default's id.
+        for (const ObjectRow& o : catalog.objects) {
+          if (o.objectType == "D " && o.parentId == table.objectId && p.defaultIdLow != 0 &&
+              static_cast<std::int16_t>(o.id) == p.defaultIdLow) {
+            c.defaultName = o.name;
+            c.defaultText = assembleText(store, std::to_string(o.id));
+          }
+        }
+        break;
+      }
+    } else {
+      for (const ColumnParamRow& p : w.tableColumnParams) {
+        if (p.columnId != d.columnId) continue;
+        c.type = SqlType{p.typeId, {}, p.maxLength, p.precision, p.scale};
+        if (p.typeId == kClrType) {
+          for (const ScalarTypeRow& t : catalog.scalarTypes)
+            if (t.typeId == p.userTypeId) c.type.clrName = t.name;
+        }
+        std::string seed, increment;
+        if (!p.identityText.empty() && parseIdentity(p.identityText, seed, increment)) {
+          c.identitySeed = seed;
+          c.identityIncrement = increment;
+        }
+        if (p.defaultId > 0) {
+          if (const auto o = objectById.find(p.defaultId); o != objectById.end() && o->second->objectType == "D ") {
+            c.defaultName = o->second->name;
+            c.defaultText = assembleText(store, std::to_string(p.defaultId));
+          }
+        }
+        break;
+      }
+    }
+    table.columns.push_back(std::move(c));
+  }
+
+  for (const IndexRow& index : w.tableIndexes) {
+    const bool primary = (index.status & kPrimaryKeyIndex) != 0;
+    const bool uniqueConstraint = (index.status & kUniqueConstraintIndex) != 0;
+    if (!primary && !uniqueConstraint) continue;
+    std::multimap<std::int32_t, std::string> ordered;
+    for (const IndexColumnRow& k : w.keyColumns) {
+      if (k.indexId != index.indexId || (k.status & kIncludedColumn)) continue;
+      if (const auto n = columnNames.find(k.columnId); n != columnNames.end()) ordered.emplace(k.keyPosition, n->second);
+    }
+    if (ordered.empty()) continue;
+    KeyConstraint key;
+    key.name = index.name;
+    key.clustered = index.indexType == 1;
+    for (const auto& [position, name] : ordered) key.columns.push_back(name);
+    if (primary && !table.primaryKey) table.primaryKey = std::move(key);
+    else if (!primary) table.uniques.push_back(std::move(key));
+  }
+
+  std::map<std::int32_t, std::vector<const ForeignKeyColumn*>> foreignKeys;
+  for (const ForeignKeyColumn& fk : catalog.foreignKeyColumns)
+    if (fk.tableId == table.objectId && !fk.refTableName.empty()) foreignKeys[fk.constraintId].push_back(&fk);
+  for (auto& [id, pairs] : foreignKeys) {
+    std::stable_sort(pairs.begin(), pairs.end(),
+                     [](const ForeignKeyColumn* a, const ForeignKeyColumn* b) { return a->keyOrdinal < b->keyOrdinal; });
+    ForeignKey key;
+    key.name = pairs.front()->constraintName;
+    key.refTable = pairs.front()->refTableName;
+    bool whole = !key.name.empty();
+    for (const ForeignKeyColumn* p : pairs) {
+      if (p->columnName.empty() || p->refColumnName.empty() || p->refTableName != key.refTable) whole = false;
+      key.columns.push_back(p->columnName);
+      key.refColumns.push_back(p->refColumnName);
+    }
+    if (whole) table.foreignKeys.push_back(std::move(key));
+  }
+
+  for (const ObjectRow& o : catalog.objects) {
+    if (o.objectType != "C " || o.parentId != table.objectId) continue;
+    const std::string text = assembleText(store, std::to_string(o.id));
+    if (!text.empty()) table.checks.push_back({o.name, text});
+  }
+  return table;
+}
+
+DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarget& notify, ModuleTextStore& store,
+                                  const std::string* onlyTable) {
+  fillModuleStoreOnce(store, catalog, state, notify);
+  DatabaseSchema schema;
+  std::set<std::string> seen;
+  // Unique indexes that are no constraint: one may be what a foreign key
+  // refers to, and then it is declared as a unique key.
+  std::map<std::string, std::vector<KeyConstraint>> uniqueIndexes;
+  for (const ObjectRow& o : catalog.objects) {
+    if (state.stopRequested.load()) break;
+    if (o.objectType != "U " || (onlyTable && o.name != *onlyTable) || !seen.insert(o.name).second) continue;
+    const auto columns = catalog.loadObject("U ", o.name, &store);
+    if (columns.empty() || !catalog.working.tableLoaded) continue;
+    TableSchema table = loadedTableSchema(catalog, store);
+    for (const IndexRow& index : catalog.working.tableIndexes) {
+      if (!(index.status & kUniqueIndex) || (index.status & (kPrimaryKeyIndex | kUniqueConstraintIndex))) continue;
+      KeyConstraint key;
+      key.name = index.name;
+      key.clustered = index.indexType == 1;
+      std::multimap<std::int32_t, std::string> ordered;
+      for (const IndexColumnRow& k : catalog.working.keyColumns) {
+        if (k.indexId != index.indexId || (k.status & kIncludedColumn)) continue;
+        for (const ColumnDescriptor& d : catalog.working.columns)
+          if (d.columnId == k.columnId) ordered.emplace(k.keyPosition, d.name);
+      }
+      for (const auto& [position, name] : ordered) key.columns.push_back(name);
+      if (!key.columns.empty()) uniqueIndexes[table.name].push_back(std::move(key));
+    }
+    schema.tables.push_back(std::move(table));
+  }
+
+  if (catalog.legacyCatalog() && !state.stopRequested.load()) addLegacyKeys(catalog, state, schema);
+
+  for (TableSchema& table : schema.tables) {
+    std::vector<ForeignKey> kept;
+    for (ForeignKey& fk : table.foreignKeys) {
+      TableSchema* target = nullptr;
+      for (TableSchema& t : schema.tables)
+        if (t.name == fk.refTable) target = &t;
+      if (!target) continue;
+      const std::set<std::string> wanted = asSet(fk.refColumns);
+      bool keyed = target->primaryKey && asSet(target->primaryKey->columns) == wanted;
+      for (const KeyConstraint& u : target->uniques) keyed = keyed || asSet(u.columns) == wanted;
+      if (!keyed) {
+        for (const KeyConstraint& u : uniqueIndexes[target->name]) {
+          if (asSet(u.columns) != wanted) continue;
+          target->uniques.push_back(u);
+          keyed = true;
+          break;
+        }
+      }
+      bool columnsKnown = true;
+      for (const std::string& c : fk.columns) columnsKnown = columnsKnown && table.column(c);
+      for (const std::string& c : fk.refColumns) columnsKnown = columnsKnown && target->column(c);
+      if (keyed && columnsKnown) kept.push_back(std::move(fk));
+    }
+    table.foreignKeys = std::move(kept);
+  }
+
+  if (!onlyTable) {
+    std::set<std::string> modulesSeen;
+    for (const ObjectRow& o : catalog.objects) {
+      const std::string type = moduleType(o.objectType);
+      if (type.empty() || !modulesSeen.insert(o.objectType + o.name).second) continue;
+      std::string text = assembleText(store, std::to_string(o.id));
+      if (!text.empty()) schema.modules.push_back({o.name, type, std::move(text)});
+    }
+  }
+  return schema;
+}
+
+}  // namespace sorbel

@@ -1,0 +1,101 @@
+// What a database's user tables are made of, gathered from the catalog for scripting in another dialect.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "base/notify_target.h"
+#include "catalog/catalog.h"
+#include "catalog/module_text_store.h"
+#include "export/sql_dialect.h"
+
+namespace sorbel {
+
+struct ExportColumn {
+  std::string name;
+  SqlType type;
+  bool nullable = true;
+  // The streamed rows carry a field for it; a computed column has none.
+  bool shown = true;
+  std::string computedText;  // the definition of a computed column, T-SQL
+  std::optional<std::string> identitySeed;
+  std::string identityIncrement;
+  std::string defaultName;
+  std::string defaultText;  // as stored, T-SQL
+  bool rowGuid = false;
+};
+
+struct KeyConstraint {
+  std::string name;
+  std::vector<std::string> columns;
+  bool clustered = false;
+};
+
+struct ForeignKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::string refTable;
+  std::vector<std::string> refColumns;
+};
+
+struct CheckConstraint {
+  std::string name;
+  std::string text;  // as stored, T-SQL
+};
+
+struct TableSchema {
+  std::string name;
+  std::int32_t objectId = -1;
+  std::vector<ExportColumn> columns;
+  std::optional<KeyConstraint> primaryKey;
+  std::vector<KeyConstraint> uniques;
+  std::vector<ForeignKey> foreignKeys;
+  std::vector<CheckConstraint> checks;
+
+  const ExportColumn* column(const std::string& columnName) const;
+  // The columns the streamed rows carry a field for, in field order.
+  std::vector<const ExportColumn*> shownColumns() const;
+};
+
+struct ModuleScript {
+  std::string name;
+  std::string type;  // "view", "procedure", "function", "trigger"
+  std::string text;  // as stored
+};
+
+struct DatabaseSchema {
+  std::vector<TableSchema> tables;
+  std::vector<ModuleScript> modules;
+
+  const TableSchema* table(const std::string& name) const;
+};
+
+// The user tables (only `onlyTable` when given) with their keys and
+// constraints, and the module texts. Loads each table in turn, so the
+// catalog's working set is left holding the last one. A foreign key is kept
+// only when the table it refers to is among the tables and the columns it
+// refers to are that table's primary key or a unique key.
+DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarget& notify, ModuleTextStore& store,
+                                  const std::string* onlyTable = nullptr);
+
+// Puts the catalog's working set back when it goes: an export loads table
+// after table, and the table on display must stay loaded for its paging.
+class KeptWorkingSet {
+ public:
+  explicit KeptWorkingSet(Catalog& catalog) : catalog_(catalog), saved_(catalog.working) {}
+  ~KeptWorkingSet() { catalog_.working = std::move(saved_); }
+  KeptWorkingSet(const KeptWorkingSet&) = delete;
+  KeptWorkingSet& operator=(const KeptWorkingSet&) = delete;
+
+ private:
+  Catalog& catalog_;
+  WorkingSet saved_;
+};
+
+// The table's schema from the catalog's working set, right after loadObject.
+TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& store);
+
+}  // namespace sorbel
