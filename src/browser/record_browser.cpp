@@ -136,15 +136,24 @@ std::vector<DecodedRow> RecordBrowser::decodeListPage(Catalog& catalog, std::siz
 
 std::vector<DecodedRow> RecordBrowser::decodePage(Catalog& catalog, PageId page, TableDefinition& definition,
                                                   PageAllocation& allocation, std::vector<bool>& deleted,
-                                                  std::vector<NullMarks>* nulls) const {
+                                                  std::vector<NullMarks>* nulls,
+                                                  std::vector<std::uint8_t>* pageBuffer) const {
   deleted.clear();
   if (nulls) nulls->clear();
   // A chain can lead onto an extent page that still holds another table's
   // old rows, and another allocation unit's pages can state the same object
   // id; decoding them with this table's columns would show garbage.
   // The page is read once, for its header and its rows.
-  const auto dataPage = catalog.fileSet().readDataPage(page);
+  const auto dataPage = pageBuffer ? catalog.fileSet().readDataPage(page, std::move(*pageBuffer))
+                                   : catalog.fileSet().readDataPage(page);
   if (!dataPage) return {};
+  struct GiveBack {
+    CDataPage& page;
+    std::vector<std::uint8_t>* buffer;
+    ~GiveBack() {
+      if (buffer) *buffer = page.releaseBuffer();
+    }
+  } giveBack{*dataPage, pageBuffer};
   const CPage_Header& header = dataPage->header;
   if (!owners_.empty() && owners_.count({header.objectId, -1}) == 0 &&
       owners_.count({header.objectId, static_cast<std::int32_t>(header.indexId)}) == 0) {
@@ -522,13 +531,14 @@ void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& e
       try {
         TableDefinition own = definition;
         PageAllocation allocation(catalog.fileSet());
+        std::vector<std::uint8_t> pageBuffer;
         for (std::size_t run = k; run < runCount && !state_.stopRequested.load(); run += decoderCount) {
           while (spent[k]->tryPop()) {
           }
           Run pages;
           for (std::size_t i = run * kRun; i < std::min(pageList.size(), (run + 1) * kRun); ++i) {
             DecodedPage& page = pages.emplace_back();
-            page.rows = decodePage(catalog, pageList[i], own, allocation, page.deleted, &page.nulls);
+            page.rows = decodePage(catalog, pageList[i], own, allocation, page.deleted, &page.nulls, &pageBuffer);
           }
           if (!queue.push(std::move(pages))) break;
         }

@@ -100,10 +100,13 @@ class RecordBrowser {
   std::vector<DecodedRow> decodeListPage(Catalog& catalog, std::size_t index, TableDefinition& definition,
                                          std::vector<bool>& deleted, std::vector<NullMarks>* nulls = nullptr);
   // The same for any page, with the caller's definition and free-space
-  // reader: threads decoding side by side each bring their own.
+  // reader: threads decoding side by side each bring their own. A given
+  // pageBuffer is read into and handed back, so that a run of pages reuses
+  // one buffer.
   std::vector<DecodedRow> decodePage(Catalog& catalog, PageId page, TableDefinition& definition,
                                      PageAllocation& allocation, std::vector<bool>& deleted,
-                                     std::vector<NullMarks>* nulls) const;
+                                     std::vector<NullMarks>* nulls,
+                                     std::vector<std::uint8_t>* pageBuffer = nullptr) const;
   bool yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind, TableDefinition& definition);
   void insertRow(const DecodedRow& cells, bool deleted, const Insertion& how);
   std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);

@@ -18,7 +18,7 @@ const char* recordTypeName(int type) {
   return type >= 0 && type < 8 ? names[type] : "?";
 }
 
-std::string hex(const std::vector<std::uint8_t>& bytes) {
+std::string hex(ByteView bytes) {
   std::string text;
   char digits[3];
   for (const auto b : bytes) {

@@ -154,6 +154,13 @@ std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, PageZero zero) const
   return std::make_unique<CDataPage>(std::move(buffer), this, state_);
 }
 
+std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, std::vector<std::uint8_t> buffer) const {
+  buffer.assign(kPageSize, 0);
+  if (!readPageInto(id, PageZero::refused, buffer.data())) return nullptr;
+  claimPage(id, buffer);
+  return std::make_unique<CDataPage>(std::move(buffer), this, state_);
+}
+
 std::unique_ptr<IamPage> FileSet::readIamPage(PageId id) const {
   auto buffer = readRawPage(id);
   if (!buffer) return nullptr;

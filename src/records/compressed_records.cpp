@@ -60,7 +60,7 @@ void parseLongData(CPrimaryRecord& r, ByteView rec, std::int32_t& cursor, std::i
     value.complex = entry.complex != 0;
     const std::int32_t length = entry.endOffset - previousEnd;
     if (length > 0 && rec.has(at(cursor), at(length))) {
-      value.bytes = rec.sub(at(cursor), at(length)).toVector();
+      value.bytes = SmallBytes(rec.sub(at(cursor), at(length)));
       value.length = length;
       previousEnd = entry.endOffset;
       cursor += length;
@@ -112,7 +112,7 @@ std::vector<StoredValue> storedValues(const CPrimaryRecord& r, const std::vector
       if (longIndex < r.varValues.size() && r.varValues[longIndex].hasBytes()) {
         v.present = true;
         v.complex = r.varValues[longIndex].complex;
-        v.bytes = r.varValues[longIndex].bytes;
+        v.bytes = r.varValues[longIndex].bytes.toVector();
         prefixed = !v.complex;  // pointers to other pages are never prefix-compressed
       }
       ++longIndex;
@@ -281,7 +281,7 @@ void parseCdRecord(CPrimaryRecord& r, ByteView bytes, AppState& state) {
       r.isInvalid = true;
       return;
     }
-    r.fixedData = rec.sub(at(cursor), at(shortSize)).toVector();
+    r.fixedData = SmallBytes(rec.sub(at(cursor), at(shortSize)));
   }
   cursor += shortSize;
   if (r.recordType != record::kIndex && r.hasVariableColumns) parseLongData(r, rec, cursor, n, state);
@@ -306,7 +306,7 @@ std::vector<AnchorValue> extractAnchorValues(const CPrimaryRecord& anchor) {
       }
     } else if (d == cd::kLong) {
       if (longIndex < anchor.varValues.size() && anchor.varValues[longIndex].hasBytes()) {
-        v.bytes = anchor.varValues[longIndex].bytes;
+        v.bytes = anchor.varValues[longIndex].bytes.toVector();
         v.length = static_cast<std::int32_t>(v.bytes.size());
       }
       ++longIndex;

@@ -119,7 +119,7 @@ void CPrimaryRecord::parseFixedVar(ByteView bytes, AppState& state, bool copyPar
       isInvalid = true;
       return;
     }
-    if (copyParts) fixedData = bytes.sub(cursor, static_cast<std::size_t>(fixedLength)).toVector();
+    if (copyParts) fixedData = SmallBytes(bytes.sub(cursor, static_cast<std::size_t>(fixedLength)));
     hasFixed = true;
     cursor += fixedLength;
   }
@@ -141,7 +141,7 @@ void CPrimaryRecord::parseFixedVar(ByteView bytes, AppState& state, bool copyPar
       isInvalid = true;
       return;
     }
-    if (copyParts) nullBitmap = bytes.sub(static_cast<std::size_t>(cursor), size).toVector();
+    if (copyParts) nullBitmap = SmallBytes(bytes.sub(static_cast<std::size_t>(cursor), size));
     cursor += static_cast<std::int32_t>(size);
   }
   if (hasVariableColumns && !parseVariableColumns(bytes, cursor, hasFixed, state, copyParts)) return;
@@ -216,7 +216,7 @@ bool CPrimaryRecord::parseVariableColumns(ByteView bytes, std::int32_t& cursor, 
       continue;
     }
     if (copyParts) {
-      value.bytes = bytes.sub(static_cast<std::size_t>(start), static_cast<std::size_t>(length)).toVector();
+      value.bytes = SmallBytes(bytes.sub(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
       value.length = length;
       if (value.complex && length != 16 && value.bytes[0] == 5) sparseVector = parseSparseVector(value.view(), state);
       varValues.push_back(std::move(value));
@@ -243,7 +243,7 @@ SparseVector parseSparseVector(ByteView b, const AppState& state) {
     const std::int32_t end = b.read<std::uint16_t>(static_cast<std::size_t>(idsEnd) + 2 * static_cast<std::size_t>(k));
     const std::int32_t size = end - start;
     if (start < end && size <= 8060 && start <= 8059 && length >= end) {
-      value.bytes = b.sub(static_cast<std::size_t>(start), static_cast<std::size_t>(size)).toVector();
+      value.bytes = SmallBytes(b.sub(static_cast<std::size_t>(start), static_cast<std::size_t>(size)));
       value.length = size;
     }
     vector.values.push_back(std::move(value));

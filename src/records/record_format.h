@@ -9,6 +9,7 @@
 
 #include "base/app_state.h"
 #include "base/byte_view.h"
+#include "base/small_bytes.h"
 #include "pagestore/page_id.h"
 
 namespace sorbel {
@@ -51,7 +52,7 @@ inline constexpr std::int16_t kUnfollowedStub = -5;
 // One variable-column (or sparse) value cut out of a record.
 struct FieldValue {
   std::int32_t columnId = -1;
-  std::vector<std::uint8_t> bytes;  // empty: the value has no bytes
+  SmallBytes bytes;  // empty: the value has no bytes
   std::int32_t length = 0;
   bool complex = false;
 
@@ -86,9 +87,9 @@ class CRecord {
   bool isCompressedRecord = false;
   bool isInvalid = false;
   bool hasVariableColumns = false;
-  std::optional<std::vector<std::uint8_t>> fixedData;
+  std::optional<SmallBytes> fixedData;
   std::int16_t columnCount = 0;
-  std::optional<std::vector<std::uint8_t>> nullBitmap;
+  std::optional<SmallBytes> nullBitmap;
   std::int16_t variableColumnCount = 0;
   std::vector<FieldValue> varValues;
   std::optional<std::vector<std::uint8_t>> rawRecord;

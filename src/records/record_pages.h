@@ -65,6 +65,9 @@ class CPage {
   bool keepsRawRecords = true;
 
   ByteView bytes() const { return ByteView(buffer_); }
+  // The page's buffer, for the next page read to fill: records hold copies
+  // of their bytes, so they stay whole without it.
+  std::vector<std::uint8_t> releaseBuffer() { return std::move(buffer_); }
 
  protected:
   std::vector<std::uint8_t> buffer_;

@@ -18,7 +18,7 @@ TextRecord::TextRecord(ByteView bytes, const CPage* owner, std::uint16_t maxLen)
     isInvalid = true;
     return;
   }
-  fixedData = bytes.sub(text_record::kPayload, static_cast<std::size_t>(payloadLength)).toVector();
+  fixedData = SmallBytes(bytes.sub(text_record::kPayload, static_cast<std::size_t>(payloadLength)));
   const ByteView payload(*fixedData);
   if (payloadLength >= text_record::kPayloadHeader) {
     blobId = payload.read<std::uint64_t>(text_record::kBlobId);
