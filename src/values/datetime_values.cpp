@@ -63,6 +63,17 @@ Clock clockFromSeconds(std::int64_t totalSeconds) {
 
 // Fields known to be in range, zero-padded to width.
 void appendPadded(std::string& out, std::int64_t value, int width) {
+  // The two- and four-digit fields of every date and clock, written without
+  // the general conversion: this runs several times per value.
+  if (width >= 1 && width <= 4 && value >= 0 && value < (width == 4 ? 10000 : width == 3 ? 1000 : width == 2 ? 100 : 10)) {
+    char digits[4];
+    for (int i = width - 1; i >= 0; --i) {
+      digits[i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    out.append(digits, static_cast<std::size_t>(width));
+    return;
+  }
   char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   for (auto digits = result.ptr - buffer; digits < width; ++digits) out.push_back('0');

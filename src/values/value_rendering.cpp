@@ -101,9 +101,15 @@ std::int32_t codePageForCollation(std::int64_t collationId, const AppState& stat
   // A manual choice overrides what the file says: the user picks one when
   // the stored collations are wrong or unknown.
   if (!state.scanOptions.collationAutoDetect) return database.collationKnown ? database.codePage : kDefaultCodePage;
+  // Runs for every character value: the code page is looked up as
+  // findCollation looks it up (the full id, then its low 16 bits), without
+  // copying the collation's name.
   if (collationId != 0 && collationId != -1) {
-    DatabaseCollation own;
-    if (findCollation(state.collationTable, static_cast<std::int32_t>(collationId), own)) return own.codePage;
+    const auto storedId = static_cast<std::int32_t>(collationId);
+    const CollationTable& table = state.collationTable;
+    auto found = table.find(static_cast<std::int64_t>(storedId));
+    if (found == table.end()) found = table.find(static_cast<std::int64_t>(static_cast<std::uint32_t>(storedId) & 0xFFFF));
+    if (found != table.end()) return found->second.codePage;
   }
   return database.collationKnown ? database.codePage : kDefaultCodePage;
 }
