@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "catalog/column_descriptor.h"
+#include "base/column_descriptor.h"
 #include "pagestore/page_id.h"
 #include "records/compressed_records.h"
 #include "records/record_pages.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/app_state.h"
-#include "catalog/column_descriptor.h"
+#include "base/column_descriptor.h"
 #include "catalog/system_tables.h"
 #include "pagestore/file_set.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_chunk_list.h"
 #include "base/byte_view.h"
-#include "values/codepage_text.h"
 #include "pagestore/page_id.h"
-#include "records/byte_chunk_list.h"
+#include "values/codepage_text.h"
 
 namespace sorbel {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/app_state.h"
-#include "catalog/column_descriptor.h"
+#include "base/column_descriptor.h"
 #include "pagestore/page_id.h"
 
 namespace sorbel {

@@ -6,7 +6,7 @@
 
 #include "base/app_state.h"
 #include "base/byte_view.h"
-#include "catalog/column_descriptor.h"
+#include "base/column_descriptor.h"
 
 namespace sorbel {
 

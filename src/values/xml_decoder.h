@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "base/byte_chunk_list.h"
 #include "base/byte_view.h"
-#include "records/byte_chunk_list.h"
 
 namespace sorbel {
 

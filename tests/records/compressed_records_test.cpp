@@ -1,7 +1,7 @@
 // CD records: the parse, records SQL Server wrote, compression info, and the rebuild the column walk reads.
 #include <gtest/gtest.h>
 
-#include "catalog/column_descriptor.h"
+#include "base/column_descriptor.h"
 #include "database_builder.h"
 #include "pagestore/file_set.h"
 #include "records/compressed_records.h"
