@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
@@ -810,6 +811,17 @@ void ShellTest::wholeTableAndDatabaseExportThroughTheApplicationMenu() {
       childNamed(childNamed(tree->topLevelItem(0), QStringLiteral("Tables")), QStringLiteral("User Tables")),
       QStringLiteral("Orders"));
   QVERIFY(orders);
+
+  // The two entries as the user meets them in the application menu.
+  QMenu* appMenu = nullptr;
+  for (QObject* o : s.window->exportSqliteAction()->associatedObjects())
+    if (auto* m = qobject_cast<QMenu*>(o)) appMenu = m;
+  QVERIFY(appMenu);
+  QVERIFY(appMenu->actions().contains(s.window->exportTableCsvAction()));
+  appMenu->popup(s.window->mapToGlobal(QPoint(0, 0)));
+  QVERIFY(QTest::qWaitForWindowExposed(appMenu));
+  saveScreenshot(appMenu, QStringLiteral("application-menu.png"));
+  appMenu->hide();
 
   // A whole table needs a table chosen in the tree.
   answerer->clear();
