@@ -24,21 +24,33 @@ std::string versionLabelFor(std::uint16_t version) {
 
 namespace {
 
+void setFrom(const CollationTable::value_type& entry, DatabaseCollation& collation) {
+  collation.collationKnown = true;
+  collation.collationId = entry.first;
+  collation.codePage = entry.second.codePage;
+  collation.collationName = entry.second.name;
+}
+
 bool setFrom(const CollationTable& table, std::int64_t key, DatabaseCollation& collation) {
   const auto found = table.find(key);
   if (found == table.end()) return false;
-  collation.collationKnown = true;
-  collation.collationId = key;
-  collation.codePage = found->second.codePage;
-  collation.collationName = found->second.name;
+  setFrom(*found, collation);
   return true;
 }
 
 }  // namespace
 
+const CollationTable::value_type* lookUpCollation(const CollationTable& table, std::int32_t storedId) {
+  auto found = table.find(static_cast<std::int64_t>(storedId));
+  if (found == table.end()) found = table.find(static_cast<std::int64_t>(static_cast<std::uint32_t>(storedId) & 0xFFFF));
+  return found == table.end() ? nullptr : &*found;
+}
+
 bool findCollation(const CollationTable& table, std::int32_t storedId, DatabaseCollation& collation) {
-  return setFrom(table, static_cast<std::int64_t>(storedId), collation) ||
-         setFrom(table, static_cast<std::int64_t>(static_cast<std::uint32_t>(storedId) & 0xFFFF), collation);
+  const auto* entry = lookUpCollation(table, storedId);
+  if (!entry) return false;
+  setFrom(*entry, collation);
+  return true;
 }
 
 CBootPage::CBootPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)

@@ -23,8 +23,12 @@ inline constexpr std::int64_t kBootPageNumber = 9;
 // The product label of an on-disk version, or "Unknown SQL Version".
 std::string versionLabelFor(std::uint16_t version);
 
-// Looks the collation id up as stored, then by its low 16 bits. Answers
-// whether one was found and sets collation from it.
+// The table's entry for a stored collation id: looked up as stored, then by
+// its low 16 bits; nullptr when neither is known.
+const CollationTable::value_type* lookUpCollation(const CollationTable& table, std::int32_t storedId);
+
+// Looks the collation id up as lookUpCollation does. Answers whether one was
+// found and sets collation from it.
 bool findCollation(const CollationTable& table, std::int32_t storedId, DatabaseCollation& collation);
 
 // The decoded boot page. Decoding sets the version label and, when the

@@ -148,15 +148,12 @@ std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
 }
 
 std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, PageZero zero) const {
-  std::vector<std::uint8_t> buffer(kPageSize, 0);
-  if (!readPageInto(id, zero, buffer.data())) return nullptr;
-  claimPage(id, buffer);
-  return std::make_unique<CDataPage>(std::move(buffer), this, state_);
+  return readDataPage(id, std::vector<std::uint8_t>(), zero);
 }
 
-std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, std::vector<std::uint8_t> buffer) const {
+std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, std::vector<std::uint8_t> buffer, PageZero zero) const {
   buffer.assign(kPageSize, 0);
-  if (!readPageInto(id, PageZero::refused, buffer.data())) return nullptr;
+  if (!readPageInto(id, zero, buffer.data())) return nullptr;
   claimPage(id, buffer);
   return std::make_unique<CDataPage>(std::move(buffer), this, state_);
 }

@@ -98,7 +98,8 @@ class FileSet {
   std::optional<std::uint16_t> pageIndexId(PageId id) const;
   std::unique_ptr<CDataPage> readDataPage(PageId id, PageZero zero = PageZero::refused) const;
   // The same, read into buffer (a released page's, whose memory is reused).
-  std::unique_ptr<CDataPage> readDataPage(PageId id, std::vector<std::uint8_t> buffer) const;
+  std::unique_ptr<CDataPage> readDataPage(PageId id, std::vector<std::uint8_t> buffer,
+                                          PageZero zero = PageZero::refused) const;
   std::unique_ptr<IamPage> readIamPage(PageId id) const;
 
   // Attaches the secondary files: those of files (the database-files rows)

@@ -65,7 +65,8 @@ Clock clockFromSeconds(std::int64_t totalSeconds) {
 void appendPadded(std::string& out, std::int64_t value, int width) {
   // The two- and four-digit fields of every date and clock, written without
   // the general conversion: this runs several times per value.
-  if (width >= 1 && width <= 4 && value >= 0 && value < (width == 4 ? 10000 : width == 3 ? 1000 : width == 2 ? 100 : 10)) {
+  static constexpr std::int64_t kLimit[] = {1, 10, 100, 1000, 10000};
+  if (width >= 1 && width <= 4 && value >= 0 && value < kLimit[width]) {
     char digits[4];
     for (int i = width - 1; i >= 0; --i) {
       digits[i] = static_cast<char>('0' + value % 10);

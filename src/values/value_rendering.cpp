@@ -101,15 +101,11 @@ std::int32_t codePageForCollation(std::int64_t collationId, const AppState& stat
   // A manual choice overrides what the file says: the user picks one when
   // the stored collations are wrong or unknown.
   if (!state.scanOptions.collationAutoDetect) return database.collationKnown ? database.codePage : kDefaultCodePage;
-  // Runs for every character value: the code page is looked up as
-  // findCollation looks it up (the full id, then its low 16 bits), without
-  // copying the collation's name.
+  // Runs for every character value: only the code page is taken, not a copy
+  // of the collation's name.
   if (collationId != 0 && collationId != -1) {
-    const auto storedId = static_cast<std::int32_t>(collationId);
-    const CollationTable& table = state.collationTable;
-    auto found = table.find(static_cast<std::int64_t>(storedId));
-    if (found == table.end()) found = table.find(static_cast<std::int64_t>(static_cast<std::uint32_t>(storedId) & 0xFFFF));
-    if (found != table.end()) return found->second.codePage;
+    if (const auto* entry = lookUpCollation(state.collationTable, static_cast<std::int32_t>(collationId)))
+      return entry->second.codePage;
   }
   return database.collationKnown ? database.codePage : kDefaultCodePage;
 }
