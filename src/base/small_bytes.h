@@ -23,11 +23,9 @@ class SmallBytes {
   static constexpr std::size_t kInline = 64;
 
   using value_type = std::uint8_t;
-  using iterator = std::uint8_t*;
   using const_iterator = const std::uint8_t*;
 
   SmallBytes() = default;
-  SmallBytes(const std::uint8_t* first, const std::uint8_t* last) { assign(first, last); }
   explicit SmallBytes(ByteView bytes) { assign(bytes.data(), bytes.data() + bytes.size()); }
   SmallBytes(std::initializer_list<std::uint8_t> bytes) { assign(bytes.begin(), bytes.end()); }
   SmallBytes(const std::vector<std::uint8_t>& bytes)  // NOLINT: stands in for the vectors it replaced
@@ -57,13 +55,9 @@ class SmallBytes {
   const std::uint8_t* data() const { return heap_ ? heap_.get() : inline_.data(); }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  iterator begin() { return data(); }
-  iterator end() { return data() + size_; }
   const_iterator begin() const { return data(); }
   const_iterator end() const { return data() + size_; }
-  std::uint8_t& operator[](std::size_t i) { return data()[i]; }
   std::uint8_t operator[](std::size_t i) const { return data()[i]; }
-  std::uint8_t front() const { return data()[0]; }
 
   void clear() { size_ = 0; }
   void shrink_to_fit() {
