@@ -1,6 +1,7 @@
 // Locates and decodes the boot page: version label and database collation.
 #include "pagestore/boot_page.h"
 
+#include "base/utf16.h"
 #include "pagestore/file_set.h"
 
 namespace sorbel {
@@ -18,8 +19,14 @@ std::string versionLabelFor(std::uint16_t version) {
     case 684: return " SQL Server 2012 CTP1";
     case 706: return " SQL Server 2012";
     case 782: return " SQL Server 2014";
-    default: return "Unknown SQL Version";
+    case 852: return " SQL Server 2016";
+    case 869: return " SQL Server 2017";
+    default: break;
   }
+  // 2019 and 2022 moved the on-disk version with their cumulative updates.
+  if (version >= 895 && version <= 904) return " SQL Server 2019";
+  if (version >= 950 && version <= 957) return " SQL Server 2022";
+  return "Unknown SQL Version";
 }
 
 namespace {
@@ -58,6 +65,14 @@ CBootPage::CBootPage(std::vector<std::uint8_t> buffer, const FileSet* owner, App
   const ByteView page = bytes();
   bootVersion = page.read<std::uint16_t>(boot::kVersion);
   bootCollationId = page.read<std::int32_t>(boot::kCollationId);
+  creationTime = page.read<std::uint64_t>(boot::kCreationTime);
+  databaseName = utf16leToUtf8(page.sub(boot::kDatabaseName, boot::kDatabaseNameBytes));
+  // The name is padded with blanks, written by some servers as 0x2020 units.
+  for (;;) {
+    if (databaseName.ends_with(' ')) databaseName.pop_back();
+    else if (databaseName.ends_with("\xE2\x80\xA0")) databaseName.resize(databaseName.size() - 3);
+    else break;
+  }
   state.versionLabel = versionLabelFor(bootVersion);
   if (state.scanOptions.collationAutoDetect) {
     findCollation(state.collationTable, bootCollationId, state.databaseCollation);
@@ -85,7 +100,7 @@ std::optional<BootFacts> readBootPage(const FileSet& files, AppState& state) {
   auto raw = files.readRawPage(PageId{1, static_cast<std::int32_t>(bootIndex)});
   if (!raw) return std::nullopt;
   const CBootPage page(std::move(*raw), &files, state);
-  return BootFacts{page.bootVersion, page.bootCollationId};
+  return BootFacts{page.bootVersion, page.bootCollationId, page.databaseName, page.creationTime};
 }
 
 }  // namespace sorbel

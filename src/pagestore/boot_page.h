@@ -16,6 +16,9 @@ class FileSet;
 namespace boot {
 inline constexpr std::size_t kVersion = 100;      // 16-bit on-disk version
 inline constexpr std::size_t kCollationId = 488;  // 32-bit collation id
+inline constexpr std::size_t kCreationTime = 140;  // datetime: 32-bit days, then 32-bit ticks
+inline constexpr std::size_t kDatabaseName = 148;  // nchar(128), blank-padded
+inline constexpr std::size_t kDatabaseNameBytes = 256;
 // The boot page's place in the primary file, before any shift.
 inline constexpr std::int64_t kBootPageNumber = 9;
 }  // namespace boot
@@ -39,12 +42,16 @@ class CBootPage : public PrimaryRecordPage {
 
   std::uint16_t bootVersion = 0;
   std::int32_t bootCollationId = 0;
+  std::string databaseName;
+  std::uint64_t creationTime = 0;  // as stored: days in the low half, ticks in the high
 };
 
 // What a decoded boot page stores.
 struct BootFacts {
   std::uint16_t version = 0;
   std::int32_t collationId = 0;
+  std::string databaseName;
+  std::uint64_t creationTime = 0;
 };
 
 // Locates the boot page (page 9, moved by the shift measured on the first

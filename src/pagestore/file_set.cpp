@@ -165,6 +165,11 @@ std::unique_ptr<IamPage> FileSet::readIamPage(PageId id) const {
   return std::make_unique<IamPage>(std::move(*buffer), this, state_);
 }
 
+std::optional<FileIdentity> FileSet::primaryFileIdentity() const {
+  if (!primary_) return std::nullopt;
+  return readFileIdentity(*primary_, dataOffset, state_);
+}
+
 void FileSet::attachSecondaryFiles(std::vector<FileRow>& files) {
   const std::string folder = folderOf(path);
   if (primary_) primaryIdentity_ = readFileIdentity(*primary_, dataOffset, state_);

@@ -101,6 +101,8 @@ class FileSet {
   std::unique_ptr<CDataPage> readDataPage(PageId id, std::vector<std::uint8_t> buffer,
                                           PageZero zero = PageZero::refused) const;
   std::unique_ptr<IamPage> readIamPage(PageId id) const;
+  // What the primary file's header page says it is; nothing when unreadable.
+  std::optional<FileIdentity> primaryFileIdentity() const;
 
   // Attaches the secondary files: those of files (the database-files rows)
   // looked for beside the primary file, or, when files is empty, the *.ndf

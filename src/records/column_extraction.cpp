@@ -30,9 +30,10 @@ constexpr std::uint8_t kRowOverflowRoot = 2;
 constexpr std::uint8_t kLargeValueRoot = 4;
 constexpr std::size_t kTextPointerLength = 16;
 
-// The code pages whose characters take one or two bytes.
+// The code pages whose characters take more than one byte: the double-byte
+// ones and UTF-8.
 bool isDoubleByteCodePage(std::int32_t codePage) {
-  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 || codePage == 65001;
 }
 
 bool bitSet(const CPrimaryRecord& r, std::int64_t bit) {

@@ -4,6 +4,7 @@
 #include "scan/snapshot.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "browser/csv_export.h"
 #include "objecttree/selection.h"
@@ -102,8 +103,14 @@ bool ScanDriver::openScan(const std::string& path) {
   std::optional<PreloadedPages> lists;
   if (state_.snapshotMode.load()) lists = std::move(pendingLists_);
   pendingLists_.reset();
+  const bool fromSnapshot = lists.has_value();
   context_.fileSet = std::make_unique<FileSet>(path, state_, notifier_, std::move(lists));
   if (!context_.fileSet->isValid) return false;
+  if (fromSnapshot && !snapshotBelongsTo(pendingIdentity_, *context_.fileSet, state_)) {
+    snapshotForeign_ = true;
+    context_.fileSet.reset();
+    return false;
+  }
   context_.catalog = std::make_unique<Catalog>(*context_.fileSet, state_);
   return true;
 }
@@ -135,12 +142,14 @@ void ScanDriver::scanWorker() {
                                          : "Standard mode is selected for file recovery.");
   output_.postLine("Scanning of file starts...");
 
+  snapshotForeign_ = false;
   if (!openScan(path)) {
     tree_.clear();
     endWorkerPath();
-    output_.postLine(kScanAborted);
+    const char* why = snapshotForeign_ ? kSnapshotForeign : kScanAborted;
+    output_.postLine(why);
     scanRunning_.store(false);
-    views_.messages.information(kScanAborted);
+    views_.messages.information(why);
     return;
   }
   if (context_.catalog->objects.empty()) {
@@ -194,7 +203,11 @@ bool ScanDriver::saveSnapshot(const std::string& snapshotPath) {
   if (context_.fileSet && context_.fileSet->isValid) {
     const FileSet& files = *context_.fileSet;
     Snapshot s;
-    s.dataFilePath = files.path;
+    // Loaded from another folder, a relative path would name another file.
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(files.path, error);
+    s.dataFilePath = error ? files.path : absolute.lexically_normal().string();
+    s.identity = identityOf(files, state_);
     s.advancedMode = context_.advancedMode;
     s.collationAutoDetect = state_.scanOptions.collationAutoDetect;
     s.manualCollationId = state_.scanOptions.manualCollationId;
@@ -238,6 +251,7 @@ bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string
   state_.scanOptions.showAdvancedDeletedRecords = snapshot->showAdvancedDeletedRecords;
   pendingLists_ = PreloadedPages{std::move(snapshot->systemPages), std::move(snapshot->dataPages),
                                  std::move(snapshot->iamPages)};
+  pendingIdentity_ = std::move(snapshot->identity);
   views_.progress.setVisible(true);
   launch([this] { scanWorker(); });
   return true;

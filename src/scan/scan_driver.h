@@ -18,6 +18,7 @@
 #include "objecttree/tree_view.h"
 #include "pagestore/file_set.h"
 #include "scan/output_channel.h"
+#include "scan/snapshot.h"
 #include "scan/views.h"
 
 namespace sorbel {
@@ -55,6 +56,7 @@ inline constexpr const char* kSnapshotSaving = "Saving Snapshot..Please wait....
 inline constexpr const char* kSnapshotSaved = "Snapshot Saved successfully in path ";
 inline constexpr const char* kSnapshotNotSaved = "Snapshot cannot be saved.";
 inline constexpr const char* kSnapshotNotLoaded = "Snapshot cannot be loaded.";
+inline constexpr const char* kSnapshotForeign = "Snapshot does not belong to this file.";
 inline constexpr const char* kNoTreeToExport = "Please select database file to scan records.";
 inline constexpr const char* kNoTableToExport = "Please select the table from tree which you want to save";
 inline constexpr const char* kCsvNotCreated = "File cannot be created.";
@@ -157,6 +159,8 @@ class ScanDriver {
   std::string snapshotPath_;
   std::string restoredDataFilePath_;
   std::optional<PreloadedPages> pendingLists_;
+  std::optional<SnapshotIdentity> pendingIdentity_;
+  bool snapshotForeign_ = false;  // the loaded snapshot describes another file
 
   std::thread worker_;
   std::atomic<bool> workerAlive_{false};

@@ -1,10 +1,14 @@
 // Encodes and decodes snapshot files, trusting no length or count they hold.
 #include "scan/snapshot.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "base/utf16.h"
+#include "pagestore/boot_page.h"
+#include "pagestore/file_set.h"
 
 namespace sorbel {
 
@@ -14,6 +18,8 @@ namespace {
 // 32-bit reference count and that many 10-byte page references.
 constexpr std::size_t kEntryHeaderSize = 8;
 constexpr std::size_t kPageRefSize = 10;
+// Tag, size, name length, name, creation time, file id.
+constexpr std::uint8_t kIdentityTag[8] = {'S', 'O', 'R', 'B', 'E', 'L', 'I', 'D'};
 
 template <typename T>
 void put(std::vector<std::uint8_t>& out, T value) {
@@ -95,6 +101,15 @@ std::vector<std::uint8_t> encodeSnapshot(const Snapshot& s) {
   putList(out, s.systemPages);
   putList(out, s.dataPages);
   putList(out, s.iamPages);
+  if (s.identity) {
+    out.insert(out.end(), std::begin(kIdentityTag), std::end(kIdentityTag));
+    put<std::uint64_t>(out, s.identity->fileSize);
+    const auto name = utf8ToUtf16le(s.identity->databaseName);
+    put<std::uint32_t>(out, static_cast<std::uint32_t>(name.size()));
+    out.insert(out.end(), name.begin(), name.end());
+    put<std::uint64_t>(out, s.identity->creationTime);
+    put<std::int16_t>(out, s.identity->fileId);
+  }
   return out;
 }
 
@@ -124,8 +139,46 @@ std::optional<Snapshot> decodeSnapshot(ByteView bytes) {
   s.showDeletedRecords = *deleted != 0;
   s.showAdvancedDeletedRecords = *advancedDeleted != 0;
   if (!readList(in, s.systemPages) || !readList(in, s.dataPages) || !readList(in, s.iamPages)) return std::nullopt;
-  if (in.remaining() != 0) return std::nullopt;
+  if (in.remaining() == 0) return s;
+  const auto tag = in.take(sizeof kIdentityTag);
+  if (!tag || !std::equal(tag->data(), tag->data() + tag->size(), std::begin(kIdentityTag))) return std::nullopt;
+  SnapshotIdentity identity;
+  const auto size = in.next<std::uint64_t>();
+  const auto nameLength = in.next<std::uint32_t>();
+  if (!size || !nameLength || *nameLength % 2 != 0) return std::nullopt;
+  const auto name = in.take(*nameLength);
+  const auto created = in.next<std::uint64_t>();
+  const auto fileId = in.next<std::int16_t>();
+  if (!name || !created || !fileId || in.remaining() != 0) return std::nullopt;
+  identity.fileSize = *size;
+  identity.databaseName = utf16leToUtf8(*name, false);
+  identity.creationTime = *created;
+  identity.fileId = *fileId;
+  s.identity = std::move(identity);
   return s;
+}
+
+SnapshotIdentity identityOf(const FileSet& files, AppState& state) {
+  SnapshotIdentity identity;
+  identity.fileSize = files.fileSize;
+  if (const auto header = files.primaryFileIdentity()) identity.fileId = header->fileId;
+  if (const auto facts = readBootPage(files, state)) {
+    identity.databaseName = facts->databaseName;
+    identity.creationTime = facts->creationTime;
+  }
+  return identity;
+}
+
+bool snapshotBelongsTo(const std::optional<SnapshotIdentity>& kept, const FileSet& files, AppState& state) {
+  if (kept) return *kept == identityOf(files, state);
+  for (const PageList* list : {&files.systemPages, &files.dataPages, &files.iamPages}) {
+    for (const auto& [objectId, refs] : *list) {
+      for (const PageRef& ref : refs) {
+        if (ref.fileId == 1 && ref.pageIndex >= files.pageCount) return false;
+      }
+    }
+  }
+  return true;
 }
 
 namespace {

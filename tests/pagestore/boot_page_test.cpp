@@ -20,7 +20,10 @@ TEST(BootPage, VersionLabels) {
       {611, " SQL Server 2005"}, {612, " SQL Server 2005 SP2+ with VarDecimal enabled"},
       {655, " SQL Server 2008"}, {660, " SQL Server 2008 R2"}, {661, " SQL Server 2008 R2"},
       {662, "Unknown SQL Version"}, {684, " SQL Server 2012 CTP1"}, {706, " SQL Server 2012"},
-      {782, " SQL Server 2014"}, {869, "Unknown SQL Version"}, {0, "Unknown SQL Version"},
+      {782, " SQL Server 2014"}, {851, "Unknown SQL Version"}, {852, " SQL Server 2016"},
+      {869, " SQL Server 2017"}, {894, "Unknown SQL Version"}, {895, " SQL Server 2019"},
+      {904, " SQL Server 2019"}, {905, "Unknown SQL Version"}, {950, " SQL Server 2022"},
+      {957, " SQL Server 2022"}, {958, "Unknown SQL Version"}, {0, "Unknown SQL Version"},
   };
   for (const auto& [version, label] : cases) EXPECT_EQ(versionLabelFor(version), label) << version;
 }
@@ -114,10 +117,16 @@ TEST(BootPage, NoBootPageWhenTheShiftIsTooLarge) {
 
 TEST(CollationTable, LoadsTheShippedFileAndSkipsMalformedLines) {
   const auto shipped = loadCollationTable(std::filesystem::path(SORBEL_SOURCE_DIR) / "data" / "collation.txt");
-  EXPECT_EQ(shipped.size(), 3955u);
+  EXPECT_EQ(shipped.size(), 3955u + 1553u);  // the UTF-8 collations of SQL Server 2019 included
   ASSERT_TRUE(shipped.count(872468488));
   EXPECT_EQ(shipped.at(872468488).name, "SQL_Latin1_General_CP1_CI_AS");
   EXPECT_EQ(shipped.at(872468488).codePage, 1252);
+  // Every UTF-8 collation, and only those, stores its varchar text as UTF-8.
+  for (const auto& [id, entry] : shipped) {
+    EXPECT_EQ(entry.name.ends_with("_UTF8"), entry.codePage == 65001) << entry.name;
+  }
+  ASSERT_TRUE(shipped.count(316680));
+  EXPECT_EQ(shipped.at(316680).name, "Latin1_General_100_CI_AS_SC_UTF8");
 
   testing::TempDir dir;
   {

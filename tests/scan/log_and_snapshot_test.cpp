@@ -167,7 +167,33 @@ TEST(SnapshotLayout, DamagedSnapshotsAreRefusedWhole) {
   Bytes trailing = good;
   trailing.push_back(0);
   cases.push_back({"bytes after the lists", trailing});
+  Snapshot identified = sampleSnapshot(false);
+  identified.identity = SnapshotIdentity{123 * 8192, "Sales", 0x0000A1B2'0019A2C3, 1};
+  const Bytes withIdentity = encodeSnapshot(identified);
+  cases.push_back({"identity cut short", Bytes(withIdentity.begin(), withIdentity.end() - 1)});
+  Bytes wrongTag = withIdentity;
+  wrongTag[good.size()] = 'X';
+  cases.push_back({"identity without its tag", wrongTag});
+  Bytes afterIdentity = withIdentity;
+  afterIdentity.push_back(0);
+  cases.push_back({"bytes after the identity", afterIdentity});
   for (const Case& c : cases) EXPECT_FALSE(decodeSnapshot(c.bytes)) << c.what;
+}
+
+TEST(SnapshotLayout, TheIdentityFollowsTheListsAndOlderSnapshotsLoadWithoutIt) {
+  Snapshot identified = sampleSnapshot(true);
+  identified.identity = SnapshotIdentity{123 * 8192, "Verkäufe", 0x0000A1B2'0019A2C3, 1};
+  const Bytes withIdentity = encodeSnapshot(identified);
+  const Bytes without = encodeSnapshot(sampleSnapshot(true));
+  // The fields other tools read are the same bytes; the identity only follows them.
+  ASSERT_GT(withIdentity.size(), without.size());
+  EXPECT_EQ(Bytes(withIdentity.begin(), withIdentity.begin() + static_cast<std::ptrdiff_t>(without.size())), without);
+  const auto decoded = decodeSnapshot(withIdentity);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->identity, identified.identity);
+  const auto older = decodeSnapshot(without);
+  ASSERT_TRUE(older);
+  EXPECT_FALSE(older->identity);
 }
 
 // Pages and tree of a scan, to compare a loaded scan with the saved one.
@@ -256,6 +282,113 @@ TEST(SnapshotFiles, ADamagedSnapshotStartsNoScanAndLeavesTheTreeAlone) {
   }
   EXPECT_EQ(s.tree.size(), nodes);
   EXPECT_FALSE(s.state.snapshotMode.load());
+}
+
+void patchFile(const std::string& path, std::size_t offset, const Bytes& bytes) {
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.seekp(static_cast<std::streamoff>(offset));
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A database with one table, whose boot page names it and its creation time.
+void writeNamedDatabase(const std::string& path, const std::string& name, std::uint32_t createdDays,
+                        std::uint32_t extraPages = 0) {
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "T", {testing::intColumn("id")});
+  t.rows = {{testing::value(testing::int32Bytes(1))}};
+  db.primary().padTo(40 + extraPages);
+  db.write(path);
+  const Bytes wide = utf8ToUtf16le(name);
+  patchFile(path, 9 * 8192 + 148, wide);
+  patchFile(path, 9 * 8192 + 140, Bytes{static_cast<std::uint8_t>(createdDays), static_cast<std::uint8_t>(createdDays >> 8),
+                                        0, 0, 0x10, 0x20, 0, 0});
+}
+
+TEST(SnapshotFiles, ASnapshotKeepsTheAbsolutePathAndLoadsFromAnotherFolder) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "data");
+  std::filesystem::create_directories(dir.path() / "elsewhere");
+  writeNamedDatabase(dir.file("data/db.mdf"), "Sales", 40000);
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  ViewerSession saved;
+  saved.scan("data/db.mdf");
+  EXPECT_TRUE(saved.driver.saveSnapshot(dir.file("scan.MDBTRV")));
+  std::filesystem::current_path(dir.path() / "elsewhere");
+  ViewerSession loaded;
+  EXPECT_TRUE(loaded.driver.loadSnapshot(dir.file("scan.MDBTRV"), ""));
+  loaded.driver.waitForWorker();
+  std::filesystem::current_path(previous);
+  EXPECT_TRUE(loaded.driver.lastScanCompleted()) << loaded.pane.rows().back();
+  const auto snapshot = readSnapshotFile(dir.file("scan.MDBTRV"));
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(snapshot->dataFilePath, (std::filesystem::canonical(dir.path()) / "data/db.mdf").string());
+  ASSERT_TRUE(snapshot->identity);
+  EXPECT_EQ(snapshot->identity->databaseName, "Sales");
+  EXPECT_EQ(snapshot->identity->fileId, 1);
+}
+
+TEST(SnapshotFiles, ASnapshotOfAnotherFileIsRefused) {
+  struct Case {
+    const char* what;
+    std::string name;
+    std::uint32_t createdDays;
+    std::uint32_t extraPages;
+    bool belongs;
+  };
+  const Case cases[] = {
+      {"the same file", "Sales", 40000, 0, true},
+      {"another database name", "Stock", 40000, 0, false},
+      {"another creation time", "Sales", 40001, 0, false},
+      {"another size", "Sales", 40000, 3, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    writeNamedDatabase(dir.file("db.mdf"), "Sales", 40000);
+    ViewerSession saved;
+    saved.scan(dir.file("db.mdf"));
+    ASSERT_TRUE(saved.driver.saveSnapshot(dir.file("scan.MDBTRV")));
+    writeNamedDatabase(dir.file("db.mdf"), c.name, c.createdDays, c.extraPages);
+    ViewerSession loaded;
+    EXPECT_TRUE(loaded.driver.loadSnapshot(dir.file("scan.MDBTRV"), ""));
+    loaded.driver.waitForWorker();
+    EXPECT_EQ(loaded.driver.lastScanCompleted(), c.belongs);
+    if (c.belongs) continue;
+    EXPECT_EQ(loaded.pane.rows().back(), kSnapshotForeign);
+    EXPECT_EQ(loaded.messages.texts().back(), kSnapshotForeign);
+    EXPECT_EQ(loaded.tree.size(), 0u);
+    EXPECT_FALSE(loaded.driver.busy());
+  }
+}
+
+TEST(SnapshotFiles, AnOlderSnapshotIsCheckedBySizeAlone) {
+  TempDir dir;
+  writeNamedDatabase(dir.file("db.mdf"), "Sales", 40000);
+  ViewerSession saved;
+  saved.scan(dir.file("db.mdf"));
+  ASSERT_TRUE(saved.driver.saveSnapshot(dir.file("scan.MDBTRV")));
+  auto older = readSnapshotFile(dir.file("scan.MDBTRV"));
+  ASSERT_TRUE(older);
+  older->identity.reset();
+  ASSERT_TRUE(writeSnapshotFile(dir.file("older.MDBTRV"), *older));
+  std::uint32_t lastListed = 0;
+  for (const auto& [id, refs] : older->dataPages) {
+    for (const PageRef& ref : refs) lastListed = std::max(lastListed, ref.pageIndex);
+  }
+  ASSERT_GT(lastListed, 10u);
+  for (const bool shrunk : {false, true}) {
+    SCOPED_TRACE(shrunk ? "file cut below its listed pages" : "the same file");
+    // Cut just before the last listed page: everything the scan needs first is still there.
+    if (shrunk) std::filesystem::resize_file(dir.file("db.mdf"), std::uint64_t{lastListed} * 8192);
+    ViewerSession loaded;
+    EXPECT_TRUE(loaded.driver.loadSnapshot(dir.file("older.MDBTRV"), ""));
+    loaded.driver.waitForWorker();
+    EXPECT_EQ(loaded.driver.lastScanCompleted(), !shrunk);
+    if (shrunk) {
+      EXPECT_EQ(loaded.messages.texts().back(), kSnapshotForeign);
+    }
+  }
 }
 
 TEST(SnapshotFiles, SavingWithoutAScanFails) {
