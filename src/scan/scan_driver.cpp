@@ -370,7 +370,10 @@ std::optional<std::string> ScanDriver::csvExportProposal() {
 
 bool ScanDriver::exportListToCsv(const std::string& path) {
   if (refuseWhileBusy()) return false;
-  const bool written = writeCsvFile(path, browser_.listColumns, browser_.listRows);
+  // With deleted rows asked for, the file must still tell them from the
+  // live ones, as the list does.
+  const bool written =
+      writeCsvFile(path, browser_.listColumns, browser_.listRows, state_.scanOptions.showDeletedRecords);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
 }

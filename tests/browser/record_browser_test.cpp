@@ -439,6 +439,26 @@ TEST(CsvExport, WritesTheListPageOnScreen) {
   }
 }
 
+TEST(CsvExport, DeletedRowsShownOnRequestCarryTheirMark) {
+  for (const bool deleted : {false, true}) {
+    SCOPED_TRACE(deleted);
+    Browser b;
+    SyntheticDatabase db;
+    numbersTable(db, 1001, "N", 3).ghostRows = {1};
+    db.write(b.dir.file("db.mdf"));
+    ScanOptions options;
+    options.dataFilePath = b.dir.file("db.mdf");
+    options.recoveryMode = 1;
+    options.showDeletedRecords = deleted;
+    b.s.driver.open(options);
+    b.s.driver.waitForWorker();
+    b.show("Tables/User Tables/N");
+    ASSERT_TRUE(b.s.driver.exportListToCsv(b.dir.file("n.csv")));
+    EXPECT_EQ(readUtf16(b.dir.file("n.csv")),
+              deleted ? "id,v,deleted_row\r\n1,1,0\r\n2,2,1\r\n3,3,0\r\n" : "id,v\r\n1,1\r\n3,3\r\n");
+  }
+}
+
 TEST(CsvExport, ProposedNamesAndFields) {
   EXPECT_EQ(proposedCsvName("dbo/Orders:1_Page1 - [3](1-3) Records"), "dbo_Orders_1_Page1 - [3](1-3) Records");
   EXPECT_EQ(csvField("plain"), "plain");
