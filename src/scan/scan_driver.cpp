@@ -275,6 +275,10 @@ void ScanDriver::selectionWorker(TreeItem node) {
   Catalog& catalog = *context_.catalog;
   TreeView& view = tree_.view();
   browser_.clearList();
+  // The table shown before must leave no page to move to: a selection that
+  // shows no table would page on into nothing.
+  browser_.pageStarts.clear();
+  browser_.pageList.clear();
   catalog.working.columns.clear();
   catalog.working.tableColumnParams.clear();
   catalog.working.tableLegacyColumns.clear();

@@ -398,6 +398,34 @@ TEST(Selection, TheRootAndCategoriesShowNothingAndBusyIsRefused) {
   b.s.state.processRunning.store(false);
 }
 
+TEST(Selection, NodesThatShowNoTableLeaveNothingToPage) {
+  Browser b;
+  SyntheticDatabase db;
+  auto& n = numbersTable(db, 1001, "N", 1500);
+  n.primaryKeyId = 2001;
+  n.primaryKeyName = "PK_N";
+  n.keyColumns = {1};
+  db.addObject({3001, "V1", "V "});
+  db.addModuleText(3001, "CREATE VIEW V1 AS SELECT 1 AS one");
+  b.scan(db);
+  b.show("Tables/User Tables/N");  // adds the key groups and column nodes
+  const std::string firstColumn = b.s.childTexts("Tables/User Tables/N/Columns").at(0);
+  const Texts paths = {"Tables/User Tables/N/Columns", "Tables/User Tables/N/Columns/" + firstColumn,
+                       "Tables/User Tables/N/PrimaryKey", "Tables/User Tables/N/PrimaryKey/PK_N", "Views/V1"};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    b.show("Tables/User Tables/N");
+    ASSERT_EQ(b.buttons(), "-N");
+    b.show(path);
+    EXPECT_TRUE(b.s.panel.rows.empty());
+    EXPECT_EQ(b.buttons(), "--");
+    b.move('n');
+    EXPECT_TRUE(b.s.panel.rows.empty());
+    EXPECT_EQ(b.s.panel.pageLabel.find("Page2"), std::string::npos) << b.s.panel.pageLabel;
+    EXPECT_EQ(b.buttons(), "--");
+  }
+}
+
 std::string readUtf16(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
