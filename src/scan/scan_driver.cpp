@@ -213,7 +213,8 @@ bool ScanDriver::saveSnapshot(const std::string& snapshotPath) {
   return saved;
 }
 
-bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder) {
+bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder,
+                              const std::function<void(ScanOptions&)>& adjust) {
   if (refuseWhileBusy()) return false;
   state_.processRunning.store(true);
   state_.scanOptions.logFolder = logFolder;
@@ -236,6 +237,7 @@ bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string
   state_.scanOptions.isSql2000 = snapshot->isSql2000;
   state_.scanOptions.showDeletedRecords = snapshot->showDeletedRecords;
   state_.scanOptions.showAdvancedDeletedRecords = snapshot->showAdvancedDeletedRecords;
+  if (adjust) adjust(state_.scanOptions);
   pendingLists_ = PreloadedPages{std::move(snapshot->systemPages), std::move(snapshot->dataPages),
                                  std::move(snapshot->iamPages)};
   views_.progress.setVisible(true);
