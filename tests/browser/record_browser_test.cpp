@@ -487,6 +487,27 @@ TEST(CsvExport, DeletedRowsShownOnRequestCarryTheirMark) {
   }
 }
 
+TEST(CsvExport, ShowFailsWhenTheFileCannotBeWritten) {
+  TempDir dir;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 2);
+  db.write(dir.file("db.mdf"));
+  struct Case {
+    std::string path;
+    int exitCode;
+  };
+  std::vector<Case> cases = {{dir.file("n.csv"), 0}, {dir.file("missing-folder/n.csv"), 1}};
+  if (std::filesystem::exists("/dev/full")) cases.push_back({"/dev/full", 1});  // every write fails
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const auto r =
+        testing::runProgram(SORBEL_CLI_PATH, {"show", dir.file("db.mdf"), "Tables/User Tables/N", "--csv", c.path});
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.err.find(kCsvNotCreated) != std::string::npos, c.exitCode != 0) << r.err;
+    EXPECT_NE(r.out.find("row\t2\t2\n"), std::string::npos);  // the list is printed all the same
+  }
+}
+
 TEST(CsvExport, ProposedNamesAndFields) {
   EXPECT_EQ(proposedCsvName("dbo/Orders:1_Page1 - [3](1-3) Records"), "dbo_Orders_1_Page1 - [3](1-3) Records");
   EXPECT_EQ(csvField("plain"), "plain");
