@@ -65,11 +65,11 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
   const TableSchema table = loadedTableSchema(catalog, noTexts);
   for (const ExportColumn* c : table.shownColumns()) heading.push_back(c->name);
   line(heading, kDeletedRowColumn);
-  streamLoadedTable(catalog, state, false,
-                    [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool deleted) {
+  const auto emit = [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool deleted) {
     line(fields, deleted ? "1" : "0");
     if (++result.rows % 10000 == 0 && progress) progress(result.rows, expected);
-  });
+  };
+  streamLoadedTable(catalog, state, false, emit);
   const bool closed = std::fclose(file.release()) == 0;
   std::error_code ec;
   result.stopped = state.stopRequested.load();
@@ -116,8 +116,8 @@ RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
     names += quotedName(columns_[i]->name, format_.dialect);
   }
   const auto head = [&](const std::string& table) {
-    return "INSERT INTO " + (mssql ? "[dbo]." + quotedName(table, format_.dialect) : quotedName(table, format_.dialect)) +
-           " (" + names + ") VALUES";
+    const std::string quoted = quotedName(table, format_.dialect);
+    return "INSERT INTO " + (mssql ? "[dbo]." + quoted : quoted) + " (" + names + ") VALUES";
   };
   live_.head = head(tableName_);
   deleted_.head = head(tableName_ + kDeletedTableSuffix);
@@ -174,8 +174,10 @@ void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bo
         line += jsonString(columns_[i]->name) + ':' +
                 (isNull(i) ? std::string("null") : jsonValue(field(i), kinds_[i], format_.binary));
       }
-      if (format_.markDeleted)
-        line += std::string(columns_.empty() ? "" : ",") + jsonString(kDeletedRowColumn) + (deleted ? ":true" : ":false");
+      if (format_.markDeleted) {
+        if (!columns_.empty()) line += ',';
+        line += jsonString(kDeletedRowColumn) + (deleted ? ":true" : ":false");
+      }
       out_(line + "}\n");
       return;
     }
