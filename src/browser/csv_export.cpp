@@ -47,24 +47,26 @@ std::string proposedCsvName(const std::string& name) {
   return out;
 }
 
-bool writeCsvFile(const std::string& path, const std::vector<std::string>& headings, const std::vector<ListRow>& rows) {
+bool writeCsvFile(const std::string& path, const std::vector<std::string>& headings, const std::vector<ListRow>& rows,
+                  bool markDeleted) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   bool ok = true;
-  const auto line = [&](const std::vector<std::string>& fields) {
+  const auto line = [&](const std::vector<std::string>& fields, const char* mark) {
     std::string text;
     for (std::size_t i = 0; i < headings.size(); ++i) {
       if (i) text += ',';
       if (i < fields.size()) text += csvField(fields[i]);
     }
+    if (markDeleted) text += std::string(headings.empty() ? "" : ",") + mark;
     text += "\r\n";
     const auto bytes = utf8ToUtf16le(text);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) ok = false;
   };
-  line(headings);
+  line(headings, kDeletedRowColumn);
   for (const ListRow& row : rows) {
     if (!ok) break;
-    line(row.fields);
+    line(row.fields, row.deleted ? "1" : "0");
   }
   if (std::fclose(file) != 0) ok = false;
   return ok;

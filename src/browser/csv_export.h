@@ -9,6 +9,10 @@
 
 namespace sorbel {
 
+// The last column of a list or table written with its deleted rows: 1 for a
+// deleted row, 0 for a live one.
+inline constexpr const char* kDeletedRowColumn = "deleted_row";
+
 // A field quoted the RFC 4180 way when it holds a comma, a double quote, CR
 // or LF, so that such a value cannot shift the fields after it.
 std::string csvField(const std::string& text);
@@ -19,8 +23,10 @@ void appendCsvField(std::string& out, std::string_view text);
 // replaced by "_".
 std::string proposedCsvName(const std::string& name);
 
-// The heading line and one line per row. False when the file cannot be
-// created or a write or the close fails.
-bool writeCsvFile(const std::string& path, const std::vector<std::string>& headings, const std::vector<ListRow>& rows);
+// The heading line and one line per row, with a last deleted_row column
+// when markDeleted. False when the file cannot be created or a write or the
+// close fails.
+bool writeCsvFile(const std::string& path, const std::vector<std::string>& headings, const std::vector<ListRow>& rows,
+                  bool markDeleted = false);
 
 }  // namespace sorbel

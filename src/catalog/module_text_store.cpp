@@ -55,7 +55,7 @@ std::string assembleText(const ModuleTextStore& store, const std::string& object
   return text;
 }
 
-void fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify) {
+bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify) {
   notify.logLine("Retrieving Objects of Sysobjvalues System Tables...........");
   const bool legacy = state.scanOptions.isSql2000;
   store.codePage = codePageForCollation(0, state);
@@ -68,8 +68,12 @@ void fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
   const auto found = files.systemPages.find(legacy ? kLegacyComments : systable::kObjectValues);
   const std::vector<PageRef> refs = found == files.systemPages.end() ? std::vector<PageRef>{} : found->second;
   notify.progressRange(0, static_cast<std::int32_t>(refs.size()));
+  bool complete = true;
   for (std::size_t i = 0; i < refs.size(); ++i) {
-    if (state.stopRequested.load()) break;
+    if (state.stopRequested.load()) {
+      complete = false;
+      break;
+    }
     if (legacy && refs[i].pageType != 1) continue;
     auto page = files.readDataPage({static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)},
                                    FileSet::PageZero::allowed);
@@ -93,13 +97,17 @@ void fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
   notify.progressPosition(static_cast<std::int32_t>(refs.size()));
   notify.logLine("Retrieving  Objects of Sysobjvalues System Tables has been done...........");
   catalog.working.columns.clear();
+  return complete;
 }
 
 void fillModuleStoreOnce(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify) {
   if (store.filled) return;
-  store.filled = true;
-  fillStore(store, catalog, state, notify);
-  if (store.entries.empty()) store.filled = false;
+  // What an earlier, stopped fill left would stand twice after this one.
+  store.entries.clear();
+  const bool complete = fillStore(store, catalog, state, notify);
+  // Pieces a stop left out would be missing from every text shown until
+  // the next scan.
+  store.filled = complete && !store.entries.empty();
 }
 
 }  // namespace sorbel

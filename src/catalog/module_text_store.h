@@ -39,11 +39,12 @@ HexBytes decodeHexText(const std::string& text);
 std::string pieceText(const HexBytes& piece, std::int32_t codePage = kDefaultCodePage);
 
 // Reads the object-values table (syscomments in the SQL Server 2000 form)
-// into store, reporting through notify.
-void fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify);
+// into store, reporting through notify. False when a stop request ended it
+// before every page was read.
+bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify);
 
-// Fills the module store unless it was filled before; an empty result is
-// retried next time.
+// Fills the module store unless it was filled before; an empty result, or
+// one a stop cut short, is read again next time.
 void fillModuleStoreOnce(ModuleTextStore& store, Catalog& catalog, AppState& state, NotifyTarget& notify);
 
 // The SQL text of one object: its pieces in store order.

@@ -21,12 +21,17 @@ namespace sorbel::cli {
 
 namespace {
 
-// line is the caller's, so that its buffer is reused from row to row.
-void printCsvLine(const std::vector<std::string>& fields, std::string& line) {
+// line is the caller's, so that its buffer is reused from row to row. A
+// given lastField ends the line (the deleted-row mark).
+void printCsvLine(const std::vector<std::string>& fields, std::string& line, const char* lastField = nullptr) {
   line.clear();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i) line += ',';
     appendCsvField(line, fields[i]);
+  }
+  if (lastField) {
+    if (!fields.empty()) line += ',';
+    line += lastField;
   }
   line += "\r\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
@@ -41,8 +46,8 @@ void writeExportRows(Catalog& catalog, AppState& state, bool scanned, const RowF
   RowWriter writer(table, format, [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   writer.begin();
   streamLoadedTable(catalog, state, scanned,
-                    [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool) {
-                      writer.row(fields, nulls);
+                    [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
+                      writer.row(fields, nulls, deleted);
                     });
   writer.end();
 }
@@ -68,7 +73,10 @@ int runRows(const Args& args) {
     const std::string& a = args[i];
     if (a == "--advanced") o.state.scanOptions.recoveryMode = ScanOptions::kAdvancedRecovery;
     else if (a == "--deleted") o.state.scanOptions.showDeletedRecords = true;
-    else if (a == "--advanced-deleted") o.state.scanOptions.showAdvancedDeletedRecords = true;
+    // The rows no slot lists any more are deleted rows too: asking for them
+    // asks for the deleted rows, as the scan's settings do.
+    else if (a == "--advanced-deleted")
+      o.state.scanOptions.showDeletedRecords = o.state.scanOptions.showAdvancedDeletedRecords = true;
     else if (a == "--system") system = true;
     else if (a == "--scanned") scanned = true;
     else if (a == "--null" && i + 1 < args.size()) nullText = args[++i];
@@ -122,8 +130,12 @@ int runRows(const Args& args) {
   const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
   if (columns.empty() || !catalog.working.tableLoaded)
     return reportMissingTable(catalog, positional[0], positional[1], system);
+  // Deleted rows among the live ones must say which they are, or a reader
+  // takes an old copy of a row for a second live row.
+  const bool markDeleted = o.state.scanOptions.showDeletedRecords;
   if (exchange) {
     format.nullText = nullText;
+    format.markDeleted = markDeleted;
     writeExportRows(catalog, o.state, scanned, format);
     return kExitOk;
   }
@@ -137,16 +149,17 @@ int runRows(const Args& args) {
   browser.nullText = nullText;
   bool headingDone = false;
   std::string line;
-  browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool) {
+  const char* heading = markDeleted ? kDeletedRowColumn : nullptr;
+  browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
     if (!headingDone) {
-      printCsvLine(browser.listColumns, line);
+      printCsvLine(browser.listColumns, line, heading);
       headingDone = true;
     }
-    printCsvLine(fields, line);
+    printCsvLine(fields, line, markDeleted ? (deleted ? "1" : "0") : nullptr);
   });
   if (!headingDone) {
     browser.buildListColumns(catalog.working.columns, catalog.legacyCatalog());
-    printCsvLine(browser.listColumns, line);
+    printCsvLine(browser.listColumns, line, heading);
   }
   return kExitOk;
 }

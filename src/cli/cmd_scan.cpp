@@ -55,8 +55,22 @@ int runScan(const Args& args) {
     return kExitUsage;
   }
   CliSession s;
-  if (parsed.snapshotToLoad.empty()) s.driver.open(parsed.options);
-  else s.driver.loadSnapshot(parsed.snapshotToLoad, parsed.options.logFolder);
+  if (parsed.snapshotToLoad.empty()) {
+    s.driver.open(parsed.options);
+  } else {
+    // The options given apply as they do to a scan of the file; those not
+    // given stay as the snapshot saved them.
+    const ScanOptions& given = parsed.options;
+    s.driver.loadSnapshot(parsed.snapshotToLoad, given.logFolder, [&given](ScanOptions& o) {
+      o.recoveryMode = given.recoveryMode;
+      if (given.showDeletedRecords) o.showDeletedRecords = true;
+      if (given.showAdvancedDeletedRecords) o.showAdvancedDeletedRecords = true;
+      if (!given.collationAutoDetect) {
+        o.collationAutoDetect = false;
+        o.manualCollationId = given.manualCollationId;
+      }
+    });
+  }
   s.driver.waitForWorker();
   const bool completed = s.driver.lastScanCompleted();
   if (completed && !parsed.snapshotToSave.empty()) s.driver.saveSnapshot(parsed.snapshotToSave);

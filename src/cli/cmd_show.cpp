@@ -74,7 +74,8 @@ int runShow(const Args& args) {
     else s.driver.showPreviousPage();
     s.driver.waitForWorker();
   }
-  if (!csvPath.empty() && s.driver.csvExportProposal()) s.driver.exportListToCsv(csvPath);
+  bool csvFailed = false;
+  if (!csvPath.empty() && s.driver.csvExportProposal()) csvFailed = !s.driver.exportListToCsv(csvPath);
 
   const auto rows = s.pane.rows();
   for (std::size_t i = paneStart; i < rows.size(); ++i) printTagged("pane", rows[i]);
@@ -88,6 +89,11 @@ int runShow(const Args& args) {
   } else {
     printFields("columns", s.panel.columns);
     for (const ListRow& row : s.panel.rows) printFields(row.deleted ? "deleted" : "row", row.fields);
+  }
+  if (csvFailed) {
+    // The box above is easy to miss in a script; the exit code is not.
+    std::fprintf(stderr, "%s: %s\n", csvPath.c_str(), kCsvNotCreated);
+    return kExitUsage;
   }
   return kExitOk;
 }

@@ -49,12 +49,14 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(part.c_str(), "wb"));
   if (!file) return result;
   bool written = true;
-  const auto line = [&](const std::vector<std::string>& fields) {
+  const bool markDeleted = state.scanOptions.showDeletedRecords;
+  const auto line = [&](const std::vector<std::string>& fields, const char* mark) {
     std::string text;
     for (std::size_t i = 0; i < fields.size(); ++i) {
       if (i) text += ',';
       text += csvField(fields[i]);
     }
+    if (markDeleted) text += std::string(fields.empty() ? "" : ",") + mark;
     text += "\r\n";
     written = written && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
   };
@@ -62,11 +64,12 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
   std::vector<std::string> heading;
   const TableSchema table = loadedTableSchema(catalog, noTexts);
   for (const ExportColumn* c : table.shownColumns()) heading.push_back(c->name);
-  line(heading);
-  streamLoadedTable(catalog, state, false, [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool) {
-    line(fields);
+  line(heading, kDeletedRowColumn);
+  const auto emit = [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool deleted) {
+    line(fields, deleted ? "1" : "0");
     if (++result.rows % 10000 == 0 && progress) progress(result.rows, expected);
-  });
+  };
+  streamLoadedTable(catalog, state, false, emit);
   const bool closed = std::fclose(file.release()) == 0;
   std::error_code ec;
   result.stopped = state.stopRequested.load();
@@ -112,9 +115,12 @@ RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
     if (!names.empty()) names += ", ";
     names += quotedName(columns_[i]->name, format_.dialect);
   }
-  insertHead_ = "INSERT INTO " + (mssql ? "[dbo]." + quotedName(tableName_, format_.dialect)
-                                        : quotedName(tableName_, format_.dialect)) +
-                " (" + names + ") VALUES";
+  const auto head = [&](const std::string& table) {
+    const std::string quoted = quotedName(table, format_.dialect);
+    return "INSERT INTO " + (mssql ? "[dbo]." + quoted : quoted) + " (" + names + ") VALUES";
+  };
+  live_.head = head(tableName_);
+  deleted_.head = head(tableName_ + kDeletedTableSuffix);
 }
 
 void RowWriter::begin() {
@@ -126,6 +132,10 @@ void RowWriter::begin() {
         if (i) line += format_.delimiter;
         line += delimitedField(columns_[i]->name, format_.delimiter);
       }
+      if (format_.markDeleted) {
+        if (!columns_.empty()) line += format_.delimiter;
+        line += kDeletedRowColumn;
+      }
       out_(line + "\r\n");
       return;
     }
@@ -136,7 +146,7 @@ void RowWriter::begin() {
   }
 }
 
-void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bool>& nulls) {
+void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
   const auto isNull = [&](std::size_t i) { return i < nulls.size() && nulls[i]; };
   const auto field = [&](std::size_t i) -> const std::string& {
     static const std::string kEmpty;
@@ -150,6 +160,10 @@ void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bo
         line += delimitedField(isNull(i) ? format_.nullText : exchangeText(field(i), kinds_[i], format_.binary),
                                format_.delimiter);
       }
+      if (format_.markDeleted) {
+        if (!columns_.empty()) line += format_.delimiter;
+        line += deleted ? '1' : '0';
+      }
       out_(line + "\r\n");
       return;
     }
@@ -160,34 +174,42 @@ void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bo
         line += jsonString(columns_[i]->name) + ':' +
                 (isNull(i) ? std::string("null") : jsonValue(field(i), kinds_[i], format_.binary));
       }
+      if (format_.markDeleted) {
+        if (!columns_.empty()) line += ',';
+        line += jsonString(kDeletedRowColumn) + (deleted ? ":true" : ":false");
+      }
       out_(line + "}\n");
       return;
     }
     case RowLayout::insert: {
-      std::string values = batchRows_ > 0 ? ",\n(" : format_.batchSize == 1 ? " (" : "\n(";
+      // A deleted row among the live ones could clash with a live row's key,
+      // and would read as live: it goes into a table of its own.
+      Batch& batch = deleted ? deleted_ : live_;
+      std::string values = batch.rows > 0 ? ",\n(" : format_.batchSize == 1 ? " (" : "\n(";
       bool first = true;
       for (const std::size_t i : inserted_) {
         if (!first) values += ", ";
         first = false;
         values += isNull(i) ? std::string("NULL") : sqlLiteral(field(i), kinds_[i], format_.dialect);
       }
-      batch_ += values + ")";
-      if (++batchRows_ >= format_.batchSize) flushBatch();
+      batch.values += values + ")";
+      if (++batch.rows >= format_.batchSize) flushBatch(batch);
       return;
     }
   }
 }
 
-void RowWriter::flushBatch() {
-  if (batchRows_ == 0) return;
-  out_(insertHead_ + batch_ + ";\n");
-  batch_.clear();
-  batchRows_ = 0;
+void RowWriter::flushBatch(Batch& batch) {
+  if (batch.rows == 0) return;
+  out_(batch.head + batch.values + ";\n");
+  batch.values.clear();
+  batch.rows = 0;
 }
 
 void RowWriter::end() {
   if (format_.layout != RowLayout::insert) return;
-  flushBatch();
+  flushBatch(live_);
+  flushBatch(deleted_);
   if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " OFF;\n");
 }
 

@@ -34,7 +34,14 @@ struct RowFormat {
   BinaryForm binary = BinaryForm::hex;
   Dialect dialect = Dialect::sqlite;  // of INSERT statements
   std::size_t batchSize = 1;          // rows per INSERT statement
+  // Deleted rows come among the live ones: delimited text and JSON lines
+  // end each row with a deleted_row field. INSERT statements put deleted
+  // rows into TABLE__deleted whatever this says.
+  bool markDeleted = false;
 };
+
+// The table a table's deleted rows go into, beside the table itself.
+inline constexpr const char* kDeletedTableSuffix = "__deleted";
 
 struct TableCsvResult {
   bool ok = false;
@@ -43,7 +50,8 @@ struct TableCsvResult {
 };
 
 // Writes a whole table (objectType "U " or "S ") to path as `sorbel rows`
-// prints it: UTF-8, CRLF, a heading line, NULL as NULL. Built beside path
+// prints it: UTF-8, CRLF, a heading line, NULL as NULL, and a last
+// deleted_row column when the scan options ask for deleted rows. Built beside path
 // and moved there when complete. progress gets the rows written so far and
 // the rows the catalog counts for the table (0 when it gives none). The
 // catalog's working set is left as it was.
@@ -64,12 +72,17 @@ class RowWriter {
 
   // The heading line, or what comes before the first INSERT.
   void begin();
-  void row(const std::vector<std::string>& fields, const std::vector<bool>& nulls);
+  void row(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted = false);
   // The last INSERT batch, or what closes the statements.
   void end();
 
  private:
-  void flushBatch();
+  struct Batch {
+    std::string head;  // INSERT INTO ... VALUES
+    std::string values;
+    std::size_t rows = 0;
+  };
+  void flushBatch(Batch& batch);
 
   RowFormat format_;
   Output out_;
@@ -77,9 +90,8 @@ class RowWriter {
   std::vector<const ExportColumn*> columns_;  // per field
   std::vector<std::size_t> inserted_;         // fields an INSERT names
   std::vector<ValueKind> kinds_;
-  std::string insertHead_;
-  std::string batch_;
-  std::size_t batchRows_ = 0;
+  Batch live_;
+  Batch deleted_;
   bool identityInsert_ = false;
 };
 

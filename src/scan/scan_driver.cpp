@@ -226,7 +226,8 @@ bool ScanDriver::saveSnapshot(const std::string& snapshotPath) {
   return saved;
 }
 
-bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder) {
+bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder,
+                              const std::function<void(ScanOptions&)>& adjust) {
   if (refuseWhileBusy()) return false;
   state_.processRunning.store(true);
   state_.scanOptions.logFolder = logFolder;
@@ -249,6 +250,7 @@ bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string
   state_.scanOptions.isSql2000 = snapshot->isSql2000;
   state_.scanOptions.showDeletedRecords = snapshot->showDeletedRecords;
   state_.scanOptions.showAdvancedDeletedRecords = snapshot->showAdvancedDeletedRecords;
+  if (adjust) adjust(state_.scanOptions);
   pendingLists_ = PreloadedPages{std::move(snapshot->systemPages), std::move(snapshot->dataPages),
                                  std::move(snapshot->iamPages)};
   pendingIdentity_ = std::move(snapshot->identity);
@@ -289,6 +291,10 @@ void ScanDriver::selectionWorker(TreeItem node) {
   Catalog& catalog = *context_.catalog;
   TreeView& view = tree_.view();
   browser_.clearList();
+  // The table shown before must leave no page to move to: a selection that
+  // shows no table would page on into nothing.
+  browser_.pageStarts.clear();
+  browser_.pageList.clear();
   catalog.working.columns.clear();
   catalog.working.tableColumnParams.clear();
   catalog.working.tableLegacyColumns.clear();
@@ -384,7 +390,10 @@ std::optional<std::string> ScanDriver::csvExportProposal() {
 
 bool ScanDriver::exportListToCsv(const std::string& path) {
   if (refuseWhileBusy()) return false;
-  const bool written = writeCsvFile(path, browser_.listColumns, browser_.listRows);
+  // With deleted rows asked for, the file must still tell them from the
+  // live ones, as the list does.
+  const bool written =
+      writeCsvFile(path, browser_.listColumns, browser_.listRows, state_.scanOptions.showDeletedRecords);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
 }

@@ -83,8 +83,10 @@ class ScanDriver {
   void stop();
   bool saveSnapshot(const std::string& snapshotPath);
   // Starts a scan of the data file a snapshot names, with its page lists,
-  // writing the log into logFolder (none when empty).
-  bool loadSnapshot(const std::string& snapshotPath, const std::string& logFolder);
+  // writing the log into logFolder (none when empty). adjust, when given,
+  // changes the options the snapshot restored before the scan starts.
+  bool loadSnapshot(const std::string& snapshotPath, const std::string& logFolder,
+                    const std::function<void(ScanOptions&)>& adjust = {});
 
   // Blocks until the worker has ended. Never from a UI thread whose views
   // the worker waits on.

@@ -398,6 +398,34 @@ TEST(Selection, TheRootAndCategoriesShowNothingAndBusyIsRefused) {
   b.s.state.processRunning.store(false);
 }
 
+TEST(Selection, NodesThatShowNoTableLeaveNothingToPage) {
+  Browser b;
+  SyntheticDatabase db;
+  auto& n = numbersTable(db, 1001, "N", 1500);
+  n.primaryKeyId = 2001;
+  n.primaryKeyName = "PK_N";
+  n.keyColumns = {1};
+  db.addObject({3001, "V1", "V "});
+  db.addModuleText(3001, "CREATE VIEW V1 AS SELECT 1 AS one");
+  b.scan(db);
+  b.show("Tables/User Tables/N");  // adds the key groups and column nodes
+  const std::string firstColumn = b.s.childTexts("Tables/User Tables/N/Columns").at(0);
+  const Texts paths = {"Tables/User Tables/N/Columns", "Tables/User Tables/N/Columns/" + firstColumn,
+                       "Tables/User Tables/N/PrimaryKey", "Tables/User Tables/N/PrimaryKey/PK_N", "Views/V1"};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    b.show("Tables/User Tables/N");
+    ASSERT_EQ(b.buttons(), "-N");
+    b.show(path);
+    EXPECT_TRUE(b.s.panel.rows.empty());
+    EXPECT_EQ(b.buttons(), "--");
+    b.move('n');
+    EXPECT_TRUE(b.s.panel.rows.empty());
+    EXPECT_EQ(b.s.panel.pageLabel.find("Page2"), std::string::npos) << b.s.panel.pageLabel;
+    EXPECT_EQ(b.buttons(), "--");
+  }
+}
+
 std::string readUtf16(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
@@ -436,6 +464,47 @@ TEST(CsvExport, WritesTheListPageOnScreen) {
   if (std::filesystem::exists("/dev/full")) {
     EXPECT_FALSE(b.s.driver.exportListToCsv("/dev/full"));  // every write fails
     EXPECT_EQ(b.s.messages.texts().back(), kCsvNotCreated);
+  }
+}
+
+TEST(CsvExport, DeletedRowsShownOnRequestCarryTheirMark) {
+  for (const bool deleted : {false, true}) {
+    SCOPED_TRACE(deleted);
+    Browser b;
+    SyntheticDatabase db;
+    numbersTable(db, 1001, "N", 3).ghostRows = {1};
+    db.write(b.dir.file("db.mdf"));
+    ScanOptions options;
+    options.dataFilePath = b.dir.file("db.mdf");
+    options.recoveryMode = 1;
+    options.showDeletedRecords = deleted;
+    b.s.driver.open(options);
+    b.s.driver.waitForWorker();
+    b.show("Tables/User Tables/N");
+    ASSERT_TRUE(b.s.driver.exportListToCsv(b.dir.file("n.csv")));
+    EXPECT_EQ(readUtf16(b.dir.file("n.csv")),
+              deleted ? "id,v,deleted_row\r\n1,1,0\r\n2,2,1\r\n3,3,0\r\n" : "id,v\r\n1,1\r\n3,3\r\n");
+  }
+}
+
+TEST(CsvExport, ShowFailsWhenTheFileCannotBeWritten) {
+  TempDir dir;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 2);
+  db.write(dir.file("db.mdf"));
+  struct Case {
+    std::string path;
+    int exitCode;
+  };
+  std::vector<Case> cases = {{dir.file("n.csv"), 0}, {dir.file("missing-folder/n.csv"), 1}};
+  if (std::filesystem::exists("/dev/full")) cases.push_back({"/dev/full", 1});  // every write fails
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const auto r =
+        testing::runProgram(SORBEL_CLI_PATH, {"show", dir.file("db.mdf"), "Tables/User Tables/N", "--csv", c.path});
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.err.find(kCsvNotCreated) != std::string::npos, c.exitCode != 0) << r.err;
+    EXPECT_NE(r.out.find("row\t2\t2\n"), std::string::npos);  // the list is printed all the same
   }
 }
 

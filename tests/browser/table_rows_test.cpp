@@ -273,6 +273,46 @@ TEST(ModuleTextStore, LegacyCommentsTableInTheDatabaseCodePage) {
   EXPECT_EQ(assembleText(store, "1002"), "CREATE PROCEDURE GetPeople AS SELECT '\u0141om\u017Ca'");
 }
 
+// Asks for a stop at the first progress step, as the Stop button would
+// while the pieces are read.
+class StopAtFirstStep final : public NotifyTarget {
+ public:
+  explicit StopAtFirstStep(AppState& state) : state_(state) {}
+  void progressRange(std::int32_t, std::int32_t) override {}
+  void statusText(const std::string&) override {}
+  void fatalNotice(const std::string&) override {}
+  void progressPosition(std::int32_t) override { state_.stopRequested.store(true); }
+  void logLine(const std::string&) override {}
+
+ private:
+  AppState& state_;
+};
+
+TEST(ModuleTextStore, AFillAStopCutShortIsDoneAgainInFull) {
+  Scan s;
+  SyntheticDatabase db;
+  db.addObject({1002, "Big", "P "});
+  // Pieces of 3000 characters in UTF-16: one to a page.
+  std::string whole;
+  for (const char c : {'a', 'b', 'c'}) {
+    const std::string piece(3000, c);
+    db.addModuleText(1002, piece);
+    whole += piece;
+  }
+  s.open(db);
+  ModuleTextStore store;
+  StopAtFirstStep stopper(s.state);
+  fillModuleStoreOnce(store, *s.catalog, s.state, stopper);
+  ASSERT_LT(assembleText(store, "1002").size(), whole.size());  // the stop came between pages
+  EXPECT_FALSE(store.filled);
+  s.state.stopRequested.store(false);
+  fillModuleStoreOnce(store, *s.catalog, s.state, s.notify);
+  EXPECT_TRUE(store.filled);
+  const std::string text = assembleText(store, "1002");
+  EXPECT_EQ(text.size(), whole.size());
+  EXPECT_TRUE(text == whole);  // compared whole, without printing 9000 letters
+}
+
 TEST(SorbelRows, CsvOutputAndUnknownNames) {
   testing::TempDir dir;
   SyntheticDatabase db;

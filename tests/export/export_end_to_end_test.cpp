@@ -280,6 +280,68 @@ TEST_F(ExportShop, RowsTakeTheExchangeOptions) {
   }
 }
 
+TEST_F(ExportShop, DeletedRowsAskedForAreMarkedInEveryForm) {
+  // Order 4 is the deleted one. Asking for the rows no slot lists any more
+  // asks for the deleted rows as well.
+  struct Case {
+    std::vector<std::string> options;
+    std::string out;
+  };
+  const std::string csv =
+      "OrderID,CustomerID,Freight,Placed,Shipped,Note,Scan,deleted_row\r\n"
+      "1,ALFKI,12.3400,2000-02-29 01:02:03,True,\"it's \"\"quoted\"\",\nline\",0x0A0B,0\r\n"
+      "2,ALFKI,NULL,NULL,False,NULL,NULL,0\r\n"
+      "3,BONAP,0.0000,1996-07-04 00:00:00,False,NULL,0xFF,0\r\n"
+      "4,BONAP,5.0000,NULL,True,gone,NULL,1\r\n";
+  const Case cases[] = {
+      {{"--deleted"}, csv},
+      {{"--advanced-deleted"}, csv},
+      {{"--deleted", "--delimiter", "tab"},
+       "OrderID\tCustomerID\tFreight\tPlaced\tShipped\tNote\tScan\tdeleted_row\r\n"
+       "1\tALFKI\t12.3400\t2000-02-29T01:02:03\t1\t\"it's \"\"quoted\"\",\nline\"\t0A0B\t0\r\n"
+       "2\tALFKI\tNULL\tNULL\t0\tNULL\tNULL\t0\r\n"
+       "3\tBONAP\t0.0000\t1996-07-04T00:00:00\t0\tNULL\tFF\t0\r\n"
+       "4\tBONAP\t5.0000\tNULL\t1\tgone\tNULL\t1\r\n"},
+      {{"--deleted", "--format", "jsonl"},
+       "{\"OrderID\":1,\"CustomerID\":\"ALFKI\",\"Freight\":12.3400,\"Placed\":\"2000-02-29T01:02:03\",\"Shipped\":true,"
+       "\"Note\":\"it's \\\"quoted\\\",\\nline\",\"Scan\":\"0A0B\",\"deleted_row\":false}\n"
+       "{\"OrderID\":2,\"CustomerID\":\"ALFKI\",\"Freight\":null,\"Placed\":null,\"Shipped\":false,\"Note\":\"NULL\","
+       "\"Scan\":null,\"deleted_row\":false}\n"
+       "{\"OrderID\":3,\"CustomerID\":\"BONAP\",\"Freight\":0.0000,\"Placed\":\"1996-07-04T00:00:00\",\"Shipped\":false,"
+       "\"Note\":null,\"Scan\":\"FF\",\"deleted_row\":false}\n"
+       "{\"OrderID\":4,\"CustomerID\":\"BONAP\",\"Freight\":5.0000,\"Placed\":null,\"Shipped\":true,\"Note\":\"gone\","
+       "\"Scan\":null,\"deleted_row\":true}\n"},
+      {{"--deleted", "--insert", "mssql", "--batch-size", "2"},
+       "SET IDENTITY_INSERT [dbo].[Orders] ON;\n"
+       "INSERT INTO [dbo].[Orders] ([OrderID], [CustomerID], [Freight], [Placed], [Shipped], [Note], [Scan]) VALUES\n"
+       "(1, N'ALFKI', 12.3400, '2000-02-29T01:02:03', 1, N'it''s \"quoted\",\nline', 0x0A0B),\n"
+       "(2, N'ALFKI', NULL, NULL, 0, N'NULL', NULL);\n"
+       "INSERT INTO [dbo].[Orders] ([OrderID], [CustomerID], [Freight], [Placed], [Shipped], [Note], [Scan]) VALUES\n"
+       "(3, N'BONAP', 0.0000, '1996-07-04T00:00:00', 0, NULL, 0xFF);\n"
+       "INSERT INTO [dbo].[Orders__deleted] ([OrderID], [CustomerID], [Freight], [Placed], [Shipped], [Note], [Scan]) "
+       "VALUES\n(4, N'BONAP', 5.0000, NULL, 1, N'gone', NULL);\n"
+       "SET IDENTITY_INSERT [dbo].[Orders] OFF;\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"rows", file(), "Orders"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(sorbel(args), c.out) << c.options.back();
+  }
+
+  // The INSERT statements fill the same tables to-sqlite writes.
+  Sqlite scripted(":memory:");
+  ASSERT_EQ(scripted.exec(sorbel({"schema", file(), "--dialect", "sqlite"})), "");
+  ASSERT_EQ(scripted.exec("CREATE TABLE Orders__deleted AS SELECT * FROM Orders WHERE 0"), "");
+  ASSERT_EQ(scripted.exec(sorbel({"rows", file(), "Customers", "--insert", "sqlite"}) +
+                          sorbel({"rows", file(), "Orders", "--insert", "sqlite", "--deleted"})),
+            "");
+  const auto r = testing::runProgram(kCli, {"to-sqlite", file(), dir.file("shop.db"), "--deleted"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  Sqlite written(dir.file("shop.db"));
+  for (const char* table : {"Orders", "Orders__deleted"})
+    EXPECT_EQ(dump(scripted, table, kOrderColumns), dump(written, table, kOrderColumns)) << table;
+}
+
 TEST(ExportInProcess, StopLeavesNoFileAndTheDisplayedTableStaysLoaded) {
   testing::ScannedDatabase s;
   SyntheticDatabase db = shop();
@@ -295,6 +357,12 @@ TEST(ExportInProcess, StopLeavesNoFileAndTheDisplayedTableStaysLoaded) {
   EXPECT_EQ(table.rows, 3);
   EXPECT_EQ(testing::readTextFile(csv), testing::runProgram(kCli, {"rows", s.dir.file("db.mdf"), "Orders"}).out);
   EXPECT_EQ(catalog.working.loadedObject.name, "Customers");
+  // With deleted rows asked for, the file marks them as the rows command does.
+  s.state.scanOptions.showDeletedRecords = true;
+  EXPECT_TRUE(writeTableCsv(catalog, s.state, "U ", "Orders", csv).ok);
+  EXPECT_EQ(testing::readTextFile(csv),
+            testing::runProgram(kCli, {"rows", s.dir.file("db.mdf"), "Orders", "--deleted"}).out);
+  s.state.scanOptions.showDeletedRecords = false;
 
   const SqliteExportResult whole = exportToSqlite(catalog, s.state, s.notify, out, {});
   EXPECT_TRUE(whole.ok) << whole.error;

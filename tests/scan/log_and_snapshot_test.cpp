@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "base/utf16.h"
 #include "cli_runner.h"
@@ -415,6 +416,42 @@ TEST(SnapshotCli, ScanSavesAndLoadsThroughTheCommandLine) {
   EXPECT_EQ(nodesOf(loaded.out), nodesOf(saved.out));
   testing::writeBytes(snap, Bytes(5, 0));
   EXPECT_EQ(testing::runProgram(SORBEL_CLI_PATH, {"scan", "--load-snapshot", snap}).exitCode, 2);
+}
+
+TEST(SnapshotCli, TheScanOptionsGivenApplyToALoadedScan) {
+  TempDir dir;
+  SyntheticDatabase db;
+  db.addTable(1001, "T", {testing::intColumn("id")});
+  db.write(dir.file("db.mdf"));
+  const std::string plain = dir.file("plain.MDBTRV");
+  ASSERT_EQ(testing::runProgram(SORBEL_CLI_PATH, {"scan", dir.file("db.mdf"), "--save-snapshot", plain}).exitCode, 0);
+  // What a scan shows and saves, without the lines that name the file
+  // opened or the snapshot saved.
+  const auto scanned = [&](std::vector<std::string> args, const std::string& saveTo) {
+    args.insert(args.begin(), "scan");
+    args.insert(args.end(), {"--save-snapshot", saveTo});
+    const auto r = testing::runProgram(SORBEL_CLI_PATH, args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::string kept;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+      if (line.find("File is selected") == std::string::npos && line.find(saveTo) == std::string::npos)
+        kept += line + "\n";
+    return std::pair{kept, testing::readTextFile(saveTo)};
+  };
+  const std::vector<std::vector<std::string>> optionSets = {
+      {"--advanced"}, {"--deleted"}, {"--advanced-deleted"}, {"--collation", "53267"}};
+  for (const auto& options : optionSets) {
+    SCOPED_TRACE(options[0]);
+    std::vector<std::string> load = {"--load-snapshot", plain}, direct = {dir.file("db.mdf")};
+    load.insert(load.end(), options.begin(), options.end());
+    direct.insert(direct.end(), options.begin(), options.end());
+    const auto loaded = scanned(load, dir.file("loaded.MDBTRV"));
+    const auto fresh = scanned(direct, dir.file("fresh.MDBTRV"));
+    EXPECT_EQ(loaded.first, fresh.first);
+    // The options the loaded scan ran with are those it saves.
+    EXPECT_TRUE(loaded.second == fresh.second);
+  }
 }
 
 }  // namespace
