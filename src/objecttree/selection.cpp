@@ -2,10 +2,7 @@
 #include "objecttree/selection.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
-
-#include "base/utf16.h"
 
 namespace sorbel {
 
@@ -67,11 +64,8 @@ std::string moduleText(Catalog& catalog, ModuleTextStore& moduleStore, const std
   return assembleText(moduleStore, idText);
 }
 
-std::string schemaOf(const Catalog& catalog, std::int32_t tableId) {
-  (void)catalog;
-  (void)tableId;
-  return "dbo";
-}
+// Every table is taken to be in dbo until the catalog reads schema names.
+std::string schemaOf(const Catalog& /*catalog*/, std::int32_t /*tableId*/) { return "dbo"; }
 
 namespace {
 
