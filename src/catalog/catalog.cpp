@@ -37,7 +37,15 @@ Catalog::Catalog(FileSet& fileSet, AppState& state)
   }
   if (objects.empty()) inventObjectsFromColumns();
   reader_->readScalarTypes(scalarTypes);
-  if (!legacyCatalog()) {
+  if (legacyCatalog()) {
+    // The keys and foreign keys of this form are kept where the later
+    // form's tables do not reach; they are read into the same lists.
+    reader_->readLegacyKeys(indexes, indexColumns);
+    if (!state_.stopRequested.load()) {
+      reader_->readLegacyReferences(foreignKeyColumns);
+      nameForeignKeyColumns();
+    }
+  } else {
     reader_->readRowsetColumns(rowsetColumns);
     reader_->readObjectRefs(objectRefs);
     reader_->readIndexes(indexes);
@@ -124,12 +132,20 @@ void Catalog::buildForeignKeyColumns() {
       foreignKeyColumns.push_back(std::move(fk));
     }
   }
+  nameForeignKeyColumns();
+}
+
+void Catalog::nameForeignKeyColumns() {
   if (foreignKeyColumns.empty()) return;
+  const auto pairKey = [](std::int32_t a, std::int32_t b) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) | static_cast<std::uint32_t>(b);
+  };
   // Where an id is listed twice, the later row names it.
   std::unordered_map<std::int32_t, const ObjectRow*> objectById;
   for (const ObjectRow& object : objects) objectById[object.id] = &object;
   std::unordered_map<std::uint64_t, const std::string*> columnName;
   for (const ColumnParamRow& column : columnParams) columnName[pairKey(column.objectId, column.columnId)] = &column.name;
+  for (const LegacyColumnRow& column : legacyColumns) columnName[pairKey(column.objectId, column.columnId)] = &column.name;
   const auto nameOf = [&](std::int32_t id, std::string& name) {
     if (const auto it = objectById.find(id); it != objectById.end()) name = it->second->name;
   };

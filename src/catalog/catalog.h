@@ -140,6 +140,7 @@ class Catalog {
   void buildLegacyTables();
   void inventObjectsFromColumns();
   void buildForeignKeyColumns();
+  void nameForeignKeyColumns();
 
   // The maps of the lists, built on the first table load.
   const CatalogLookup& lookup();

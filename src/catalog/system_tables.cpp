@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <set>
 
 #include "base/utf16.h"
+#include "catalog/catalog.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -275,6 +277,93 @@ void SystemTableReader::readLegacyColumns(std::vector<LegacyColumnRow>& rows,
   nameCounter_ = 0;
 }
 
+void SystemTableReader::readLegacyKeys(std::vector<IndexRow>& indexes, std::vector<IndexColumnRow>& keyColumns) {
+  using namespace layout::legacyindexes;
+  // The index status of the later form that the key code reads: 0x01 and
+  // 0x08 a unique index, 0x20 a primary key, 0x40 a unique constraint;
+  // index type 1 a clustered index, 2 a nonclustered one.
+  constexpr std::int32_t kUnique = 0x01 | 0x08, kPrimaryKey = 0x20, kUniqueKey = 0x40;
+  constexpr std::int16_t kLastIndexId = 250;  // 255 is the large-value row
+  TableRead table{systable::kLegacyIndexes, {3, 4}};
+  table.onlyDataPageHeaders = true;
+  std::set<std::pair<std::int32_t, std::int32_t>> seen;
+  readTable(table, [&](const CPrimaryRecord& r, PageId) {
+    const Fixed f(r);
+    if (!f.atLeast(kKeyCount + 2) || r.varValues.size() <= kNameValue) return;
+    std::int32_t objectId = 0, status = 0;
+    std::int16_t indexId = 0, keyCount = 0;
+    f.get(objectId, kObjectId);
+    f.get(status, kStatus);
+    f.get(indexId, kIndexId);
+    f.get(keyCount, kKeyCount);
+    if (indexId < 1 || indexId > kLastIndexId || !(status & kUniqueStatus)) return;
+    // A file holding stale copies of its system pages lists an index twice.
+    if (!seen.insert({objectId, indexId}).second) return;
+    IndexRow index;
+    index.objectId = objectId;
+    index.indexId = indexId;
+    index.status = kUnique | ((status & kPrimaryKeyStatus) ? kPrimaryKey : 0) | ((status & kUniqueKeyStatus) ? kUniqueKey : 0);
+    index.indexType = (status & kClusteredStatus) ? 1 : 2;
+    if (r.varValues[kNameValue].hasBytes()) index.name = utf16leToUtf8(r.varValues[kNameValue].view());
+    const ByteView keys = r.varValues[kKeysValue].hasBytes() ? r.varValues[kKeysValue].view() : ByteView();
+    std::int32_t position = 0;
+    for (std::int16_t k = 0; k < keyCount; ++k) {
+      const std::size_t at = static_cast<std::size_t>(k) * kKeyEntryBytes;
+      const auto column = keys.tryRead<std::int16_t>(at + kKeyEntryColumnId);
+      const auto flags = keys.tryRead<std::uint16_t>(at + kKeyEntryFlags);
+      if (!column || !flags) break;
+      // A nonclustered index's entries go on with the row locator: a heap's
+      // row id, or the clustered key. Those columns are not the index's key.
+      if (*column <= 0 || (*flags & kKeyEntryLocator)) continue;
+      IndexColumnRow c;
+      c.objectId = objectId;
+      c.indexId = indexId;
+      c.keyPosition = ++position;
+      c.status = 0;
+      c.columnId = *column;
+      c.flags1 = 0;
+      c.flags2 = 0;
+      keyColumns.push_back(c);
+    }
+    indexes.push_back(std::move(index));
+  });
+}
+
+void SystemTableReader::readLegacyReferences(std::vector<ForeignKeyColumn>& pairs) {
+  using namespace layout::legacyreferences;
+  TableRead table{systable::kLegacyObjectRefs, {4}};
+  table.onlyDataPageRefs = true;
+  std::set<std::int32_t> seen;
+  readTable(table, [&](const CPrimaryRecord& r, PageId) {
+    const Fixed f(r);
+    if (!f.atLeast(kNeeded) || r.varValues.size() <= kRefColumnsValue) return;
+    std::int32_t constraintId = 0, tableId = 0, refTableId = 0;
+    std::int16_t keyCount = 0;
+    f.get(constraintId, kConstraintId);
+    f.get(tableId, kTableId);
+    f.get(refTableId, kRefTableId);
+    f.get(keyCount, kKeyCount);
+    // A file holding stale copies of its system pages lists a key twice.
+    if (!seen.insert(constraintId).second) return;
+    const auto& from = r.varValues[kColumnsValue];
+    const auto& to = r.varValues[kRefColumnsValue];
+    if (!from.hasBytes() || !to.hasBytes()) return;
+    for (std::int16_t k = 0; k < keyCount; ++k) {
+      const auto column = from.view().tryRead<std::int16_t>(static_cast<std::size_t>(k) * 2);
+      const auto refColumn = to.view().tryRead<std::int16_t>(static_cast<std::size_t>(k) * 2);
+      if (!column || !refColumn) break;
+      ForeignKeyColumn fk;
+      fk.constraintId = constraintId;
+      fk.keyOrdinal = k + 1;
+      fk.tableId = tableId;
+      fk.columnId = *column;
+      fk.refTableId = refTableId;
+      fk.refColumnId = *refColumn;
+      pairs.push_back(std::move(fk));
+    }
+  });
+}
+
 void SystemTableReader::readColumnParams(std::vector<ColumnParamRow>& rows) {
   using namespace layout::columnparams;
   nameCounter_ = 0;
@@ -308,6 +397,28 @@ void SystemTableReader::readColumnParams(std::vector<ColumnParamRow>& rows) {
 }
 
 void SystemTableReader::readScalarTypes(std::vector<ScalarTypeRow>& rows) {
+  if (legacy()) {
+    using namespace layout::legacytypes;
+    readTable({systable::kLegacyTypes, {4}}, [&](const CPrimaryRecord& r, PageId) {
+      const Fixed f(r);
+      if (!f.atLeast(kNeeded)) return;
+      ScalarTypeRow row;
+      std::int16_t userTypeId = 0, schemaId = 0;
+      f.get(row.systemTypeId, kSystemTypeId);
+      f.get(userTypeId, kUserTypeId);
+      f.get(row.maxLength, kLength);
+      f.get(row.precision, kPrecision);
+      f.get(row.scale, kScale);
+      f.get(schemaId, kSchemaId);
+      // The column rows of this form name a column's type by its system
+      // type id, which is the user type id of the built-in type's own row.
+      row.typeId = userTypeId;
+      row.schemaId = schemaId;
+      row.name = firstValueText(r).value_or("");
+      rows.push_back(std::move(row));
+    });
+    return;
+  }
   using namespace layout::scalartypes;
   readTable({systable::kScalarTypes, {4}}, [&](const CPrimaryRecord& r, PageId) {
     const Fixed f(r);

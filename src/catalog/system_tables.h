@@ -14,6 +14,7 @@
 namespace sorbel {
 
 class CPrimaryRecord;
+struct ForeignKeyColumn;
 
 // The system tables' object ids, in the normal form and the SQL Server 2000 form.
 namespace systable {
@@ -21,12 +22,13 @@ inline constexpr std::int32_t kObjects = 34;
 inline constexpr std::int32_t kLegacyObjects = 1;
 inline constexpr std::int32_t kLegacyIndexes = 2;
 inline constexpr std::int32_t kRowsetColumns = 3;   // legacy: syscolumns
+inline constexpr std::int32_t kLegacyTypes = 4;
 inline constexpr std::int32_t kRowsetColumnMap = 4;
 inline constexpr std::int32_t kRowsets = 5;
 inline constexpr std::int32_t kAllocUnits = 7;
 inline constexpr std::int32_t kFiles = 8;
 inline constexpr std::int32_t kHobtColumns = 13;
-inline constexpr std::int32_t kLegacyObjectRefs = 14;
+inline constexpr std::int32_t kLegacyObjectRefs = 14;  // sysreferences: one row per foreign key
 inline constexpr std::int32_t kLegacyIndexesNormalName = 20;
 inline constexpr std::int32_t kColumnParams = 41;
 inline constexpr std::int32_t kScalarTypes = 50;
@@ -92,8 +94,27 @@ namespace rowsetcolumnmap {
 inline constexpr std::size_t kRowsetId = 0, kColumnKey = 8, kMappedId = 12;
 }
 namespace legacyindexes {
-inline constexpr std::size_t kObjectId = 0, kFirstPage = 8, kIndexId = 14, kFirstIamPage = 64, kNeeded = 64;
-}
+inline constexpr std::size_t kObjectId = 0, kStatus = 4, kFirstPage = 8, kIndexId = 14, kKeyCount = 24,
+                             kFirstIamPage = 64, kNeeded = 64;
+// Variable values: the key list, then the index's name.
+inline constexpr std::size_t kKeysValue = 0, kNameValue = 1;
+// The key list holds one entry per key column, the row locator's columns
+// included (a heap's row id as column 0, a clustered index's key columns).
+inline constexpr std::size_t kKeyEntryBytes = 32, kKeyEntryColumnId = 16, kKeyEntryFlags = 30;
+inline constexpr std::uint16_t kKeyEntryLocator = 0x0001;  // the column is there as part of the row locator
+// Index status bits of this form.
+inline constexpr std::int32_t kUniqueStatus = 0x2, kClusteredStatus = 0x10, kPrimaryKeyStatus = 0x800,
+                              kUniqueKeyStatus = 0x1000;
+}  // namespace legacyindexes
+namespace legacyreferences {
+inline constexpr std::size_t kConstraintId = 0, kTableId = 4, kRefTableId = 8, kKeyCount = 14, kNeeded = 16;
+// Variable values: the referencing and the referenced column ids, two bytes each.
+inline constexpr std::size_t kColumnsValue = 0, kRefColumnsValue = 1;
+}  // namespace legacyreferences
+namespace legacytypes {
+inline constexpr std::size_t kSystemTypeId = 0, kUserTypeId = 2, kLength = 4, kPrecision = 6, kScale = 7,
+                             kSchemaId = 16, kNeeded = 18;
+}  // namespace legacytypes
 namespace legacycolumns {
 inline constexpr std::size_t kObjectId = 0, kTypeId = 4, kTypeStatus = 5, kUserTypeId = 6, kMaxLength = 8,
                              kPrecision = 10, kScale = 11, kColumnId = 12, kRowOffset = 14, kBitPosition = 16,
@@ -281,6 +302,11 @@ class SystemTableReader {
   void readLegacyIndexes(std::map<std::int32_t, LegacyIndexEntry>& entries);
   void readLegacyColumns(std::vector<LegacyColumnRow>& rows,
                          const std::function<void(std::size_t firstNewRow)>& pageDone = {});
+  // The unique indexes of the SQL Server 2000 index table as rows of the
+  // later form, with their declared key columns (the row locator left out).
+  void readLegacyKeys(std::vector<IndexRow>& indexes, std::vector<IndexColumnRow>& keyColumns);
+  // The column pairs of the SQL Server 2000 references table, ids only.
+  void readLegacyReferences(std::vector<ForeignKeyColumn>& pairs);
   void readColumnParams(std::vector<ColumnParamRow>& rows);
   void readScalarTypes(std::vector<ScalarTypeRow>& rows);
   void readRowsetColumns(std::vector<RowsetColumnRow>& rows);

@@ -68,10 +68,6 @@ std::int64_t number(const std::string& text) {
   return r.ec == std::errc() ? v : -1;
 }
 
-std::int32_t int16At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  return at + 2 <= bytes.size() ? static_cast<std::int16_t>(bytes[at] | (bytes[at + 1] << 8)) : -1;
-}
-
 std::int32_t int32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
   if (at + 4 > bytes.size()) return 0;
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
@@ -79,13 +75,11 @@ std::int32_t int32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
                                    (static_cast<std::uint32_t>(bytes[at + 3]) << 24));
 }
 
-// The SQL Server 2000 catalog keeps keys, foreign keys and identities where
-// the later one's tables do not reach: the key columns in each index row's
-// keys value (32 bytes a column, its column id at byte 16; id 0 is the row
-// locator of a heap), the foreign keys' column ids in the references table
-// (two bytes each), an identity's seed and increment in its column row's
-// autoval (after the current value, four bytes each).
-void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
+// The SQL Server 2000 catalog keeps an identity's seed and increment where
+// the later one's tables do not reach: in its column row's autoval (after
+// the current value, four bytes each). Its keys and foreign keys reach the
+// catalog's index and foreign-key lists.
+void addLegacyIdentities(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
   // A damaged row may carry fewer values than the heading names.
   const auto cell = [](const DecodedRow& row, std::size_t i) -> const std::string& {
     static const std::string kNone;
@@ -93,72 +87,6 @@ void addLegacyKeys(Catalog& catalog, AppState& state, DatabaseSchema& schema) {
   };
   std::map<std::int32_t, TableSchema*> byId;
   for (TableSchema& t : schema.tables) byId[t.objectId] = &t;
-  std::map<std::pair<std::int32_t, std::int32_t>, std::string> columnNames;
-  for (const LegacyColumnRow& c : catalog.legacyColumns) columnNames.emplace(std::pair{c.objectId, c.columnId}, c.name);
-  std::map<std::int32_t, std::string> objectNames;
-  for (const ObjectRow& o : catalog.objects) objectNames.emplace(o.id, o.name);
-  const auto columnName = [&](std::int32_t table, std::int32_t column) {
-    const auto it = columnNames.find({table, column});
-    return it == columnNames.end() ? std::string() : it->second;
-  };
-  constexpr std::int64_t kUniqueIndexStatus = 0x2, kClusteredStatus = 0x10, kPrimaryKeyStatus = 0x800,
-                         kUniqueKeyStatus = 0x1000;
-
-  const SystemRows indexes(catalog, state, "sysindexes");
-  if (indexes.has({"id", "status", "indid", "keycnt", "keys", "name"})) {
-    const std::size_t id = indexes.column("id"), status = indexes.column("status"), count = indexes.column("keycnt"),
-                      keys = indexes.column("keys"), name = indexes.column("name");
-    for (const DecodedRow& row : indexes.table->rows) {
-      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, id))));
-      const std::int64_t flags = number(cell(row, status));
-      if (table == byId.end() || flags < 0 || !(flags & kUniqueIndexStatus)) continue;
-      const bool primary = flags & kPrimaryKeyStatus;
-      if (!primary && !(flags & kUniqueKeyStatus)) continue;
-      std::vector<std::uint8_t> bytes;
-      if (!shownBytes(cell(row, keys), bytes)) continue;
-      KeyConstraint key;
-      key.name = cell(row, name);
-      key.clustered = flags & kClusteredStatus;
-      const std::int64_t entries = number(cell(row, count));
-      for (std::int64_t e = 0; e < entries; ++e) {
-        const std::int32_t column = int16At(bytes, static_cast<std::size_t>(e) * 32 + 16);
-        if (column <= 0) continue;
-        const std::string n = columnName(table->first, column);
-        if (!n.empty() && std::find(key.columns.begin(), key.columns.end(), n) == key.columns.end()) key.columns.push_back(n);
-      }
-      if (key.columns.empty()) continue;
-      if (primary && !table->second->primaryKey) table->second->primaryKey = std::move(key);
-      else if (!primary) table->second->uniques.push_back(std::move(key));
-    }
-  }
-
-  const SystemRows references(catalog, state, "sysreferences");
-  if (references.has({"constid", "fkeyid", "rkeyid", "keycnt", "forkeys", "refkeys"})) {
-    const std::size_t constraint = references.column("constid"), from = references.column("fkeyid"),
-                      to = references.column("rkeyid"), count = references.column("keycnt"),
-                      fromKeys = references.column("forkeys"), toKeys = references.column("refkeys");
-    for (const DecodedRow& row : references.table->rows) {
-      const auto table = byId.find(static_cast<std::int32_t>(number(cell(row, from))));
-      const auto target = byId.find(static_cast<std::int32_t>(number(cell(row, to))));
-      const auto name = objectNames.find(static_cast<std::int32_t>(number(cell(row, constraint))));
-      std::vector<std::uint8_t> fromBytes, toBytes;
-      if (table == byId.end() || target == byId.end() || name == objectNames.end() ||
-          !shownBytes(cell(row, fromKeys), fromBytes) || !shownBytes(cell(row, toKeys), toBytes))
-        continue;
-      ForeignKey fk;
-      fk.name = name->second;
-      fk.refTable = target->second->name;
-      bool whole = true;
-      for (std::int64_t k = 0; k < number(cell(row, count)); ++k) {
-        const std::string a = columnName(table->first, int16At(fromBytes, static_cast<std::size_t>(k) * 2));
-        const std::string b = columnName(target->first, int16At(toBytes, static_cast<std::size_t>(k) * 2));
-        whole = whole && !a.empty() && !b.empty();
-        fk.columns.push_back(a);
-        fk.refColumns.push_back(b);
-      }
-      if (whole && !fk.columns.empty()) table->second->foreignKeys.push_back(std::move(fk));
-    }
-  }
 
   const SystemRows columns(catalog, state, "syscolumns");
   if (columns.has({"id", "name", "colstat", "autoval"})) {
@@ -337,7 +265,7 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
     schema.tables.push_back(std::move(table));
   }
 
-  if (catalog.legacyCatalog() && !state.stopRequested.load()) addLegacyKeys(catalog, state, schema);
+  if (catalog.legacyCatalog() && !state.stopRequested.load()) addLegacyIdentities(catalog, state, schema);
 
   for (TableSchema& table : schema.tables) {
     std::vector<ForeignKey> kept;

@@ -2,10 +2,7 @@
 #include "objecttree/selection.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
-
-#include "base/utf16.h"
 
 namespace sorbel {
 
@@ -20,28 +17,6 @@ std::string bracketed(const std::string& name) {
   return out + "]";
 }
 
-// The legacy column list: " a , b" with its leading blank, as the SQL
-// Server 2000 scripts always had it.
-std::string legacyColumnList(const Catalog& catalog, std::int32_t tableId, bool unique) {
-  std::string list = " ";
-  for (const LegacyTable& table : catalog.legacyTables) {
-    if (table.objectId != tableId) continue;
-    for (const LegacyTableColumn& c : table.columns) {
-      const bool take = unique ? (c.typeStatus == 0 || (c.typeStatus & 1)) : (c.typeStatus & 1);
-      if (take) list += c.name + " , ";
-    }
-  }
-  list = trimTrailingSpace(list);
-  if (!list.empty()) list.pop_back();
-  return list;
-}
-
-std::string legacyTableName(const Catalog& catalog, std::int32_t tableId) {
-  for (const LegacyTable& table : catalog.legacyTables)
-    if (table.objectId == tableId) return table.name;
-  return {};
-}
-
 const ObjectRow* findTable(const Catalog& catalog, const std::string& name) {
   for (const ObjectRow& o : catalog.objects)
     if (o.name == name && (o.objectType == "U " || o.objectType == "S ")) return &o;
@@ -50,6 +25,8 @@ const ObjectRow* findTable(const Catalog& catalog, const std::string& name) {
 
 std::string columnName(const Catalog& catalog, std::int32_t tableId, std::int32_t columnId) {
   for (const ColumnParamRow& c : catalog.columnParams)
+    if (c.objectId == tableId && c.columnId == columnId) return c.name;
+  for (const LegacyColumnRow& c : catalog.legacyColumns)
     if (c.objectId == tableId && c.columnId == columnId) return c.name;
   return {};
 }
@@ -87,52 +64,63 @@ std::string moduleText(Catalog& catalog, ModuleTextStore& moduleStore, const std
   return assembleText(moduleStore, idText);
 }
 
+// Every table is taken to be in dbo until the catalog reads schema names.
+std::string schemaOf(const Catalog& /*catalog*/, std::int32_t /*tableId*/) { return "dbo"; }
+
+namespace {
+
+// "[schema].[table]" of a table the scripts name.
+std::string qualifiedName(const Catalog& catalog, std::int32_t tableId, const std::string& tableName) {
+  return bracketed(schemaOf(catalog, tableId)) + "." + bracketed(tableName);
+}
+
+// The table a key node stands for: in the SQL Server 2000 form the node's
+// item data holds its id; otherwise it is found by name.
+std::int32_t keyTableId(const Catalog& catalog, const std::string& tableName, std::int32_t legacyTableId) {
+  if (catalog.legacyCatalog() && legacyTableId != 0) return legacyTableId;
+  const ObjectRow* table = findTable(catalog, tableName);
+  return table ? table->id : -1;
+}
+
+}  // namespace
+
 std::string primaryKeyScript(const Catalog& catalog, const std::string& tableName, const std::string& keyName,
                              std::int32_t legacyTableId) {
-  char text[4096];
-  if (catalog.legacyCatalog()) {
-    const std::string columns = legacyColumnList(catalog, legacyTableId, false);
-    std::snprintf(text, sizeof text, "ALTER TABLE %s ADD PRIMARY KEY (%s)", legacyTableName(catalog, legacyTableId).c_str(),
-                  columns.c_str());
-    return text;
-  }
-  const ObjectRow* table = findTable(catalog, tableName);
+  const std::int32_t tableId = keyTableId(catalog, tableName, legacyTableId);
   bool clustered = false;
   std::string list;
-  for (const KeyColumn& c : keyColumns(catalog, table ? table->id : -1, keyName, clustered)) {
+  for (const KeyColumn& c : keyColumns(catalog, tableId, keyName, clustered)) {
     if (!list.empty()) list += ", ";
     list += bracketed(c.name) + (c.descending ? " DESC" : "");
   }
-  return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD PRIMARY KEY (" + list + ")";
+  return "ALTER TABLE " + qualifiedName(catalog, tableId, tableName) + " ADD CONSTRAINT " + bracketed(keyName) +
+         " PRIMARY KEY " + (clustered ? "CLUSTERED" : "NONCLUSTERED") + " (" + list + ")";
 }
 
 std::string uniqueKeyScript(const Catalog& catalog, const std::string& tableName, const std::string& keyName,
                             std::int32_t legacyTableId) {
-  if (catalog.legacyCatalog()) {
-    // The order of the columns is not known in this form; ascending is what
-    // a unique constraint gets unless it says otherwise.
-    return "ALTER TABLE[dbo].[" + legacyTableName(catalog, legacyTableId) + "] WITH NOCHECK ADD CONSTRAINT[" +
-           keyName + "] UNIQUE CLUSTERED \r\n(\r\n[" + legacyColumnList(catalog, legacyTableId, true) + "] ASC\r\n)";
-  }
-  const ObjectRow* table = findTable(catalog, tableName);
+  const std::int32_t tableId = keyTableId(catalog, tableName, legacyTableId);
   bool clustered = false;
   std::string list;
-  for (const KeyColumn& c : keyColumns(catalog, table ? table->id : -1, keyName, clustered)) {
+  for (const KeyColumn& c : keyColumns(catalog, tableId, keyName, clustered)) {
     if (!list.empty()) list += ",\r\n";
     list += bracketed(c.name) + (c.descending ? " DESC" : " ASC");
   }
-  return "ALTER TABLE[dbo]." + bracketed(tableName) + " WITH NOCHECK ADD CONSTRAINT" + bracketed(keyName) + " UNIQUE " +
-         (clustered ? "CLUSTERED" : "NONCLUSTERED") + " \r\n(\r\n" + list + "\r\n)";
+  return "ALTER TABLE" + qualifiedName(catalog, tableId, tableName) + " WITH NOCHECK ADD CONSTRAINT" +
+         bracketed(keyName) + " UNIQUE " + (clustered ? "CLUSTERED" : "NONCLUSTERED") + " \r\n(\r\n" + list +
+         "\r\n)";
 }
 
 std::string foreignKeyScript(const Catalog& catalog, const std::string& tableName, const std::string& keyName) {
   const ObjectRow* table = findTable(catalog, tableName);
+  const std::int32_t tableId = table ? table->id : -1;
   std::vector<const ForeignKeyColumn*> pairs;
   for (const ForeignKeyColumn& fk : catalog.foreignKeyColumns)
     if (fk.constraintName == keyName && table && fk.tableId == table->id) pairs.push_back(&fk);
   std::stable_sort(pairs.begin(), pairs.end(),
                    [](const ForeignKeyColumn* a, const ForeignKeyColumn* b) { return a->keyOrdinal < b->keyOrdinal; });
   std::string columns, referenced, refTable;
+  std::int32_t refTableId = -1;
   for (const ForeignKeyColumn* fk : pairs) {
     if (!columns.empty()) {
       columns += ", ";
@@ -141,15 +129,18 @@ std::string foreignKeyScript(const Catalog& catalog, const std::string& tableNam
     columns += bracketed(fk->columnName);
     referenced += bracketed(fk->refColumnName);
     refTable = fk->refTableName;
+    refTableId = fk->refTableId;
   }
-  return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD CONSTRAINT " + bracketed(keyName) + " FOREIGN KEY (" +
-         columns + ") REFERENCES [dbo]." + bracketed(refTable) + " (" + referenced + ")";
+  return "ALTER TABLE " + qualifiedName(catalog, tableId, tableName) + " ADD CONSTRAINT " + bracketed(keyName) +
+         " FOREIGN KEY (" + columns + ") REFERENCES " + qualifiedName(catalog, refTableId, refTable) + " (" +
+         referenced + ")";
 }
 
 std::string constraintScript(const Catalog& catalog, const std::string& tableName, const std::string& constraintName,
                              const std::string& text) {
   const ObjectRow* constraint = nullptr;
   const ObjectRow* table = findTable(catalog, tableName);
+  const std::int32_t tableId = table ? table->id : -1;
   for (const ObjectRow& o : catalog.objects)
     if (o.name == constraintName && (!table || o.parentId == table->id)) constraint = &o;
   if (constraint && constraint->objectType == "D ") {
@@ -164,10 +155,11 @@ std::string constraintScript(const Catalog& catalog, const std::string& tableNam
         column = c.name;
       }
     }
-    return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD CONSTRAINT " + bracketed(constraintName) + " DEFAULT " +
-           text + " FOR " + bracketed(column);
+    return "ALTER TABLE " + qualifiedName(catalog, tableId, tableName) + " ADD CONSTRAINT " +
+           bracketed(constraintName) + " DEFAULT " + text + " FOR " + bracketed(column);
   }
-  return "ALTER TABLE  [dbo].[" + tableName + "] WITH NOCHECK ADD CONSTRAINT[" + constraintName + "] CHECK " + text;
+  return "ALTER TABLE  " + qualifiedName(catalog, tableId, tableName) + " WITH NOCHECK ADD CONSTRAINT" +
+         bracketed(constraintName) + " CHECK " + text;
 }
 
 }  // namespace sorbel

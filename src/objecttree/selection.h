@@ -16,9 +16,13 @@ namespace sorbel {
 std::string moduleText(Catalog& catalog, ModuleTextStore& moduleStore, const std::string& idText, AppState& state,
                        NotifyTarget& notify);
 
-// ALTER TABLE scripts of a key under a table node. In the SQL Server 2000
-// form legacyTableId (the node's item data) finds the table and its columns;
-// otherwise the table is tableName and the columns are the key's own.
+// The schema a script names a table in.
+std::string schemaOf(const Catalog& catalog, std::int32_t tableId);
+
+// ALTER TABLE scripts of a key under a table node, its columns from the
+// key's index rows. In the SQL Server 2000 form legacyTableId (the node's
+// item data) is the table's id; otherwise the table is found by tableName.
+// Every name is bracket-quoted.
 std::string primaryKeyScript(const Catalog& catalog, const std::string& tableName, const std::string& keyName,
                              std::int32_t legacyTableId);
 std::string uniqueKeyScript(const Catalog& catalog, const std::string& tableName, const std::string& keyName,

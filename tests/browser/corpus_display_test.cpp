@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
+#include <map>
+#include <regex>
 #include <sstream>
 
 #include "browser/memory_record_panel.h"
@@ -130,6 +132,77 @@ TEST(CorpusDisplay, RowsOfFreedPagesAreDeletedRows) {
   };
   EXPECT_EQ(count({}), (std::pair{8, 0}));
   EXPECT_EQ(count({"--deleted"}), (std::pair{8, 8}));
+}
+
+// The bracketed names after a key's keyword, by constraint name, from every
+// line of text that declares a primary, unique or foreign key: the key
+// columns, and for a foreign key also the referenced table and columns.
+std::map<std::string, std::vector<std::string>> declaredKeys(const std::string& text) {
+  static const std::regex kName(R"(\[((?:[^\]]|\]\])*)\])");
+  std::map<std::string, std::vector<std::string>> keys;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const auto named = line.find("CONSTRAINT");
+    std::size_t keyword = std::string::npos;
+    for (const char* k : {"PRIMARY KEY", "UNIQUE", "FOREIGN KEY"}) keyword = std::min(keyword, line.find(k));
+    if (named == std::string::npos || keyword == std::string::npos || keyword < named) continue;
+    std::smatch name;
+    const std::string afterConstraint = line.substr(named, keyword - named);
+    if (!std::regex_search(afterConstraint, name, kName)) continue;
+    std::vector<std::string> names;
+    const std::string rest = line.substr(keyword);
+    for (auto it = std::sregex_iterator(rest.begin(), rest.end(), kName); it != std::sregex_iterator(); ++it)
+      names.push_back((*it)[1]);
+    keys[name[1]] = names;
+  }
+  return keys;
+}
+
+// The key scripts of the SQL Server 2000 files name the columns the schema
+// script names for the same keys: the index rows' key columns (not every NOT
+// NULL column, not a nonclustered index's row locator) and the references
+// table's column pairs.
+TEST(CorpusDisplay, SqlServer2000KeyScriptsNameTheSchemaKeyColumns) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  int scripts = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(corpus) / "files")) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("539_", 0) != 0) continue;
+    SCOPED_TRACE(name);
+    const std::string file = entry.path().string();
+    const std::string schema = testing::runProgram(SORBEL_CLI_PATH, {"schema", file}).out;
+    const auto schemaKeys = declaredKeys(schema);
+    std::vector<std::string> tables;
+    static const std::regex kTable(R"(^CREATE TABLE \[dbo\]\.\[(.*)\] \($)");
+    std::istringstream lines(schema);
+    for (std::string line; std::getline(lines, line);)
+      if (std::smatch m; std::regex_match(line, m, kTable)) tables.push_back(m[1]);
+    for (const std::string& table : tables) {
+      const std::string tree = testing::runProgram(SORBEL_CLI_PATH, {"tree", file, table}).out;
+      std::istringstream nodes(tree);
+      std::string group;
+      for (std::string line; std::getline(nodes, line);) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string f; std::getline(parts, f, '\t');) fields.push_back(f);
+        if (fields.size() < 5) continue;
+        if (fields[1] == "4") group = fields[4];
+        if (fields[1] != "5" || (group != "PrimaryKey" && group != "Unique" && group != "ForeignKey")) continue;
+        const std::string path = "Tables/User Tables/" + table + "/" + group + "/" + fields[4];
+        SCOPED_TRACE(path);
+        const std::string shown = testing::runProgram(SORBEL_CLI_PATH, {"show", file, path}).out;
+        const auto at = shown.find("script\t");
+        ASSERT_NE(at, std::string::npos);
+        const auto scriptKeys = declaredKeys(shown.substr(at));
+        ASSERT_EQ(scriptKeys.count(fields[4]), 1u) << shown.substr(at);
+        ASSERT_EQ(schemaKeys.count(fields[4]), 1u);
+        EXPECT_EQ(scriptKeys.at(fields[4]), schemaKeys.at(fields[4]));
+        ++scripts;
+      }
+    }
+  }
+  EXPECT_GE(scripts, 40);
 }
 
 }  // namespace

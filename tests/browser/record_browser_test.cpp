@@ -363,7 +363,8 @@ TEST(Selection, ModulesKeysAndConstraintsShowTheirScripts) {
   };
   const Case cases[] = {
       {"Views/V1", "CREATE VIEW V1 AS SELECT 1 AS one"},
-      {"Tables/User Tables/Orders/PrimaryKey/PK_Orders", "ALTER TABLE [dbo].[Orders] ADD PRIMARY KEY ([OrderID])"},
+      {"Tables/User Tables/Orders/PrimaryKey/PK_Orders",
+       "ALTER TABLE [dbo].[Orders] ADD CONSTRAINT [PK_Orders] PRIMARY KEY CLUSTERED ([OrderID])"},
       {"Tables/User Tables/Orders/ForeignKey/FK_Orders_Customers",
        "ALTER TABLE [dbo].[Orders] ADD CONSTRAINT [FK_Orders_Customers] FOREIGN KEY ([CustomerID]) REFERENCES "
        "[dbo].[Customers] ([CustomerID])"},
@@ -378,6 +379,95 @@ TEST(Selection, ModulesKeysAndConstraintsShowTheirScripts) {
     EXPECT_EQ(b.s.panel.scriptText, c.script);
     EXPECT_EQ(b.s.pane.rows().back(), "Scanning process completed.");
   }
+}
+
+// The same keys in either catalog form, under names a script must quote: a
+// blank, and a closing bracket (doubled inside the brackets).
+SyntheticDatabase quotedShop(SyntheticDatabase::Form form) {
+  const bool legacy = form == SyntheticDatabase::Form::legacy;
+  SyntheticDatabase db(form);
+  db.addTable(1001, "Cust]omers", {testing::intColumn("CustomerID", false)}).rows = {
+      {testing::value(testing::int32Bytes(7))}};
+  auto& details = db.addTable(1002, "Order Details", {testing::intColumn("OrderID", false),
+                                                      testing::intColumn("CustomerID", false),
+                                                      testing::typedColumn("Note", 167, 20, 0, 0, false)});
+  details.rows = {{testing::value(testing::int32Bytes(1)), testing::value(testing::int32Bytes(7)),
+                   testing::value(testing::textBytes("x"))}};
+  if (legacy) {
+    db.addObject({2003, "PK_Order]Details", "PK", 1002});
+    db.addLegacyKey({1002, 1, "PK_Order]Details", 0x2 | 0x10 | 0x800, {{1, 0}}});
+  } else {
+    details.primaryKeyId = 2003;
+    details.primaryKeyName = "PK_Order]Details";
+    details.keyColumns = {1};
+  }
+  db.addObject({2001, "FK_Details_Cust]omers", "F ", 1002});
+  db.addForeignKey({2001, 1002, 1001, {{2, 1}}});
+  db.addObject({2004, "CK_Order]Details", "C ", 1002});
+  db.addModuleText(2004, "([OrderID]>(0))");
+  return db;
+}
+
+TEST(Selection, KeyScriptsQuoteEveryNameAndNameTheKeyColumnsInEitherForm) {
+  struct Case {
+    const char* node;
+    const char* script;
+  };
+  const Case cases[] = {
+      {"PrimaryKey/PK_Order]Details",
+       "ALTER TABLE [dbo].[Order Details] ADD CONSTRAINT [PK_Order]]Details] PRIMARY KEY CLUSTERED ([OrderID])"},
+      {"ForeignKey/FK_Details_Cust]omers",
+       "ALTER TABLE [dbo].[Order Details] ADD CONSTRAINT [FK_Details_Cust]]omers] FOREIGN KEY ([CustomerID]) "
+       "REFERENCES [dbo].[Cust]]omers] ([CustomerID])"},
+      {"Constraint/CK_Order]Details",
+       "ALTER TABLE  [dbo].[Order Details] WITH NOCHECK ADD CONSTRAINT[CK_Order]]Details] CHECK ([OrderID]>(0))"},
+  };
+  std::vector<std::string> columnLabels[2];
+  for (const auto form : {SyntheticDatabase::Form::normal, SyntheticDatabase::Form::legacy}) {
+    const bool legacy = form == SyntheticDatabase::Form::legacy;
+    SCOPED_TRACE(legacy ? "legacy" : "normal");
+    Browser b;
+    auto db = quotedShop(form);
+    b.scan(db);
+    b.show("Tables/User Tables/Order Details");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.node);
+      b.show(std::string("Tables/User Tables/Order Details/") + c.node);
+      EXPECT_EQ(b.s.panel.scriptText, c.script);
+    }
+    columnLabels[legacy] = b.s.childTexts("Tables/User Tables/Order Details/Columns");
+  }
+  // The SQL Server 2000 tree says what the later one says: type names, key
+  // marks and the referenced column.
+  EXPECT_EQ(columnLabels[1], columnLabels[0]);
+  EXPECT_EQ(columnLabels[0],
+            (std::vector<std::string>{"OrderID  int(4)[Primary Key]",
+                                      "CustomerID  int(4)  (foreign key) references Cust]omers( CustomerID)",
+                                      "Note  varchar(20)"}));
+}
+
+// A SQL Server 2000 index row lists its row locator after its own key
+// columns: the clustered key of the table, or a heap's row id (column 0).
+// Neither belongs to the key, and NOT NULL says nothing about it.
+TEST(Selection, SqlServer2000KeysTakeTheirColumnsFromTheIndexRows) {
+  SyntheticDatabase db(SyntheticDatabase::Form::legacy);
+  db.addTable(1001, "T", {testing::intColumn("a", false), testing::intColumn("b", false),
+                          testing::typedColumn("c", 167, 20, 0, 0, false)});
+  db.addObject({2001, "PK_T", "PK", 1001});
+  db.addObject({2002, "UQ_T", "UQ", 1001});
+  constexpr std::uint16_t kLocator = 1;
+  db.addLegacyKey({1001, 2, "PK_T", 0x2 | 0x800, {{1, 0}, {2, kLocator}}});
+  db.addLegacyKey({1001, 3, "UQ_T", 0x2 | 0x1000, {{3, 0}, {0, kLocator}}});
+  Browser b;
+  b.scan(db);
+  b.show("Tables/User Tables/T");
+  b.show("Tables/User Tables/T/PrimaryKey/PK_T");
+  EXPECT_EQ(b.s.panel.scriptText, "ALTER TABLE [dbo].[T] ADD CONSTRAINT [PK_T] PRIMARY KEY NONCLUSTERED ([a])");
+  b.show("Tables/User Tables/T/Unique/UQ_T");
+  EXPECT_EQ(b.s.panel.scriptText,
+            "ALTER TABLE[dbo].[T] WITH NOCHECK ADD CONSTRAINT[UQ_T] UNIQUE NONCLUSTERED \r\n(\r\n[c] ASC\r\n)");
+  EXPECT_EQ(b.s.childTexts("Tables/User Tables/T/Columns"),
+            (std::vector<std::string>{"a  int(4)[Primary Key]", "b  int(4)", "c  varchar(20)[Unique]"}));
 }
 
 TEST(Selection, TheRootAndCategoriesShowNothingAndBusyIsRefused) {

@@ -211,7 +211,7 @@ TEST(CatalogLegacyForm, TablesFromTheSqlServer2000SystemTables) {
   db.addLegacyIndex(1003, 1, 60);  // a later row for the same object wins
   db.addLegacyIndex(1002, 2, 70);  // heap: no index id 1
   db.addLegacyIndex(5, 1, 80);     // system object: not a table here
-  db.addForeignKey({1, 1, 1, {{1, 1}}});  // ignored in this form
+  db.addForeignKey({1004, 1003, 1001, {{1, 1}}});  // a references row of this form
   s.open(db);
   const Catalog& c = *s.catalog;
   EXPECT_TRUE(c.legacyCatalog());
@@ -225,7 +225,11 @@ TEST(CatalogLegacyForm, TablesFromTheSqlServer2000SystemTables) {
   EXPECT_EQ(c.legacyTables[1].columns[2].name, "price");
   EXPECT_EQ(c.legacyTables[1].columns[2].columnOrder, 3);
   EXPECT_TRUE(c.columnParams.empty());
-  EXPECT_TRUE(c.foreignKeyColumns.empty());
+  ASSERT_EQ(c.foreignKeyColumns.size(), 1u);
+  const ForeignKeyColumn& fk = c.foreignKeyColumns[0];
+  EXPECT_EQ(fk.constraintName + " " + fk.tableName + "." + fk.columnName + " " + fk.refTableName + "." +
+                fk.refColumnName,
+            "PK_titles titles.title_id authors.au_id");
   EXPECT_EQ(c.legacyColumns.size(), 6u);
 }
 
@@ -322,7 +326,11 @@ TEST(CorpusCatalog, NorthwindTablesAndForeignKeys) {
   EXPECT_NE(legacy.out.find("legacyCatalog 1\n"), std::string::npos);
   EXPECT_NE(legacy.out.find("count legacyTables 8\n"), std::string::npos);
   EXPECT_NE(legacy.out.find("count allocUnits 11\n"), std::string::npos);
-  EXPECT_NE(legacy.out.find("count foreignKeyColumns 0\n"), std::string::npos);
+  // The SQL Server 2000 file names its foreign-key column pairs as the later one does.
+  for (const char* pair : {"fk FK_Orders_Customers\tOrders.CustomerID\tCustomers.CustomerID\n",
+                           "fk FK_Order_Details_Products\tOrder Details.ProductID\tProducts.ProductID\n"})
+    EXPECT_NE(legacy.out.find(pair), std::string::npos) << pair;
+  EXPECT_NE(legacy.out.find("count foreignKeyColumns 13\n"), std::string::npos);
 }
 
 }  // namespace

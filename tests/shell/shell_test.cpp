@@ -772,7 +772,7 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QVERIFY(key);
   clickLabel(tree, key);
   QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("ALTER TABLE")), 30000);
-  QVERIFY2(panel->script()->toPlainText().contains(QStringLiteral("ADD PRIMARY KEY ([OrderID])")),
+  QVERIFY2(panel->script()->toPlainText().contains(QStringLiteral("PRIMARY KEY CLUSTERED ([OrderID])")),
            qPrintable(panel->script()->toPlainText()));
   QTRY_VERIFY(!s.window->driver().busy());
 

@@ -744,6 +744,50 @@ void SyntheticDatabase::writeLegacy() {
     put<std::int16_t>(fixed, kIndexId, indexId);
     indexes.push_back(systemRecord(fixed, {utf16("ix")}));
   }
+  for (const SyntheticLegacyKey& key : legacyKeys_) {
+    using namespace layout::legacyindexes;
+    Bytes fixed(68, 0);
+    put<std::int32_t>(fixed, kObjectId, key.objectId);
+    put<std::int32_t>(fixed, kStatus, key.status);
+    put<std::int16_t>(fixed, kIndexId, key.indexId);
+    put<std::int16_t>(fixed, kKeyCount, static_cast<std::int16_t>(key.entries.size()));
+    Bytes keys;
+    for (const auto& [column, flags] : key.entries) {
+      Bytes entry(kKeyEntryBytes, 0);
+      put<std::int16_t>(entry, kKeyEntryColumnId, column);
+      put<std::uint16_t>(entry, kKeyEntryFlags, flags);
+      keys.insert(keys.end(), entry.begin(), entry.end());
+    }
+    indexes.push_back(systemRecord(fixed, {keys, utf16(key.name)}));
+  }
+  std::vector<Bytes> references;
+  for (const auto& fk : foreignKeys_) {
+    using namespace layout::legacyreferences;
+    Bytes fixed(kNeeded, 0), from, to;
+    put<std::int32_t>(fixed, kConstraintId, fk.constraintId);
+    put<std::int32_t>(fixed, kTableId, fk.tableId);
+    put<std::int32_t>(fixed, kRefTableId, fk.refTableId);
+    put<std::int16_t>(fixed, kKeyCount, static_cast<std::int16_t>(fk.columns.size()));
+    for (const auto& [column, refColumn] : fk.columns) {
+      const Bytes a = int16Bytes(static_cast<std::int16_t>(column)), b = int16Bytes(static_cast<std::int16_t>(refColumn));
+      from.insert(from.end(), a.begin(), a.end());
+      to.insert(to.end(), b.begin(), b.end());
+    }
+    references.push_back(systemRecord(fixed, {from, to}));
+  }
+  std::vector<Bytes> types;
+  std::map<std::uint8_t, bool> usedTypes;
+  for (const auto& o : objects_)
+    for (const auto& c : o.columns) usedTypes[c.typeId] = true;
+  for (const auto& [typeId, used] : usedTypes) {
+    using namespace layout::legacytypes;
+    const TypeInfo* info = typeInfo(typeId);
+    Bytes fixed(kNeeded, 0);
+    fixed[kSystemTypeId] = typeId;
+    put<std::int16_t>(fixed, kUserTypeId, typeId);
+    put<std::int16_t>(fixed, kSchemaId, 1);
+    types.push_back(systemRecord(fixed, {utf16(info ? info->name : "unknown")}));
+  }
   for (const auto& o : objects_) {
     if (o.type != "U " || (o.rows.empty() && o.hiddenRows.empty())) continue;
     const auto pages = writeDataPages(primary_, o, o.id);
@@ -760,6 +804,8 @@ void SyntheticDatabase::writeLegacy() {
   if (writeObjects_) placeRecords(primary_, sorbel::systable::kLegacyObjects, objects);
   placeRecords(primary_, sorbel::systable::kLegacyIndexes, indexes);
   placeRecords(primary_, sorbel::systable::kRowsetColumns, columns);
+  if (!references.empty()) placeRecords(primary_, sorbel::systable::kLegacyObjectRefs, references);
+  placeRecords(primary_, sorbel::systable::kLegacyTypes, types);
   placeRecords(primary_, sorbel::systable::kFiles, fileRecords());
   placeRecords(primary_, sorbel::systable::kLegacyAllocUnits, {});
 }

@@ -135,6 +135,17 @@ struct SyntheticForeignKey {
   std::vector<std::pair<std::int32_t, std::int32_t>> columns;  // column id, referenced column id
 };
 
+// A unique index of the SQL Server 2000 index table: its status bits as
+// that form stores them and its key list, one (column id, entry flags) pair
+// per entry (flag bit 0: the column belongs to the row locator).
+struct SyntheticLegacyKey {
+  std::int32_t objectId = 0;
+  std::int16_t indexId = 1;
+  std::string name;
+  std::int32_t status = 0;
+  std::vector<std::pair<std::int16_t, std::uint16_t>> entries;
+};
+
 struct SyntheticFile {
   std::int16_t fileId = 1;
   std::string logicalName;
@@ -162,6 +173,7 @@ class SyntheticDatabase {
   void dropObjectsTable() { writeObjects_ = false; }
   // A legacy clustered-index row (index id 1) for a table; heaps have none.
   void addLegacyIndex(std::int32_t objectId, std::int16_t indexId = 1, std::int32_t firstPage = 0);
+  void addLegacyKey(SyntheticLegacyKey key) { legacyKeys_.push_back(std::move(key)); }
 
   // Writes the system tables into the primary file's pages. Secondary pages
   // may be added to `secondary` (pages of system tables on a secondary file).
@@ -186,6 +198,7 @@ class SyntheticDatabase {
   std::vector<SyntheticForeignKey> foreignKeys_;
   std::vector<SyntheticFile> files_;
   std::vector<std::tuple<std::int32_t, std::int16_t, std::int32_t>> legacyIndexes_;
+  std::vector<SyntheticLegacyKey> legacyKeys_;
   struct ModulePiece {
     std::int32_t objectId, subObjectId;
     std::string text;
