@@ -9,6 +9,7 @@
 #include "browser/csv_export.h"
 #include "browser/memory_record_panel.h"
 #include "browser/record_browser.h"
+#include "export/schema_script.h"
 #include "scan/memory_views.h"
 #include "scan/output_channel.h"
 
@@ -97,7 +98,7 @@ std::string delimitedField(const std::string& text, char delimiter) {
 }
 
 RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
-    : format_(std::move(format)), out_(std::move(out)), tableName_(table.name), columns_(table.shownColumns()) {
+    : format_(std::move(format)), out_(std::move(out)), tableName_(tableName(table.schema, table.name, format_.dialect)), columns_(table.shownColumns()) {
   for (const ExportColumn* c : columns_) kinds_.push_back(valueKindOf(c->type));
   if (format_.batchSize == 0) format_.batchSize = 1;
   if (format_.layout != RowLayout::insert) return;
@@ -112,9 +113,7 @@ RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
     if (!names.empty()) names += ", ";
     names += quotedName(columns_[i]->name, format_.dialect);
   }
-  insertHead_ = "INSERT INTO " + (mssql ? "[dbo]." + quotedName(tableName_, format_.dialect)
-                                        : quotedName(tableName_, format_.dialect)) +
-                " (" + names + ") VALUES";
+  insertHead_ = "INSERT INTO " + tableName_ + " (" + names + ") VALUES";
 }
 
 void RowWriter::begin() {
@@ -131,7 +130,7 @@ void RowWriter::begin() {
     }
     case RowLayout::jsonl: return;
     case RowLayout::insert:
-      if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " ON;\n");
+      if (identityInsert_) out_("SET IDENTITY_INSERT " + tableName_ + " ON;\n");
       return;
   }
 }
@@ -188,7 +187,7 @@ void RowWriter::flushBatch() {
 void RowWriter::end() {
   if (format_.layout != RowLayout::insert) return;
   flushBatch();
-  if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " OFF;\n");
+  if (identityInsert_) out_("SET IDENTITY_INSERT " + tableName_ + " OFF;\n");
 }
 
 }  // namespace sorbel

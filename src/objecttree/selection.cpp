@@ -42,11 +42,20 @@ std::string legacyTableName(const Catalog& catalog, std::int32_t tableId) {
   return {};
 }
 
-const ObjectRow* findTable(const Catalog& catalog, const std::string& name) {
+// The table of a tree label: "Sales.Orders" outside dbo, "Orders" inside.
+const ObjectRow* findTable(const Catalog& catalog, const std::string& label) {
   for (const ObjectRow& o : catalog.objects)
-    if (o.name == name && (o.objectType == "U " || o.objectType == "S ")) return &o;
+    if ((o.objectType == "U " || o.objectType == "S ") && catalog.displayName(o) == label) return &o;
   return nullptr;
 }
+
+// The schema the scripts name a table by; "dbo" for a table not found.
+std::string scriptSchema(const Catalog& catalog, const ObjectRow* table) {
+  return table ? catalog.schemaNameOf(table->id) : std::string("dbo");
+}
+
+// The table's name without its schema.
+std::string bareName(const ObjectRow* table, const std::string& label) { return table ? table->name : label; }
 
 std::string columnName(const Catalog& catalog, std::int32_t tableId, std::int32_t columnId) {
   for (const ColumnParamRow& c : catalog.columnParams)
@@ -103,7 +112,8 @@ std::string primaryKeyScript(const Catalog& catalog, const std::string& tableNam
     if (!list.empty()) list += ", ";
     list += bracketed(c.name) + (c.descending ? " DESC" : "");
   }
-  return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD PRIMARY KEY (" + list + ")";
+  return "ALTER TABLE " + bracketed(scriptSchema(catalog, table)) + "." + bracketed(bareName(table, tableName)) +
+         " ADD PRIMARY KEY (" + list + ")";
 }
 
 std::string uniqueKeyScript(const Catalog& catalog, const std::string& tableName, const std::string& keyName,
@@ -111,7 +121,8 @@ std::string uniqueKeyScript(const Catalog& catalog, const std::string& tableName
   if (catalog.legacyCatalog()) {
     // The order of the columns is not known in this form; ascending is what
     // a unique constraint gets unless it says otherwise.
-    return "ALTER TABLE[dbo].[" + legacyTableName(catalog, legacyTableId) + "] WITH NOCHECK ADD CONSTRAINT[" +
+    return "ALTER TABLE[" + catalog.schemaNameOf(legacyTableId) + "].[" + legacyTableName(catalog, legacyTableId) +
+           "] WITH NOCHECK ADD CONSTRAINT[" +
            keyName + "] UNIQUE CLUSTERED \r\n(\r\n[" + legacyColumnList(catalog, legacyTableId, true) + "] ASC\r\n)";
   }
   const ObjectRow* table = findTable(catalog, tableName);
@@ -121,7 +132,8 @@ std::string uniqueKeyScript(const Catalog& catalog, const std::string& tableName
     if (!list.empty()) list += ",\r\n";
     list += bracketed(c.name) + (c.descending ? " DESC" : " ASC");
   }
-  return "ALTER TABLE[dbo]." + bracketed(tableName) + " WITH NOCHECK ADD CONSTRAINT" + bracketed(keyName) + " UNIQUE " +
+  return "ALTER TABLE" + bracketed(scriptSchema(catalog, table)) + "." + bracketed(bareName(table, tableName)) +
+         " WITH NOCHECK ADD CONSTRAINT" + bracketed(keyName) + " UNIQUE " +
          (clustered ? "CLUSTERED" : "NONCLUSTERED") + " \r\n(\r\n" + list + "\r\n)";
 }
 
@@ -133,6 +145,7 @@ std::string foreignKeyScript(const Catalog& catalog, const std::string& tableNam
   std::stable_sort(pairs.begin(), pairs.end(),
                    [](const ForeignKeyColumn* a, const ForeignKeyColumn* b) { return a->keyOrdinal < b->keyOrdinal; });
   std::string columns, referenced, refTable;
+  std::string refSchema = "dbo";
   for (const ForeignKeyColumn* fk : pairs) {
     if (!columns.empty()) {
       columns += ", ";
@@ -141,9 +154,11 @@ std::string foreignKeyScript(const Catalog& catalog, const std::string& tableNam
     columns += bracketed(fk->columnName);
     referenced += bracketed(fk->refColumnName);
     refTable = fk->refTableName;
+    refSchema = catalog.schemaNameOf(fk->refTableId);
   }
-  return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD CONSTRAINT " + bracketed(keyName) + " FOREIGN KEY (" +
-         columns + ") REFERENCES [dbo]." + bracketed(refTable) + " (" + referenced + ")";
+  return "ALTER TABLE " + bracketed(scriptSchema(catalog, table)) + "." + bracketed(bareName(table, tableName)) +
+         " ADD CONSTRAINT " + bracketed(keyName) + " FOREIGN KEY (" + columns + ") REFERENCES " + bracketed(refSchema) +
+         "." + bracketed(refTable) + " (" + referenced + ")";
 }
 
 std::string constraintScript(const Catalog& catalog, const std::string& tableName, const std::string& constraintName,
@@ -164,10 +179,12 @@ std::string constraintScript(const Catalog& catalog, const std::string& tableNam
         column = c.name;
       }
     }
-    return "ALTER TABLE [dbo]." + bracketed(tableName) + " ADD CONSTRAINT " + bracketed(constraintName) + " DEFAULT " +
+    return "ALTER TABLE " + bracketed(scriptSchema(catalog, table)) + "." + bracketed(bareName(table, tableName)) +
+           " ADD CONSTRAINT " + bracketed(constraintName) + " DEFAULT " +
            text + " FOR " + bracketed(column);
   }
-  return "ALTER TABLE  [dbo].[" + tableName + "] WITH NOCHECK ADD CONSTRAINT[" + constraintName + "] CHECK " + text;
+  return "ALTER TABLE  [" + scriptSchema(catalog, table) + "].[" + bareName(table, tableName) +
+         "] WITH NOCHECK ADD CONSTRAINT[" + constraintName + "] CHECK " + text;
 }
 
 }  // namespace sorbel
