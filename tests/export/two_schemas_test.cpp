@@ -137,6 +137,7 @@ TEST_P(TwoSchemas, TableNamesFindTheirSchemaAndABareNameOfTwoTablesIsRefused) {
       {{"schema", "--table", "Orders"}, 3, "dbo.Orders, Sales.Orders"},
       {{"schema", "--table", "Sales.Orders"}, 0, "CREATE TABLE [Sales].[Orders] (\n  [OrderID] int NOT NULL,\n  [Amount]"},
       {{"tree", "Sales.Orders"}, 0, "\tAmount  "},
+      {{"module", "Sales.ListOrders"}, 0, "CREATE PROCEDURE Sales.ListOrders AS"},
   };
   for (const Case& c : cases) {
     const auto r = sorbel(c.args);
