@@ -498,10 +498,13 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
   for (const std::uint32_t k : CatalogLookup::at(maps.foreignKeysByTable, object.id)) {
     const ForeignKeyColumn& fk = foreignKeyColumns[k];
     if (fk.refTableName.empty() || fk.refColumnName.empty()) continue;
+    // The referenced table as the tree names it: Sales.Orders is not dbo's Orders.
+    const std::string& refSchema = schemaNameOf(fk.refTableId);
+    const std::string refTable = refSchema == "dbo" ? fk.refTableName : refSchema + "." + fk.refTableName;
     for (ColumnDescriptor& d : list) {
       if (d.columnId != fk.columnId) continue;
       d.isForeignKey = true;
-      d.refTableName = fk.refTableName;
+      d.refTableName = refTable;
       d.refColumnName = fk.refColumnName;
     }
   }

@@ -98,7 +98,10 @@ std::string delimitedField(const std::string& text, char delimiter) {
 }
 
 RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
-    : format_(std::move(format)), out_(std::move(out)), tableName_(tableName(table.schema, table.name, format_.dialect)), columns_(table.shownColumns()) {
+    : format_(std::move(format)),
+      out_(std::move(out)),
+      tableName_(tableName(table.schema, table.name, format_.dialect)),
+      columns_(table.shownColumns()) {
   for (const ExportColumn* c : columns_) kinds_.push_back(valueKindOf(c->type));
   if (format_.batchSize == 0) format_.batchSize = 1;
   if (format_.layout != RowLayout::insert) return;

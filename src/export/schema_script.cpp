@@ -259,7 +259,8 @@ std::string createTableStatement(const TableSchema& table, Dialect dialect, bool
       if (dialect == Dialect::mssql && !c.computedText.empty()) {
         lines.push_back(quotedName(c.name, dialect) + " AS " + c.computedText);
       } else {
-        leftOut += "-- left out: the computed column " + table.displayName() + "." + c.name + " AS " + oneLine(c.computedText) + "\n";
+        leftOut += "-- left out: the computed column " + table.displayName() + "." + c.name + " AS " +
+                   oneLine(c.computedText) + "\n";
       }
       continue;
     }

@@ -111,6 +111,9 @@ TEST_P(TwoSchemas, TreeLabelsNameTheSchemaAndEachNodeShowsItsOwnTable) {
                      "([SalesOrder]) REFERENCES [Sales].[Orders] ([OrderID])\n",
                      "REFERENCES [dbo]"});
     cases.push_back({"Views/Sales.BigOrders", "script\tCREATE VIEW Sales.BigOrders AS", "\nrow\t"});
+    const auto tree = sorbel({"tree", "Orders"});
+    EXPECT_NE(tree.out.find("\tSalesOrder  int(4)  (foreign key) references Sales.Orders( OrderID)\n"), std::string::npos)
+        << tree.out;
   }
   for (const Case& c : cases) {
     const auto shown = sorbel({"show", c.path});
@@ -165,7 +168,8 @@ TEST_P(TwoSchemas, ScriptsDeclareBothTablesUnderTheirSchemas) {
   for (const Case& c : cases) {
     const auto r = sorbel({"schema", "--dialect", c.dialect});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const std::string& part : c.parts) EXPECT_NE(r.out.find(part), std::string::npos) << c.dialect << ": " << part << "\n" << r.out;
+    for (const std::string& part : c.parts)
+      EXPECT_NE(r.out.find(part), std::string::npos) << c.dialect << ": " << part << "\n" << r.out;
   }
   if (GetParam() == SyntheticDatabase::Form::normal) {
     // The foreign key refers to the Sales table, and a SQL Server script holds both modules as stored.
