@@ -566,6 +566,14 @@ void SyntheticDatabase::writeSchemas() {
   std::vector<std::pair<std::int32_t, std::string>> all = {{1, "dbo"}};
   all.insert(all.end(), schemas_.begin(), schemas_.end());
   std::vector<Bytes> records;
+  if (form_ == Form::normal) {
+    // The table holds other kinds of entity too, with ids of their own: real
+    // files list the data space PRIMARY (class 5, id 1) before any schema.
+    Bytes fixed(31, 0);
+    fixed[layout::classobjects::kClass] = 5;
+    put<std::int32_t>(fixed, layout::classobjects::kId, 1);
+    records.push_back(systemRecord(fixed, {utf16("PRIMARY")}, 8));
+  }
   for (const auto& [id, name] : all) {
     if (form_ == Form::normal) {
       using namespace layout::classobjects;
