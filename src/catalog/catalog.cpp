@@ -36,6 +36,9 @@ Catalog::Catalog(FileSet& fileSet, AppState& state)
     reader_->readColumnParams(columnParams);
   }
   if (objects.empty()) inventObjectsFromColumns();
+  reader_->readSchemaNames(schemaNames);
+  // Where an id is listed twice, the later row names it, here as elsewhere.
+  for (const ObjectRow& object : objects) objectSchemas_[object.id] = object.schemaId;
   reader_->readScalarTypes(scalarTypes);
   if (legacyCatalog()) {
     // The keys and foreign keys of this form are kept where the later
@@ -54,6 +57,20 @@ Catalog::Catalog(FileSet& fileSet, AppState& state)
     reader_->readRowsetColumnMap(rowsetColumnMap);
     buildForeignKeyColumns();
   }
+}
+
+const std::string& Catalog::schemaNameOf(std::int32_t objectId) const {
+  static const std::string kDefaultSchema = "dbo";
+  const auto object = objectSchemas_.find(objectId);
+  if (object == objectSchemas_.end()) return kDefaultSchema;
+  const auto schema = schemaNames.find(object->second);
+  return schema == schemaNames.end() ? kDefaultSchema : schema->second;
+}
+
+std::string Catalog::displayName(const ObjectRow& object) const {
+  if (object.objectType == "S ") return object.name;
+  const std::string& schema = schemaNameOf(object.id);
+  return schema == "dbo" ? object.name : schema + "." + object.name;
 }
 
 void Catalog::buildLegacyTables() {

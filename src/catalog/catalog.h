@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/app_state.h"
@@ -123,12 +124,32 @@ class Catalog {
   std::vector<ForeignKeyColumn> foreignKeyColumns;
   std::vector<RowsetRow> rowsets;
   std::vector<FileRow> files;
+  // Schema names by schema id (SQL Server 2000: the owners' names by user id).
+  std::map<std::int32_t, std::string> schemaNames;
 
   WorkingSet working;
 
+  // The name of the schema an object lives in; "dbo" when the object, its
+  // schema id or that schema's name is not known.
+  const std::string& schemaNameOf(std::int32_t objectId) const;
+  // How the tree and the exports name an object: "Sales.Orders" outside the
+  // default schema dbo, the bare name inside it. System tables keep their
+  // bare names: they all live in sys.
+  std::string displayName(const ObjectRow& object) const;
+  // The objects of the wanted kind (a table type, or any non-table for
+  // another type) a name can mean: those named exactly so, else, for a
+  // name such as "Sales.Orders", those of that name in that schema.
+  std::vector<const ObjectRow*> objectsNamed(const std::string& objectType, const std::string& name);
+  // The schema-qualified names ("dbo.Orders", "Sales.Orders") a name
+  // without its schema can mean, when it can mean tables of more than one
+  // schema; empty when it is unambiguous.
+  std::vector<std::string> ambiguousTableNames(const std::string& objectType, const std::string& name);
+
   // Loads a table (its columns, storage and page list) or, for a module or
   // constraint, three pseudo-columns carrying its id, type and name. The
-  // scan-end store gives computed columns their definitions.
+  // name is looked up as objectsNamed does; of two tables of one name, the
+  // one whose display name it is wins, so a bare name means the dbo one.
+  // The scan-end store gives computed columns their definitions.
   std::vector<ColumnDescriptor> loadObject(const std::string& objectType, const std::string& name,
                                            const ModuleTextStore* textStore);
 
@@ -149,6 +170,8 @@ class Catalog {
   AppState& state_;
   std::unique_ptr<SystemTableReader> reader_;
   std::unique_ptr<CatalogLookup> lookup_;
+  // Each object's schema id, by object id, built once the objects are read.
+  std::unordered_map<std::int32_t, std::int32_t> objectSchemas_;
 };
 
 }  // namespace sorbel

@@ -87,8 +87,9 @@ void SystemTableReader::nameColumn(std::string& name, const CPrimaryRecord& r) {
 void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& visit,
                                   const std::function<void()>& pageDone) {
   if (files_.systemPages.empty()) return;
-  const auto found = files_.systemPages.find(table.objectId);
-  if (found == files_.systemPages.end()) return;
+  const PageList& lists = table.fromDataPages ? files_.dataPages : files_.systemPages;
+  const auto found = lists.find(table.objectId);
+  if (found == lists.end()) return;
   // The list is copied: attaching files may not change it, but a reader must
   // not depend on that.
   const std::vector<PageRef> refs = found->second;
@@ -143,7 +144,13 @@ void SystemTableReader::readObjectsFrom(std::int32_t objectId, bool legacyLayout
     ObjectRow row;
     f.get(row.id, kId);
     if (row.id <= 0) return;
-    f.get(row.schemaId, kSchemaId);
+    if (legacyLayout) {
+      std::int16_t owner = -1;
+      f.get(owner, kLegacyOwnerId);
+      row.schemaId = owner;
+    } else {
+      f.get(row.schemaId, kSchemaId);
+    }
     f.get(row.schemaClass, kSchemaClass);
     f.get(row.status, kStatus);
     row.objectType = typeBytes(f.view(), legacyLayout ? kLegacyType : kType);
@@ -545,6 +552,33 @@ void SystemTableReader::readRowsetColumnMap(std::vector<RowsetColumnMapRow>& row
     f.get(row.columnKey, kColumnKey);
     f.get(row.mappedId, kMappedId);
     rows.push_back(row);
+  });
+}
+
+void SystemTableReader::readSchemaNames(std::map<std::int32_t, std::string>& names) {
+  if (state_.stopRequested.load()) return;
+  TableRead table{legacy() ? systable::kLegacyUsers : systable::kClassObjects, {4}};
+  table.fromDataPages = true;
+  readTable(table, [&](const CPrimaryRecord& r, PageId) {
+    const Fixed f(r);
+    std::int32_t id = -1;
+    if (legacy()) {
+      if (!f.atLeast(layout::legacyusers::kNeeded)) return;
+      std::int16_t uid = -1;
+      f.get(uid, layout::legacyusers::kUserId);
+      id = uid;
+    } else {
+      using namespace layout::classobjects;
+      if (!f.atLeast(kNeeded)) return;
+      std::uint8_t entityClass = 0;
+      f.get(entityClass, kClass);
+      if (entityClass != kSchemaClass) return;
+      f.get(id, kId);
+    }
+    const auto name = firstValueText(r);
+    if (!name || name->empty()) return;
+    // A stale copy of a page may list a schema again: the first row read keeps it.
+    names.emplace(id, *name);
   });
 }
 

@@ -35,6 +35,8 @@ inline constexpr std::int32_t kScalarTypes = 50;
 inline constexpr std::int32_t kIndexes = 54;
 inline constexpr std::int32_t kIndexColumns = 55;
 inline constexpr std::int32_t kObjectValues = 60;
+inline constexpr std::int32_t kClassObjects = 64;  // schemas among other classified entities
+inline constexpr std::int32_t kLegacyUsers = 10;   // SQL Server 2000: the users that own objects
 inline constexpr std::int32_t kObjectRefs = 74;
 inline constexpr std::int32_t kLegacyAllocUnits = 99;
 inline constexpr std::int32_t kColumnParamsMore = 2187;
@@ -50,7 +52,18 @@ namespace objects {
 inline constexpr std::size_t kId = 0, kSchemaId = 4, kSchemaClass = 8, kStatus = 9, kType = 13, kParentId = 15,
                              kParentClass = 19, kIntProp = 20, kNeeded = 20;
 inline constexpr std::size_t kLegacyType = 4, kLegacyParentId = 24, kLegacyParentNeeded = 24;
+// SQL Server 2000: the owning user's id (16-bit), the schema of that form.
+inline constexpr std::size_t kLegacyOwnerId = 8;
 }  // namespace objects
+namespace classobjects {
+// class (8-bit): 50 for a schema; id: the schema id; the name is the first variable value.
+inline constexpr std::size_t kClass = 0, kId = 1, kNeeded = 5;
+inline constexpr std::uint8_t kSchemaClass = 50;
+}  // namespace classobjects
+namespace legacyusers {
+// uid (16-bit); the name is the first variable value.
+inline constexpr std::size_t kUserId = 0, kNeeded = 2;
+}  // namespace legacyusers
 namespace allocunits {
 inline constexpr std::size_t kAllocUnitId = 0, kType = 8, kOwnerId = 9, kStatus = 17, kFilegroupId = 21,
                              kFirstPage = 23, kRootPage = 29, kFirstIamPage = 35, kNeeded = 39;
@@ -315,6 +328,10 @@ class SystemTableReader {
   void readIndexColumns(std::vector<IndexColumnRow>& rows);
   void readHobtColumns(std::vector<HobtColumnRow>& rows);
   void readRowsetColumnMap(std::vector<RowsetColumnMapRow>& rows);
+  // Schema names by schema id (SQL Server 2000: owner names by user id).
+  // These tables are not among the ones the page scan files as system
+  // pages, so their data pages are read.
+  void readSchemaNames(std::map<std::int32_t, std::string>& names);
 
   bool legacy() const { return state_.scanOptions.isSql2000; }
 
@@ -325,6 +342,7 @@ class SystemTableReader {
     std::vector<int> skippedTypes;
     bool onlyDataPageRefs = false;    // skip list entries whose type is not 1
     bool onlyDataPageHeaders = false; // skip pages whose header type is not 1
+    bool fromDataPages = false;       // the pages filed as data pages under the id
   };
   void readTable(const TableRead& table, const RecordVisitor& visit,
                  const std::function<void()>& pageDone = {});

@@ -97,23 +97,54 @@ const CatalogLookup& Catalog::lookup() {
   return *lookup_;
 }
 
+std::vector<const ObjectRow*> Catalog::objectsNamed(const std::string& objectType, const std::string& name) {
+  // A table is looked up among tables only: a view or procedure may share
+  // its name. Any other kind of object is looked up among the non-tables.
+  const bool wantTable = objectType == "U " || objectType == "S ";
+  const auto wanted = [&](const ObjectRow& o) {
+    const bool isTable = o.objectType == "U " || o.objectType == "S ";
+    return wantTable ? o.objectType == objectType : !isTable;
+  };
+  const CatalogLookup& maps = lookup();
+  std::vector<const ObjectRow*> out;
+  for (const std::uint32_t i : CatalogLookup::at(maps.objectsByName, name))
+    if (wanted(objects[i])) out.push_back(&objects[i]);
+  if (!out.empty()) return out;
+  // "Sales.Orders": the schema is what comes before a dot. A name may hold
+  // dots itself, so every dot is tried, the first that finds a match wins.
+  for (std::size_t dot = name.find('.'); dot != std::string::npos && out.empty(); dot = name.find('.', dot + 1)) {
+    const std::string schema = name.substr(0, dot);
+    for (const std::uint32_t i : CatalogLookup::at(maps.objectsByName, name.substr(dot + 1)))
+      if (wanted(objects[i]) && schemaNameOf(objects[i].id) == schema) out.push_back(&objects[i]);
+  }
+  return out;
+}
+
+std::vector<std::string> Catalog::ambiguousTableNames(const std::string& objectType, const std::string& name) {
+  std::vector<std::string> qualified;
+  for (const ObjectRow* o : objectsNamed(objectType, name)) {
+    // Two rows of one table (a stale copy of a page) are one table.
+    const std::string q = schemaNameOf(o->id) + "." + o->name;
+    if (std::find(qualified.begin(), qualified.end(), q) == qualified.end()) qualified.push_back(q);
+  }
+  if (qualified.size() < 2) qualified.clear();
+  return qualified;
+}
+
 std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType, const std::string& name,
                                                   const ModuleTextStore* textStore) {
   WorkingSet& w = working;
   w.columns.clear();
   const ObjectRow* found = nullptr;
-  // A table is looked up among tables only: a view or procedure may share
-  // its name. Any other kind of object is looked up among the non-tables.
-  const bool wantTable = objectType == "U " || objectType == "S ";
-  const CatalogLookup& maps = lookup();
-  for (const std::uint32_t i : CatalogLookup::at(maps.objectsByName, name)) {
-    const ObjectRow& o = objects[i];
-    const bool isTable = o.objectType == "U " || o.objectType == "S ";
-    if (wantTable ? o.objectType == objectType : !isTable) {
-      found = &o;
+  const std::vector<const ObjectRow*> named = objectsNamed(objectType, name);
+  for (const ObjectRow* o : named) {
+    if (displayName(*o) == name) {
+      found = o;
       break;
     }
   }
+  if (!found && !named.empty()) found = named.front();
+  const CatalogLookup& maps = lookup();
   w.loadedObject = found ? *found : ObjectRow{};
   if (!found) return {};
   const ObjectRow object = *found;
@@ -467,10 +498,13 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
   for (const std::uint32_t k : CatalogLookup::at(maps.foreignKeysByTable, object.id)) {
     const ForeignKeyColumn& fk = foreignKeyColumns[k];
     if (fk.refTableName.empty() || fk.refColumnName.empty()) continue;
+    // The referenced table as the tree names it: Sales.Orders is not dbo's Orders.
+    const std::string& refSchema = schemaNameOf(fk.refTableId);
+    const std::string refTable = refSchema == "dbo" ? fk.refTableName : refSchema + "." + fk.refTableName;
     for (ColumnDescriptor& d : list) {
       if (d.columnId != fk.columnId) continue;
       d.isForeignKey = true;
-      d.refTableName = fk.refTableName;
+      d.refTableName = refTable;
       d.refColumnName = fk.refColumnName;
     }
   }

@@ -38,6 +38,7 @@ int runColumns(const Args& args) {
   OpenedFile o;
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
+  if (const int ambiguous = reportAmbiguousTable(catalog, positional[0], positional[1], system)) return ambiguous;
   const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
   if (columns.empty() || !catalog.working.tableLoaded)
     return reportMissingTable(catalog, positional[0], positional[1], system);

@@ -36,6 +36,8 @@ int runSchema(const Args& args) {
   }
   OpenedFile o;
   if (!o.open(positional[0])) return o.notify.reportFatal();
+  if (oneTable)
+    if (const int ambiguous = reportAmbiguousTable(*o.catalog, positional[0], table, false)) return ambiguous;
   ModuleTextStore store;
   const DatabaseSchema schema = readDatabaseSchema(*o.catalog, o.state, o.notify, store, oneTable ? &table : nullptr);
   if (oneTable && schema.tables.empty()) return reportMissingTable(*o.catalog, positional[0], table, false);

@@ -53,4 +53,16 @@ inline int reportMissingTable(const Catalog& catalog, const std::string& path, c
   return kExitUnreadable;
 }
 
+// A table name given without its schema that names tables of more than one
+// schema: which one is meant is not guessed. The candidates go to standard
+// error and the answer is the exit code; nothing (0) when the name is clear.
+inline int reportAmbiguousTable(Catalog& catalog, const std::string& path, const std::string& name, bool system) {
+  const std::vector<std::string> candidates = catalog.ambiguousTableNames(system ? "S " : "U ", name);
+  if (candidates.empty()) return 0;
+  std::string list;
+  for (const std::string& c : candidates) list += (list.empty() ? "" : ", ") + c;
+  std::fprintf(stderr, "%s: \"%s\" names more than one table: %s\n", path.c_str(), name.c_str(), list.c_str());
+  return kExitNotFound;
+}
+
 }  // namespace sorbel::cli

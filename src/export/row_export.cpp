@@ -9,6 +9,7 @@
 #include "browser/csv_export.h"
 #include "browser/memory_record_panel.h"
 #include "browser/record_browser.h"
+#include "export/schema_script.h"
 #include "scan/memory_views.h"
 #include "scan/output_channel.h"
 
@@ -100,7 +101,10 @@ std::string delimitedField(const std::string& text, char delimiter) {
 }
 
 RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
-    : format_(std::move(format)), out_(std::move(out)), tableName_(table.name), columns_(table.shownColumns()) {
+    : format_(std::move(format)),
+      out_(std::move(out)),
+      tableName_(tableName(table.schema, table.name, format_.dialect)),
+      columns_(table.shownColumns()) {
   for (const ExportColumn* c : columns_) kinds_.push_back(valueKindOf(c->type));
   if (format_.batchSize == 0) format_.batchSize = 1;
   if (format_.layout != RowLayout::insert) return;
@@ -115,12 +119,9 @@ RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
     if (!names.empty()) names += ", ";
     names += quotedName(columns_[i]->name, format_.dialect);
   }
-  const auto head = [&](const std::string& table) {
-    const std::string quoted = quotedName(table, format_.dialect);
-    return "INSERT INTO " + (mssql ? "[dbo]." + quoted : quoted) + " (" + names + ") VALUES";
-  };
+  const auto head = [&](const std::string& table) { return "INSERT INTO " + table + " (" + names + ") VALUES"; };
   live_.head = head(tableName_);
-  deleted_.head = head(tableName_ + kDeletedTableSuffix);
+  deleted_.head = head(tableName(table.schema, table.name + kDeletedTableSuffix, format_.dialect));
 }
 
 void RowWriter::begin() {
@@ -141,7 +142,7 @@ void RowWriter::begin() {
     }
     case RowLayout::jsonl: return;
     case RowLayout::insert:
-      if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " ON;\n");
+      if (identityInsert_) out_("SET IDENTITY_INSERT " + tableName_ + " ON;\n");
       return;
   }
 }
@@ -210,7 +211,7 @@ void RowWriter::end() {
   if (format_.layout != RowLayout::insert) return;
   flushBatch(live_);
   flushBatch(deleted_);
-  if (identityInsert_) out_("SET IDENTITY_INSERT [dbo]." + quotedName(tableName_, Dialect::mssql) + " OFF;\n");
+  if (identityInsert_) out_("SET IDENTITY_INSERT " + tableName_ + " OFF;\n");
 }
 
 }  // namespace sorbel

@@ -86,7 +86,7 @@ class RowWriter {
 
   RowFormat format_;
   Output out_;
-  std::string tableName_;
+  std::string tableName_;  // qualified and quoted for the dialect
   std::vector<const ExportColumn*> columns_;  // per field
   std::vector<std::size_t> inserted_;         // fields an INSERT names
   std::vector<ValueKind> kinds_;

@@ -1,6 +1,7 @@
 // Writes CREATE TABLE and foreign-key statements, translating stored T-SQL defaults and checks where that is safe.
 #include "export/schema_script.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace sorbel {
@@ -87,7 +88,7 @@ std::string defaultClause(const ExportColumn& c, Dialect dialect, const TableSch
     if (type.find("TEXT") != std::string::npos || type.find("BLOB") != std::string::npos) translated.reset();
   }
   if (!translated) {
-    leftOut += "-- left out: the default of " + table.name + "." + c.name + ", " + oneLine(c.defaultText) + "\n";
+    leftOut += "-- left out: the default of " + table.displayName() + "." + c.name + ", " + oneLine(c.defaultText) + "\n";
     return {};
   }
   const bool literal = isIntegerLiteral(*translated) || (translated->size() >= 2 && translated->front() == '\'') ||
@@ -97,7 +98,7 @@ std::string defaultClause(const ExportColumn& c, Dialect dialect, const TableSch
 
 std::string foreignKeyClause(const ForeignKey& fk, Dialect dialect) {
   return "CONSTRAINT " + quotedName(fk.name, dialect) + " FOREIGN KEY (" + nameList(fk.columns, dialect) +
-         ") REFERENCES " + tableName(fk.refTable, dialect) + " (" + nameList(fk.refColumns, dialect) + ")";
+         ") REFERENCES " + tableName(fk.refSchema, fk.refTable, dialect) + " (" + nameList(fk.refColumns, dialect) + ")";
 }
 
 bool isKeyStart(const TableSchema& table, const std::string& column) {
@@ -243,8 +244,11 @@ std::optional<std::string> translatedExpression(const std::string& tsql, Dialect
   return joined(tokens);
 }
 
-std::string tableName(const std::string& name, Dialect dialect) {
-  return dialect == Dialect::mssql ? "[dbo]." + quotedName(name, dialect) : quotedName(name, dialect);
+std::string tableName(const std::string& schema, const std::string& name, Dialect dialect) {
+  if (dialect == Dialect::mssql) return quotedName(schema, dialect) + "." + quotedName(name, dialect);
+  if (schema == "dbo") return quotedName(name, dialect);
+  if (dialect == Dialect::postgres) return quotedName(schema, dialect) + "." + quotedName(name, dialect);
+  return quotedName(schema + "_" + name, dialect);
 }
 
 std::string createTableStatement(const TableSchema& table, Dialect dialect, bool inlineForeignKeys) {
@@ -255,7 +259,8 @@ std::string createTableStatement(const TableSchema& table, Dialect dialect, bool
       if (dialect == Dialect::mssql && !c.computedText.empty()) {
         lines.push_back(quotedName(c.name, dialect) + " AS " + c.computedText);
       } else {
-        leftOut += "-- left out: the computed column " + table.name + "." + c.name + " AS " + oneLine(c.computedText) + "\n";
+        leftOut += "-- left out: the computed column " + table.displayName() + "." + c.name + " AS " +
+                   oneLine(c.computedText) + "\n";
       }
       continue;
     }
@@ -291,7 +296,7 @@ std::string createTableStatement(const TableSchema& table, Dialect dialect, bool
   for (const CheckConstraint& check : table.checks) {
     const auto expression = translatedExpression(check.text, dialect, table, false);
     if (!expression) {
-      leftOut += "-- left out: the check " + check.name + " of " + table.name + ", " + oneLine(check.text) + "\n";
+      leftOut += "-- left out: the check " + check.name + " of " + table.displayName() + ", " + oneLine(check.text) + "\n";
       continue;
     }
     lines.push_back("CONSTRAINT " + quotedName(check.name, dialect) + " CHECK " +
@@ -300,14 +305,14 @@ std::string createTableStatement(const TableSchema& table, Dialect dialect, bool
   if (inlineForeignKeys) {
     for (const ForeignKey& fk : table.foreignKeys) lines.push_back(foreignKeyClause(fk, dialect));
   }
-  std::string out = leftOut + "CREATE TABLE " + tableName(table.name, dialect) + " (\n";
+  std::string out = leftOut + "CREATE TABLE " + tableName(table.schema, table.name, dialect) + " (\n";
   for (std::size_t i = 0; i < lines.size(); ++i) out += "  " + lines[i] + (i + 1 < lines.size() ? ",\n" : "\n");
   out += ");\n";
   return out;
 }
 
 std::string createPlainTableStatement(const TableSchema& table, const std::string& name, Dialect dialect) {
-  std::string out = "CREATE TABLE " + tableName(name, dialect) + " (\n";
+  std::string out = "CREATE TABLE " + tableName(table.schema, name, dialect) + " (\n";
   bool first = true;
   for (const ExportColumn* c : table.shownColumns()) {
     out += std::string(first ? "" : ",\n") + "  " + quotedName(c->name, dialect) + " " + columnTypeText(c->type, dialect);
@@ -321,6 +326,17 @@ std::string schemaScript(const DatabaseSchema& schema, Dialect dialect) {
   const std::string batchEnd = mssql ? "GO\n" : "";
   std::string out;
   if (mssql) out += "SET ANSI_NULLS ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n";
+  // The schemas besides dbo must exist before their tables. SQL Server wants
+  // CREATE SCHEMA alone in its batch.
+  if (mssql || dialect == Dialect::postgres) {
+    std::vector<std::string> schemas;
+    for (const TableSchema& table : schema.tables)
+      if (table.schema != "dbo" && std::find(schemas.begin(), schemas.end(), table.schema) == schemas.end())
+        schemas.push_back(table.schema);
+    for (const std::string& s : schemas)
+      out += "\n" + std::string(mssql ? "CREATE SCHEMA " : "CREATE SCHEMA IF NOT EXISTS ") + quotedName(s, dialect) +
+             ";\n" + batchEnd;
+  }
   for (const TableSchema& table : schema.tables) {
     out += "\n" + createTableStatement(table, dialect, dialect == Dialect::sqlite) + batchEnd;
   }
@@ -330,7 +346,8 @@ std::string schemaScript(const DatabaseSchema& schema, Dialect dialect) {
       for (const ForeignKey& fk : table.foreignKeys) {
         if (!any) out += "\n";
         any = true;
-        out += "ALTER TABLE " + tableName(table.name, dialect) + " ADD " + foreignKeyClause(fk, dialect) + ";\n" + batchEnd;
+        out += "ALTER TABLE " + tableName(table.schema, table.name, dialect) + " ADD " + foreignKeyClause(fk, dialect) +
+               ";\n" + batchEnd;
       }
     }
   }

@@ -17,15 +17,17 @@ namespace sorbel {
 std::optional<std::string> translatedExpression(const std::string& tsql, Dialect dialect, const TableSchema& table,
                                                 bool isDefault);
 
-// The table's qualified, quoted name: [dbo].[name] for SQL Server.
-std::string tableName(const std::string& name, Dialect dialect);
+// The table's qualified, quoted name: [schema].[name] for SQL Server,
+// "schema"."name" for PostgreSQL outside dbo. MySQL and SQLite have no
+// schemas within a database: there a table outside dbo is schema_name.
+std::string tableName(const std::string& schema, const std::string& name, Dialect dialect);
 
 // One CREATE TABLE statement, ending in ";\n". With inlineForeignKeys its
 // foreign keys are declared inside it (SQLite cannot add them later).
 std::string createTableStatement(const TableSchema& table, Dialect dialect, bool inlineForeignKeys);
 
-// The CREATE TABLE of a table of deleted rows: the columns and their types,
-// nothing that could refuse one of them.
+// The CREATE TABLE of a table of deleted rows, named name in the table's
+// schema: the columns and their types, nothing that could refuse one of them.
 std::string createPlainTableStatement(const TableSchema& table, const std::string& name, Dialect dialect);
 
 // Every table, then the foreign keys (inside the tables for SQLite), then

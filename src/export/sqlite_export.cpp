@@ -58,7 +58,7 @@ std::string insertStatement(const TableSchema& table, const std::string& name) {
     names += quotedName(c->name, Dialect::sqlite);
     marks += "?";
   }
-  return "INSERT INTO " + quotedName(name, Dialect::sqlite) + " (" + names + ") VALUES (" + marks + ")";
+  return "INSERT INTO " + tableName(table.schema, name, Dialect::sqlite) + " (" + names + ") VALUES (" + marks + ")";
 }
 
 // Significant digits of a plain decimal text, trailing fraction zeros
@@ -216,10 +216,11 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
   ValueBinder binder(result.roundedValues);
   for (std::size_t t = 0; t < schema.tables.size() && !state.stopRequested.load(); ++t) {
     const TableSchema& table = schema.tables[t];
-    if (progress) progress(table.name, t, schema.tables.size(), -1);
-    const auto columns = catalog.loadObject("U ", table.name, &store);
+    const std::string label = table.displayName();
+    if (progress) progress(label, t, schema.tables.size(), -1);
+    const auto columns = catalog.loadObject("U ", label, &store);
     // readDatabaseSchema loaded this table the same way a moment ago.
-    if (columns.empty() || !catalog.working.tableLoaded) return failed(std::move(result), "cannot reload " + table.name);
+    if (columns.empty() || !catalog.working.tableLoaded) return failed(std::move(result), "cannot reload " + label);
     Statement insert = prepare(db.get(), insertStatement(table, table.name), error);
     if (!insert) return failed(std::move(result), error);
     Statement insertDeleted;
@@ -230,7 +231,7 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     std::vector<ValueKind> kinds;
     for (const ExportColumn* c : table.shownColumns()) kinds.push_back(valueKindOf(c->type));
     if (!execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
-    SqliteTableCount count{table.name, 0, 0};
+    SqliteTableCount count{label, 0, 0};
     bool broken = false;
     streamLoadedTable(catalog, state, false,
                       [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
@@ -250,14 +251,14 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
       } else if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
         ++result.refusedRows;
         if (result.refusals.size() < kKeptRefusals)
-          result.refusals.push_back(table.name + ": " + sqlite3_errmsg(db.get()));
+          result.refusals.push_back(label + ": " + sqlite3_errmsg(db.get()));
       } else {
-        error = table.name + ": " + sqlite3_errmsg(db.get());
+        error = label + ": " + sqlite3_errmsg(db.get());
         broken = true;
       }
       sqlite3_reset(s);
       if (progress && (count.rows + count.deletedRows) % kProgressEveryRows == 0 && rc == SQLITE_DONE)
-        progress(table.name, t, schema.tables.size(), count.rows + count.deletedRows);
+        progress(label, t, schema.tables.size(), count.rows + count.deletedRows);
     });
     if (broken) return failed(std::move(result), error);
     if (!execute(db.get(), "COMMIT", error)) return failed(std::move(result), error);

@@ -126,7 +126,7 @@ std::vector<const ExportColumn*> TableSchema::shownColumns() const {
 
 const TableSchema* DatabaseSchema::table(const std::string& name) const {
   for (const TableSchema& t : tables)
-    if (t.name == name) return &t;
+    if (t.displayName() == name) return &t;
   return nullptr;
 }
 
@@ -134,6 +134,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& sto
   const WorkingSet& w = catalog.working;
   const bool legacy = catalog.legacyCatalog();
   TableSchema table;
+  table.schema = catalog.schemaNameOf(w.loadedObject.id);
   table.name = w.loadedObject.name;
   table.objectId = w.loadedObject.id;
 
@@ -216,6 +217,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& sto
                      [](const ForeignKeyColumn* a, const ForeignKeyColumn* b) { return a->keyOrdinal < b->keyOrdinal; });
     ForeignKey key;
     key.name = pairs.front()->constraintName;
+    key.refSchema = catalog.schemaNameOf(pairs.front()->refTableId);
     key.refTable = pairs.front()->refTableName;
     bool whole = !key.name.empty();
     for (const ForeignKeyColumn* p : pairs) {
@@ -242,10 +244,22 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
   // Unique indexes that are no constraint: one may be what a foreign key
   // refers to, and then it is declared as a unique key.
   std::map<std::string, std::vector<KeyConstraint>> uniqueIndexes;
+  // The one table asked for, by its display name: a bare name given for
+  // tables of one name in two schemas means the dbo one, as loadObject takes it.
+  std::string onlyLabel;
+  if (onlyTable) {
+    const auto named = catalog.objectsNamed("U ", *onlyTable);
+    for (const ObjectRow* o : named)
+      if (catalog.displayName(*o) == *onlyTable) onlyLabel = *onlyTable;
+    if (onlyLabel.empty() && !named.empty()) onlyLabel = catalog.displayName(*named.front());
+  }
   for (const ObjectRow& o : catalog.objects) {
     if (state.stopRequested.load()) break;
-    if (o.objectType != "U " || (onlyTable && o.name != *onlyTable) || !seen.insert(o.name).second) continue;
-    const auto columns = catalog.loadObject("U ", o.name, &store);
+    if (o.objectType != "U ") continue;
+    // Tables are told apart by schema and name: Sales.Orders beside dbo.Orders is a second table.
+    const std::string label = catalog.displayName(o);
+    if ((onlyTable && label != onlyLabel) || !seen.insert(label).second) continue;
+    const auto columns = catalog.loadObject("U ", label, &store);
     if (columns.empty() || !catalog.working.tableLoaded) continue;
     TableSchema table = loadedTableSchema(catalog, store);
     for (const IndexRow& index : catalog.working.tableIndexes) {
@@ -260,7 +274,7 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
           if (d.columnId == k.columnId) ordered.emplace(k.keyPosition, d.name);
       }
       for (const auto& [position, name] : ordered) key.columns.push_back(name);
-      if (!key.columns.empty()) uniqueIndexes[table.name].push_back(std::move(key));
+      if (!key.columns.empty()) uniqueIndexes[table.displayName()].push_back(std::move(key));
     }
     schema.tables.push_back(std::move(table));
   }
@@ -272,13 +286,13 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
     for (ForeignKey& fk : table.foreignKeys) {
       TableSchema* target = nullptr;
       for (TableSchema& t : schema.tables)
-        if (t.name == fk.refTable) target = &t;
+        if (t.name == fk.refTable && t.schema == fk.refSchema) target = &t;
       if (!target) continue;
       const std::set<std::string> wanted = asSet(fk.refColumns);
       bool keyed = target->primaryKey && asSet(target->primaryKey->columns) == wanted;
       for (const KeyConstraint& u : target->uniques) keyed = keyed || asSet(u.columns) == wanted;
       if (!keyed) {
-        for (const KeyConstraint& u : uniqueIndexes[target->name]) {
+        for (const KeyConstraint& u : uniqueIndexes[target->displayName()]) {
           if (asSet(u.columns) != wanted) continue;
           target->uniques.push_back(u);
           keyed = true;
@@ -297,9 +311,10 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
     std::set<std::string> modulesSeen;
     for (const ObjectRow& o : catalog.objects) {
       const std::string type = moduleType(o.objectType);
-      if (type.empty() || !modulesSeen.insert(o.objectType + o.name).second) continue;
+      const std::string label = catalog.displayName(o);
+      if (type.empty() || !modulesSeen.insert(o.objectType + label).second) continue;
       std::string text = assembleText(store, std::to_string(o.id));
-      if (!text.empty()) schema.modules.push_back({o.name, type, std::move(text)});
+      if (!text.empty()) schema.modules.push_back({label, type, std::move(text)});
     }
   }
   return schema;

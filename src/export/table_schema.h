@@ -37,6 +37,7 @@ struct KeyConstraint {
 struct ForeignKey {
   std::string name;
   std::vector<std::string> columns;
+  std::string refSchema = "dbo";
   std::string refTable;
   std::vector<std::string> refColumns;
 };
@@ -47,7 +48,8 @@ struct CheckConstraint {
 };
 
 struct TableSchema {
-  std::string name;
+  std::string schema = "dbo";
+  std::string name;  // without its schema
   std::int32_t objectId = -1;
   std::vector<ExportColumn> columns;
   std::optional<KeyConstraint> primaryKey;
@@ -55,13 +57,15 @@ struct TableSchema {
   std::vector<ForeignKey> foreignKeys;
   std::vector<CheckConstraint> checks;
 
+  // "Sales.Orders" outside dbo, the bare name inside it, as the tree shows it.
+  std::string displayName() const { return schema == "dbo" ? name : schema + "." + name; }
   const ExportColumn* column(const std::string& columnName) const;
   // The columns the streamed rows carry a field for, in field order.
   std::vector<const ExportColumn*> shownColumns() const;
 };
 
 struct ModuleScript {
-  std::string name;
+  std::string name;  // with its schema outside dbo
   std::string type;  // "view", "procedure", "function", "trigger"
   std::string text;  // as stored
 };
@@ -70,10 +74,12 @@ struct DatabaseSchema {
   std::vector<TableSchema> tables;
   std::vector<ModuleScript> modules;
 
+  // The table of a display name ("Sales.Orders", or "Orders" in dbo).
   const TableSchema* table(const std::string& name) const;
 };
 
-// The user tables (only `onlyTable` when given) with their keys and
+// The user tables (only `onlyTable`, a name as loadObject takes it, when
+// given) with their keys and
 // constraints, and the module texts. Loads each table in turn, so the
 // catalog's working set is left holding the last one. A foreign key is kept
 // only when the table it refers to is among the tables and the columns it

@@ -73,12 +73,15 @@ bool ObjectTree::fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore,
     else if (type == "U ") parent = categories_.userTables, table = true;
     else if (type == "S ") parent = categories_.systemTables, table = true;
     if (parent != 0 && placed.insert(object.id).second) {
-      const TreeItem node = view_.insertFirstChild(parent, object.name);
+      // The label is also the name a selection loads the object by, so two
+      // tables of one name in two schemas stay two.
+      const std::string label = catalog.displayName(object);
+      const TreeItem node = view_.insertFirstChild(parent, label);
       view_.setItemData(node, 1);
       if (table) {
         const TreeItem columns = view_.insertFirstChild(node, kColumnsNode);
         view_.setItemData(columns, 0);
-        const auto loaded = catalog.loadObject(type, object.name, &scanEndStore);
+        const auto loaded = catalog.loadObject(type, label, &scanEndStore);
         view_.setBold(node, !loaded.empty() && !catalog.working.tablePageList.empty());
       }
     }

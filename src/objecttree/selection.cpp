@@ -17,9 +17,10 @@ std::string bracketed(const std::string& name) {
   return out + "]";
 }
 
-const ObjectRow* findTable(const Catalog& catalog, const std::string& name) {
+// The table of a tree label: "Sales.Orders" outside dbo, "Orders" inside.
+const ObjectRow* findTable(const Catalog& catalog, const std::string& label) {
   for (const ObjectRow& o : catalog.objects)
-    if (o.name == name && (o.objectType == "U " || o.objectType == "S ")) return &o;
+    if ((o.objectType == "U " || o.objectType == "S ") && catalog.displayName(o) == label) return &o;
   return nullptr;
 }
 
@@ -64,14 +65,17 @@ std::string moduleText(Catalog& catalog, ModuleTextStore& moduleStore, const std
   return assembleText(moduleStore, idText);
 }
 
-// Every table is taken to be in dbo until the catalog reads schema names.
-std::string schemaOf(const Catalog& /*catalog*/, std::int32_t /*tableId*/) { return "dbo"; }
+std::string schemaOf(const Catalog& catalog, std::int32_t tableId) { return catalog.schemaNameOf(tableId); }
 
 namespace {
 
 // "[schema].[table]" of a table the scripts name.
 std::string qualifiedName(const Catalog& catalog, std::int32_t tableId, const std::string& tableName) {
-  return bracketed(schemaOf(catalog, tableId)) + "." + bracketed(tableName);
+  // A tree label carries the schema outside dbo: the bare name is the object's.
+  const auto object = std::find_if(catalog.objects.begin(), catalog.objects.end(),
+                                   [&](const ObjectRow& o) { return o.id == tableId; });
+  const std::string& bare = object != catalog.objects.end() ? object->name : tableName;
+  return bracketed(schemaOf(catalog, tableId)) + "." + bracketed(bare);
 }
 
 // The table a key node stands for: in the SQL Server 2000 form the node's

@@ -344,7 +344,7 @@ void ScanDriver::selectionWorker(TreeItem node) {
       std::string idText = columns[0].text;
       if (catalog.legacyCatalog()) {
         for (const ObjectRow& o : catalog.objects) {
-          if (o.name == name) {
+          if (catalog.displayName(o) == name) {
             idText = std::to_string(o.id);
             break;
           }

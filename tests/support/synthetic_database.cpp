@@ -561,6 +561,39 @@ void SyntheticDatabase::writeModuleTexts() {
     placeRecords(primary_, form_ == Form::normal ? sorbel::systable::kObjectValues : 6, records);
 }
 
+void SyntheticDatabase::writeSchemas() {
+  if (schemas_.empty()) return;
+  std::vector<std::pair<std::int32_t, std::string>> all = {{1, "dbo"}};
+  all.insert(all.end(), schemas_.begin(), schemas_.end());
+  std::vector<Bytes> records;
+  if (form_ == Form::normal) {
+    // The table holds other kinds of entity too, with ids of their own: real
+    // files list the data space PRIMARY (class 5, id 1) before any schema.
+    Bytes fixed(31, 0);
+    fixed[layout::classobjects::kClass] = 5;
+    put<std::int32_t>(fixed, layout::classobjects::kId, 1);
+    records.push_back(systemRecord(fixed, {utf16("PRIMARY")}, 8));
+  }
+  for (const auto& [id, name] : all) {
+    if (form_ == Form::normal) {
+      using namespace layout::classobjects;
+      // class, id, status, type, intprop, created, modified.
+      Bytes fixed(31, 0);
+      fixed[kClass] = kSchemaClass;
+      put<std::int32_t>(fixed, kId, id);
+      records.push_back(systemRecord(fixed, {utf16(name)}, 8));
+    } else {
+      using namespace layout::legacyusers;
+      // uid, status, createdate, updatedate, altuid.
+      Bytes fixed(22, 0);
+      put<std::int16_t>(fixed, kUserId, static_cast<std::int16_t>(id));
+      records.push_back(systemRecord(fixed, {utf16(name)}, 9));
+    }
+  }
+  placeRecords(primary_, form_ == Form::normal ? sorbel::systable::kClassObjects : sorbel::systable::kLegacyUsers,
+               records);
+}
+
 std::vector<Bytes> SyntheticDatabase::fileRecords() const {
   using namespace layout::files;
   std::vector<Bytes> records;
@@ -582,7 +615,7 @@ void SyntheticDatabase::writeNormal() {
     using namespace layout::objects;
     Bytes fixed(24, 0);
     put<std::int32_t>(fixed, kId, o.id);
-    put<std::int32_t>(fixed, kSchemaId, 1);
+    put<std::int32_t>(fixed, kSchemaId, o.schemaId);
     put<std::int32_t>(fixed, kStatus, o.status);
     fixed[kType] = static_cast<std::uint8_t>(o.type.size() > 0 ? o.type[0] : ' ');
     fixed[kType + 1] = static_cast<std::uint8_t>(o.type.size() > 1 ? o.type[1] : ' ');
@@ -653,7 +686,7 @@ void SyntheticDatabase::writeNormal() {
       using namespace layout::objects;
       Bytes fixed(24, 0);
       put<std::int32_t>(fixed, kId, o.primaryKeyId);
-      put<std::int32_t>(fixed, kSchemaId, 1);
+      put<std::int32_t>(fixed, kSchemaId, o.schemaId);
       fixed[kType] = 'P';
       fixed[kType + 1] = 'K';
       put<std::int32_t>(fixed, kParentId, o.id);
@@ -713,6 +746,7 @@ void SyntheticDatabase::writeLegacy() {
     put<std::int32_t>(fixed, kId, o.id);
     fixed[kLegacyType] = static_cast<std::uint8_t>(o.type.size() > 0 ? o.type[0] : ' ');
     fixed[kLegacyType + 1] = static_cast<std::uint8_t>(o.type.size() > 1 ? o.type[1] : ' ');
+    if (!schemas_.empty()) put<std::int16_t>(fixed, kLegacyOwnerId, static_cast<std::int16_t>(o.schemaId));
     put<std::int32_t>(fixed, kLegacyParentId, o.parentId);
     objects.push_back(systemRecord(fixed, {nameValue(o.name, o.omitName)}));
     std::int16_t columnId = 0;
@@ -814,6 +848,7 @@ void SyntheticDatabase::write(const std::filesystem::path& path) {
   if (!written_) {
     if (form_ == Form::normal) writeNormal();
     else writeLegacy();
+    writeSchemas();
     written_ = true;
   }
   primary_.padTo(primary_.nextPageIndex() + 8);

@@ -65,6 +65,8 @@ struct SyntheticObject {
   std::string type = "U ";
   std::int32_t parentId = 0;
   std::int32_t status = 0;
+  // The schema (SQL Server 2000: the owning user); 1 is dbo.
+  std::int32_t schemaId = 1;
   bool omitName = false;
   std::vector<SyntheticColumn> columns;  // for tables (and views)
 
@@ -164,6 +166,11 @@ class SyntheticDatabase {
   SyntheticObject& addTable(std::int32_t id, const std::string& name, std::vector<SyntheticColumn> columns);
   void addForeignKey(const SyntheticForeignKey& fk);
   void addFile(SyntheticFile file) { files_.push_back(std::move(file)); }
+  // A schema beside dbo (SQL Server 2000: a user owning objects). Once one
+  // is added, the schema table (the users table) is written with dbo and
+  // every schema added; without one it is left out, as a file whose table
+  // is lost.
+  void addSchema(std::int32_t id, const std::string& name) { schemas_.emplace_back(id, name); }
   // A piece of the stored SQL text of an object (or of a computed column's
   // definition when subObjectId is its column id). wide: stored as UTF-16.
   void addModuleText(std::int32_t objectId, const std::string& text, std::int32_t subObjectId = 0, bool wide = true);
@@ -197,6 +204,8 @@ class SyntheticDatabase {
   std::vector<SyntheticObject> objects_;
   std::vector<SyntheticForeignKey> foreignKeys_;
   std::vector<SyntheticFile> files_;
+  std::vector<std::pair<std::int32_t, std::string>> schemas_;
+  void writeSchemas();
   std::vector<std::tuple<std::int32_t, std::int16_t, std::int32_t>> legacyIndexes_;
   std::vector<SyntheticLegacyKey> legacyKeys_;
   struct ModulePiece {
