@@ -93,16 +93,11 @@ bool RecordBrowser::listFields(const DecodedRow& cells, std::vector<std::string>
   fields.resize(shownCells_.size() + 1);
   static const std::string kNone;
   fields[0] = firstShownColumn_ < cells.size() ? cells[firstShownColumn_] : kNone;
-  std::size_t nullish = (cells[0].empty() || cells[0] == "NULL") ? 1 : 0;
   for (std::size_t k = 0; k < shownCells_.size(); ++k) {
     const std::size_t j = shownCells_[k];
-    const std::string& text = j < cells.size() ? cells[j] : kNone;
-    fields[k + 1] = text;
-    if (text.empty()) ++nullish;
+    fields[k + 1] = j < cells.size() ? cells[j] : kNone;
   }
-  // A row with no value at all is a record the decoder could cut but that
-  // holds nothing to show.
-  return nullish != cells.size();
+  return true;
 }
 
 std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog) const {

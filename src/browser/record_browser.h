@@ -79,9 +79,8 @@ class RecordBrowser {
   void showNextListPage(Catalog& catalog);
   void showPreviousListPage(Catalog& catalog);
 
-  // Every row of the loaded table in the order and with the emptiness rule
-  // of the list pages, one page of the file at a time, to emit. Large values
-  // come in full. scanned: from the pages the scan attributed to the table.
+  // Every row of the loaded table in the order of the list pages, one page
+  // of the file at a time, to emit. Large values come in full. scanned: from the pages the scan attributed to the table.
   using RowSink = std::function<void(const std::vector<std::string>& fields, bool deleted)>;
   void streamTable(Catalog& catalog, bool scanned, const RowSink& emit);
 
@@ -93,7 +92,7 @@ class RecordBrowser {
     bool removedAdvancesIndex;
     bool logEveryRow;
   };
-  // The shown fields of a decoded row; false when the emptiness rule drops it.
+  // The shown fields of a decoded row; false for a row without cells.
   bool listFields(const DecodedRow& cells, std::vector<std::string>& fields) const;
   // Decodes one page of pageList; a page whose header names another table
   // gives no rows.

@@ -51,6 +51,16 @@ DecodedRow texts(TableDefinition& definition) {
 
 bool tableRecord(const CPrimaryRecord* r) { return r && r->recordType != record::kIndex && !r->isInvalid; }
 
+// The walk of a page body also meets bytes that only look like a record;
+// cut with the table's columns they give nothing readable: every text empty,
+// the first at most NULL. A record a slot lists is a row whatever it holds.
+bool nothingRead(const TableDefinition& definition) {
+  const auto& columns = definition.columns;
+  if (columns.empty()) return true;
+  if (!columns[0].text.empty() && columns[0].text != "NULL") return false;
+  return std::all_of(columns.begin() + 1, columns.end(), [](const ColumnDescriptor& d) { return d.text.empty(); });
+}
+
 // No marks at all when no value is NULL, the common case.
 NullMarks nullMarks(const TableDefinition& definition) {
   if (std::none_of(definition.columns.begin(), definition.columns.end(),
@@ -78,6 +88,7 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
     }
     if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
     if (decodeRecordColumns(*r, definition, variant, files, state)) {
+      if (page.isFoundRecord(static_cast<std::size_t>(i)) && nothingRead(definition)) continue;
       rows.push_back(texts(definition));
       if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));
       if (nulls) nulls->push_back(nullMarks(definition));
