@@ -280,6 +280,19 @@ class ColumnWalk {
     }
     const ByteView data(*r_.fixedData);
     const std::int64_t length = r_.fixedLength;
+    if (t.typeCode == kBit && d.bitPosition >= 0 && v_ != DecoderVariant::legacyObjectValues) {
+      // The layout names the bit's byte and place in it: counting the bit
+      // columns goes wrong once one was dropped or added after others.
+      const std::int64_t offset = bitByteOffset(d) - 4;
+      if (offset >= 0 && offset < length) {
+        bits_.currentByte = data[static_cast<std::size_t>(offset)];
+        bits_.bitIndex = d.bitPosition;
+        std::string text = render(t, data.from(static_cast<std::size_t>(offset)),
+                                  static_cast<std::size_t>(length - offset), d);
+        if (offset == runningFixed_) ++runningFixed_;
+        return text;
+      }
+    }
     const auto at = [&](std::int64_t offset) {
       std::string text = render(t, data.from(static_cast<std::size_t>(offset)), static_cast<std::size_t>(length - offset), d);
       return text;
@@ -302,6 +315,12 @@ class ColumnWalk {
       return text;
     }
     return {};
+  }
+
+  // Where the byte of a bit column lies, from the record's start.
+  std::int64_t bitByteOffset(const ColumnDescriptor& d) const {
+    if (v_ == DecoderVariant::legacyTable && state_.scanOptions.isSql2000) return d.leafOffsetHigh;
+    return d.leafOffset;
   }
 
   std::string legacyFixed(ColumnDescriptor& d, TypeDescriptor& t, ByteView data, std::int64_t length) {
