@@ -408,9 +408,13 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
 
   if (legacy) {
     // The SQL Server 2000 record has a null bit for every column, in column
-    // order.
+    // order. A dropped column keeps its place in the records and its column
+    // id is not given again, so the column id is the place.
     std::int32_t position = 0;
-    for (ColumnDescriptor& d : list) d.nullBit = ++position;
+    for (ColumnDescriptor& d : list) {
+      ++position;
+      d.nullBit = d.columnId > 0 ? d.columnId : position;
+    }
   }
   if (!w.loadedRowsetColumns.empty()) {
     for (const RowsetColumnRow& rc : w.loadedRowsetColumns) {

@@ -160,6 +160,39 @@ TEST(StoredValues, aBitColumnAddedAfterRowsWereWrittenReadsItsOwnByte) {
   }
 }
 
+// Columns added when the table had rows, after "gone" was dropped: records
+// written before hold fewer columns (gone's among them), and the server
+// reads the missing ones as NULL.
+TEST(StoredValues, columnsAddedAfterARowWasWrittenAreNullInThatRow) {
+  for (const LayoutForm& form : kLayoutForms) {
+    SCOPED_TRACE(form.name);
+    Scan s;
+    SyntheticDatabase db(form.form);
+    SyntheticColumn gone = typedColumn("gone", 167, 20), note = typedColumn("note", 167, 20),
+                    wide = typedColumn("wide", 231, 20), count = testing::intColumn("count");
+    gone.dropped = true;
+    for (SyntheticColumn* c : {&note, &wide, &count}) c->addedLater = true;
+    auto& t = db.addTable(1001, "Grown",
+                          {testing::intColumn("id"), typedColumn("name", 167, 20), gone, note, wide, count});
+    useLayoutForm(t, form);
+    t.earlyRows = 2;
+    t.rows.push_back({value(int32Bytes(1)), value(textBytes("old")), value(textBytes("stale"))});
+    t.rows.push_back({value(int32Bytes(2)), value(textBytes("")), value(textBytes(""))});
+    t.rows.push_back({value(int32Bytes(3)), value(textBytes("new")), nullValue(), value(textBytes("n")),
+                      value(testing::utf16("w")), value(int32Bytes(7))});
+    t.rows.push_back({value(int32Bytes(4)), value(textBytes("")), nullValue(), value(textBytes("")), value({}),
+                      nullValue()});
+    s.open(db);
+    const TableRows rows = s.rows("Grown");
+    ASSERT_EQ(rows.rows.size(), 4u);
+    EXPECT_EQ(rows.rows[0], (Row{"1", "old", "NULL", "NULL", "NULL"}));
+    EXPECT_EQ(rows.rows[1], (Row{"2", "", "NULL", "NULL", "NULL"}));
+    EXPECT_EQ(rows.rows[2], (Row{"3", "new", "n", "w", "7"}));
+    EXPECT_EQ(rows.rows[3], (Row{"4", "", "", "", "NULL"}));
+    EXPECT_EQ(rows.nulls[0], (NullMarks{false, false, true, true, true}));
+  }
+}
+
 // SQL Server 2005: the clustered key (the third column) is the first storage
 // column; columns reach their storage columns through the rowset-column map.
 TEST(StoredValues, sqlServer2005LayoutMapsColumnsThroughTheirStorageIds) {
