@@ -282,15 +282,14 @@ TablePages RecordBrowser::choosePages(Catalog& catalog, TableDefinition& definit
   return tried.empty() ? scannedPages : tried.front();
 }
 
-void RecordBrowser::insertRow(const DecodedRow& cells, bool deleted, const Insertion& how) {
+void RecordBrowser::insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow) {
   std::vector<std::string> fields;
-  const bool keep = listFields(cells, fields);
-  if (keep) listRows.push_back(ListRow{std::move(fields), deleted});
-  if (keep || how.removedAdvancesIndex) ++listRowIndex;
+  if (listFields(cells, fields)) listRows.push_back(ListRow{std::move(fields), deleted});
+  ++listRowIndex;
   const std::string text = rowInsertedText(listRowIndex);
   output_.showCaption(text);
   output_.replaceLastLine(text);
-  if (how.logEveryRow) output_.writeLogLine(text);
+  if (logEveryRow) output_.writeLogLine(text);
 }
 
 std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& definition) {
@@ -301,7 +300,7 @@ std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& def
   std::int64_t rowsOnPage = 0;
   const bool legacyChain = pagesFrom_ == RowSource::legacyChain;
   const bool chainOrder = pagesFrom_ == RowSource::pageChain;
-  const Insertion how{!chainOrder && pagesFrom_ != RowSource::scannedPages, chainOrder || pagesFrom_ == RowSource::scannedPages};
+  const bool logEveryRow = chainOrder || pagesFrom_ == RowSource::scannedPages;
   const auto rangeEnd = static_cast<std::int32_t>(pagesFrom_ == RowSource::scannedPages
                                                       ? pageList.size()
                                                       : catalog.working.tablePageList.size());
@@ -325,7 +324,7 @@ std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& def
       }
       if (rows[rowIndex].empty()) continue;
       ++rowsOnPage;
-      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], how);
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], logEveryRow);
     }
     if (!legacyChain) progress_.setPosition(static_cast<std::int32_t>(pageIndex + 1));
   }
@@ -385,7 +384,6 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
   state_.listDisplayActive.store(true);
   TableDefinition definition = makeTableDefinition(catalog.working.columns);
   state_.currentTableDefinition = &definition;
-  const Insertion how{true, true};
   std::int64_t rowsOnPage = 0;
   std::vector<bool> deleted;
   bool done = false;
@@ -411,7 +409,7 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
       if (rows[rowIndex].empty()) continue;
       progress_.setPosition(static_cast<std::int32_t>(rowsOnPage));
       ++rowsOnPage;
-      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], how);
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], true);
     }
   }
   state_.currentTableDefinition = nullptr;

@@ -88,10 +88,6 @@ class RecordBrowser {
   TablePages choosePages(Catalog& catalog, TableDefinition& definition, bool scanned);
 
  private:
-  struct Insertion {
-    bool removedAdvancesIndex;
-    bool logEveryRow;
-  };
   // The shown fields of a decoded row; false for a row without cells.
   bool listFields(const DecodedRow& cells, std::vector<std::string>& fields) const;
   // Decodes one page of pageList; a page whose header names another table
@@ -107,7 +103,7 @@ class RecordBrowser {
                                      std::vector<NullMarks>* nulls,
                                      std::vector<std::uint8_t>* pageBuffer = nullptr) const;
   bool yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind, TableDefinition& definition);
-  void insertRow(const DecodedRow& cells, bool deleted, const Insertion& how);
+  void insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow);
   std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);
   std::int64_t readListPage(Catalog& catalog, PagePosition from, bool pushNext, bool& pushed);
   // The start and the end every Next and Previous move share.
