@@ -80,7 +80,8 @@ class RecordBrowser {
   void showPreviousListPage(Catalog& catalog);
 
   // Every row of the loaded table in the order of the list pages, one page
-  // of the file at a time, to emit. Large values come in full. scanned: from the pages the scan attributed to the table.
+  // of the file at a time, to emit. Large values come in full. scanned: from
+  // the pages the scan attributed to the table.
   using RowSink = std::function<void(const std::vector<std::string>& fields, bool deleted)>;
   void streamTable(Catalog& catalog, bool scanned, const RowSink& emit);
 
