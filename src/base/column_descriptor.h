@@ -65,6 +65,9 @@ struct ColumnDescriptor {
   std::int16_t leafOffset = 0;
   std::int16_t leafOffsetHigh = 0;  // legacy row offset; 0 in normal form
   std::int32_t nullBit = -1;        // 1-based; -1 when no source gave it
+  // A bit column's bit within its byte, as the table's layout records it;
+  // -1 when no source gave it (the bits are then taken in column order).
+  std::int8_t bitPosition = -1;
   bool isPrimaryKey = false;
   bool isUniqueIndexKey = false;
   bool isUniqueConstraintKey = false;

@@ -93,16 +93,11 @@ bool RecordBrowser::listFields(const DecodedRow& cells, std::vector<std::string>
   fields.resize(shownCells_.size() + 1);
   static const std::string kNone;
   fields[0] = firstShownColumn_ < cells.size() ? cells[firstShownColumn_] : kNone;
-  std::size_t nullish = (cells[0].empty() || cells[0] == "NULL") ? 1 : 0;
   for (std::size_t k = 0; k < shownCells_.size(); ++k) {
     const std::size_t j = shownCells_[k];
-    const std::string& text = j < cells.size() ? cells[j] : kNone;
-    fields[k + 1] = text;
-    if (text.empty()) ++nullish;
+    fields[k + 1] = j < cells.size() ? cells[j] : kNone;
   }
-  // A row with no value at all is a record the decoder could cut but that
-  // holds nothing to show.
-  return nullish != cells.size();
+  return true;
 }
 
 std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog) const {
@@ -287,15 +282,14 @@ TablePages RecordBrowser::choosePages(Catalog& catalog, TableDefinition& definit
   return tried.empty() ? scannedPages : tried.front();
 }
 
-void RecordBrowser::insertRow(const DecodedRow& cells, bool deleted, const Insertion& how) {
+void RecordBrowser::insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow) {
   std::vector<std::string> fields;
-  const bool keep = listFields(cells, fields);
-  if (keep) listRows.push_back(ListRow{std::move(fields), deleted});
-  if (keep || how.removedAdvancesIndex) ++listRowIndex;
+  if (listFields(cells, fields)) listRows.push_back(ListRow{std::move(fields), deleted});
+  ++listRowIndex;
   const std::string text = rowInsertedText(listRowIndex);
   output_.showCaption(text);
   output_.replaceLastLine(text);
-  if (how.logEveryRow) output_.writeLogLine(text);
+  if (logEveryRow) output_.writeLogLine(text);
 }
 
 std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& definition) {
@@ -306,7 +300,7 @@ std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& def
   std::int64_t rowsOnPage = 0;
   const bool legacyChain = pagesFrom_ == RowSource::legacyChain;
   const bool chainOrder = pagesFrom_ == RowSource::pageChain;
-  const Insertion how{!chainOrder && pagesFrom_ != RowSource::scannedPages, chainOrder || pagesFrom_ == RowSource::scannedPages};
+  const bool logEveryRow = chainOrder || pagesFrom_ == RowSource::scannedPages;
   const auto rangeEnd = static_cast<std::int32_t>(pagesFrom_ == RowSource::scannedPages
                                                       ? pageList.size()
                                                       : catalog.working.tablePageList.size());
@@ -330,7 +324,7 @@ std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& def
       }
       if (rows[rowIndex].empty()) continue;
       ++rowsOnPage;
-      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], how);
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], logEveryRow);
     }
     if (!legacyChain) progress_.setPosition(static_cast<std::int32_t>(pageIndex + 1));
   }
@@ -390,7 +384,6 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
   state_.listDisplayActive.store(true);
   TableDefinition definition = makeTableDefinition(catalog.working.columns);
   state_.currentTableDefinition = &definition;
-  const Insertion how{true, true};
   std::int64_t rowsOnPage = 0;
   std::vector<bool> deleted;
   bool done = false;
@@ -416,7 +409,7 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
       if (rows[rowIndex].empty()) continue;
       progress_.setPosition(static_cast<std::int32_t>(rowsOnPage));
       ++rowsOnPage;
-      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], how);
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], true);
     }
   }
   state_.currentTableDefinition = nullptr;

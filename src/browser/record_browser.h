@@ -79,9 +79,9 @@ class RecordBrowser {
   void showNextListPage(Catalog& catalog);
   void showPreviousListPage(Catalog& catalog);
 
-  // Every row of the loaded table in the order and with the emptiness rule
-  // of the list pages, one page of the file at a time, to emit. Large values
-  // come in full. scanned: from the pages the scan attributed to the table.
+  // Every row of the loaded table in the order of the list pages, one page
+  // of the file at a time, to emit. Large values come in full. scanned: from
+  // the pages the scan attributed to the table.
   using RowSink = std::function<void(const std::vector<std::string>& fields, bool deleted)>;
   void streamTable(Catalog& catalog, bool scanned, const RowSink& emit);
 
@@ -89,11 +89,7 @@ class RecordBrowser {
   TablePages choosePages(Catalog& catalog, TableDefinition& definition, bool scanned);
 
  private:
-  struct Insertion {
-    bool removedAdvancesIndex;
-    bool logEveryRow;
-  };
-  // The shown fields of a decoded row; false when the emptiness rule drops it.
+  // The shown fields of a decoded row; false for a row without cells.
   bool listFields(const DecodedRow& cells, std::vector<std::string>& fields) const;
   // Decodes one page of pageList; a page whose header names another table
   // gives no rows.
@@ -108,7 +104,7 @@ class RecordBrowser {
                                      std::vector<NullMarks>* nulls,
                                      std::vector<std::uint8_t>* pageBuffer = nullptr) const;
   bool yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind, TableDefinition& definition);
-  void insertRow(const DecodedRow& cells, bool deleted, const Insertion& how);
+  void insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow);
   std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);
   std::int64_t readListPage(Catalog& catalog, PagePosition from, bool pushNext, bool& pushed);
   // The start and the end every Next and Previous move share.

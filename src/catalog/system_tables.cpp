@@ -538,6 +538,7 @@ void SystemTableReader::readHobtColumns(std::vector<HobtColumnRow>& rows) {
     f.get(row.hobtId, kHobtId);
     f.get(row.columnKey, kColumnKey);
     f.get(row.leafOffset, kLeafOffset);
+    f.get(row.bitPosition, kBitPosition);
     f.get(row.nullBit, kNullBit);
     rows.push_back(row);
   });

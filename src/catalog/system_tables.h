@@ -101,7 +101,7 @@ inline constexpr std::size_t kRefClass = 0, kDepId = 1, kDepSubId = 5, kIndepId 
                              kStatus = 17;
 }
 namespace hobtcolumns {
-inline constexpr std::size_t kHobtId = 0, kColumnKey = 8, kLeafOffset = 27, kNullBit = 33;
+inline constexpr std::size_t kHobtId = 0, kColumnKey = 8, kLeafOffset = 27, kBitPosition = 31, kNullBit = 33;
 }
 namespace rowsetcolumnmap {
 inline constexpr std::size_t kRowsetId = 0, kColumnKey = 8, kMappedId = 12;
@@ -255,6 +255,7 @@ struct HobtColumnRow {
   std::uint64_t hobtId = 0;
   std::int32_t columnKey = 0;
   std::int16_t leafOffset = 0;
+  std::uint8_t bitPosition = 0;  // of a bit column, within the byte at leafOffset
   std::int16_t nullBit = 0;
   std::int32_t mappedId = -1;
 };

@@ -59,6 +59,15 @@ std::string storedDefinition(const ModuleTextStore* store, std::int32_t objectId
   return text;
 }
 
+// The bit a bit column takes in its byte, as the layout records it. The
+// server keeps a column's bit after another bit column is dropped and gives
+// a column added later the next free one, so column order does not tell it.
+std::int8_t bitPositionOf(const ColumnDescriptor& d, std::int32_t stored) {
+  constexpr std::int32_t kBitCode = 2;
+  if (d.typeCode != kBitCode || stored < 0 || stored > 7) return -1;
+  return static_cast<std::int8_t>(stored);
+}
+
 }  // namespace
 
 Catalog::~Catalog() = default;
@@ -401,6 +410,7 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       d.collationId = c.collationId;
       d.leafOffset = c.storedOffset;
       d.leafOffsetHigh = c.rowOffset;
+      d.bitPosition = bitPositionOf(d, c.bitPosition);
       list.push_back(std::move(d));
     }
   } else {
@@ -429,9 +439,13 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
 
   if (legacy) {
     // The SQL Server 2000 record has a null bit for every column, in column
-    // order.
+    // order. A dropped column keeps its place in the records and its column
+    // id is not given again, so the column id is the place.
     std::int32_t position = 0;
-    for (ColumnDescriptor& d : list) d.nullBit = ++position;
+    for (ColumnDescriptor& d : list) {
+      ++position;
+      d.nullBit = d.columnId > 0 ? d.columnId : position;
+    }
   }
   if (!w.loadedRowsetColumns.empty()) {
     for (const RowsetColumnRow& rc : w.loadedRowsetColumns) {
@@ -441,6 +455,8 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
         d.leafOffset = static_cast<std::int16_t>(rc.leafOffset & 0xFFFF);
         d.storageColumnId = rc.hobtColumnId;
         d.nullBit = rc.nullBit & 0xFFFF;
+        // The high byte, like the high halves above, is the non-leaf levels'.
+        d.bitPosition = bitPositionOf(d, rc.bitPosition & 0xFF);
         d.isStored = true;
         break;
       }
@@ -463,6 +479,7 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       if (h == w.loadedHobtColumns.end()) continue;
       d.leafOffset = h->leafOffset;
       d.nullBit = h->nullBit;
+      d.bitPosition = bitPositionOf(d, h->bitPosition);
       d.storageColumnId = mapped->mappedId;
       d.isStored = true;
     }
@@ -477,6 +494,17 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       if (d.isStored) continue;
       d.storageColumnId = -99;
       d.text = storedDefinition(textStore, object.id, d.columnId);
+    }
+  }
+
+  // Two bit columns never share a bit: a layout that says they do does not
+  // hold the positions, and the bits are then taken in column order.
+  std::set<std::pair<std::int32_t, std::int32_t>> bitsTaken;
+  for (const ColumnDescriptor& d : list) {
+    if (d.bitPosition < 0) continue;
+    if (!bitsTaken.insert({legacy ? d.leafOffsetHigh : d.leafOffset, d.bitPosition}).second) {
+      for (ColumnDescriptor& c : list) c.bitPosition = -1;
+      break;
     }
   }
 

@@ -48,6 +48,7 @@ class ColumnWalk {
              const AppState& state)
       : r_(record), def_(definition), v_(variant), files_(files), state_(state) {
     sparseCount_ = r_.sparseVector ? static_cast<std::int64_t>(r_.sparseVector->values.size()) : 0;
+    sparseTable_ = std::any_of(def_.columns.begin(), def_.columns.end(), [](const ColumnDescriptor& d) { return d.isSparse; });
   }
 
   void run() {
@@ -85,10 +86,26 @@ class ColumnWalk {
     d.valueIsNull = true;
   }
 
+  // A record holds the columns its table had when it was written. The null
+  // bit of a column is its place among them, so a column whose place lies
+  // beyond the record's column count was added since: the server reads it
+  // as NULL. Counting the table's columns instead goes wrong once a column
+  // was dropped, as the dropped one keeps its place in older records.
+  bool addedAfterRecord(const ColumnDescriptor& d) const {
+    if (v_ != DecoderVariant::standardTable && v_ != DecoderVariant::legacyTable) return false;
+    // Sparse columns are not counted among a record's columns.
+    if (sparseTable_ || !d.isStored) return false;
+    return d.nullBit >= 1 && d.nullBit > r_.columnCount;
+  }
+
   void column(std::size_t h, std::size_t walked) {
     ColumnDescriptor& d = def_.columns[h];
     if (d.storageColumnId == kNotStored) return;
     d.valueIsNull = false;
+    if (addedAfterRecord(d)) {
+      setNull(d);
+      return;
+    }
     TypeDescriptor t = describeType(d, d.typeCode, &bits_, state_.scanOptions);
     std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
 
@@ -184,11 +201,14 @@ class ColumnWalk {
       return i >= 0 && static_cast<std::size_t>(i) < r_.varValues.size() && r_.varValues[static_cast<std::size_t>(i)].hasBytes();
     };
     if (v_ == DecoderVariant::legacyTable && state_.scanOptions.isSql2000) {
-      if (present(varOrdinal_)) {
+      // A negative row offset is the column's place among the variable
+      // ones, which a dropped column keeps; counting would slip past it.
+      if (d.leafOffsetHigh < 0) {
+        index = -1 - d.leafOffsetHigh;
+      } else if (present(varOrdinal_)) {
         index = varOrdinal_;
-      } else {
-        const std::int64_t alternative = d.leafOffsetHigh < 0 ? -1 - d.leafOffsetHigh : 0;
-        if (present(alternative)) index = alternative;
+      } else if (present(0)) {
+        index = 0;
       }
     } else if (v_ == DecoderVariant::legacyObjectValues) {
       index = varOrdinal_;
@@ -281,6 +301,19 @@ class ColumnWalk {
     }
     const ByteView data(*r_.fixedData);
     const std::int64_t length = r_.fixedLength;
+    if (t.typeCode == kBit && d.bitPosition >= 0 && v_ != DecoderVariant::legacyObjectValues) {
+      // The layout names the bit's byte and place in it: counting the bit
+      // columns goes wrong once one was dropped or added after others.
+      const std::int64_t offset = bitByteOffset(d) - 4;
+      if (offset >= 0 && offset < length) {
+        bits_.currentByte = data[static_cast<std::size_t>(offset)];
+        bits_.bitIndex = d.bitPosition;
+        std::string text = render(t, data.from(static_cast<std::size_t>(offset)),
+                                  static_cast<std::size_t>(length - offset), d);
+        if (offset == runningFixed_) ++runningFixed_;
+        return text;
+      }
+    }
     const auto at = [&](std::int64_t offset) {
       std::string text = render(t, data.from(static_cast<std::size_t>(offset)), static_cast<std::size_t>(length - offset), d);
       return text;
@@ -303,6 +336,12 @@ class ColumnWalk {
       return text;
     }
     return {};
+  }
+
+  // Where the byte of a bit column lies, from the record's start.
+  std::int64_t bitByteOffset(const ColumnDescriptor& d) const {
+    if (v_ == DecoderVariant::legacyTable && state_.scanOptions.isSql2000) return d.leafOffsetHigh;
+    return d.leafOffset;
   }
 
   std::string legacyFixed(ColumnDescriptor& d, TypeDescriptor& t, ByteView data, std::int64_t length) {
@@ -352,6 +391,7 @@ class ColumnWalk {
   std::int64_t runningFixed_ = 0;
   std::int64_t varOrdinal_ = 0;
   std::int64_t sparseCount_ = 0;
+  bool sparseTable_ = false;
 };
 
 }  // namespace

@@ -208,6 +208,11 @@ std::vector<Placement> placeColumns(const TableDefinition& definition, std::int3
       p.offset = bitByte;
       p.size = 1;
       p.bit = bits.bitIndex++;
+      // Where the layout names the bit, the column walk reads it there.
+      if (d.bitPosition >= 0 && d.leafOffset >= 4) {
+        p.offset = static_cast<std::size_t>(d.leafOffset - 4);
+        p.bit = d.bitPosition;
+      }
     } else {
       p.offset = d.leafOffset >= 4 ? static_cast<std::size_t>(d.leafOffset - 4) : running;
       p.size = t.fixedSize;
@@ -336,8 +341,12 @@ void decodeCompressedRecord(CPrimaryRecord& r, const TableDefinition& definition
   if (r.recordType == record::kIndex || r.recordType == record::kGhostIndex) return;
   const std::vector<Placement> placed = placeColumns(definition, r.columnCount);
   // A record may hold fewer columns than the table (columns added since it
-  // was written read as NULL), never more.
-  if (placed.empty() || static_cast<std::size_t>(r.columnCount) > placed.size()) return;
+  // was written read as NULL), never more. A dropped column keeps its
+  // storage position in records written before the drop, so the highest
+  // storage position bounds the count, not the number of columns.
+  std::size_t positions = placed.size();
+  for (const Placement& p : placed) positions = std::max(positions, p.cdIndex + 1);
+  if (placed.empty() || static_cast<std::size_t>(r.columnCount) > positions) return;
 
   const std::vector<StoredValue> stored = storedValues(r, anchorValues, dictionary);
   std::size_t fixedEnd = 0;

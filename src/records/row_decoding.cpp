@@ -51,6 +51,20 @@ DecodedRow texts(TableDefinition& definition) {
 
 bool tableRecord(const CPrimaryRecord* r) { return r && r->recordType != record::kIndex && !r->isInvalid; }
 
+// A walk of a page body (for records no slot lists any more, or in place of
+// a slot array that cannot be trusted) also meets bytes that only look like
+// a record; cut with the table's columns they give nothing readable: every
+// text empty, the first at most NULL. A record a slot lists is a row
+// whatever it holds.
+bool metByBodyWalk(const CDataPage& page, std::size_t i) { return page.slotsFromBodyWalk || page.isFoundRecord(i); }
+
+bool nothingRead(const TableDefinition& definition) {
+  const auto& columns = definition.columns;
+  if (columns.empty()) return true;
+  if (!columns[0].text.empty() && columns[0].text != "NULL") return false;
+  return std::all_of(columns.begin() + 1, columns.end(), [](const ColumnDescriptor& d) { return d.text.empty(); });
+}
+
 // No marks at all when no value is NULL, the common case.
 NullMarks nullMarks(const TableDefinition& definition) {
   if (std::none_of(definition.columns.begin(), definition.columns.end(),
@@ -78,6 +92,8 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
     }
     if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
     if (decodeRecordColumns(*r, definition, variant, files, state)) {
+      const bool tableRows = variant == DecoderVariant::standardTable || variant == DecoderVariant::legacyTable;
+      if (tableRows && metByBodyWalk(page, static_cast<std::size_t>(i)) && nothingRead(definition)) continue;
       rows.push_back(texts(definition));
       if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));
       if (nulls) nulls->push_back(nullMarks(definition));

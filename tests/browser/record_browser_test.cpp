@@ -128,26 +128,81 @@ TEST(RecordPaging, FirstPageReportsAndNextMovesAreLogged) {
   EXPECT_EQ(b.s.panel.columns, (Texts{"id", "v"}));
 }
 
-TEST(RecordList, EmptinessRuleRemovesRowsThatStillCount) {
+TEST(RecordList, ARowOfNullsAndEmptyTextsIsARowOnEveryListPage) {
   Browser b;
   SyntheticDatabase db;
   auto& t = db.addTable(1001, "E", {testing::intColumn("id"), testing::typedColumn("name", 167, 10)});
   for (int i = 1; i <= 1001; ++i) {
-    // Row 5 holds nothing: a NULL and an empty string.
+    // Row 5 holds nothing but is still a row: a NULL and an empty string.
     if (i == 5) t.rows.push_back({testing::nullValue(), testing::value({})});
     else t.rows.push_back({testing::value(testing::int32Bytes(i)), testing::value(testing::textBytes("x"))});
   }
-  // A row of NULLs alone still shows: only empty texts count after the first.
   t.rows.push_back({testing::nullValue(), testing::nullValue()});
   b.scan(db);
   b.show("Tables/User Tables/E");
-  EXPECT_EQ(b.s.panel.rows.size(), 999u);
-  EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [999](1-999) Records");
-  EXPECT_EQ(b.s.panel.rows[4].fields[0], "6");
+  EXPECT_EQ(b.s.panel.rows.size(), 1000u);
+  EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [1000](1-1000) Records");
+  EXPECT_EQ(b.s.panel.rows[4].fields, (Texts{"NULL", ""}));
   EXPECT_EQ(b.buttons(), "-N");
   b.move('n');
   EXPECT_EQ(b.s.panel.pageLabel, "Page2 - [2](1001-1002) Records");
+  EXPECT_EQ(b.s.panel.rows.front().fields[0], "1001");
   EXPECT_EQ(b.s.panel.rows.back().fields, (Texts{"NULL", "NULL"}));
+}
+
+// Rows whose values are all NULL, all empty or a mix of both, read through
+// each way the pages of a table can be listed, in both catalog forms: the
+// list and the whole-table stream (rows, CSV, SQLite) show all 18.
+TEST(RecordList, BlankRowsShowThroughEveryPageSource) {
+  struct Case {
+    const char* name;
+    SyntheticDatabase::Form form;
+    bool clustered;
+    bool withIam;
+    RowSource source;
+  };
+  const Case cases[] = {
+      {"heap with IAM", SyntheticDatabase::Form::normal, false, true, RowSource::iamChain},
+      {"clustered", SyntheticDatabase::Form::normal, true, true, RowSource::pageChain},
+      {"heap without IAM", SyntheticDatabase::Form::normal, false, false, RowSource::scannedPages},
+      {"2000 clustered", SyntheticDatabase::Form::legacy, true, false, RowSource::legacyChain},
+      {"2000 heap", SyntheticDatabase::Form::legacy, false, false, RowSource::scannedPages},
+  };
+  const std::vector<std::vector<Cell>> patterns = {
+      {testing::nullValue(), testing::nullValue(), testing::nullValue()},
+      {testing::value({}), testing::value({}), testing::value({})},
+      {testing::nullValue(), testing::value({}), testing::value({})},
+      {testing::value({}), testing::nullValue(), testing::value({})},
+      {testing::value({}), testing::value({}), testing::nullValue()},
+      {testing::nullValue(), testing::nullValue(), testing::value({})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Browser b;
+    SyntheticDatabase db(c.form);
+    auto& t = db.addTable(1001, "Blank",
+                          {testing::typedColumn("a", 167, 10), testing::typedColumn("b", 167, 10),
+                           testing::typedColumn("c", 231, 20)});
+    t.clustered = c.clustered;
+    t.withIam = c.withIam;
+    for (int i = 0; i < 18; ++i) t.rows.push_back(patterns[static_cast<std::size_t>(i) % patterns.size()]);
+    b.scan(db);
+    b.show("Tables/User Tables/Blank");
+    EXPECT_EQ(b.s.driver.browser().source, c.source);
+    EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [18](1-18) Records");
+    ASSERT_EQ(b.s.panel.rows.size(), 18u);
+    EXPECT_EQ(b.s.panel.rows[2].fields, (Texts{"NULL", "", ""}));
+    EXPECT_EQ(b.s.pane.caption(), "Blank[18]");
+    const auto streamed = testing::runProgram(SORBEL_CLI_PATH, {"rows", b.dir.file("db.mdf"), "Blank"});
+    ASSERT_EQ(streamed.exitCode, 0);
+    std::string expected = "a,b,c\r\n";
+    for (int i = 0; i < 18; ++i) {
+      const auto& row = patterns[static_cast<std::size_t>(i) % patterns.size()];
+      for (std::size_t k = 0; k < row.size(); ++k) expected += std::string(k ? "," : "") + (row[k].isNull ? "NULL" : "");
+      expected += "\r\n";
+    }
+    EXPECT_EQ(streamed.out, expected);
+  }
 }
 
 TEST(RecordList, AHiddenColumnKeepsEveryRow) {

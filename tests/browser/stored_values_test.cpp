@@ -90,6 +90,109 @@ TEST(StoredValues, nullBitColumnKeepsItsBitForTheBitColumnsAfterIt) {
   }
 }
 
+// The catalog forms that record a bit column's place: the rowset columns,
+// the SQL Server 2005 storage columns and the SQL Server 2000 column rows.
+struct LayoutForm {
+  const char* name;
+  SyntheticDatabase::Form form;
+  bool storageColumns;
+  testing::Compression compression = testing::Compression::none;
+};
+const LayoutForm kLayoutForms[] = {{"rowset columns", SyntheticDatabase::Form::normal, false},
+                                   {"row compressed", SyntheticDatabase::Form::normal, false, testing::Compression::row},
+                                   {"2005 storage columns", SyntheticDatabase::Form::normal, true},
+                                   {"2000 column rows", SyntheticDatabase::Form::legacy, false}};
+
+void useLayoutForm(testing::SyntheticObject& t, const LayoutForm& form) {
+  t.compression = form.compression;
+  if (!form.storageColumns) return;
+  t.hobtColumnIds.clear();
+  for (std::size_t i = 0; i < t.columns.size(); ++i) t.hobtColumnIds.push_back(static_cast<std::int32_t>(i + 1));
+}
+
+// b2 was dropped: its bit stays in the byte, so b3 and b4 are not the second
+// and third bits of it.
+TEST(StoredValues, bitColumnsAfterADroppedBitColumnReadTheirOwnBits) {
+  for (const LayoutForm& form : kLayoutForms) {
+    SCOPED_TRACE(form.name);
+    Scan s;
+    SyntheticDatabase db(form.form);
+    SyntheticColumn dropped = typedColumn("b2", 104, 1);
+    dropped.dropped = true;
+    auto& t = db.addTable(1001, "Flags", {typedColumn("b1", 104, 1), dropped, typedColumn("b3", 104, 1),
+                                          typedColumn("b4", 104, 1), testing::intColumn("n")});
+    useLayoutForm(t, form);
+    t.rows.push_back({value({1}), value({0}), value({0}), value({1}), value(int32Bytes(1))});
+    t.rows.push_back({value({0}), value({1}), value({1}), value({0}), value(int32Bytes(2))});
+    t.rows.push_back({value({0}), value({1}), value({0}), value({0}), value(int32Bytes(3))});
+    s.open(db);
+    const TableRows rows = s.rows("Flags");
+    EXPECT_EQ(rows.heading, (Row{"b1", "b3", "b4", "n"}));
+    ASSERT_EQ(rows.rows.size(), 3u);
+    EXPECT_EQ(rows.rows[0], (Row{"True", "False", "True", "1"}));
+    EXPECT_EQ(rows.rows[1], (Row{"False", "True", "False", "2"}));
+    EXPECT_EQ(rows.rows[2], (Row{"False", "False", "False", "3"}));
+  }
+}
+
+// "late" was added when rows existed: it has a byte of its own after n, not
+// the bit after b's. Rows written before it hold no value for it.
+TEST(StoredValues, aBitColumnAddedAfterRowsWereWrittenReadsItsOwnByte) {
+  for (const LayoutForm& form : kLayoutForms) {
+    SCOPED_TRACE(form.name);
+    Scan s;
+    SyntheticDatabase db(form.form);
+    SyntheticColumn late = typedColumn("late", 104, 1);
+    late.addedLater = true;
+    auto& t = db.addTable(1001, "Flags", {typedColumn("a", 104, 1), testing::intColumn("n"),
+                                          typedColumn("b", 104, 1), late});
+    useLayoutForm(t, form);
+    t.earlyRows = 1;
+    t.rows.push_back({value({1}), value(int32Bytes(1)), value({0})});
+    t.rows.push_back({value({0}), value(int32Bytes(2)), value({1}), value({1})});
+    t.rows.push_back({value({1}), value(int32Bytes(3)), value({1}), value({0})});
+    s.open(db);
+    const TableRows rows = s.rows("Flags");
+    ASSERT_EQ(rows.rows.size(), 3u);
+    EXPECT_EQ(rows.rows[0], (Row{"True", "1", "False", "NULL"}));
+    EXPECT_EQ(rows.rows[1], (Row{"False", "2", "True", "True"}));
+    EXPECT_EQ(rows.rows[2], (Row{"True", "3", "True", "False"}));
+  }
+}
+
+// Columns added when the table had rows, after "gone" was dropped: records
+// written before hold fewer columns (gone's among them), and the server
+// reads the missing ones as NULL.
+TEST(StoredValues, columnsAddedAfterARowWasWrittenAreNullInThatRow) {
+  for (const LayoutForm& form : kLayoutForms) {
+    SCOPED_TRACE(form.name);
+    Scan s;
+    SyntheticDatabase db(form.form);
+    SyntheticColumn gone = typedColumn("gone", 167, 20), note = typedColumn("note", 167, 20),
+                    wide = typedColumn("wide", 231, 20), count = testing::intColumn("count");
+    gone.dropped = true;
+    for (SyntheticColumn* c : {&note, &wide, &count}) c->addedLater = true;
+    auto& t = db.addTable(1001, "Grown",
+                          {testing::intColumn("id"), typedColumn("name", 167, 20), gone, note, wide, count});
+    useLayoutForm(t, form);
+    t.earlyRows = 2;
+    t.rows.push_back({value(int32Bytes(1)), value(textBytes("old")), value(textBytes("stale"))});
+    t.rows.push_back({value(int32Bytes(2)), value(textBytes("")), value(textBytes(""))});
+    t.rows.push_back({value(int32Bytes(3)), value(textBytes("new")), nullValue(), value(textBytes("n")),
+                      value(testing::utf16("w")), value(int32Bytes(7))});
+    t.rows.push_back({value(int32Bytes(4)), value(textBytes("")), nullValue(), value(textBytes("")), value({}),
+                      nullValue()});
+    s.open(db);
+    const TableRows rows = s.rows("Grown");
+    ASSERT_EQ(rows.rows.size(), 4u);
+    EXPECT_EQ(rows.rows[0], (Row{"1", "old", "NULL", "NULL", "NULL"}));
+    EXPECT_EQ(rows.rows[1], (Row{"2", "", "NULL", "NULL", "NULL"}));
+    EXPECT_EQ(rows.rows[2], (Row{"3", "new", "n", "w", "7"}));
+    EXPECT_EQ(rows.rows[3], (Row{"4", "", "", "", "NULL"}));
+    EXPECT_EQ(rows.nulls[0], (NullMarks{false, false, true, true, true}));
+  }
+}
+
 // SQL Server 2005: the clustered key (the third column) is the first storage
 // column; columns reach their storage columns through the rowset-column map.
 TEST(StoredValues, sqlServer2005LayoutMapsColumnsThroughTheirStorageIds) {

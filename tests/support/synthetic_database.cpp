@@ -107,41 +107,47 @@ std::vector<ColumnPlacement> placeColumns(const std::vector<SyntheticColumn>& co
   std::int32_t offset = 4, storage = 0, variables = 0;
   int bitsInByte = 8;
   std::int16_t bitByte = 0;
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const SyntheticColumn& c = columns[i];
-    ColumnPlacement& p = placed[i];
-    if (c.computed) {
-      p.stored = false;
-      continue;
-    }
-    p.storageId = ++storage;
-    p.nullBit = storage;
-    const TypeInfo* info = typeInfo(c.typeId);
-    if (c.sparse) {
-      // Sparse values live together in one complex value after the others.
-      p.variable = true;
-      continue;
-    }
-    p.variable = info ? info->variable : false;
-    if (p.variable) {
-      p.leafOffset = static_cast<std::int16_t>(-(++variables));
-      continue;
-    }
-    if (c.typeId == kBitType) {
-      if (bitsInByte == 8) {
-        bitByte = static_cast<std::int16_t>(offset++);
-        bitsInByte = 0;
+  // Columns added later go after every fixed column the table had, and a bit
+  // column among them does not join a byte the earlier bits use.
+  for (const bool later : {false, true}) {
+    if (later) bitsInByte = 8;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const SyntheticColumn& c = columns[i];
+      if (c.addedLater != later) continue;
+      ColumnPlacement& p = placed[i];
+      if (c.computed) {
+        p.stored = false;
+        continue;
       }
-      p.leafOffset = bitByte;
-      p.bit = bitsInByte++;
-      p.fixedSize = 1;
-      continue;
+      p.storageId = ++storage;
+      p.nullBit = storage;
+      const TypeInfo* info = typeInfo(c.typeId);
+      if (c.sparse) {
+        // Sparse values live together in one complex value after the others.
+        p.variable = true;
+        continue;
+      }
+      p.variable = info ? info->variable : false;
+      if (p.variable) {
+        p.leafOffset = static_cast<std::int16_t>(-(++variables));
+        continue;
+      }
+      if (c.typeId == kBitType) {
+        if (bitsInByte == 8) {
+          bitByte = static_cast<std::int16_t>(offset++);
+          bitsInByte = 0;
+        }
+        p.leafOffset = bitByte;
+        p.bit = bitsInByte++;
+        p.fixedSize = 1;
+        continue;
+      }
+      // Bit columns share their bytes across the columns between them, as the
+      // server packs them: no reset here.
+      p.leafOffset = static_cast<std::int16_t>(offset);
+      p.fixedSize = static_cast<std::uint16_t>(c.maxLength);
+      offset += c.maxLength;
     }
-    // Bit columns share their bytes across the columns between them, as the
-    // server packs them: no reset here.
-    p.leafOffset = static_cast<std::int16_t>(offset);
-    p.fixedSize = static_cast<std::uint16_t>(c.maxLength);
-    offset += c.maxLength;
   }
   return placed;
 }
@@ -305,6 +311,16 @@ namespace {
 // Lays out one table's records on data pages filed under pageKey, with the
 // damage and history a table can carry: ghosts, forwarded rows, deleted rows
 // no slot lists, forwarded records no stub leads to. Answers the pages.
+// The columns a row's record holds: a row written before some columns were
+// added holds only the ones before them.
+std::vector<SyntheticColumn> rowColumns(const SyntheticObject& table, std::size_t row) {
+  if (row >= table.earlyRows) return table.columns;
+  std::vector<SyntheticColumn> columns;
+  for (const SyntheticColumn& c : table.columns)
+    if (!c.addedLater) columns.push_back(c);
+  return columns;
+}
+
 std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticObject& table, std::int32_t pageKey,
                                           std::uint16_t indexId = 0) {
   struct Slotted {
@@ -321,9 +337,9 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
       s.forwardIndex = forwardCount++;
       s.record = buildForwardingStub({}, 0);  // patched below once the target is known
     } else if (table.compression == Compression::none) {
-      s.record = tableRecord(table.columns, table.rows[i], s.ghost ? 6 : 0);
+      s.record = tableRecord(rowColumns(table, i), table.rows[i], s.ghost ? 6 : 0);
     } else {
-      s.record = cdRecord(table.columns, table.rows[i], s.ghost ? 6 : 0);
+      s.record = cdRecord(rowColumns(table, i), table.rows[i], s.ghost ? 6 : 0);
     }
     slotted.push_back(std::move(s));
   }
@@ -371,7 +387,7 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
     std::uint16_t ghosts = 0;
     for (const std::size_t i : pages[p]) {
       Bytes record = slotted[i].record;
-      if (shared && !slotted[i].forwardIndex) record = cdRecord(table.columns, table.rows[i], slotted[i].ghost ? 6 : 0, &*shared);
+      if (shared && !slotted[i].forwardIndex) record = cdRecord(rowColumns(table, i), table.rows[i], slotted[i].ghost ? 6 : 0, &*shared);
       if (slotted[i].forwardIndex) {
         record = buildForwardingStub(db.pageId(forwardedAt), static_cast<std::uint16_t>(*slotted[i].forwardIndex));
       }
@@ -400,7 +416,7 @@ std::vector<std::uint32_t> writeDataPages(DatabaseBuilder& db, const SyntheticOb
       append32(back, stubPage);
       append16(back, static_cast<std::uint16_t>(db.fileId()));
       append16(back, stubSlot);
-      page.addRecord(tableRecord(table.columns, table.rows[i], 1, back));
+      page.addRecord(tableRecord(rowColumns(table, i), table.rows[i], 1, back));
     }
     for (const auto& stray : table.strayForwardedRows) {
       // Points back at a slot that holds no stub: the stub was lost.
@@ -501,6 +517,7 @@ void SyntheticDatabase::writeTableData(SyntheticObject& table, std::vector<Bytes
       put<std::uint64_t>(fixed, kHobtId, rowsetId);
       put<std::int32_t>(fixed, kColumnKey, hobtColumn);
       put<std::int16_t>(fixed, kLeafOffset, p.leafOffset);
+      fixed[kBitPosition] = static_cast<std::uint8_t>(p.bit < 0 ? 0 : p.bit);
       put<std::int16_t>(fixed, kNullBit, static_cast<std::int16_t>(p.nullBit));
       hobtColumns_.push_back(systemRecord(fixed, {}));
     }
@@ -626,6 +643,7 @@ void SyntheticDatabase::writeNormal() {
     for (const auto& c : o.columns) {
       namespace cp = layout::columnparams;
       ++columnId;
+      if (c.dropped) continue;
       Bytes cf(41, 0);
       put<std::int32_t>(cf, cp::kObjectId, o.id);
       put<std::int32_t>(cf, cp::kColumnId, columnId);
@@ -754,6 +772,7 @@ void SyntheticDatabase::writeLegacy() {
     for (const auto& c : o.columns) {
       namespace lc = layout::legacycolumns;
       ++columnId;
+      if (c.dropped) continue;
       Bytes cf(43, 0);
       put<std::int32_t>(cf, lc::kObjectId, o.id);
       cf[lc::kTypeId] = c.typeId;
@@ -765,6 +784,7 @@ void SyntheticDatabase::writeLegacy() {
       const ColumnPlacement& p = placed[static_cast<std::size_t>(columnId - 1)];
       put<std::int16_t>(cf, lc::kStoredOffset, p.leafOffset);
       put<std::int16_t>(cf, lc::kRowOffset, p.leafOffset);
+      cf[lc::kBitPosition] = static_cast<std::uint8_t>(p.bit < 0 ? 0 : p.bit);
       put<std::int32_t>(cf, lc::kCollationId, c.collationId);
       cf[lc::kTypeStatus] = c.nullable ? 0 : 1;  // bit 0: NOT NULL
       columns.push_back(systemRecord(cf, {nameValue(c.storedName.value_or(c.name), c.omitName)}, 21));

@@ -49,6 +49,12 @@ struct SyntheticColumn {
   std::optional<std::string> computed;    // a computed column: not stored, its definition text
   bool sparse = false;              // kept in the row's sparse vector (status 0x01000000)
   std::int32_t defaultId = 0;       // the id of the column's default object
+  // Dropped after rows were written: its bytes stay in the records and its
+  // storage column in the layout, but no column row names it any more.
+  bool dropped = false;
+  // Added after rows were written: placed after every other fixed column, a
+  // bit column in a byte of its own. Such columns come last.
+  bool addedLater = false;
 };
 
 // Column constructors for the common types (system type id, length, precision, scale).
@@ -72,6 +78,9 @@ struct SyntheticObject {
 
   // Table data. Each row holds one cell per stored (not computed) column.
   std::vector<std::vector<Cell>> rows;
+  // The first earlyRows rows were written before the columns marked
+  // addedLater existed: their records hold only the columns before those.
+  std::size_t earlyRows = 0;
   bool clustered = false;                // a clustered index (index id 1) instead of a heap
   std::vector<std::size_t> ghostRows;    // rows written as ghost (deleted) records
   std::vector<std::size_t> forwardedRows;  // rows moved to a later page behind a forwarding stub
