@@ -123,15 +123,17 @@ class ColumnWalk {
       }
     }
 
-    if (standardLike() && d.storageColumnId > r_.columnCount) d.storageColumnId = d.columnId;
-    if (v_ == DecoderVariant::legacyTable && d.storageColumnId > static_cast<std::int64_t>(walked))
-      d.storageColumnId = d.columnId;
+    // Only for this record: the definition is shared by every record of the
+    // table, and a short record must not move the column for the next one.
+    std::int64_t storageId = d.storageColumnId;
+    if (standardLike() && storageId > r_.columnCount) storageId = d.columnId;
+    if (v_ == DecoderVariant::legacyTable && storageId > static_cast<std::int64_t>(walked)) storageId = d.columnId;
 
     const std::int64_t cc = r_.columnCount;
     bool isNull = false;
     if (standardLike()) {
       if (d.nullBit >= 1 && d.nullBit <= cc) isNull = bitSet(r_, d.nullBit - 1);
-      else if (const std::int64_t k = d.storageColumnId - sparseCount_ - 1; k >= 1 && k <= cc) isNull = bitSet(r_, k);
+      else if (const std::int64_t k = storageId - sparseCount_ - 1; k >= 1 && k <= cc) isNull = bitSet(r_, k);
       else isNull = bitSet(r_, sparseCount_);
     } else if (v_ == DecoderVariant::legacyTable) {
       isNull = (d.nullBit >= 1 && d.nullBit <= cc) ? bitSet(r_, d.nullBit - 1) : bitSet(r_, static_cast<std::int64_t>(h));

@@ -105,7 +105,7 @@ TEST_P(TwoSchemas, TreeLabelsNameTheSchemaAndEachNodeShowsItsOwnTable) {
   };
   if (GetParam() == SyntheticDatabase::Form::normal) {
     cases.push_back({"Tables/User Tables/Sales.Orders/PrimaryKey/PK_SalesOrders",
-                     "script\tALTER TABLE [Sales].[Orders] ADD PRIMARY KEY ([OrderID])\n", "[dbo]"});
+                     "script\tALTER TABLE [Sales].[Orders] ADD CONSTRAINT [PK_SalesOrders] PRIMARY KEY CLUSTERED ([OrderID])\n", "[dbo]"});
     cases.push_back({"Tables/User Tables/Orders/ForeignKey/FK_Orders_SalesOrders",
                      "script\tALTER TABLE [dbo].[Orders] ADD CONSTRAINT [FK_Orders_SalesOrders] FOREIGN KEY "
                      "([SalesOrder]) REFERENCES [Sales].[Orders] ([OrderID])\n",
