@@ -375,7 +375,7 @@ TEST(SnapshotFiles, AnOlderSnapshotIsCheckedBySizeAlone) {
   ASSERT_TRUE(writeSnapshotFile(dir.file("older.MDBTRV"), *older));
   std::uint32_t lastListed = 0;
   for (const auto& [id, refs] : older->dataPages) {
-    for (const PageRef& ref : refs) lastListed = std::max(lastListed, ref.pageIndex);
+    for (const PageRef& ref : refs) lastListed = std::max<std::uint32_t>(lastListed, std::uint32_t{ref.pageIndex});
   }
   ASSERT_GT(lastListed, 10u);
   for (const bool shrunk : {false, true}) {
