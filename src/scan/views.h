@@ -7,8 +7,8 @@
 namespace sorbel {
 
 // The "Output" pane's list of rows and the caption bar above the panels.
-// Calls may come from a worker; the desktop shell hands them to its UI
-// thread and returns once they are drawn.
+// Calls may come from a worker; the desktop shell queues them to its UI
+// thread and returns at once, so a view never holds the worker up.
 class OutputPaneView {
  public:
   virtual ~OutputPaneView() = default;

@@ -71,6 +71,7 @@ class MainWindow final : public QMainWindow {
   void scanFile(const QString& path);
 
   ScanDriver& driver() { return *driver_; }
+  UiBridge& bridge() const { return *bridge_; }
   ObjectTreeWidget* tree() const { return tree_; }
   OutputList* outputList() const { return output_; }
   RecordPanel* recordPanel() const { return panel_; }

@@ -53,11 +53,7 @@ CaptionBar::CaptionBar(QWidget* parent) : QFrame(parent), text_(new QLabel(this)
   layout->addWidget(text_, 1);
 }
 
-void CaptionBar::setCaption(const QString& text) {
-  text_->setText(text);
-  // Repainted now: a worker's caption shows while it goes on working.
-  text_->repaint();
-}
+void CaptionBar::setCaption(const QString& text) { text_->setText(text); }
 
 QString CaptionBar::caption() const { return text_->text(); }
 

@@ -17,18 +17,24 @@ void RecordListModel::setColumns(const std::vector<std::string>& headings) {
   endResetModel();
 }
 
-void RecordListModel::setRows(const std::vector<ListRow>& rows) {
-  beginResetModel();
-  rows_.clear();
-  deleted_.clear();
-  rows_.reserve(rows.size());
+RecordListModel::Page RecordListModel::pageOf(const std::vector<ListRow>& rows) {
+  Page page;
+  page.rows.reserve(rows.size());
+  page.deleted.reserve(rows.size());
   for (const ListRow& r : rows) {
     QStringList fields;
     fields.reserve(static_cast<qsizetype>(r.fields.size()));
     for (const std::string& f : r.fields) fields.append(QString::fromStdString(f));
-    rows_.push_back(std::move(fields));
-    deleted_.push_back(r.deleted);
+    page.rows.push_back(std::move(fields));
+    page.deleted.push_back(r.deleted);
   }
+  return page;
+}
+
+void RecordListModel::setPage(Page page) {
+  beginResetModel();
+  rows_ = std::move(page.rows);
+  deleted_ = std::move(page.deleted);
   endResetModel();
 }
 

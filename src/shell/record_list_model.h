@@ -15,9 +15,18 @@ class RecordListModel final : public QAbstractTableModel {
  public:
   using QAbstractTableModel::QAbstractTableModel;
 
+  // The rows of one list page, ready for the model.
+  struct Page {
+    std::vector<QStringList> rows;
+    std::vector<bool> deleted;
+  };
+  // Safe on any thread: a worker converts the page, the UI thread takes it.
+  static Page pageOf(const std::vector<ListRow>& rows);
+
   // Each resets the model once: a list page arrives whole.
   void setColumns(const std::vector<std::string>& headings);
-  void setRows(const std::vector<ListRow>& rows);
+  void setRows(const std::vector<ListRow>& rows) { setPage(pageOf(rows)); }
+  void setPage(Page page);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;

@@ -76,8 +76,8 @@ RecordPanel::RecordPanel(QWidget* parent)
 
 void RecordPanel::setColumns(const std::vector<std::string>& headings) { model_->setColumns(headings); }
 
-void RecordPanel::setRows(const std::vector<ListRow>& rows) {
-  model_->setRows(rows);
+void RecordPanel::setPage(RecordListModel::Page page) {
+  model_->setPage(std::move(page));
   // Widths from the first rows only: a page of 1000 rows must not stall the UI.
   list_->horizontalHeader()->setResizeContentsPrecision(50);
   list_->resizeColumnsToContents();

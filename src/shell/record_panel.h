@@ -19,7 +19,8 @@ class RecordPanel final : public QWidget {
   explicit RecordPanel(QWidget* parent = nullptr);
 
   void setColumns(const std::vector<std::string>& headings);
-  void setRows(const std::vector<ListRow>& rows);
+  void setRows(const std::vector<ListRow>& rows) { setPage(RecordListModel::pageOf(rows)); }
+  void setPage(RecordListModel::Page page);
   void setScriptText(const QString& text);
   void setPageLabel(const QString& text);
   void showList(bool list);

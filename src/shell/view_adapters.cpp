@@ -1,7 +1,9 @@
-// The view adapters: each call is handed to the UI thread through the bridge.
+// The view adapters: updates are queued to the UI thread through the bridge, questions wait for their answer.
 #include "shell/view_adapters.h"
 
 #include <QProgressBar>
+#include <algorithm>
+#include <memory>
 
 #include "shell/message_boxes.h"
 #include "shell/object_tree_widget.h"
@@ -17,30 +19,35 @@ QString q(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 void OutputPaneAdapter::appendRow(const std::string& text) {
-  bridge_.call([&] { list_.appendRow(q(text)); });
+  bridge_.post([list = &list_, line = q(text)] { list->appendRow(line); });
 }
 
 void OutputPaneAdapter::setRowText(std::int32_t row, const std::string& text) {
-  bridge_.call([&] { list_.setRowText(row, q(text)); });
+  bridge_.post({&list_, row}, [list = &list_, row, line = q(text)] { list->setRowText(row, line); });
 }
 
 void OutputPaneAdapter::setCaption(const std::string& text) {
-  bridge_.call([&] { caption_.setCaption(q(text)); });
+  bridge_.post({&caption_, 0}, [caption = &caption_, line = q(text)] { caption->setCaption(line); });
 }
 
+// The bar's range, position and visibility are three slots: a later range
+// replaces a queued one, and a position is clamped to the range it meets.
+enum ProgressPart : std::int64_t { kRange, kPosition, kVisible };
+
 void ProgressAdapter::setRange(std::int32_t low, std::int32_t high) {
-  bridge_.call([&] {
-    bar_.setValue(low);
-    bar_.setRange(low, std::max(low, high));
+  bridge_.post({&bar_, kRange}, [bar = &bar_, low, high] {
+    bar->setValue(low);
+    bar->setRange(low, std::max(low, high));
   });
 }
 
 void ProgressAdapter::setPosition(std::int32_t position) {
-  bridge_.call([&] { bar_.setValue(std::clamp(position, bar_.minimum(), bar_.maximum())); });
+  bridge_.post({&bar_, kPosition},
+               [bar = &bar_, position] { bar->setValue(std::clamp(position, bar->minimum(), bar->maximum())); });
 }
 
 void ProgressAdapter::setVisible(bool visible) {
-  bridge_.call([&] { bar_.setVisible(visible); });
+  bridge_.post({&bar_, kVisible}, [bar = &bar_, visible] { bar->setVisible(visible); });
 }
 
 void MessageAdapter::information(const std::string& text) {
@@ -59,8 +66,10 @@ bool MessageAdapter::question(const std::string& text) {
   return bridge_.call([&] { return askYesNo(&parent_, q(text), QMessageBox::Information); });
 }
 
+// Changes to nodes are queued; a question about a node (its handle, text or
+// data) waits, and so meets every change queued before it.
 void TreeAdapter::clear() {
-  bridge_.call([&] { tree_.clearNodes(); });
+  bridge_.post([tree = &tree_] { tree->clearNodes(); });
 }
 
 TreeItem TreeAdapter::insertRootLast(const std::string& text) {
@@ -72,7 +81,7 @@ TreeItem TreeAdapter::insertFirstChild(TreeItem parent, const std::string& text)
 }
 
 void TreeAdapter::setItemData(TreeItem item, std::int32_t data) {
-  bridge_.call([&] { tree_.setNodeData(item, data); });
+  bridge_.post([tree = &tree_, item, data] { tree->setNodeData(item, data); });
 }
 
 std::int32_t TreeAdapter::itemData(TreeItem item) const {
@@ -80,11 +89,11 @@ std::int32_t TreeAdapter::itemData(TreeItem item) const {
 }
 
 void TreeAdapter::setBold(TreeItem item, bool bold) {
-  bridge_.call([&] { tree_.setNodeBold(item, bold); });
+  bridge_.post([tree = &tree_, item, bold] { tree->setNodeBold(item, bold); });
 }
 
 void TreeAdapter::sortChildren(TreeItem parent) {
-  bridge_.call([&] { tree_.sortNodeChildren(parent); });
+  bridge_.post([tree = &tree_, parent] { tree->sortNodeChildren(parent); });
 }
 
 std::string TreeAdapter::text(TreeItem item) const {
@@ -104,38 +113,42 @@ TreeItem TreeAdapter::nextSibling(TreeItem item) const {
 }
 
 void TreeAdapter::redraw() {
-  bridge_.call([&] {
-    tree_.showCategories();
-    tree_.viewport()->repaint();
-  });
+  // The UI thread is free while the worker goes on, so an update is drawn
+  // soon enough without forcing a repaint.
+  bridge_.post([tree = &tree_] { tree->showCategories(); });
 }
 
 void RecordPanelAdapter::setColumns(const std::vector<std::string>& headings) {
-  bridge_.call([&] { panel_.setColumns(headings); });
+  bridge_.post([panel = &panel_, headings] { panel->setColumns(headings); });
 }
 
 void RecordPanelAdapter::setRows(const std::vector<ListRow>& rows) {
-  bridge_.call([&] { panel_.setRows(rows); });
+  // Converted here, on the worker: the UI thread only swaps the page in.
+  auto page = std::make_shared<RecordListModel::Page>(RecordListModel::pageOf(rows));
+  bridge_.post([panel = &panel_, page] { panel->setPage(std::move(*page)); });
 }
 
+// The panel's other parts are plain setters: the latest queued value wins.
+enum PanelPart : std::int64_t { kScript, kPageLabel, kShowList, kPrevious, kNext };
+
 void RecordPanelAdapter::setScriptText(const std::string& text) {
-  bridge_.call([&] { panel_.setScriptText(q(text)); });
+  bridge_.post({&panel_, kScript}, [panel = &panel_, script = q(text)] { panel->setScriptText(script); });
 }
 
 void RecordPanelAdapter::setPageLabel(const std::string& text) {
-  bridge_.call([&] { panel_.setPageLabel(q(text)); });
+  bridge_.post({&panel_, kPageLabel}, [panel = &panel_, label = q(text)] { panel->setPageLabel(label); });
 }
 
 void RecordPanelAdapter::showList(bool list) {
-  bridge_.call([&] { panel_.showList(list); });
+  bridge_.post({&panel_, kShowList}, [panel = &panel_, list] { panel->showList(list); });
 }
 
 void RecordPanelAdapter::setPreviousEnabled(bool enabled) {
-  bridge_.call([&] { panel_.setPreviousEnabled(enabled); });
+  bridge_.post({&panel_, kPrevious}, [panel = &panel_, enabled] { panel->setPreviousEnabled(enabled); });
 }
 
 void RecordPanelAdapter::setNextEnabled(bool enabled) {
-  bridge_.call([&] { panel_.setNextEnabled(enabled); });
+  bridge_.post({&panel_, kNext}, [panel = &panel_, enabled] { panel->setNextEnabled(enabled); });
 }
 
 }  // namespace sorbel::shell
