@@ -44,6 +44,8 @@
 #include "shell/ribbon_bar.h"
 #include "shell/single_instance.h"
 #include "shell/startup.h"
+#include "shell/ui_bridge.h"
+#include "shell/view_adapters.h"
 
 using namespace sorbel;
 using namespace sorbel::shell;
@@ -128,6 +130,20 @@ void pressKey(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt
   QTest::keyClick(window, key, modifiers);
 }
 
+// Counts the calls that reach an object from other threads: each queued or
+// blocking hand-over arrives as one meta-call event.
+class CrossingCounter final : public QObject {
+ public:
+  explicit CrossingCounter(QObject& target) { target.installEventFilter(this); }
+  int calls = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::MetaCall) ++calls;
+    return false;
+  }
+};
+
 bool waitForBox(DialogAnswerer& answerer, const QString& text, int timeoutMs = kScanTimeoutMs) {
   QElapsedTimer t;
   t.start();
@@ -164,6 +180,7 @@ class ShellTest : public QObject {
   void runningWorkerRefusesCommandsUntilStoppedAndClosingAsks();
   void treeStartsADisplayOnlyFromALabelClick();
   void recordListResetsOncePerPageAndCopiesRowsAsTabText();
+  void workerUpdatesAreQueuedInOrderAndOnlyQuestionsWait();
   void lookIsAppliedAtOnceAndStored();
   void snapshotsSaveAndLoadThroughTheApplicationMenu();
   void labelClicksShowPagesScriptsAndExportTheListPage();
@@ -649,6 +666,65 @@ void ShellTest::recordListResetsOncePerPageAndCopiesRowsAsTabText() {
   QVERIFY(QFontInfo(panel.script()->font()).fixedPitch());
 }
 
+void ShellTest::workerUpdatesAreQueuedInOrderAndOnlyQuestionsWait() {
+  QWidget frame;
+  auto* list = new OutputList(&frame);
+  auto* caption = new CaptionBar(&frame);
+  auto* bar = new QProgressBar(&frame);
+  UiBridge bridge;
+  OutputPaneAdapter pane(bridge, *list, *caption);
+  ProgressAdapter progress(bridge, *bar);
+  MessageAdapter messages(bridge, frame);
+  bar->setRange(0, 100);
+  CrossingCounter crossings(bridge);
+
+  // What a box saw of the widgets when it opened.
+  QStringList seenByBox;
+  answerer->onBox = [&](QMessageBox*) {
+    seenByBox = {list->rowText(0), list->rowText(1), caption->caption(), QString::number(bar->value())};
+  };
+  std::atomic<bool> updated{false};
+  std::atomic<bool> answered{false};
+  // A display's pattern: a running count rewritten per row, then a range
+  // that a later position must meet.
+  std::thread worker([&] {
+    pane.appendRow("start");
+    progress.setRange(0, 1000);
+    for (int i = 1; i <= 1000; ++i) {
+      const std::string text = " row " + std::to_string(i) + " inserted";
+      pane.setCaption(text);
+      pane.setRowText(0, text);
+      progress.setPosition(i);
+    }
+    pane.appendRow("1000 rows");
+    progress.setRange(0, 10);
+    progress.setPosition(50);
+    pane.setRowText(1, "1000 rows to 1000");
+    updated.store(true);
+    answered.store(messages.question("Stop?"));
+  });
+
+  // The worker gets through every update without the UI thread turning.
+  QElapsedTimer t;
+  t.start();
+  while (!updated.load() && t.elapsed() < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const bool ranAhead = updated.load();
+  const int rowsMeanwhile = list->rowCount();
+  QTRY_VERIFY_WITH_TIMEOUT(answered.load(), 10000);
+  worker.join();
+  QVERIFY(ranAhead);
+  QCOMPARE(rowsMeanwhile, 0);
+
+  // The question came after every update, which had all run, in order.
+  const QString lastRow = QStringLiteral(" row 1000 inserted");
+  QCOMPARE(seenByBox, (QStringList{lastRow, QStringLiteral("1000 rows to 1000"), lastRow, QStringLiteral("10")}));
+  QCOMPARE(answerer->texts(), QStringList{QStringLiteral("Stop?")});
+  QCOMPARE(list->rowCount(), 2);
+  QCOMPARE(bar->maximum(), 10);
+  // One hand-over for the updates, one for the question.
+  QCOMPARE(crossings.calls, 2);
+}
+
 void ShellTest::lookIsAppliedAtOnceAndStored() {
   {
     Session s;
@@ -724,9 +800,15 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QTest::qWait(50);
   QVERIFY(!s.window->driver().busy());
   QCOMPARE(panel->model()->rowCount(), 0);
+  QSignalSpy resets(panel->model(), &QAbstractItemModel::modelReset);
+  auto crossings = std::make_unique<CrossingCounter>(s.window->bridge());
   clickLabel(tree, orders);
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
   QTRY_VERIFY(!s.window->driver().busy());
+  // A thousand rows, each counted in the caption and the pane, cross to the
+  // UI thread in a few hand-overs; the rest are the tree's node questions
+  // of a first display.
+  QVERIFY2(crossings->calls < 50, qPrintable(QString::number(crossings->calls)));
   QCOMPARE(panel->model()->rowCount(), 1000);
   QVERIFY(panel->model()->columnCount() >= 7);
   QVERIFY(panel->list()->isVisible() && !panel->script()->isVisible());
@@ -734,9 +816,14 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QTRY_VERIFY(!s.window->stopAction()->isEnabled());
   saveScreenshot(s.window.get(), QStringLiteral("main-with-table.png"));
 
+  crossings = std::make_unique<CrossingCounter>(s.window->bridge());
+  resets.clear();
   QTest::mouseClick(panel->nextButton(), Qt::LeftButton);
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page2 - [1000](1001-2000) Records"), 30000);
   QTRY_VERIFY(!s.window->driver().busy());
+  // The next page asks nothing: its rows arrive whole, in one reset.
+  QVERIFY2(crossings->calls <= 3, qPrintable(QString::number(crossings->calls)));
+  QCOMPARE(resets.size(), 1);
   QTRY_VERIFY(panel->previousButton()->isEnabled());
   QTest::mouseClick(panel->previousButton(), Qt::LeftButton);
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
