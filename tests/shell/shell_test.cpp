@@ -675,7 +675,7 @@ void ShellTest::workerUpdatesAreQueuedInOrderAndOnlyQuestionsWait() {
   OutputPaneAdapter pane(bridge, *list, *caption);
   ProgressAdapter progress(bridge, *bar);
   MessageAdapter messages(bridge, frame);
-  bar->setRange(0, 100);
+  bar->setRange(0, 1000);
   CrossingCounter crossings(bridge);
 
   // What a box saw of the widgets when it opened.
@@ -689,7 +689,6 @@ void ShellTest::workerUpdatesAreQueuedInOrderAndOnlyQuestionsWait() {
   // that a later position must meet.
   std::thread worker([&] {
     pane.appendRow("start");
-    progress.setRange(0, 1000);
     for (int i = 1; i <= 1000; ++i) {
       const std::string text = " row " + std::to_string(i) + " inserted";
       pane.setCaption(text);
