@@ -717,6 +717,7 @@ void ShellTest::workerUpdatesAreQueuedInOrderAndOnlyQuestionsWait() {
   // The question came after every update, which had all run, in order.
   const QString lastRow = QStringLiteral(" row 1000 inserted");
   QCOMPARE(seenByBox, (QStringList{lastRow, QStringLiteral("1000 rows to 1000"), lastRow, QStringLiteral("10")}));
+  answerer->onBox = nullptr;
   QCOMPARE(answerer->texts(), QStringList{QStringLiteral("Stop?")});
   QCOMPARE(list->rowCount(), 2);
   QCOMPARE(bar->maximum(), 10);
@@ -821,7 +822,7 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page2 - [1000](1001-2000) Records"), 30000);
   QTRY_VERIFY(!s.window->driver().busy());
   // The next page asks nothing: its rows arrive whole, in one reset.
-  QVERIFY2(crossings->calls <= 3, qPrintable(QString::number(crossings->calls)));
+  QVERIFY2(crossings->calls <= 5, qPrintable(QString::number(crossings->calls)));
   QCOMPARE(resets.size(), 1);
   QTRY_VERIFY(panel->previousButton()->isEnabled());
   QTest::mouseClick(panel->previousButton(), Qt::LeftButton);
