@@ -35,12 +35,6 @@ knownExceptions=(
   "export/row_export.cpp scan/output_channel.h"
   "objecttree/object_tree.h scan/output_channel.h"
   "objecttree/object_tree.h scan/views.h"
-  # The boot page, the allocation maps, the file header page and the page
-  # reads are built on record classes.
-  "pagestore/allocation_pages.h records/record_pages.h"
-  "pagestore/boot_page.h records/record_pages.h"
-  "pagestore/file_header_page.cpp records/record_pages.h"
-  "pagestore/file_set.cpp records/record_pages.h"
   # Row decoding still reads the table definition the catalog loaded last.
   "records/row_decoding.cpp catalog/catalog.h"
 )

@@ -8,6 +8,7 @@
 
 #include "base/utf16.h"
 #include "pagestore/boot_page.h"
+#include "records/file_identity.h"
 #include "pagestore/file_set.h"
 
 namespace sorbel {
@@ -161,7 +162,7 @@ std::optional<Snapshot> decodeSnapshot(ByteView bytes) {
 SnapshotIdentity identityOf(const FileSet& files, AppState& state) {
   SnapshotIdentity identity;
   identity.fileSize = files.fileSize;
-  if (const auto header = files.primaryFileIdentity()) identity.fileId = header->fileId;
+  if (const auto header = files.primaryFileIdentity(decodeFileIdentity)) identity.fileId = header->fileId;
   if (const auto facts = readBootPage(files, state)) {
     identity.databaseName = facts->databaseName;
     identity.creationTime = facts->creationTime;
