@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "pagestore/allocation_pages.h"
 #include "pagestore/boot_page.h"
 #include "pagestore/page_id.h"
+#include "records/allocation_pages.h"
 #include "records/record_pages.h"
 #include "records/text_record.h"
 
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TextMixPage textPage(page, nullptr, state);
   IamPage iamPage(page, nullptr, state);
   iamPage.allocatedExtents();
-  const CBootPage bootPage(page, nullptr, state);
+  const CBootPage bootPage(page, state);
   // Records anywhere in the page, with every maximum length.
   const std::uint16_t offset = static_cast<std::uint16_t>((options << 5) % kPageSize);
   const CPrimaryRecord record(ByteView(page).from(offset), nullptr, static_cast<std::uint16_t>(kPageSize - offset),

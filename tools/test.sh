@@ -12,6 +12,10 @@ done
 bash tools/install-deps.sh
 jobs=$(nproc)
 
+# The folders' include order, before anything is built.
+bash tools/check_layers.sh --self-test
+bash tools/check_layers.sh
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=ON -DSORBEL_WERROR=ON
 cmake --build build -j "$jobs"
 # The GUI tests run on the offscreen platform and leave their screenshots in build/screenshots.

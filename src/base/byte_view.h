@@ -6,7 +6,6 @@
 #include <cstring>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -60,7 +59,6 @@ class ByteView {
   }
 
   std::vector<std::uint8_t> toVector() const { return std::vector<std::uint8_t>(data_, data_ + size_); }
-  std::string_view asChars() const { return std::string_view(reinterpret_cast<const char*>(data_), size_); }
 
  private:
   const std::uint8_t* data_ = nullptr;

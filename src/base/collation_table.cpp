@@ -1,4 +1,4 @@
-// Loads collation.txt into a CollationTable.
+// Loads collation.txt into a CollationTable and looks stored collation ids up in it.
 #include "base/collation_table.h"
 
 #include <cstdlib>
@@ -16,6 +16,12 @@ std::int64_t leadingNumber(const std::string& text) {
 }
 
 }  // namespace
+
+const CollationTable::value_type* lookUpCollation(const CollationTable& table, std::int32_t storedId) {
+  auto found = table.find(static_cast<std::int64_t>(storedId));
+  if (found == table.end()) found = table.find(static_cast<std::int64_t>(static_cast<std::uint32_t>(storedId) & 0xFFFF));
+  return found == table.end() ? nullptr : &*found;
+}
 
 CollationTable loadCollationTable(const std::filesystem::path& file) {
   CollationTable table;

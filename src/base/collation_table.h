@@ -16,6 +16,10 @@ struct CollationEntry {
 // Ordered by collation id; the id is the 32-bit value widened with its sign.
 using CollationTable = std::map<std::int64_t, CollationEntry>;
 
+// The table's entry for a stored collation id: looked up as stored, then by
+// its low 16 bits; nullptr when neither is known.
+const CollationTable::value_type* lookUpCollation(const CollationTable& table, std::int32_t storedId);
+
 // Reads collation.txt (name TAB id TAB code page per line). A missing or
 // unreadable file leaves the table empty; malformed lines are skipped.
 CollationTable loadCollationTable(const std::filesystem::path& file);

@@ -2,8 +2,8 @@
 #include "browser/page_sources.h"
 
 
-#include "pagestore/allocation_pages.h"
 #include "pagestore/page_header.h"
+#include "records/allocation_pages.h"
 
 namespace sorbel {
 
@@ -57,7 +57,7 @@ ChainWalk walkIamChain(const FileSet& files, PageId firstIam, AppState& state) {
   PageIdSet iamSeen;
   for (PageId at = firstIam; at.pageNumber != 0 && !state.stopRequested.load(); ) {
     if (!iamSeen.insert(at).second) break;  // the chain loops back
-    const auto iamPage = files.readIamPage(at);
+    const auto iamPage = readIamPage(files, at);
     if (!iamPage || iamPage->header.pageType != header::kIamPage) {
       walk.intact = false;
       break;
@@ -78,7 +78,7 @@ ChainWalk walkLegacyIamChain(const FileSet& files, const std::vector<PageRef>& i
   for (std::size_t i = start; i < iamPages.size() && !state.stopRequested.load(); ++i) {
     const PageId at{static_cast<std::int16_t>(iamPages[i].fileId), static_cast<std::int32_t>(iamPages[i].pageIndex)};
     if (at.pageNumber == 0 || !iamSeen.insert(at).second) break;
-    const auto iamPage = files.readIamPage(at);
+    const auto iamPage = readIamPage(files, at);
     if (!iamPage || iamPage->header.pageType != header::kIamPage) {
       walk.intact = false;
       break;

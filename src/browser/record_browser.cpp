@@ -139,8 +139,8 @@ std::vector<DecodedRow> RecordBrowser::decodePage(Catalog& catalog, PageId page,
   // old rows, and another allocation unit's pages can state the same object
   // id; decoding them with this table's columns would show garbage.
   // The page is read once, for its header and its rows.
-  const auto dataPage = pageBuffer ? catalog.fileSet().readDataPage(page, std::move(*pageBuffer))
-                                   : catalog.fileSet().readDataPage(page);
+  const auto dataPage = pageBuffer ? readDataPage(catalog.fileSet(), page, std::move(*pageBuffer))
+                                   : readDataPage(catalog.fileSet(), page);
   if (!dataPage) return {};
   struct GiveBack {
     CDataPage& page;

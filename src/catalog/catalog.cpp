@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "pagestore/boot_page.h"
+#include "records/file_identity.h"
 
 namespace sorbel {
 
@@ -16,7 +17,7 @@ Catalog::Catalog(FileSet& fileSet, AppState& state)
   files_.catalog = this;
   readBootPage(files_, state_);
   reader_->readFiles(files);
-  files_.attachSecondaryFiles(files);
+  files_.attachSecondaryFiles(files, decodeFileIdentity);
   reader_->readObjects(objects);
   reader_->readAllocUnits(allocUnits);
   reader_->readRowsets(rowsets);

@@ -75,7 +75,7 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
       break;
     }
     if (legacy && refs[i].pageType != 1) continue;
-    auto page = files.readDataPage({static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)},
+    auto page = readDataPage(files, {static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)},
                                    FileSet::PageZero::allowed);
     if (!page) continue;
     for (const DecodedRow& row : decodeObjectValueRows(*page, catalog, definition, state)) {

@@ -97,7 +97,7 @@ void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& v
     if (state_.stopRequested.load(std::memory_order_relaxed)) break;
     if (table.onlyDataPageRefs && ref.pageType != 1) continue;
     const PageId id{static_cast<std::int16_t>(ref.fileId), static_cast<std::int32_t>(ref.pageIndex)};
-    auto page = files_.readDataPage(id, FileSet::PageZero::allowed);
+    auto page = readDataPage(files_, id, FileSet::PageZero::allowed);
     if (!page) continue;
     if (table.onlyDataPageHeaders && page->header.pageType != 1) continue;
     const std::int32_t n = static_cast<std::int16_t>(page->header.slotCount);

@@ -47,12 +47,6 @@ bool setFrom(const CollationTable& table, std::int64_t key, DatabaseCollation& c
 
 }  // namespace
 
-const CollationTable::value_type* lookUpCollation(const CollationTable& table, std::int32_t storedId) {
-  auto found = table.find(static_cast<std::int64_t>(storedId));
-  if (found == table.end()) found = table.find(static_cast<std::int64_t>(static_cast<std::uint32_t>(storedId) & 0xFFFF));
-  return found == table.end() ? nullptr : &*found;
-}
-
 bool findCollation(const CollationTable& table, std::int32_t storedId, DatabaseCollation& collation) {
   const auto* entry = lookUpCollation(table, storedId);
   if (!entry) return false;
@@ -60,9 +54,10 @@ bool findCollation(const CollationTable& table, std::int32_t storedId, DatabaseC
   return true;
 }
 
-CBootPage::CBootPage(std::vector<std::uint8_t> buffer, const FileSet* owner, AppState& appState)
-    : PrimaryRecordPage(std::move(buffer), owner, appState, HeaderOnly{}) {
-  const ByteView page = bytes();
+CBootPage::CBootPage(std::vector<std::uint8_t> buffer, AppState& state) {
+  if (buffer.size() < kPageSize) buffer.resize(kPageSize, 0);
+  header = CPage_Header::decode(buffer);
+  const ByteView page(buffer);
   bootVersion = page.read<std::uint16_t>(boot::kVersion);
   bootCollationId = page.read<std::int32_t>(boot::kCollationId);
   creationTime = page.read<std::uint64_t>(boot::kCreationTime);
@@ -99,7 +94,7 @@ std::optional<BootFacts> readBootPage(const FileSet& files, AppState& state) {
   if (bootIndex < 1 || static_cast<std::uint64_t>(bootIndex) >= files.pageCount) return std::nullopt;
   auto raw = files.readRawPage(PageId{1, static_cast<std::int32_t>(bootIndex)});
   if (!raw) return std::nullopt;
-  const CBootPage page(std::move(*raw), &files, state);
+  const CBootPage page(std::move(*raw), state);
   return BootFacts{page.bootVersion, page.bootCollationId, page.databaseName, page.creationTime};
 }
 

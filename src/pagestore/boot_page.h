@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/app_state.h"
-#include "records/record_pages.h"
+#include "pagestore/page_header.h"
 
 namespace sorbel {
 
@@ -26,20 +26,19 @@ inline constexpr std::int64_t kBootPageNumber = 9;
 // The product label of an on-disk version, or "Unknown SQL Version".
 std::string versionLabelFor(std::uint16_t version);
 
-// The table's entry for a stored collation id: looked up as stored, then by
-// its low 16 bits; nullptr when neither is known.
-const CollationTable::value_type* lookUpCollation(const CollationTable& table, std::int32_t storedId);
-
 // Looks the collation id up as lookUpCollation does. Answers whether one was
 // found and sets collation from it.
 bool findCollation(const CollationTable& table, std::int32_t storedId, DatabaseCollation& collation);
 
 // The decoded boot page. Decoding sets the version label and, when the
-// collation is found in the collation table, the database collation.
-class CBootPage : public PrimaryRecordPage {
+// collation is found in the collation table, the database collation. The
+// boot page is read at a fixed place and holds no records of interest: only
+// its header (torn bits repaired) and fixed fields are decoded.
+class CBootPage {
  public:
-  CBootPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state);
+  CBootPage(std::vector<std::uint8_t> buffer, AppState& state);
 
+  CPage_Header header;
   std::uint16_t bootVersion = 0;
   std::int32_t bootCollationId = 0;
   std::string databaseName;

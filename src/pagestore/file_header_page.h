@@ -27,10 +27,12 @@ struct FileIdentity {
 };
 
 // Decodes the identity from a file header page; nothing when the page is not
-// one (wrong type, or its header does not name page 0).
-std::optional<FileIdentity> decodeFileIdentity(ByteView page, AppState& state);
+// one. The binding id is a field of the page's record, so the decoder comes
+// from the record layer (decodeFileIdentity).
+using FileIdentityDecoder = std::optional<FileIdentity> (*)(ByteView page, AppState& state);
 
 // Reads page 0 of file, whose pages start at dataOffset, and decodes it.
-std::optional<FileIdentity> readFileIdentity(const DataFile& file, std::uint64_t dataOffset, AppState& state);
+std::optional<FileIdentity> readFileIdentity(const DataFile& file, std::uint64_t dataOffset, AppState& state,
+                                             FileIdentityDecoder decode);
 
 }  // namespace sorbel

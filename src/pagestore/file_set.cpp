@@ -3,10 +3,8 @@
 
 #include <algorithm>
 
-#include "pagestore/page_scan.h"
-#include "pagestore/allocation_pages.h"
 #include "pagestore/file_header_page.h"
-#include "records/record_pages.h"
+#include "pagestore/page_scan.h"
 
 namespace sorbel {
 
@@ -147,38 +145,29 @@ std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
   return CPage_Header::decode(currentPageBuffer);
 }
 
-std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, PageZero zero) const {
-  return readDataPage(id, std::vector<std::uint8_t>(), zero);
-}
-
-std::unique_ptr<CDataPage> FileSet::readDataPage(PageId id, std::vector<std::uint8_t> buffer, PageZero zero) const {
+std::optional<std::vector<std::uint8_t>> FileSet::readClaimedPage(PageId id, std::vector<std::uint8_t> buffer,
+                                                                    PageZero zero) const {
   buffer.assign(kPageSize, 0);
-  if (!readPageInto(id, zero, buffer.data())) return nullptr;
+  if (!readPageInto(id, zero, buffer.data())) return std::nullopt;
   claimPage(id, buffer);
-  return std::make_unique<CDataPage>(std::move(buffer), this, state_);
+  return buffer;
 }
 
-std::unique_ptr<IamPage> FileSet::readIamPage(PageId id) const {
-  auto buffer = readRawPage(id);
-  if (!buffer) return nullptr;
-  claimPage(id, *buffer);
-  return std::make_unique<IamPage>(std::move(*buffer), this, state_);
-}
-
-std::optional<FileIdentity> FileSet::primaryFileIdentity() const {
+std::optional<FileIdentity> FileSet::primaryFileIdentity(FileIdentityDecoder decode) const {
   if (!primary_) return std::nullopt;
-  return readFileIdentity(*primary_, dataOffset, state_);
+  return readFileIdentity(*primary_, dataOffset, state_, decode);
 }
 
-void FileSet::attachSecondaryFiles(std::vector<FileRow>& files) {
+void FileSet::attachSecondaryFiles(std::vector<FileRow>& files, FileIdentityDecoder decode) {
   const std::string folder = folderOf(path);
-  if (primary_) primaryIdentity_ = readFileIdentity(*primary_, dataOffset, state_);
-  if (files.empty()) searchFolder(folder, files);
-  else attachListed(folder, files);
+  if (primary_) primaryIdentity_ = readFileIdentity(*primary_, dataOffset, state_, decode);
+  if (files.empty()) searchFolder(folder, files, decode);
+  else attachListed(folder, files, decode);
 }
 
-std::optional<std::string> FileSet::foreignReason(const DataFile& file, std::uint64_t offset, std::int16_t fileId) {
-  const auto identity = readFileIdentity(file, offset, state_);
+std::optional<std::string> FileSet::foreignReason(const DataFile& file, std::uint64_t offset, std::int16_t fileId,
+                                                  FileIdentityDecoder decode) {
+  const auto identity = readFileIdentity(file, offset, state_, decode);
   if (!identity) return "its first page is not a file header page";
   if (identity->fileId != fileId)
     return "its file header names file " + std::to_string(identity->fileId) + ", not file " + std::to_string(fileId);
@@ -194,7 +183,7 @@ void FileSet::refuse(const std::string& filePath, const std::string& reason) {
   notify_.logLine(line);
 }
 
-void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& files) {
+void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& files, FileIdentityDecoder decode) {
   files.clear();
   for (const std::string& candidate : findSecondaryFiles(folder)) {
     if (state_.stopRequested.load()) break;
@@ -215,7 +204,7 @@ void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& file
     const std::int16_t learned =
         mapSecondaryPages(*file, row.pageCount, offset, std::nullopt, system, data, state_, notify_, &indexIds);
     if (learned <= 1) continue;
-    if (const auto reason = foreignReason(*file, offset, learned)) {
+    if (const auto reason = foreignReason(*file, offset, learned, decode)) {
       refuse(candidate, *reason);
       continue;
     }
@@ -239,7 +228,7 @@ void FileSet::searchFolder(const std::string& folder, std::vector<FileRow>& file
   }
 }
 
-void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& files) {
+void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& files, FileIdentityDecoder decode) {
   // The recorded folder and extension are ignored: secondary files are
   // expected beside the primary file under their recorded base names.
   for (FileRow& row : files) {
@@ -256,7 +245,7 @@ void FileSet::attachListed(const std::string& folder, std::vector<FileRow>& file
     if (!file || file->size() < kPageSize) continue;
     const auto fileId = static_cast<std::int16_t>(row.fileId);
     const std::uint64_t offset = file->size() % kPageSize;
-    if (const auto reason = foreignReason(*file, offset, fileId)) {
+    if (const auto reason = foreignReason(*file, offset, fileId, decode)) {
       refuse(row.physicalName, *reason);
       continue;
     }

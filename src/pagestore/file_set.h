@@ -21,8 +21,6 @@
 namespace sorbel {
 
 class Catalog;
-class CDataPage;
-class IamPage;
 
 // One row of the database-files system table, plus what attaching the file
 // measured.
@@ -96,18 +94,21 @@ class FileSet {
   // The index id the page's header states: from the mapping pass where it
   // read the page, else read now. Nothing when the page cannot be read.
   std::optional<std::uint16_t> pageIndexId(PageId id) const;
-  std::unique_ptr<CDataPage> readDataPage(PageId id, PageZero zero = PageZero::refused) const;
-  // The same, read into buffer (a released page's, whose memory is reused).
-  std::unique_ptr<CDataPage> readDataPage(PageId id, std::vector<std::uint8_t> buffer,
-                                          PageZero zero = PageZero::refused) const;
-  std::unique_ptr<IamPage> readIamPage(PageId id) const;
+  // The page at id in buffer (whose memory is reused), cut to the page size
+  // and claimed as claimPage does; nothing when the page may not be read.
+  std::optional<std::vector<std::uint8_t>> readClaimedPage(PageId id, std::vector<std::uint8_t> buffer,
+                                                           PageZero zero = PageZero::refused) const;
+  // Files a page read from id under that id, whatever its own header says.
+  void claimPage(PageId id, std::vector<std::uint8_t>& buffer) const;
   // What the primary file's header page says it is; nothing when unreadable.
-  std::optional<FileIdentity> primaryFileIdentity() const;
+  std::optional<FileIdentity> primaryFileIdentity(FileIdentityDecoder decode) const;
 
   // Attaches the secondary files: those of files (the database-files rows)
   // looked for beside the primary file, or, when files is empty, the *.ndf
-  // files of the primary file's folder, which are then added to files.
-  void attachSecondaryFiles(std::vector<FileRow>& files);
+  // files of the primary file's folder, which are then added to files. A file
+  // whose header page (read with decode) names another file or database is
+  // left out.
+  void attachSecondaryFiles(std::vector<FileRow>& files, FileIdentityDecoder decode);
 
  private:
   struct Location {
@@ -117,13 +118,13 @@ class FileSet {
   std::optional<Location> locate(PageId id, PageZero zero) const;
   bool takePreloaded(PreloadedPages preloaded);
   bool readPageInto(PageId id, PageZero zero, std::uint8_t* buffer) const;
-  void claimPage(PageId id, std::vector<std::uint8_t>& buffer) const;
   // Whether the file at path says it is file fileId of this database; the
   // reason it is not otherwise.
-  std::optional<std::string> foreignReason(const DataFile& file, std::uint64_t offset, std::int16_t fileId);
+  std::optional<std::string> foreignReason(const DataFile& file, std::uint64_t offset, std::int16_t fileId,
+                                           FileIdentityDecoder decode);
   void refuse(const std::string& path, const std::string& reason);
-  void searchFolder(const std::string& folder, std::vector<FileRow>& files);
-  void attachListed(const std::string& folder, std::vector<FileRow>& files);
+  void searchFolder(const std::string& folder, std::vector<FileRow>& files, FileIdentityDecoder decode);
+  void attachListed(const std::string& folder, std::vector<FileRow>& files, FileIdentityDecoder decode);
 
   AppState& state_;
   NotifyTarget& notify_;

@@ -40,6 +40,9 @@ inline constexpr std::uint8_t kCompressedPage = 0x80;
 inline constexpr std::uint8_t kDataPage = 1;
 inline constexpr std::uint8_t kIndexPage = 2;
 inline constexpr std::uint8_t kIamPage = 10;
+// The highest page type there is (the bulk-change map): a page whose header
+// states a higher one is too damaged to hold records.
+inline constexpr std::uint8_t kHighestPageType = 17;
 }  // namespace header
 
 // A page address as stored on disk: page number, then file id.

@@ -17,7 +17,7 @@ bool acceptedType(int type, const AppState& state) {
 }
 
 bool pageAllowsRecords(const CPage* page) {
-  return !page || (page->header.thisPage.pageNumber >= 0 && page->header.pageType <= 17);
+  return !page || (page->header.thisPage.pageNumber >= 0 && page->header.pageType <= header::kHighestPageType);
 }
 
 }  // namespace

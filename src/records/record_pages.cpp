@@ -262,6 +262,17 @@ TextRecord* TextMixPage::record(std::size_t i) const {
   return slot < records.size() ? static_cast<TextRecord*>(records[slot].get()) : nullptr;
 }
 
+std::unique_ptr<CDataPage> readDataPage(const FileSet& files, PageId id, FileSet::PageZero zero) {
+  return readDataPage(files, id, std::vector<std::uint8_t>(), zero);
+}
+
+std::unique_ptr<CDataPage> readDataPage(const FileSet& files, PageId id, std::vector<std::uint8_t> buffer,
+                                        FileSet::PageZero zero) {
+  auto page = files.readClaimedPage(id, std::move(buffer), zero);
+  if (!page) return nullptr;
+  return std::make_unique<CDataPage>(std::move(*page), &files, files.state());
+}
+
 std::unique_ptr<TextMixPage> readTextMixPage(const FileSet& files, PageId id) {
   const std::int32_t asked = id.pageNumber;
   const auto h = files.readPageHeader(id);

@@ -9,12 +9,12 @@
 
 #include "base/app_state.h"
 #include "base/byte_view.h"
+#include "pagestore/file_set.h"
 #include "pagestore/page_header.h"
 #include "records/record_format.h"
 
 namespace sorbel {
 
-class FileSet;
 class TextRecord;
 
 namespace slots {
@@ -98,14 +98,6 @@ class PrimaryRecordPage : public RecordPage {
   // The record of slot i, or null for an empty entry or a missing slot.
   CPrimaryRecord* record(std::size_t i) const;
 
- protected:
-  // A page read at a fixed place (the boot page): header only, no records.
-  struct HeaderOnly {};
-  PrimaryRecordPage(std::vector<std::uint8_t> buffer, const FileSet* fileSet, AppState& state, HeaderOnly)
-      : RecordPage(std::move(buffer), fileSet, state) {}
-
- public:
-
   std::array<std::uint8_t, compression::kInfoLength> compressionInfo{};
   std::vector<AnchorValue> anchorValues;
   std::vector<std::vector<std::uint8_t>> dictionary;
@@ -151,6 +143,14 @@ class TextMixPage : public RecordPage {
  private:
   std::vector<std::size_t> firstSlotOf_;
 };
+
+// Reads the data page at id, filed under the file it was read from; nothing
+// when the page may not be read.
+std::unique_ptr<CDataPage> readDataPage(const FileSet& files, PageId id,
+                                        FileSet::PageZero zero = FileSet::PageZero::refused);
+// The same, read into buffer (a released page's, whose memory is reused).
+std::unique_ptr<CDataPage> readDataPage(const FileSet& files, PageId id, std::vector<std::uint8_t> buffer,
+                                        FileSet::PageZero zero = FileSet::PageZero::refused);
 
 // Reads the large-object page at id. When the page there states another
 // number, the position is corrected by the difference, and the page found is

@@ -113,7 +113,7 @@ TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns
 std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
                                        TableDefinition& definition, AppState& state, std::vector<bool>* deleted,
                                        std::vector<NullMarks>* nulls) {
-  auto dataPage = files.readDataPage(page);
+  auto dataPage = readDataPage(files, page);
   if (!dataPage) return {};
   return decodeDataPageRows(*dataPage, page, files, catalog, definition, state, deleted, nulls);
 }

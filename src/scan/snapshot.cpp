@@ -6,9 +6,11 @@
 #include <iterator>
 #include <memory>
 
+#include "base/byte_reader.h"
 #include "base/utf16.h"
 #include "pagestore/boot_page.h"
 #include "pagestore/file_set.h"
+#include "records/file_identity.h"
 
 namespace sorbel {
 
@@ -41,44 +43,22 @@ void putList(std::vector<std::uint8_t>& out, const PageList& list) {
   }
 }
 
-class Reader {
- public:
-  explicit Reader(ByteView bytes) : bytes_(bytes) {}
-  template <typename T>
-  std::optional<T> next() {
-    auto value = bytes_.tryRead<T>(offset_);
-    if (value) offset_ += sizeof(T);
-    return value;
-  }
-  std::optional<ByteView> take(std::size_t length) {
-    if (!bytes_.has(offset_, length)) return std::nullopt;
-    ByteView part = bytes_.sub(offset_, length);
-    offset_ += length;
-    return part;
-  }
-  std::size_t remaining() const { return bytes_.size() - offset_; }
-
- private:
-  ByteView bytes_;
-  std::size_t offset_ = 0;
-};
-
-bool readList(Reader& in, PageList& list) {
-  const auto entries = in.next<std::uint64_t>();
+bool readList(ByteReader& in, PageList& list) {
+  const auto entries = in.integer<std::uint64_t>();
   // Every entry takes at least its header, so a count beyond what is left is
   // a damaged file, whatever it says.
   if (!entries || *entries > in.remaining() / kEntryHeaderSize) return false;
   for (std::uint64_t e = 0; e < *entries; ++e) {
-    const auto objectId = in.next<std::int32_t>();
-    const auto count = in.next<std::uint32_t>();
+    const auto objectId = in.integer<std::int32_t>();
+    const auto count = in.integer<std::uint32_t>();
     if (!objectId || !count || *count > in.remaining() / kPageRefSize) return false;
     auto& refs = list[*objectId];
     refs.reserve(refs.size() + *count);
     for (std::uint32_t i = 0; i < *count; ++i) {
       PageRef ref;
-      ref.fileId = static_cast<std::uint16_t>(*in.next<std::int16_t>());
-      ref.pageIndex = static_cast<std::uint32_t>(*in.next<std::int32_t>());
-      ref.pageType = static_cast<std::uint32_t>(*in.next<std::int32_t>());
+      ref.fileId = static_cast<std::uint16_t>(*in.integer<std::int16_t>());
+      ref.pageIndex = static_cast<std::uint32_t>(*in.integer<std::int32_t>());
+      ref.pageType = static_cast<std::uint32_t>(*in.integer<std::int32_t>());
       refs.push_back(ref);
     }
   }
@@ -114,41 +94,41 @@ std::vector<std::uint8_t> encodeSnapshot(const Snapshot& s) {
 }
 
 std::optional<Snapshot> decodeSnapshot(ByteView bytes) {
-  Reader in(bytes);
+  ByteReader in(bytes);
   Snapshot s;
-  const auto pathLength = in.next<std::uint32_t>();
+  const auto pathLength = in.integer<std::uint32_t>();
   if (!pathLength || *pathLength % 2 != 0) return std::nullopt;
-  const auto path = in.take(*pathLength);
+  const auto path = in.bytes(*pathLength);
   if (!path) return std::nullopt;
   s.dataFilePath = utf16leToUtf8(*path, false);
-  const auto advanced = in.next<std::uint8_t>();
-  const auto autoDetect = in.next<std::uint8_t>();
+  const auto advanced = in.integer<std::uint8_t>();
+  const auto autoDetect = in.integer<std::uint8_t>();
   if (!advanced || !autoDetect) return std::nullopt;
   s.advancedMode = *advanced != 0;
   s.collationAutoDetect = *autoDetect != 0;
   if (!s.collationAutoDetect) {
-    const auto id = in.next<std::int64_t>();
+    const auto id = in.integer<std::int64_t>();
     if (!id) return std::nullopt;
     s.manualCollationId = *id;
   }
-  const auto legacy = in.next<std::uint8_t>();
-  const auto deleted = in.next<std::uint8_t>();
-  const auto advancedDeleted = in.next<std::uint8_t>();
+  const auto legacy = in.integer<std::uint8_t>();
+  const auto deleted = in.integer<std::uint8_t>();
+  const auto advancedDeleted = in.integer<std::uint8_t>();
   if (!legacy || !deleted || !advancedDeleted) return std::nullopt;
   s.isSql2000 = *legacy != 0;
   s.showDeletedRecords = *deleted != 0;
   s.showAdvancedDeletedRecords = *advancedDeleted != 0;
   if (!readList(in, s.systemPages) || !readList(in, s.dataPages) || !readList(in, s.iamPages)) return std::nullopt;
   if (in.remaining() == 0) return s;
-  const auto tag = in.take(sizeof kIdentityTag);
+  const auto tag = in.bytes(sizeof kIdentityTag);
   if (!tag || !std::equal(tag->data(), tag->data() + tag->size(), std::begin(kIdentityTag))) return std::nullopt;
   SnapshotIdentity identity;
-  const auto size = in.next<std::uint64_t>();
-  const auto nameLength = in.next<std::uint32_t>();
+  const auto size = in.integer<std::uint64_t>();
+  const auto nameLength = in.integer<std::uint32_t>();
   if (!size || !nameLength || *nameLength % 2 != 0) return std::nullopt;
-  const auto name = in.take(*nameLength);
-  const auto created = in.next<std::uint64_t>();
-  const auto fileId = in.next<std::int16_t>();
+  const auto name = in.bytes(*nameLength);
+  const auto created = in.integer<std::uint64_t>();
+  const auto fileId = in.integer<std::int16_t>();
   if (!name || !created || !fileId || in.remaining() != 0) return std::nullopt;
   identity.fileSize = *size;
   identity.databaseName = utf16leToUtf8(*name, false);
@@ -161,7 +141,7 @@ std::optional<Snapshot> decodeSnapshot(ByteView bytes) {
 SnapshotIdentity identityOf(const FileSet& files, AppState& state) {
   SnapshotIdentity identity;
   identity.fileSize = files.fileSize;
-  if (const auto header = files.primaryFileIdentity()) identity.fileId = header->fileId;
+  if (const auto header = files.primaryFileIdentity(decodeFileIdentity)) identity.fileId = header->fileId;
   if (const auto facts = readBootPage(files, state)) {
     identity.databaseName = facts->databaseName;
     identity.creationTime = facts->creationTime;

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <limits>
 
-#include "pagestore/boot_page.h"
+#include "base/collation_table.h"
 #include "values/codepage_text.h"
 #include "values/datetime_values.h"
 #include "values/numeric_values.h"

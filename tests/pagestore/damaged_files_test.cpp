@@ -7,6 +7,7 @@
 #include "page_builder.h"
 #include "pagestore/file_set.h"
 #include "recording_notify.h"
+#include "records/file_identity.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -57,7 +58,7 @@ TEST(PagesOfAFile, BelongToTheFileTheyAreReadFromWhateverTheirHeaderSays) {
     Opened o(dir.file("db.mdf"));
     ASSERT_TRUE(o.files->isValid) << c.name;
     ASSERT_EQ(o.files->systemPages.at(7), (std::vector<PageRef>{{1, index, 1}})) << c.name;
-    const auto page = o.files->readDataPage({1, static_cast<std::int32_t>(index)});
+    const auto page = readDataPage(*o.files, {1, static_cast<std::int32_t>(index)});
     ASSERT_TRUE(page) << c.name;
     EXPECT_EQ(page->header.thisPage, (PageId{1, static_cast<std::int32_t>(index)})) << c.name;
     EXPECT_TRUE(page->record(0)) << c.name;
@@ -105,7 +106,7 @@ TEST(SecondaryFiles, OnlyDataFilesThatNameThisDatabaseAreAttached) {
     row.physicalName = r.name;
     rows.push_back(row);
   }
-  o.files->attachSecondaryFiles(rows);
+  o.files->attachSecondaryFiles(rows, decodeFileIdentity);
 
   ASSERT_EQ(o.files->secondaryFiles.size(), 1u);
   EXPECT_EQ(o.files->secondaryFiles.begin()->first, 3);
@@ -120,7 +121,7 @@ TEST(SecondaryFiles, OnlyDataFilesThatNameThisDatabaseAreAttached) {
   // A folder search applies the same test.
   std::vector<FileRow> found;
   Opened searched(dir.file("db.mdf"));
-  searched.files->attachSecondaryFiles(found);
+  searched.files->attachSecondaryFiles(found, decodeFileIdentity);
   ASSERT_EQ(found.size(), 2u);  // good.ndf and db_log.ndf: both name this database
   EXPECT_EQ(searched.files->secondaryFiles.count(5), 0u);
   EXPECT_EQ(searched.files->refusedFiles.size(), 1u);  // other.ndf; copy.ndf states no id above 1
@@ -139,7 +140,7 @@ TEST(SecondaryFiles, PagesOfAFoundFileCarryItsIdEvenWhereTheirHeaderIsDamaged) {
   second.write(dir.file("a.ndf"));
   Opened o(dir.file("db.mdf"));
   std::vector<FileRow> found;
-  o.files->attachSecondaryFiles(found);
+  o.files->attachSecondaryFiles(found, decodeFileIdentity);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(o.files->dataPages.at(2000), (std::vector<PageRef>{{4, 10, 1}, {4, 16, 1}}));
 }

@@ -9,6 +9,7 @@
 #include "pagestore/file_set.h"
 #include "pagestore/page_scan.h"
 #include "recording_notify.h"
+#include "records/file_identity.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -197,8 +198,8 @@ TEST(PageReads, AcceptOnlyPagesInsideTheFile) {
   EXPECT_FALSE(f.readRawPage({1, 0}));
   EXPECT_FALSE(f.readPageHeader({1, 0}));
   EXPECT_FALSE(f.readPageHeaderKeepBuffer({1, 0}));
-  EXPECT_FALSE(f.readDataPage({1, 0}));
-  EXPECT_TRUE(f.readDataPage({1, 0}, FileSet::PageZero::allowed));
+  EXPECT_FALSE(readDataPage(f, {1, 0}));
+  EXPECT_TRUE(readDataPage(f, {1, 0}, FileSet::PageZero::allowed));
 
   auto raw = f.readRawPage({1, 10});
   ASSERT_TRUE(raw);
@@ -221,7 +222,7 @@ TEST(PageReads, AcceptOnlyPagesInsideTheFile) {
   EXPECT_EQ(kept->thisPage, (PageId{1, 12}));
   EXPECT_EQ(CPage_Header::decode(f.currentPageBuffer).thisPage, (PageId{1, 12}));
 
-  const auto page = f.readDataPage({1, 11});
+  const auto page = readDataPage(f, {1, 11});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.objectId, 1000);
   EXPECT_EQ(page->header.thisPage, (PageId{1, 11}));
@@ -243,7 +244,7 @@ TEST(PageReads, PrimaryFileIsNeverWritten) {
   }();
   {
     Opened o(dir.file("db.mdf"));
-    auto page = o.files->readDataPage({1, 12});  // repairs torn bits in its own buffer only
+    auto page = readDataPage(*o.files, {1, 12});  // repairs torn bits in its own buffer only
     ASSERT_TRUE(page);
     EXPECT_EQ(page->bytes()[1023] & 3, 3);
   }
@@ -278,7 +279,7 @@ TEST(SecondaryFiles, ListedFilesAreLookedForBesideThePrimaryUnderTheirBaseName) 
   rows[1].physicalName = "D:\\data\\sales_2.ndf";
   rows[2].fileId = 2;
   rows[2].physicalName = "E:\\log\\sales_log.ldf";
-  f.attachSecondaryFiles(rows);
+  f.attachSecondaryFiles(rows, decodeFileIdentity);
 
   EXPECT_EQ(rows[0].physicalName, "D:\\data\\sales.mdf");  // the primary row is left alone
   EXPECT_EQ(rows[1].physicalName, dir.file("sales_2.ndf"));
@@ -294,7 +295,7 @@ TEST(SecondaryFiles, ListedFilesAreLookedForBesideThePrimaryUnderTheirBaseName) 
   EXPECT_EQ(f.systemPages.at(99).size(), 7u);  // the primary's only
   EXPECT_EQ(f.dataPages.at(2000), (std::vector<PageRef>{{3, 13, 1}, {3, 14, 1}}));
 
-  const auto page = f.readDataPage({3, 13});
+  const auto page = readDataPage(f, {3, 13});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.objectId, 2000);
   EXPECT_FALSE(f.readRawPage({4, 13}));   // not attached
@@ -315,7 +316,7 @@ TEST(SecondaryFiles, RecordedPathsWithEitherSeparator) {
   rows[1].physicalName = "three.NDF";
   rows[2].fileId = 4;
   rows[2].physicalName = "noextension";  // base name empty: ".ndf" beside the primary, absent
-  o.files->attachSecondaryFiles(rows);
+  o.files->attachSecondaryFiles(rows, decodeFileIdentity);
   EXPECT_EQ(o.files->secondaryFiles.size(), 2u);
   EXPECT_EQ(rows[2].physicalName, dir.file(".ndf"));
 }
@@ -337,7 +338,7 @@ TEST(SecondaryFiles, FolderSearchAttachesFilesByTheIdTheirPagesState) {
   Opened o(dir.file("db.mdf"));
   FileSet& f = *o.files;
   std::vector<FileRow> rows;
-  f.attachSecondaryFiles(rows);
+  f.attachSecondaryFiles(rows, decodeFileIdentity);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].physicalName, dir.file("C.NDF"));
   EXPECT_EQ(rows[0].fileId, 5);
@@ -348,7 +349,7 @@ TEST(SecondaryFiles, FolderSearchAttachesFilesByTheIdTheirPagesState) {
   EXPECT_TRUE(rows[1].logicalName.empty());
   EXPECT_EQ(f.secondaryFiles.size(), 2u);
   EXPECT_EQ(f.dataPages.at(2000).size(), 4u);  // two each from a.ndf and C.NDF, none from d.ndf
-  const auto page = f.readDataPage({5, 13});
+  const auto page = readDataPage(f, {5, 13});
   ASSERT_TRUE(page);
   EXPECT_EQ(page->header.thisPage, (PageId{5, 13}));
 }

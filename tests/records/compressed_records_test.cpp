@@ -59,7 +59,7 @@ struct OnePage {
     files = std::make_unique<FileSet>(dir.file("db.mdf"), state, notify);
     TableDefinition definition = makeTableDefinition(columns);
     state.currentTableDefinition = &definition;
-    auto dataPage = files->readDataPage(db.pageId(index));
+    auto dataPage = readDataPage(*files, db.pageId(index));
     std::vector<std::vector<std::string>> out;
     for (std::size_t i = 0; dataPage && i < dataPage->records.size(); ++i) {
       CPrimaryRecord* r = dataPage->record(i);

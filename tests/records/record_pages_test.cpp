@@ -208,7 +208,7 @@ struct StubFile {
     SilentNotifyTarget notify;
     files = std::make_unique<FileSet>(dir.file("db.mdf"), state, notify);
   }
-  std::unique_ptr<CDataPage> read(std::int32_t page) { return files->readDataPage({1, page}); }
+  std::unique_ptr<CDataPage> read(std::int32_t page) { return readDataPage(*files, {1, page}); }
 };
 
 TEST(ForwardingStubs, FollowedToTheRecordTheyMoved) {

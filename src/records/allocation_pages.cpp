@@ -1,5 +1,5 @@
 // Decodes IAM pages into single-page slots and allocated extents.
-#include "pagestore/allocation_pages.h"
+#include "records/allocation_pages.h"
 
 #include <algorithm>
 
@@ -65,6 +65,13 @@ std::vector<PageId> expandExtent(ExtentRange& range) {
   for (std::int32_t i = 0; i < range.pageCount; ++i)
     pages.push_back(PageId{range.firstPage.fileId, range.firstPage.pageNumber + i});
   return pages;
+}
+
+std::unique_ptr<IamPage> readIamPage(const FileSet& files, PageId id) {
+  auto buffer = files.readRawPage(id);
+  if (!buffer) return nullptr;
+  files.claimPage(id, *buffer);
+  return std::make_unique<IamPage>(std::move(*buffer), &files, files.state());
 }
 
 }  // namespace sorbel

@@ -3,7 +3,7 @@
 
 #include "database_builder.h"
 #include "page_builder.h"
-#include "pagestore/allocation_pages.h"
+#include "records/allocation_pages.h"
 #include "pagestore/file_set.h"
 
 namespace sorbel {

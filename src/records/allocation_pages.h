@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -47,5 +48,9 @@ class IamPage : public ExtentAllocationMap {
 
 // The pages of an extent, in order; sets range.pageCount.
 std::vector<PageId> expandExtent(ExtentRange& range);
+
+// Reads the IAM page at id, filed under the file it was read from; nothing
+// when the page cannot be read.
+std::unique_ptr<IamPage> readIamPage(const FileSet& files, PageId id);
 
 }  // namespace sorbel
