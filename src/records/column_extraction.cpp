@@ -398,9 +398,9 @@ class ColumnWalk {
 
 }  // namespace
 
-bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
-                         const FileSet& files, const AppState& state) {
-  ColumnWalk(record, definition, variant, files, state).run();
+bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, const FileSet& files,
+                         const AppState& state) {
+  ColumnWalk(record, definition, definition.variant, files, state).run();
   return true;
 }
 

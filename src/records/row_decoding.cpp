@@ -97,7 +97,7 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
     if (tableRows && r->isCompressedRecord && !state.scanOptions.isSql2000)
       decodeCompressedRecord(*r, definition, page.anchorValues, page.dictionary);
     if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
-    if (decodeRecordColumns(*r, definition, variant, files, state)) {
+    if (decodeRecordColumns(*r, definition, files, state)) {
       if (tableRows && metByBodyWalk(page, static_cast<std::size_t>(i)) && nothingRead(definition)) continue;
       rows.push_back(texts(definition));
       if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));

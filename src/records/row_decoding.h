@@ -33,10 +33,10 @@ TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns
 // One decoded row: a text per column of the definition, in column order.
 using DecodedRow = std::vector<std::string>;
 
-// Cuts one record into column texts, written into definition's text slots.
-// Answers whether the record makes a row.
-bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
-                         const FileSet& files, const AppState& state);
+// Cuts one record into column texts, walked as the definition's variant says
+// and written into its text slots. Answers whether the record makes a row.
+bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, const FileSet& files,
+                         const AppState& state);
 
 // Which values of one decoded row are NULL, in column order; empty when none is.
 using NullMarks = std::vector<bool>;

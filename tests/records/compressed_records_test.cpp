@@ -67,7 +67,7 @@ struct OnePage {
         continue;
       }
       decodeCompressedRecord(*r, definition, dataPage->anchorValues, dataPage->dictionary);
-      decodeRecordColumns(*r, definition, DecoderVariant::standardTable, *files, state);
+      decodeRecordColumns(*r, definition, *files, state);
       std::vector<std::string> texts;
       for (const ColumnDescriptor& d : definition.columns) texts.push_back(d.text);
       out.push_back(texts);
