@@ -15,9 +15,10 @@ class CDataPage;
 class CPrimaryRecord;
 class FileSet;
 
-// The four ways of walking a record's columns: user tables with or without
-// rowset-column metadata, and the object-values table in either form.
-enum class DecoderVariant { standardTable, legacyTable, standardObjectValues, legacyObjectValues };
+// The ways of walking a record's columns: user tables with or without
+// rowset-column metadata, and the object-values table (each column's null
+// bit its place, in either catalog form).
+enum class DecoderVariant { standardTable, legacyTable, legacyObjectValues };
 
 // The table whose rows are being decoded and the walk its records take. The
 // decoder writes each row's texts into the descriptors' text slots, so a
