@@ -67,12 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   AppState state;
   state.scanOptions.showDeletedRecords = (data[0] & 0x80) != 0;
-  state.currentTableDefinition = &definition;
   CDataPage dataPage(page, nullptr, state);
   for (std::size_t i = 0; i < dataPage.records.size(); ++i) {
     CPrimaryRecord* r = dataPage.record(i);
     if (!r || r->isInvalid) continue;
     // Decoding twice must hold as well: the rebuilt record is a FixedVar shape.
+    decodeCompressedRecord(*r, definition, dataPage.anchorValues, dataPage.dictionary);
     decodeCompressedRecord(*r, definition, dataPage.anchorValues, dataPage.dictionary);
     volatile std::size_t sink = r->varValues.size() + (r->fixedData ? r->fixedData->size() : 0) + r->cdColumns.size();
     (void)sink;

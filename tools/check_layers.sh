@@ -35,8 +35,6 @@ knownExceptions=(
   "export/row_export.cpp scan/output_channel.h"
   "objecttree/object_tree.h scan/output_channel.h"
   "objecttree/object_tree.h scan/views.h"
-  # Row decoding still reads the table definition the catalog loaded last.
-  "records/row_decoding.cpp catalog/catalog.h"
 )
 
 # Prints one line per problem in the tree under root; the exceptions to

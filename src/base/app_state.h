@@ -34,12 +34,10 @@ struct DatabaseCollation {
   std::string collationName;
 };
 
-struct TableDefinition;
-
 // The state one session shares between the scan worker, the catalog and the
-// display: options, flags, collation and the table being decoded. It is one
-// object passed by reference, not globals, so that a test builds its own and
-// two sessions never meet. The flags are read by the worker and written by
+// display: options, flags and collation. It is one object passed by
+// reference, not globals, so that a test builds its own and two sessions
+// never meet. The flags are read by the worker and written by
 // the user-interface thread.
 struct AppState {
   ScanOptions scanOptions;
@@ -51,9 +49,6 @@ struct AppState {
   CollationTable collationTable;
   DatabaseCollation databaseCollation;
   std::string versionLabel;
-
-  // The column list in use while a table's pages are decoded.
-  const TableDefinition* currentTableDefinition = nullptr;
 };
 
 }  // namespace sorbel

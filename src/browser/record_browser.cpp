@@ -100,8 +100,7 @@ bool RecordBrowser::listFields(const DecodedRow& cells, std::vector<std::string>
   return true;
 }
 
-std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog) const {
-  const WorkingSet& w = catalog.working;
+std::set<RecordBrowser::Owner> RecordBrowser::ownerIds(const Catalog& catalog, const LoadedTable& w) {
   if (catalog.legacyCatalog()) return {{w.loadedObject.id, -1}};
   // A page states the allocation unit it belongs to as two parts of its id:
   // bits 16 to 47 as the object id, bits 48 to 63 as the index id. Another
@@ -158,7 +157,7 @@ std::vector<DecodedRow> RecordBrowser::decodePage(Catalog& catalog, PageId page,
   // are shown only when deleted rows are asked for, and marked as such.
   const bool freed = !allocation.allocated(page);
   if (freed && !state_.scanOptions.showDeletedRecords) return {};
-  auto rows = decodeDataPageRows(*dataPage, page, catalog.fileSet(), catalog, definition, state_, &deleted, nulls);
+  auto rows = decodeDataPageRows(*dataPage, page, catalog.fileSet(), definition, state_, &deleted, nulls);
   if (freed) deleted.assign(rows.size(), true);
   return rows;
 }
@@ -184,10 +183,10 @@ bool RecordBrowser::yieldsRows(Catalog& catalog, const std::vector<PageId>& page
   return found;
 }
 
-TablePages RecordBrowser::choosePages(Catalog& catalog, TableDefinition& definition, bool scanned) {
-  const WorkingSet& w = catalog.working;
+TablePages RecordBrowser::choosePages(Catalog& catalog, const LoadedTable& w, TableDefinition& definition,
+                                      bool scanned) {
   const FileSet& files = catalog.fileSet();
-  owners_ = ownerIds(catalog);
+  owners_ = ownerIds(catalog, w);
   const auto fromScan = [&] {
     TablePages t{RowSource::scannedPages, {}, true};
     for (const PageId page : w.tablePageList)
@@ -292,7 +291,8 @@ void RecordBrowser::insertRow(const DecodedRow& cells, bool deleted, bool logEve
   if (logEveryRow) output_.writeLogLine(text);
 }
 
-std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& definition) {
+std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& definition,
+                                          std::size_t tablePageCount) {
   pageStarts.clear();
   pageStarts.push_back({0, 0});
   listRows.clear();
@@ -303,7 +303,7 @@ std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& def
   const bool logEveryRow = chainOrder || pagesFrom_ == RowSource::scannedPages;
   const auto rangeEnd = static_cast<std::int32_t>(pagesFrom_ == RowSource::scannedPages
                                                       ? pageList.size()
-                                                      : catalog.working.tablePageList.size());
+                                                      : tablePageCount);
   if (!legacyChain) {
     progress_.setRange(0, rangeEnd);
     progress_.setPosition(0);
@@ -347,16 +347,15 @@ std::int64_t RecordBrowser::fillFirstPage(Catalog& catalog, TableDefinition& def
   return rowsOnPage;
 }
 
-void RecordBrowser::displayTable(Catalog& catalog, const std::string& /*name*/) {
+void RecordBrowser::displayTable(Catalog& catalog, LoadedTable table) {
   state_.listDisplayActive.store(true);
   panel_.setScriptText("");
-  TableDefinition definition = makeTableDefinition(catalog.working.columns);
-  state_.currentTableDefinition = &definition;
-  const TablePages chosen = choosePages(catalog, definition, advancedDisplay);
+  shown_ = std::move(table);
+  TableDefinition definition = shown_.definition();
+  const TablePages chosen = choosePages(catalog, shown_, definition, advancedDisplay);
   pageList = chosen.pages;
   source = pagesFrom_ = chosen.source;
-  fillFirstPage(catalog, definition);
-  state_.currentTableDefinition = nullptr;
+  fillFirstPage(catalog, definition, shown_.tablePageList.size());
   state_.stopRequested.store(false);
   state_.listDisplayActive.store(false);
 }
@@ -382,8 +381,7 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
   // Rendered as on the first list page: a row must not look different on
   // page 2 than on page 1.
   state_.listDisplayActive.store(true);
-  TableDefinition definition = makeTableDefinition(catalog.working.columns);
-  state_.currentTableDefinition = &definition;
+  TableDefinition definition = shown_.definition();
   std::int64_t rowsOnPage = 0;
   std::vector<bool> deleted;
   bool done = false;
@@ -412,7 +410,6 @@ std::int64_t RecordBrowser::readListPage(Catalog& catalog, PagePosition from, bo
       insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], true);
     }
   }
-  state_.currentTableDefinition = nullptr;
   state_.listDisplayActive.store(false);
   publishRows();
   return rowsOnPage;
@@ -476,12 +473,11 @@ void RecordBrowser::showPreviousListPage(Catalog& catalog) {
   afterMove(rowsOnPage);
 }
 
-void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& emit) {
+void RecordBrowser::streamTable(Catalog& catalog, const LoadedTable& table, bool scanned, const RowSink& emit) {
   state_.listDisplayActive.store(false);
-  TableDefinition definition = makeTableDefinition(catalog.working.columns);
-  state_.currentTableDefinition = &definition;
-  buildListColumns(catalog.working.columns, catalog.legacyCatalog());
-  const TablePages chosen = choosePages(catalog, definition, scanned || advancedDisplay);
+  TableDefinition definition = table.definition();
+  buildListColumns(table.columns, catalog.legacyCatalog());
+  const TablePages chosen = choosePages(catalog, table, definition, scanned || advancedDisplay);
   pageList = chosen.pages;
   source = pagesFrom_ = chosen.source;
   // Pages are decoded on threads of their own while this one renders and
@@ -516,7 +512,6 @@ void RecordBrowser::streamTable(Catalog& catalog, bool scanned, const RowSink& e
     for (auto& queue : queues) queue->close();
     for (auto& queue : spent) queue->close();
     for (auto& decoder : decoders) decoder.join();
-    state_.currentTableDefinition = nullptr;
   };
   for (std::size_t k = 0; k < decoderCount; ++k) {
     decoders.emplace_back([&, k] {

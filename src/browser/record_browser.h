@@ -68,25 +68,25 @@ class RecordBrowser {
   void clearRows();
   void setPageLabel(const std::string& text);
 
-  // One list column per shown column of the loaded table.
+  // One list column per shown column of a table.
   void buildListColumns(const std::vector<ColumnDescriptor>& columns, bool legacy);
 
-  // The first list page of the loaded table.
-  void displayTable(Catalog& catalog, const std::string& name);
+  // The first list page of table, which the browser keeps for paging.
+  void displayTable(Catalog& catalog, LoadedTable table);
   // Buttons, label and log lines after the first list page of name.
   void finishFirstPage(const std::string& name);
 
   void showNextListPage(Catalog& catalog);
   void showPreviousListPage(Catalog& catalog);
 
-  // Every row of the loaded table in the order of the list pages, one page
-  // of the file at a time, to emit. Large values come in full. scanned: from
-  // the pages the scan attributed to the table.
+  // Every row of table in the order of the list pages, one page of the file
+  // at a time, to emit. Large values come in full. scanned: from the pages
+  // the scan attributed to the table. The table on display stays as it is.
   using RowSink = std::function<void(const std::vector<std::string>& fields, bool deleted)>;
-  void streamTable(Catalog& catalog, bool scanned, const RowSink& emit);
+  void streamTable(Catalog& catalog, const LoadedTable& table, bool scanned, const RowSink& emit);
 
-  // The pages of the loaded table, as the display chooses them.
-  TablePages choosePages(Catalog& catalog, TableDefinition& definition, bool scanned);
+  // The pages of table, as the display chooses them.
+  TablePages choosePages(Catalog& catalog, const LoadedTable& table, TableDefinition& definition, bool scanned);
 
  private:
   // The shown fields of a decoded row; false for a row without cells.
@@ -105,7 +105,7 @@ class RecordBrowser {
                                      std::vector<std::uint8_t>* pageBuffer = nullptr) const;
   bool yieldsRows(Catalog& catalog, const std::vector<PageId>& pages, RowSource kind, TableDefinition& definition);
   void insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow);
-  std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition);
+  std::int64_t fillFirstPage(Catalog& catalog, TableDefinition& definition, std::size_t tablePageCount);
   std::int64_t readListPage(Catalog& catalog, PagePosition from, bool pushNext, bool& pushed);
   // The start and the end every Next and Previous move share.
   void beginMove();
@@ -114,9 +114,11 @@ class RecordBrowser {
   // Object id and index id a listed page's header may state; index id -1
   // takes any.
   using Owner = std::pair<std::int32_t, std::int32_t>;
-  std::set<Owner> ownerIds(const Catalog& catalog) const;
+  static std::set<Owner> ownerIds(const Catalog& catalog, const LoadedTable& table);
 
   AppState& state_;
+  // The table on display, which Next and Previous page through.
+  LoadedTable shown_;
   RecordPanelView& panel_;
   OutputChannel& output_;
   ProgressView& progress_;

@@ -7,10 +7,10 @@ namespace sorbel {
 
 std::optional<TableRows> readTableRows(Catalog& catalog, AppState& state, const std::string& objectType,
                                        const std::string& name) {
-  const auto columns = catalog.loadObject(objectType, name, nullptr);
-  if (columns.empty() || !catalog.working.tableLoaded) return std::nullopt;
-  TableDefinition definition = makeTableDefinition(columns);
-  state.currentTableDefinition = &definition;
+  const LoadedTable table = catalog.loadObject(objectType, name, nullptr);
+  const std::vector<ColumnDescriptor>& columns = table.columns;
+  if (columns.empty() || !table.tableLoaded) return std::nullopt;
+  TableDefinition definition = table.definition();
   state.listDisplayActive = false;
 
   TableRows result;
@@ -20,11 +20,10 @@ std::optional<TableRows> readTableRows(Catalog& catalog, AppState& state, const 
     shown.push_back(i);
     result.heading.push_back(columns[i].name);
   }
-  const std::vector<PageId> pages = catalog.working.tablePageList;
-  for (const PageId page : pages) {
+  for (const PageId page : table.tablePageList) {
     if (state.stopRequested.load()) break;
     std::vector<NullMarks> nulls;
-    std::vector<DecodedRow> rows = decodePageRows(catalog.fileSet(), catalog, page, definition, state, nullptr, &nulls);
+    std::vector<DecodedRow> rows = decodePageRows(catalog.fileSet(), page, definition, state, nullptr, &nulls);
     for (std::size_t r = 0; r < rows.size(); ++r) {
       DecodedRow cells;
       NullMarks marks;
@@ -38,7 +37,6 @@ std::optional<TableRows> readTableRows(Catalog& catalog, AppState& state, const 
       result.nulls.push_back(std::move(marks));
     }
   }
-  state.currentTableDefinition = nullptr;
   return result;
 }
 

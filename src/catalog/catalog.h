@@ -11,6 +11,7 @@
 
 #include "base/app_state.h"
 #include "base/column_descriptor.h"
+#include "catalog/loaded_table.h"
 #include "catalog/system_tables.h"
 #include "pagestore/file_set.h"
 
@@ -51,50 +52,8 @@ inline constexpr std::uint8_t kForeignKeyColumn = 28;  // constraint -> referenc
 inline constexpr std::uint8_t kForeignKeyTarget = 29;  // constraint -> referenced column
 }  // namespace objref
 
-// An object whose parent is the loaded object (its keys and constraints).
-struct ChildObject {
-  bool isPrimaryKey = false;
-  bool isForeignKey = false;
-  bool isUnique = false;
-  std::string name;
-  std::int32_t id = -1;
-  std::string objectType;
-};
-
-struct PrimaryKeyColumn {
-  std::string tableName;
-  std::string columnName;
-  std::string emptyText;
-  std::uint8_t flags1 = 0;
-};
-
 struct ModuleTextStore;
 struct CatalogLookup;
-
-// What loading one table or module leaves behind: the object, its storage,
-// its pages and its columns.
-struct WorkingSet {
-  ObjectRow loadedObject;
-  std::vector<ChildObject> childObjects;
-  RowsetRow chosenRowset;
-  AllocUnitRow chosenAllocUnit;
-  std::vector<RowsetRow> tableRowsets;
-  std::vector<AllocUnitRow> tableAllocUnits;
-  std::vector<PageId> tablePageList;
-  PageIdSet pageKeys;
-  std::vector<ColumnParamRow> tableColumnParams;
-  std::vector<LegacyColumnRow> tableLegacyColumns;
-  std::vector<RowsetColumnRow> loadedRowsetColumns;
-  std::vector<HobtColumnRow> loadedHobtColumns;
-  std::vector<RowsetColumnMapRow> loadedRowsetColumnMap;
-  std::vector<IndexRow> tableIndexes;
-  std::vector<IndexColumnRow> keyColumns;
-  std::vector<PrimaryKeyColumn> primaryKeyColumns;
-  std::vector<ColumnDescriptor> columns;
-  std::int32_t firstStoredColumn = 0;
-  bool tableLoaded = false;
-  bool pagesByKey = false;
-};
 
 class Catalog {
  public:
@@ -127,8 +86,6 @@ class Catalog {
   // Schema names by schema id (SQL Server 2000: the owners' names by user id).
   std::map<std::int32_t, std::string> schemaNames;
 
-  WorkingSet working;
-
   // The name of the schema an object lives in; "dbo" when the object, its
   // schema id or that schema's name is not known.
   const std::string& schemaNameOf(std::int32_t objectId) const;
@@ -149,14 +106,14 @@ class Catalog {
   // constraint, three pseudo-columns carrying its id, type and name. The
   // name is looked up as objectsNamed does; of two tables of one name, the
   // one whose display name it is wins, so a bare name means the dbo one.
-  // The scan-end store gives computed columns their definitions.
-  std::vector<ColumnDescriptor> loadObject(const std::string& objectType, const std::string& name,
-                                           const ModuleTextStore* textStore);
+  // The scan-end store gives computed columns their definitions. Nothing
+  // of the load stays behind in the catalog: the caller owns the answer.
+  LoadedTable loadObject(const std::string& objectType, const std::string& name, const ModuleTextStore* textStore);
 
  private:
-  void buildPageList(const ObjectRow& object);
-  void buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore);
-  void addPage(PageId page);
+  void buildPageList(const ObjectRow& object, LoadedTable& table);
+  void buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore,
+                    LoadedTable& table);
 
   void buildLegacyTables();
   void inventObjectsFromColumns();

@@ -59,10 +59,11 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
   notify.logLine("Retrieving Objects of Sysobjvalues System Tables...........");
   const bool legacy = state.scanOptions.isSql2000;
   store.codePage = codePageForCollation(0, state);
-  catalog.working.columns.clear();
+  // Each column's null bit is its place in the record, in both catalog
+  // forms; the store reads the same whatever table was loaded before it.
   TableDefinition definition = makeTableDefinition(
-      legacy ? catalog.loadObject("S ", "syscomments", nullptr) : objectValueColumns());
-  if (!legacy) catalog.working.columns = definition.columns;
+      legacy ? catalog.loadObject("S ", "syscomments", nullptr).columns : objectValueColumns(),
+      DecoderVariant::legacyObjectValues);
 
   FileSet& files = catalog.fileSet();
   const auto found = files.systemPages.find(legacy ? kLegacyComments : systable::kObjectValues);
@@ -78,7 +79,7 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
     auto page = readDataPage(files, {static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)},
                                    FileSet::PageZero::allowed);
     if (!page) continue;
-    for (const DecodedRow& row : decodeObjectValueRows(*page, catalog, definition, state)) {
+    for (const DecodedRow& row : decodeObjectValueRows(*page, files, definition, state)) {
       if (row.empty()) continue;
       ModuleTextEntry entry;
       if (legacy) {
@@ -96,7 +97,6 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
   }
   notify.progressPosition(static_cast<std::int32_t>(refs.size()));
   notify.logLine("Retrieving  Objects of Sysobjvalues System Tables has been done...........");
-  catalog.working.columns.clear();
   return complete;
 }
 

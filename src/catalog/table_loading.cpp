@@ -140,10 +140,9 @@ std::vector<std::string> Catalog::ambiguousTableNames(const std::string& objectT
   return qualified;
 }
 
-std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType, const std::string& name,
-                                                  const ModuleTextStore* textStore) {
-  WorkingSet& w = working;
-  w.columns.clear();
+LoadedTable Catalog::loadObject(const std::string& objectType, const std::string& name,
+                                const ModuleTextStore* textStore) {
+  LoadedTable w;
   const ObjectRow* found = nullptr;
   const std::vector<const ObjectRow*> named = objectsNamed(objectType, name);
   for (const ObjectRow* o : named) {
@@ -154,11 +153,10 @@ std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType,
   }
   if (!found && !named.empty()) found = named.front();
   const CatalogLookup& maps = lookup();
-  w.loadedObject = found ? *found : ObjectRow{};
-  if (!found) return {};
+  if (!found) return w;
+  w.loadedObject = *found;
   const ObjectRow object = *found;
 
-  w.childObjects.clear();
   for (const std::uint32_t i : CatalogLookup::at(maps.objectsByParent, object.id)) {
     if (state_.stopRequested.load()) break;
     const ObjectRow& o = objects[i];
@@ -172,19 +170,16 @@ std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType,
     w.childObjects.push_back(std::move(child));
   }
 
-  w.tableLoaded = false;
   if (isModuleType(object.objectType)) {
-    std::vector<ColumnDescriptor> pseudo(3);
-    pseudo[0].text = std::to_string(object.id);
-    pseudo[1].text = object.objectType;
-    pseudo[2].text = object.name;
-    w.columns = pseudo;
-    return pseudo;
+    w.columns.resize(3);
+    w.columns[0].text = std::to_string(object.id);
+    w.columns[1].text = object.objectType;
+    w.columns[2].text = object.name;
+    return w;
   }
 
-  buildPageList(object);
-  buildColumns(object, name, textStore);
-  w.firstStoredColumn = 0;
+  buildPageList(object, w);
+  buildColumns(object, name, textStore, w);
   for (std::size_t i = 0; i < w.columns.size(); ++i) {
     if (w.columns[i].storageColumnId != -99) {
       w.firstStoredColumn = static_cast<std::int32_t>(i);
@@ -192,29 +187,27 @@ std::vector<ColumnDescriptor> Catalog::loadObject(const std::string& objectType,
     }
   }
   w.tableLoaded = true;
-  return w.columns;
+  return w;
 }
 
-void Catalog::addPage(PageId page) {
-  if (working.pagesByKey && !working.pageKeys.insert(page).second) return;
-  working.tablePageList.push_back(page);
-}
-
-void Catalog::buildPageList(const ObjectRow& object) {
-  WorkingSet& w = working;
+void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
   const auto dataUnder = [&](std::int32_t key) -> const std::vector<PageRef>* {
     const auto it = files_.dataPages.find(key);
     return it == files_.dataPages.end() ? nullptr : &it->second;
   };
   if (legacyCatalog()) {
-    w.tablePageList.clear();
-    w.pageKeys.clear();
     if (const auto* pages = dataUnder(object.id))
       for (const PageRef& ref : *pages) w.tablePageList.push_back(toPageId(ref));
     return;
   }
 
-  w.pagesByKey = false;
+  // Pages found by the page key alone may be filed twice: each is listed once.
+  bool pagesByKey = false;
+  PageIdSet pageKeys;
+  const auto addPage = [&](PageId page) {
+    if (pagesByKey && !pageKeys.insert(page).second) return;
+    w.tablePageList.push_back(page);
+  };
   // The rowset: the heap or clustered index, else one made from an index row.
   const CatalogLookup& maps = lookup();
   const RowsetRow* best = nullptr;
@@ -237,7 +230,7 @@ void Catalog::buildPageList(const ObjectRow& object) {
     }
     if (index) {
       w.chosenRowset = rowsetFromIndex(*index, object.id);
-      w.pagesByKey = true;
+      pagesByKey = true;
     } else {
       w.chosenRowset = lastAny ? *lastAny : RowsetRow{};
     }
@@ -266,28 +259,26 @@ void Catalog::buildPageList(const ObjectRow& object) {
     w.chosenAllocUnit = madeUpAllocUnit(r);
     const std::int32_t k = pageKey(r);
     if (const auto* pages = dataUnder(k); pages && !pages->empty()) {
-      w.pagesByKey = true;
+      pagesByKey = true;
       w.chosenAllocUnit.firstPage = toPageId(pages->back());
     }
     const auto iam = files_.iamPages.find(k);
     if (iam != files_.iamPages.end() && !iam->second.empty()) {
-      w.pagesByKey = true;
+      pagesByKey = true;
       w.chosenAllocUnit.firstIamPage = toPageId(iam->second.back());
     }
   }
 
-  w.tableRowsets.clear();
   for (const std::uint32_t i : CatalogLookup::at(maps.rowsetsByObject, object.id)) w.tableRowsets.push_back(rowsets[i]);
   if (w.tableRowsets.empty()) {
     for (const std::uint32_t i : CatalogLookup::at(maps.indexesByObject, object.id))
       if (indexes[i].rowsetId != 0) w.tableRowsets.push_back(rowsetFromIndex(indexes[i], object.id));
   }
 
-  w.tableAllocUnits.clear();
   for (const RowsetRow& row : w.tableRowsets)
     for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsByOwner, row.rowsetId))
       w.tableAllocUnits.push_back(allocUnits[i]);
-  if (w.pagesByKey && w.tableAllocUnits.empty()) {
+  if (pagesByKey && w.tableAllocUnits.empty()) {
     for (const RowsetRow& row : w.tableRowsets)
       for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsById, row.rowsetId))
         w.tableAllocUnits.push_back(allocUnits[i]);
@@ -295,8 +286,6 @@ void Catalog::buildPageList(const ObjectRow& object) {
       for (const RowsetRow& row : w.tableRowsets) w.tableAllocUnits.push_back(madeUpAllocUnit(row.rowsetId));
   }
 
-  w.tablePageList.clear();
-  w.pageKeys.clear();
   // A page belongs to an allocation unit only when its header states both
   // halves of the unit's id. The page map files pages by the object id
   // alone, and from SQL Server 2008 on a user table's unit may carry the
@@ -319,13 +308,11 @@ void Catalog::buildPageList(const ObjectRow& object) {
       for (const PageRef& ref : *pages) addPage(toPageId(ref));
 }
 
-void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore) {
-  WorkingSet& w = working;
+void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore,
+                           LoadedTable& w) {
   const bool legacy = legacyCatalog();
   const std::int32_t maskedId = object.id & kColumnObjectMask;
 
-  w.tableColumnParams.clear();
-  w.tableLegacyColumns.clear();
   const CatalogLookup& maps = lookup();
   if (legacy) {
     for (const std::uint32_t i : CatalogLookup::at(maps.legacyColumnsByObject, maskedId)) {
@@ -347,9 +334,6 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
   }
 
   const std::uint64_t r = w.chosenRowset.rowsetId;
-  w.loadedRowsetColumns.clear();
-  w.loadedHobtColumns.clear();
-  w.loadedRowsetColumnMap.clear();
   if (!legacy) {
     for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnsByRowset, r))
       w.loadedRowsetColumns.push_back(rowsetColumns[i]);
@@ -364,8 +348,6 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     }
   }
 
-  w.tableIndexes.clear();
-  w.keyColumns.clear();
   for (const std::uint32_t k : CatalogLookup::at(maps.indexesByObject, object.id)) {
     const IndexRow& i = indexes[k];
     if ((i.status & 1) && i.indexId > 0) w.tableIndexes.push_back(i);
@@ -508,7 +490,6 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     }
   }
 
-  w.primaryKeyColumns.clear();
   for (ColumnDescriptor& d : list) {
     for (const IndexColumnRow& k : w.keyColumns) {
       if (k.columnId != d.columnId) continue;

@@ -39,10 +39,10 @@ int runColumns(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   if (const int ambiguous = reportAmbiguousTable(catalog, positional[0], positional[1], system)) return ambiguous;
-  const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
-  if (columns.empty() || !catalog.working.tableLoaded)
-    return reportMissingTable(catalog, positional[0], positional[1], system);
-  for (const ColumnDescriptor& d : columns) {
+  const LoadedTable table = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  if (table.columns.empty() || !table.tableLoaded)
+    return reportMissingTable(table, positional[0], positional[1], system);
+  for (const ColumnDescriptor& d : table.columns) {
     const std::string fk = d.isForeignKey ? d.refTableName + "." + d.refColumnName : "-";
     std::printf("%s\t%s\t%d\t%d\t%d\t%s\t%s\t%s\t%s\n", d.name.c_str(), d.typeText.c_str(), d.storageColumnId,
                 d.leafOffset, d.nullBit, d.isNullable ? "NULL" : "NOT NULL", keyMarks(d).c_str(), fk.c_str(),

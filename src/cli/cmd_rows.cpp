@@ -40,12 +40,13 @@ void printCsvLine(const std::vector<std::string>& fields, std::string& line, con
 
 // The rows in an exchange format: values in the forms other programs read
 // (ISO 8601 datetimes, bit as 1 and 0, bytes as hex or base64).
-void writeExportRows(Catalog& catalog, AppState& state, bool scanned, const RowFormat& format) {
+void writeExportRows(Catalog& catalog, const LoadedTable& loaded, AppState& state, bool scanned,
+                     const RowFormat& format) {
   const ModuleTextStore noTexts;
-  const TableSchema table = loadedTableSchema(catalog, noTexts);
+  const TableSchema table = loadedTableSchema(catalog, loaded, noTexts);
   RowWriter writer(table, format, [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   writer.begin();
-  streamLoadedTable(catalog, state, scanned,
+  streamLoadedTable(catalog, loaded, state, scanned,
                     [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
                       writer.row(fields, nulls, deleted);
                     });
@@ -128,16 +129,16 @@ int runRows(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   if (const int ambiguous = reportAmbiguousTable(catalog, positional[0], positional[1], system)) return ambiguous;
-  const auto columns = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
-  if (columns.empty() || !catalog.working.tableLoaded)
-    return reportMissingTable(catalog, positional[0], positional[1], system);
+  const LoadedTable table = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  if (table.columns.empty() || !table.tableLoaded)
+    return reportMissingTable(table, positional[0], positional[1], system);
   // Deleted rows among the live ones must say which they are, or a reader
   // takes an old copy of a row for a second live row.
   const bool markDeleted = o.state.scanOptions.showDeletedRecords;
   if (exchange) {
     format.nullText = nullText;
     format.markDeleted = markDeleted;
-    writeExportRows(catalog, o.state, scanned, format);
+    writeExportRows(catalog, table, o.state, scanned, format);
     return kExitOk;
   }
   // The rows come the way the record list pages through them, without its
@@ -151,7 +152,7 @@ int runRows(const Args& args) {
   bool headingDone = false;
   std::string line;
   const char* heading = markDeleted ? kDeletedRowColumn : nullptr;
-  browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
+  browser.streamTable(catalog, table, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
     if (!headingDone) {
       printCsvLine(browser.listColumns, line, heading);
       headingDone = true;
@@ -159,7 +160,7 @@ int runRows(const Args& args) {
     printCsvLine(fields, line, markDeleted ? (deleted ? "1" : "0") : nullptr);
   });
   if (!headingDone) {
-    browser.buildListColumns(catalog.working.columns, catalog.legacyCatalog());
+    browser.buildListColumns(table.columns, catalog.legacyCatalog());
     printCsvLine(browser.listColumns, line, heading);
   }
   return kExitOk;
@@ -173,8 +174,9 @@ int runModule(const Args& args) {
   OpenedFile o;
   if (!o.open(args[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
-  const auto pseudo = catalog.loadObject("P ", args[1], nullptr);
-  if (pseudo.size() != 3 || catalog.working.tableLoaded) {
+  const LoadedTable module = catalog.loadObject("P ", args[1], nullptr);
+  const std::vector<ColumnDescriptor>& pseudo = module.columns;
+  if (pseudo.size() != 3 || module.tableLoaded) {
     std::fprintf(stderr, "%s: no module named \"%s\"\n", args[0].c_str(), args[1].c_str());
     return kExitNotFound;
   }

@@ -40,7 +40,8 @@ int runSchema(const Args& args) {
     if (const int ambiguous = reportAmbiguousTable(*o.catalog, positional[0], table, false)) return ambiguous;
   ModuleTextStore store;
   const DatabaseSchema schema = readDatabaseSchema(*o.catalog, o.state, o.notify, store, oneTable ? &table : nullptr);
-  if (oneTable && schema.tables.empty()) return reportMissingTable(*o.catalog, positional[0], table, false);
+  if (oneTable && schema.tables.empty())
+    return reportMissingTable(o.catalog->loadObject("U ", table, nullptr), positional[0], table, false);
   const std::string script = schemaScript(schema, dialect);
   std::fwrite(script.data(), 1, script.size(), stdout);
   return kExitOk;

@@ -41,9 +41,9 @@ struct OpenedFile {
 
 // Why a table could not be shown, on standard error; the exit code. A table
 // the catalog lists whose columns are lost is not reported as unknown.
-inline int reportMissingTable(const Catalog& catalog, const std::string& path, const std::string& name, bool system) {
+inline int reportMissingTable(const LoadedTable& table, const std::string& path, const std::string& name, bool system) {
   const char* kind = system ? "system" : "user";
-  const ObjectRow& found = catalog.working.loadedObject;
+  const ObjectRow& found = table.loadedObject;
   if (found.id == ObjectRow{}.id || found.objectType != (system ? "S " : "U ")) {
     std::fprintf(stderr, "%s: no %s table named \"%s\"\n", path.c_str(), kind, name.c_str());
     return kExitNotFound;

@@ -23,13 +23,14 @@ constexpr std::size_t kMssqlRowsPerInsert = 1000;
 
 }  // namespace
 
-void streamLoadedTable(Catalog& catalog, AppState& state, bool scanned, const ExportRowSink& emit) {
+void streamLoadedTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned,
+                       const ExportRowSink& emit) {
   MemoryOutputPane pane;
   OutputChannel output(pane);
   MemoryProgress progress;
   MemoryRecordPanel panel;
   RecordBrowser browser(state, panel, output, progress);
-  browser.streamTable(catalog, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
+  browser.streamTable(catalog, table, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
     emit(fields, browser.fieldNulls, deleted);
   });
 }
@@ -38,11 +39,10 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
                              const std::string& path,
                              const std::function<void(std::int64_t rows, std::int64_t expected)>& progress) {
   TableCsvResult result;
-  const KeptWorkingSet kept(catalog);
-  const auto columns = catalog.loadObject(objectType, name, nullptr);
-  if (columns.empty() || !catalog.working.tableLoaded) return result;
+  const LoadedTable loaded = catalog.loadObject(objectType, name, nullptr);
+  if (loaded.columns.empty() || !loaded.tableLoaded) return result;
   std::int64_t expected = 0;
-  for (const RowsetRow& r : catalog.working.tableRowsets) expected += std::max<std::int64_t>(r.rowCount, 0);
+  for (const RowsetRow& r : loaded.tableRowsets) expected += std::max<std::int64_t>(r.rowCount, 0);
   const std::string part = path + ".part";
   struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -63,14 +63,14 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
   };
   const ModuleTextStore noTexts;
   std::vector<std::string> heading;
-  const TableSchema table = loadedTableSchema(catalog, noTexts);
+  const TableSchema table = loadedTableSchema(catalog, loaded, noTexts);
   for (const ExportColumn* c : table.shownColumns()) heading.push_back(c->name);
   line(heading, kDeletedRowColumn);
   const auto emit = [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool deleted) {
     line(fields, deleted ? "1" : "0");
     if (++result.rows % 10000 == 0 && progress) progress(result.rows, expected);
   };
-  streamLoadedTable(catalog, state, false, emit);
+  streamLoadedTable(catalog, loaded, state, false, emit);
   const bool closed = std::fclose(file.release()) == 0;
   std::error_code ec;
   result.stopped = state.stopRequested.load();

@@ -14,15 +14,16 @@
 
 namespace sorbel {
 
-// One row of the loaded table: its shown fields, which of them are NULL,
+// One row of a loaded table: its shown fields, which of them are NULL,
 // and whether it is a deleted row.
 using ExportRowSink =
     std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted)>;
 
-// Every row of the loaded table in the record list's order (see
+// Every row of table in the record list's order (see
 // RecordBrowser::streamTable); deleted rows come when the scan options ask
 // for them.
-void streamLoadedTable(Catalog& catalog, AppState& state, bool scanned, const ExportRowSink& emit);
+void streamLoadedTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned,
+                       const ExportRowSink& emit);
 
 enum class RowLayout { csv, jsonl, insert };
 
@@ -53,8 +54,7 @@ struct TableCsvResult {
 // prints it: UTF-8, CRLF, a heading line, NULL as NULL, and a last
 // deleted_row column when the scan options ask for deleted rows. Built beside path
 // and moved there when complete. progress gets the rows written so far and
-// the rows the catalog counts for the table (0 when it gives none). The
-// catalog's working set is left as it was.
+// the rows the catalog counts for the table (0 when it gives none).
 TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::string& objectType, const std::string& name,
                              const std::string& path,
                              const std::function<void(std::int64_t rows, std::int64_t expected)>& progress = {});

@@ -190,7 +190,6 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     }
   } partFile{part};
 
-  const KeptWorkingSet kept(catalog);
   ModuleTextStore store;
   const DatabaseSchema schema = readDatabaseSchema(catalog, state, notify, store);
   Database db;
@@ -218,9 +217,9 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     const TableSchema& table = schema.tables[t];
     const std::string label = table.displayName();
     if (progress) progress(label, t, schema.tables.size(), -1);
-    const auto columns = catalog.loadObject("U ", label, &store);
+    const LoadedTable loaded = catalog.loadObject("U ", label, &store);
     // readDatabaseSchema loaded this table the same way a moment ago.
-    if (columns.empty() || !catalog.working.tableLoaded) return failed(std::move(result), "cannot reload " + label);
+    if (loaded.columns.empty() || !loaded.tableLoaded) return failed(std::move(result), "cannot reload " + label);
     Statement insert = prepare(db.get(), insertStatement(table, table.name), error);
     if (!insert) return failed(std::move(result), error);
     Statement insertDeleted;
@@ -233,7 +232,7 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     if (!execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
     SqliteTableCount count{label, 0, 0};
     bool broken = false;
-    streamLoadedTable(catalog, state, false,
+    streamLoadedTable(catalog, loaded, state, false,
                       [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
       // A deleted row never goes among the live ones, where it could clash
       // with the row that took its key.

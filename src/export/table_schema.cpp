@@ -1,4 +1,4 @@
-// Gathers each user table's columns, keys and constraints from the catalog's working set.
+// Gathers each user table's columns, keys and constraints from the table as loaded.
 #include "export/table_schema.h"
 
 #include <algorithm>
@@ -130,8 +130,7 @@ const TableSchema* DatabaseSchema::table(const std::string& name) const {
   return nullptr;
 }
 
-TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& store) {
-  const WorkingSet& w = catalog.working;
+TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, const ModuleTextStore& store) {
   const bool legacy = catalog.legacyCatalog();
   TableSchema table;
   table.schema = catalog.schemaNameOf(w.loadedObject.id);
@@ -259,18 +258,18 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
     // Tables are told apart by schema and name: Sales.Orders beside dbo.Orders is a second table.
     const std::string label = catalog.displayName(o);
     if ((onlyTable && label != onlyLabel) || !seen.insert(label).second) continue;
-    const auto columns = catalog.loadObject("U ", label, &store);
-    if (columns.empty() || !catalog.working.tableLoaded) continue;
-    TableSchema table = loadedTableSchema(catalog, store);
-    for (const IndexRow& index : catalog.working.tableIndexes) {
+    const LoadedTable loaded = catalog.loadObject("U ", label, &store);
+    if (loaded.columns.empty() || !loaded.tableLoaded) continue;
+    TableSchema table = loadedTableSchema(catalog, loaded, store);
+    for (const IndexRow& index : loaded.tableIndexes) {
       if (!(index.status & kUniqueIndex) || (index.status & (kPrimaryKeyIndex | kUniqueConstraintIndex))) continue;
       KeyConstraint key;
       key.name = index.name;
       key.clustered = index.indexType == 1;
       std::multimap<std::int32_t, std::string> ordered;
-      for (const IndexColumnRow& k : catalog.working.keyColumns) {
+      for (const IndexColumnRow& k : loaded.keyColumns) {
         if (k.indexId != index.indexId || (k.status & kIncludedColumn)) continue;
-        for (const ColumnDescriptor& d : catalog.working.columns)
+        for (const ColumnDescriptor& d : loaded.columns)
           if (d.columnId == k.columnId) ordered.emplace(k.keyPosition, d.name);
       }
       for (const auto& [position, name] : ordered) key.columns.push_back(name);

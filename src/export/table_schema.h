@@ -80,28 +80,13 @@ struct DatabaseSchema {
 
 // The user tables (only `onlyTable`, a name as loadObject takes it, when
 // given) with their keys and
-// constraints, and the module texts. Loads each table in turn, so the
-// catalog's working set is left holding the last one. A foreign key is kept
+// constraints, and the module texts. A foreign key is kept
 // only when the table it refers to is among the tables and the columns it
 // refers to are that table's primary key or a unique key.
 DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarget& notify, ModuleTextStore& store,
                                   const std::string* onlyTable = nullptr);
 
-// Puts the catalog's working set back when it goes: an export loads table
-// after table, and the table on display must stay loaded for its paging.
-class KeptWorkingSet {
- public:
-  explicit KeptWorkingSet(Catalog& catalog) : catalog_(catalog), saved_(catalog.working) {}
-  ~KeptWorkingSet() { catalog_.working = std::move(saved_); }
-  KeptWorkingSet(const KeptWorkingSet&) = delete;
-  KeptWorkingSet& operator=(const KeptWorkingSet&) = delete;
-
- private:
-  Catalog& catalog_;
-  WorkingSet saved_;
-};
-
-// The table's schema from the catalog's working set, right after loadObject.
-TableSchema loadedTableSchema(const Catalog& catalog, const ModuleTextStore& store);
+// The schema of a table loadObject answered.
+TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& table, const ModuleTextStore& store);
 
 }  // namespace sorbel

@@ -81,8 +81,8 @@ bool ObjectTree::fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore,
       if (table) {
         const TreeItem columns = view_.insertFirstChild(node, kColumnsNode);
         view_.setItemData(columns, 0);
-        const auto loaded = catalog.loadObject(type, label, &scanEndStore);
-        view_.setBold(node, !loaded.empty() && !catalog.working.tablePageList.empty());
+        const LoadedTable loaded = catalog.loadObject(type, label, &scanEndStore);
+        view_.setBold(node, !loaded.columns.empty() && !loaded.tablePageList.empty());
       }
     }
     progress.setPosition(i);
@@ -102,10 +102,11 @@ TreeItem ObjectTree::findChild(TreeItem parent, const std::string& text) const {
   return 0;
 }
 
-bool ObjectTree::populateTableNode(TreeItem tableNode, const std::string& objectType, const std::string& name,
-                                   Catalog& catalog, const ModuleTextStore& scanEndStore) {
-  const auto columns = catalog.loadObject(objectType, name, &scanEndStore);
-  if (!catalog.working.tableLoaded) return false;
+LoadedTable ObjectTree::populateTableNode(TreeItem tableNode, const std::string& objectType, const std::string& name,
+                                          Catalog& catalog, const ModuleTextStore& scanEndStore) {
+  LoadedTable table = catalog.loadObject(objectType, name, &scanEndStore);
+  if (!table.tableLoaded) return table;
+  const std::vector<ColumnDescriptor>& columns = table.columns;
   const TreeItem columnsNode = view_.firstChild(tableNode);
   const TreeItem primaryKey = view_.insertFirstChild(tableNode, kPrimaryKeyNode);
   const TreeItem constraint = view_.insertFirstChild(tableNode, kConstraintNode);
@@ -118,7 +119,7 @@ bool ObjectTree::populateTableNode(TreeItem tableNode, const std::string& object
     view_.setItemData(view_.insertFirstChild(columnsNode, columnLabel(*it)), 0);
   }
   const bool legacy = catalog.legacyCatalog();
-  for (const ChildObject& child : catalog.working.childObjects) {
+  for (const ChildObject& child : table.childObjects) {
     if (child.objectType == "PK") {
       view_.setItemData(view_.insertFirstChild(primaryKey, child.name), legacy ? child.id : 0);
     } else if (child.objectType == "F ") {
@@ -129,7 +130,7 @@ bool ObjectTree::populateTableNode(TreeItem tableNode, const std::string& object
       view_.setItemData(view_.insertFirstChild(unique, child.name), legacy ? child.id : 0);
     }
   }
-  return true;
+  return table;
 }
 
 std::string columnLabel(const ColumnDescriptor& d) {

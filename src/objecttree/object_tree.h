@@ -51,9 +51,9 @@ class ObjectTree {
                 AppState& state);
 
   // Adds the key groups, constraints and column nodes under a table's node
-  // the first time the table is selected. The loaded columns stay in the
-  // catalog's working set. True when the table loaded.
-  bool populateTableNode(TreeItem tableNode, const std::string& objectType, const std::string& name,
+  // the first time the table is selected. Answers the table as loaded; no
+  // node is added when it is no table (tableLoaded false).
+  LoadedTable populateTableNode(TreeItem tableNode, const std::string& objectType, const std::string& name,
                          Catalog& catalog, const ModuleTextStore& scanEndStore);
 
   // The child of parent whose text is text, or 0.

@@ -71,10 +71,8 @@ class ColumnWalk {
   }
 
  private:
-  bool standardLike() const { return v_ == DecoderVariant::standardTable || v_ == DecoderVariant::standardObjectValues; }
-  bool objectValues() const {
-    return v_ == DecoderVariant::standardObjectValues || v_ == DecoderVariant::legacyObjectValues;
-  }
+  bool standardLike() const { return v_ == DecoderVariant::standardTable; }
+  bool objectValues() const { return v_ == DecoderVariant::legacyObjectValues; }
 
   std::string render(TypeDescriptor& t, ByteView bytes, std::size_t available, const ColumnDescriptor& d) {
     t.bytesAvailable = available;
@@ -192,8 +190,7 @@ class ColumnWalk {
     }
 
     const bool binary = code == kVarBinary || code == kClrType;
-    const bool prefix = objectValues() && v_ == DecoderVariant::standardObjectValues ? (!text.empty() && text != " ")
-                                                                                     : text != " ";
+    const bool prefix = text != " ";
     if (binary && prefix) text = "0x" + text;
     d.text = std::move(text);
   }
@@ -398,9 +395,9 @@ class ColumnWalk {
 
 }  // namespace
 
-bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
-                         const FileSet& files, const AppState& state) {
-  ColumnWalk(record, definition, variant, files, state).run();
+bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, const FileSet& files,
+                         const AppState& state) {
+  ColumnWalk(record, definition, definition.variant, files, state).run();
   return true;
 }
 

@@ -168,11 +168,8 @@ void PrimaryRecordPage::readCompressionInfo() {
 }
 
 std::unique_ptr<CPrimaryRecord> PrimaryRecordPage::recordAtOffset(std::uint16_t offset, ForwardChain* chain) const {
-  auto r = std::make_unique<CPrimaryRecord>(bytes().from(offset), this, static_cast<std::uint16_t>(kPageSize - offset),
-                                            state, chain);
-  if (r->isCompressedRecord && !r->isInvalid && !state.scanOptions.isSql2000 && state.currentTableDefinition)
-    decodeCompressedRecord(*r, *state.currentTableDefinition, anchorValues, dictionary);
-  return r;
+  return std::make_unique<CPrimaryRecord>(bytes().from(offset), this, static_cast<std::uint16_t>(kPageSize - offset),
+                                          state, chain);
 }
 
 void PrimaryRecordPage::buildRecords() {

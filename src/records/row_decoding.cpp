@@ -1,10 +1,10 @@
-// Decodes a data page of the loaded table, or of the object-values table, into rows of texts.
+// Decodes a data page of a table, or of the object-values table, into rows of texts.
 #include "records/row_decoding.h"
 
 #include <algorithm>
 
-#include "catalog/catalog.h"
 #include "pagestore/file_set.h"
+#include "records/compressed_records.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -76,9 +76,11 @@ NullMarks nullMarks(const TableDefinition& definition) {
   return marks;
 }
 
-std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& definition, DecoderVariant variant,
-                                 const FileSet& files, AppState& state, std::vector<bool>* deleted = nullptr,
+std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& definition, const FileSet& files,
+                                 AppState& state, std::vector<bool>* deleted = nullptr,
                                  std::vector<NullMarks>* nulls = nullptr) {
+  const DecoderVariant variant = definition.variant;
+  const bool tableRows = variant == DecoderVariant::standardTable || variant == DecoderVariant::legacyTable;
   std::vector<DecodedRow> rows;
   const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
   for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
@@ -90,9 +92,12 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
     } else if (!tableRecord(r)) {
       continue;
     }
+    // A compressed record is parsed without knowing its table; only the
+    // table's layout says where each of its values goes.
+    if (tableRows && r->isCompressedRecord && !state.scanOptions.isSql2000)
+      decodeCompressedRecord(*r, definition, page.anchorValues, page.dictionary);
     if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
-    if (decodeRecordColumns(*r, definition, variant, files, state)) {
-      const bool tableRows = variant == DecoderVariant::standardTable || variant == DecoderVariant::legacyTable;
+    if (decodeRecordColumns(*r, definition, files, state)) {
       if (tableRows && metByBodyWalk(page, static_cast<std::size_t>(i)) && nothingRead(definition)) continue;
       rows.push_back(texts(definition));
       if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));
@@ -104,35 +109,27 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
 
 }  // namespace
 
-TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns) {
-  TableDefinition definition;
-  definition.columns = columns;
-  return definition;
+TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns, DecoderVariant variant) {
+  return TableDefinition{columns, variant};
 }
 
-std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
-                                       TableDefinition& definition, AppState& state, std::vector<bool>* deleted,
-                                       std::vector<NullMarks>* nulls) {
+std::vector<DecodedRow> decodePageRows(const FileSet& files, PageId page, TableDefinition& definition, AppState& state,
+                                       std::vector<bool>* deleted, std::vector<NullMarks>* nulls) {
   auto dataPage = readDataPage(files, page);
   if (!dataPage) return {};
-  return decodeDataPageRows(*dataPage, page, files, catalog, definition, state, deleted, nulls);
+  return decodeDataPageRows(*dataPage, page, files, definition, state, deleted, nulls);
 }
 
 std::vector<DecodedRow> decodeDataPageRows(CDataPage& dataPage, PageId page, const FileSet& files,
-                                           const Catalog& catalog, TableDefinition& definition, AppState& state,
-                                           std::vector<bool>* deleted, std::vector<NullMarks>* nulls) {
+                                           TableDefinition& definition, AppState& state, std::vector<bool>* deleted,
+                                           std::vector<NullMarks>* nulls) {
   if (dataPage.header.pageType != header::kDataPage) return {};
-  const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
-  return pageLoop(dataPage, page, definition, standard ? DecoderVariant::standardTable : DecoderVariant::legacyTable,
-                  files, state, deleted, nulls);
+  return pageLoop(dataPage, page, definition, files, state, deleted, nulls);
 }
 
-std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,
+std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const FileSet& files, TableDefinition& definition,
                                               AppState& state) {
-  const bool standard = !state.scanOptions.isSql2000 && !catalog.working.loadedRowsetColumns.empty();
-  return pageLoop(page, page.header.thisPage, definition,
-                  standard ? DecoderVariant::standardObjectValues : DecoderVariant::legacyObjectValues,
-                  catalog.fileSet(), state);
+  return pageLoop(page, page.header.thisPage, definition, files, state);
 }
 
 }  // namespace sorbel

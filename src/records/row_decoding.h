@@ -11,51 +11,53 @@
 
 namespace sorbel {
 
-class Catalog;
 class CDataPage;
 class CPrimaryRecord;
 class FileSet;
 
-// The table whose rows are being decoded. The decoder writes each row's
-// texts into the descriptors' text slots.
+// The ways of walking a record's columns: user tables with or without
+// rowset-column metadata, and the object-values table (each column's null
+// bit its place, in either catalog form).
+enum class DecoderVariant { standardTable, legacyTable, legacyObjectValues };
+
+// The table whose rows are being decoded and the walk its records take. The
+// decoder writes each row's texts into the descriptors' text slots, so a
+// thread decoding pages brings its own copy.
 struct TableDefinition {
   std::vector<ColumnDescriptor> columns;
-  std::vector<ColumnDescriptor> secondList;  // not used by the decoder
-  std::vector<ColumnDescriptor> thirdList;   // not used by the decoder
+  DecoderVariant variant = DecoderVariant::legacyTable;
 };
 
-TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns);
+TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns,
+                                    DecoderVariant variant = DecoderVariant::legacyTable);
 
 // One decoded row: a text per column of the definition, in column order.
 using DecodedRow = std::vector<std::string>;
 
-// The four ways of walking a record's columns: user tables with or without
-// rowset-column metadata, and the object-values table in either form.
-enum class DecoderVariant { standardTable, legacyTable, standardObjectValues, legacyObjectValues };
-
-// Cuts one record into column texts, written into definition's text slots.
-// Answers whether the record makes a row.
-bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, DecoderVariant variant,
-                         const FileSet& files, const AppState& state);
+// Cuts one record into column texts, walked as the definition's variant says
+// and written into its text slots. Answers whether the record makes a row.
+bool decodeRecordColumns(CPrimaryRecord& record, TableDefinition& definition, const FileSet& files,
+                         const AppState& state);
 
 // Which values of one decoded row are NULL, in column order; empty when none is.
 using NullMarks = std::vector<bool>;
 
-// The rows of one data page of the loaded table, in slot order. With
+// The rows of one data page of the definition's table, in slot order. With
 // deleted, it receives per row whether it is a deleted record (a ghost, or
 // one no slot lists any more); with nulls, each row's NULL marks.
-std::vector<DecodedRow> decodePageRows(const FileSet& files, const Catalog& catalog, PageId page,
-                                       TableDefinition& definition, AppState& state,
+std::vector<DecodedRow> decodePageRows(const FileSet& files, PageId page, TableDefinition& definition, AppState& state,
                                        std::vector<bool>* deleted = nullptr, std::vector<NullMarks>* nulls = nullptr);
 
 // The same for a data page the caller has read (page is where it was read).
+// Its compressed records are rebuilt with the definition's layout here.
 std::vector<DecodedRow> decodeDataPageRows(CDataPage& dataPage, PageId page, const FileSet& files,
-                                           const Catalog& catalog, TableDefinition& definition, AppState& state,
+                                           TableDefinition& definition, AppState& state,
                                            std::vector<bool>* deleted = nullptr,
                                            std::vector<NullMarks>* nulls = nullptr);
 
-// The rows of a page of the object-values table that the caller has read.
-std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const Catalog& catalog, TableDefinition& definition,
+// The rows of a page of the object-values table that the caller has read,
+// walked as the definition's object-values variant says.
+std::vector<DecodedRow> decodeObjectValueRows(CDataPage& page, const FileSet& files, TableDefinition& definition,
                                               AppState& state);
 
 }  // namespace sorbel

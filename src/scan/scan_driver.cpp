@@ -90,7 +90,6 @@ void ScanDriver::resetScan() {
   // must not show them.
   scanEndStore_ = {};
   moduleStore_ = {};
-  state_.currentTableDefinition = nullptr;
   selectedItem_ = 0;
   browser_.pageList.clear();
   browser_.pageStarts.clear();
@@ -295,16 +294,13 @@ void ScanDriver::selectionWorker(TreeItem node) {
   // shows no table would page on into nothing.
   browser_.pageStarts.clear();
   browser_.pageList.clear();
-  catalog.working.columns.clear();
-  catalog.working.tableColumnParams.clear();
-  catalog.working.tableLegacyColumns.clear();
   const std::string name = view.text(node);
   if (node == tree_.categories().root || name.empty()) return end();
 
   const TreeItem parent = view.parent(node);
   const std::string parentText = view.text(parent);
   const CategoryNodes& c = tree_.categories();
-  std::vector<ColumnDescriptor> columns;
+  LoadedTable loaded;
   bool tableBranch = false;
   std::string script;
   bool scriptShown = false;
@@ -312,10 +308,9 @@ void ScanDriver::selectionWorker(TreeItem node) {
     const std::string type = parent == c.systemTables ? "S " : "U ";
     tableBranch = true;
     if (view.text(view.firstChild(node)) == kColumnsNode) {
-      tree_.populateTableNode(node, type, name, catalog, scanEndStore_);
-      columns = catalog.working.columns;
+      loaded = tree_.populateTableNode(node, type, name, catalog, scanEndStore_);
     } else {
-      columns = catalog.loadObject(type, name, &scanEndStore_);
+      loaded = catalog.loadObject(type, name, &scanEndStore_);
     }
   } else if (parentText == kPrimaryKeyNode || parentText == kUniqueNode || parentText == kForeignKeyNode) {
     // A key's table is the node above its group.
@@ -327,16 +322,17 @@ void ScanDriver::selectionWorker(TreeItem node) {
     showScript(script);
     scriptShown = true;
   } else {
-    columns = catalog.loadObject("P ", name, &scanEndStore_);
+    loaded = catalog.loadObject("P ", name, &scanEndStore_);
   }
 
-  if (!scriptShown && tableBranch && catalog.working.tableLoaded && !columns.empty()) {
+  const std::vector<ColumnDescriptor>& columns = loaded.columns;
+  if (!scriptShown && tableBranch && loaded.tableLoaded && !columns.empty()) {
     views_.panel.showList(true);
     views_.panel.setPreviousEnabled(false);
     views_.panel.setNextEnabled(false);
     browser_.listRowIndex = 0;
     browser_.buildListColumns(columns, catalog.legacyCatalog());
-    browser_.displayTable(catalog, name);
+    browser_.displayTable(catalog, std::move(loaded));
   } else if (!scriptShown && columns.size() >= 2) {
     static const char* const kShown[] = {"F ", "P ", "D ", "C ", "PK", "FN", "TR", "IF", "V ", "UQ", "TT", "TF"};
     const std::string& type = columns[1].text;

@@ -138,7 +138,7 @@ TEST(CompressedTables, EveryTypeReadsAsTheUncompressedRows) {
     const int kind = static_cast<int>(c);
     EXPECT_EQ(rows->rows, expected) << kind;
     EXPECT_EQ(cli.out, expectedCli) << kind;
-    const auto page = readDataPage(*f.files, f.catalog->working.tablePageList.front());
+    const auto page = readDataPage(*f.files, f.catalog->loadObject("U ", "Everything", nullptr).tablePageList.front());
     ASSERT_TRUE(page);
     ASSERT_TRUE(page->record(0));
     EXPECT_TRUE(page->record(0)->isCompressedRecord) << kind;

@@ -48,9 +48,10 @@ TEST(CorpusDisplay, EveryUserTableListsTheRowsItsRowsetsCount) {
       if (tab == std::string::npos) continue;
       const std::string table = line.substr(0, tab);
       const long expected = std::stol(line.substr(tab + 1));
-      ASSERT_FALSE(catalog.loadObject("U ", table, nullptr).empty()) << name << " " << table;
+      const LoadedTable loaded = catalog.loadObject("U ", table, nullptr);
+      ASSERT_FALSE(loaded.columns.empty()) << name << " " << table;
       long rows = 0;
-      browser.streamTable(catalog, false, [&](const std::vector<std::string>&, bool) { ++rows; });
+      browser.streamTable(catalog, loaded, false, [&](const std::vector<std::string>&, bool) { ++rows; });
       EXPECT_EQ(rows, expected) << name << " " << table;
       ++tables;
     }

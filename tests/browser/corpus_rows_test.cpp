@@ -131,7 +131,7 @@ TEST(CorpusRows, NorthwindShowsItsCustomersEmployeesAndModules) {
     ModuleTextStore store;
     fillModuleStoreOnce(store, *o.catalog, o.state, o.notify);
     for (const char* module : {"Alphabetical list of products", "CustOrderHist"}) {
-      const auto pseudo = o.catalog->loadObject("P ", module, nullptr);
+      const auto pseudo = o.catalog->loadObject("P ", module, nullptr).columns;
       ASSERT_EQ(pseudo.size(), 3u) << name << " " << module;
       const std::string text = assembleText(store, pseudo[0].text);
       EXPECT_NE(text.find(std::string(module).find(' ') == std::string::npos ? "CREATE PROCEDURE" : "create view"),

@@ -127,8 +127,9 @@ TEST(EveryType, RowOverflowValueIsReadFromItsPages) {
   const FileSet& files = *s.files;
   Catalog& catalog = *s.catalog;
   state.listDisplayActive = true;  // row-overflow values are read even while the list fills
-  TableDefinition definition = makeTableDefinition(catalog.loadObject("U ", "Overflow", nullptr));
-  const auto rows = decodePageRows(files, catalog, catalog.working.tablePageList.front(), definition, state);
+  const LoadedTable table = catalog.loadObject("U ", "Overflow", nullptr);
+  TableDefinition definition = table.definition();
+  const auto rows = decodePageRows(files, table.tablePageList.front(), definition, state);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][1], moved);
 }

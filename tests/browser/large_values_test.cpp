@@ -72,8 +72,9 @@ TEST(LargeValues, OffRowValuesOfEveryKindShowInFull) {
 
   // While the first list page fills, pointers show placeholders; xml is decoded.
   state.listDisplayActive = true;
-  TableDefinition definition = makeTableDefinition(catalog.loadObject("U ", "Docs", nullptr));
-  const auto rows = decodePageRows(files, catalog, catalog.working.tablePageList.front(), definition, state);
+  const LoadedTable docs = catalog.loadObject("U ", "Docs", nullptr);
+  TableDefinition definition = docs.definition();
+  const auto rows = decodePageRows(files, docs.tablePageList.front(), definition, state);
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows[0][1], "<BINARY DATA>");
   EXPECT_EQ(rows[0][4], "<BIG BINARY DATA>");

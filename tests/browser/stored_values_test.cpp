@@ -204,7 +204,7 @@ TEST(StoredValues, sqlServer2005LayoutMapsColumnsThroughTheirStorageIds) {
   t.rows.push_back({value(testing::utf16("Ann")), value(int32Bytes(41)), value(int32Bytes(7)), nullValue()});
   t.rows.push_back({nullValue(), nullValue(), value(int32Bytes(8)), value(textBytes("x"))});
   s.open(db);
-  const auto columns = s.catalog->loadObject("U ", "Members", nullptr);
+  const auto columns = s.catalog->loadObject("U ", "Members", nullptr).columns;
   // The uniquifier has no column: only the four columns load.
   ASSERT_EQ(columns.size(), 4u);
   const auto placed = testing::placeColumns(t.columns);
@@ -226,7 +226,7 @@ TEST(StoredValues, rowsetColumnsGiveTheLeafHalvesOfOffsetAndNullBit) {
   t.nonLeafHalves = true;
   t.rows.push_back({value(int32Bytes(1)), nullValue()});
   s.open(db);
-  const auto columns = s.catalog->loadObject("U ", "Halves", nullptr);
+  const auto columns = s.catalog->loadObject("U ", "Halves", nullptr).columns;
   ASSERT_EQ(columns.size(), 2u);
   EXPECT_EQ(columns[0].nullBit, 1);
   EXPECT_EQ(columns[0].leafOffset, 4);
@@ -249,7 +249,7 @@ TEST(StoredValues, sqlServer2000RecordsShowTheirNulls) {
   t.rows.push_back({nullValue(), value(int32Bytes(2)), value(date), value(money), nullValue()});
   t.rows.push_back({value(textBytes("WA")), nullValue(), value(date), nullValue(), value(textBytes("xyz"))});
   s.open(db);
-  const auto columns = s.catalog->loadObject("U ", "Orders", nullptr);
+  const auto columns = s.catalog->loadObject("U ", "Orders", nullptr).columns;
   ASSERT_EQ(columns.size(), 5u);
   const bool nullable[] = {true, false, true, true, false};
   for (std::size_t i = 0; i < columns.size(); ++i) {

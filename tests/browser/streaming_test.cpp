@@ -52,10 +52,11 @@ struct StreamedHeap {
   // The OrderID of every row streamed, and how many were marked deleted.
   std::vector<int> stream(bool deleted, int& marked, const std::function<void()>& afterRow = {}) {
     state.scanOptions.showDeletedRecords = deleted;
-    EXPECT_FALSE(catalog->loadObject("U ", "BigHeap", nullptr).empty());
+    const LoadedTable table = catalog->loadObject("U ", "BigHeap", nullptr);
+    EXPECT_FALSE(table.columns.empty());
     std::vector<int> ids;
     marked = 0;
-    browser->streamTable(*catalog, false, [&](const std::vector<std::string>& fields, bool isDeleted) {
+    browser->streamTable(*catalog, table, false, [&](const std::vector<std::string>& fields, bool isDeleted) {
       ids.push_back(std::stoi(fields.at(0)));
       if (isDeleted) ++marked;
       if (afterRow) afterRow();

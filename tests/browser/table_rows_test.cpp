@@ -175,11 +175,11 @@ TEST(TableLoading, ModulesComputedColumnsAndNameClashes) {
 
   // A table is looked up among tables, though the view of its name is listed
   // first; asking for a module of that name finds the view.
-  auto columns = c.loadObject("P ", "People", nullptr);
-  ASSERT_EQ(columns.size(), 3u);
-  EXPECT_EQ(columns[0].text, "900");
-  EXPECT_EQ(columns[1].text, "V ");
-  EXPECT_FALSE(c.working.tableLoaded);
+  const LoadedTable view = c.loadObject("P ", "People", nullptr);
+  ASSERT_EQ(view.columns.size(), 3u);
+  EXPECT_EQ(view.columns[0].text, "900");
+  EXPECT_EQ(view.columns[1].text, "V ");
+  EXPECT_FALSE(view.tableLoaded);
 
   ModuleTextStore store;
   fillStore(store, c, s.state, s.notify);
@@ -187,9 +187,10 @@ TEST(TableLoading, ModulesComputedColumnsAndNameClashes) {
   EXPECT_EQ(assembleText(store, "1002"), "CREATE PROCEDURE GetPeople AS SELECT * FROM People");
 
   // The table loads; its computed column gets its definition.
-  columns = c.loadObject("U ", "People", &store);
+  const LoadedTable table = c.loadObject("U ", "People", &store);
+  const std::vector<ColumnDescriptor>& columns = table.columns;
   ASSERT_EQ(columns.size(), 9u);
-  EXPECT_TRUE(c.working.tableLoaded);
+  EXPECT_TRUE(table.tableLoaded);
   EXPECT_EQ(columns[6].name, "full");
   EXPECT_EQ(columns[6].storageColumnId, -99);
   EXPECT_EQ(columns[6].text, "([name]+' '+[nick])");
@@ -198,11 +199,11 @@ TEST(TableLoading, ModulesComputedColumnsAndNameClashes) {
   EXPECT_TRUE(columns[1].isNullable);
   EXPECT_TRUE(columns[0].isPrimaryKey);
   EXPECT_FALSE(columns[1].isPrimaryKey);
-  ASSERT_EQ(c.working.primaryKeyColumns.size(), 1u);
-  EXPECT_EQ(c.working.primaryKeyColumns[0].columnName, "id");
-  ASSERT_EQ(c.working.childObjects.size(), 1u);
-  EXPECT_TRUE(c.working.childObjects[0].isPrimaryKey);
-  EXPECT_EQ(c.working.childObjects[0].name, "PK_People");
+  ASSERT_EQ(table.primaryKeyColumns.size(), 1u);
+  EXPECT_EQ(table.primaryKeyColumns[0].columnName, "id");
+  ASSERT_EQ(table.childObjects.size(), 1u);
+  EXPECT_TRUE(table.childObjects[0].isPrimaryKey);
+  EXPECT_EQ(table.childObjects[0].name, "PK_People");
 }
 
 TEST(TableLoading, RowsetChoiceAndPageLists) {
@@ -225,19 +226,18 @@ TEST(TableLoading, RowsetChoiceAndPageLists) {
   indexUnit.allocUnitId = (std::uint64_t{2} << 48) | (std::uint64_t{1001} << 16);
   indexUnit.ownerId = 77;
   c.allocUnits.push_back(indexUnit);
-  const auto columns = c.loadObject("U ", "T", nullptr);
-  ASSERT_EQ(columns.size(), 2u);
-  EXPECT_EQ(columns[1].name, "extra");
-  EXPECT_EQ(c.working.chosenRowset.indexId, 0);
-  ASSERT_EQ(c.working.tablePageList.size(), 1u);
-  EXPECT_EQ(c.working.chosenAllocUnit.firstPage, c.working.tablePageList.front());
+  const LoadedTable t1 = c.loadObject("U ", "T", nullptr);
+  ASSERT_EQ(t1.columns.size(), 2u);
+  EXPECT_EQ(t1.columns[1].name, "extra");
+  EXPECT_EQ(t1.chosenRowset.indexId, 0);
+  ASSERT_EQ(t1.tablePageList.size(), 1u);
+  EXPECT_EQ(t1.chosenAllocUnit.firstPage, t1.tablePageList.front());
   // A heap rowset listed after a clustered one still wins: index id 0 < 1.
   RowsetRow clustered = c.rowsets.front();
   clustered.indexId = 1;
   clustered.rowsetId = 78;
   c.rowsets.insert(c.rowsets.begin(), clustered);
-  c.loadObject("U ", "T", nullptr);
-  EXPECT_EQ(c.working.chosenRowset.indexId, 0);
+  EXPECT_EQ(c.loadObject("U ", "T", nullptr).chosenRowset.indexId, 0);
 }
 
 TEST(ModuleTextStore, HexTextsAndAssembly) {

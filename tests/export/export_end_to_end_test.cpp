@@ -13,6 +13,7 @@
 #include "postgres_server.h"
 #include "synthetic_database.h"
 #include "value_bytes.h"
+#include "viewer_session.h"
 
 namespace sorbel {
 namespace {
@@ -342,21 +343,18 @@ TEST_F(ExportShop, DeletedRowsAskedForAreMarkedInEveryForm) {
     EXPECT_EQ(dump(scripted, table, kOrderColumns), dump(written, table, kOrderColumns)) << table;
 }
 
-TEST(ExportInProcess, StopLeavesNoFileAndTheDisplayedTableStaysLoaded) {
+TEST(ExportInProcess, StopLeavesNoFile) {
   testing::ScannedDatabase s;
   SyntheticDatabase db = shop();
   ASSERT_TRUE(s.open(db));
   Catalog& catalog = *s.catalog;
-  ASSERT_FALSE(catalog.loadObject("U ", "Customers", nullptr).empty());
   const std::string csv = s.dir.file("orders.csv"), out = s.dir.file("shop.db");
 
-  // The whole table as the rows command prints it; Customers is still the
-  // loaded table afterwards, as the record list's paging needs.
+  // The whole table as the rows command prints it.
   const TableCsvResult table = writeTableCsv(catalog, s.state, "U ", "Orders", csv);
   EXPECT_TRUE(table.ok);
   EXPECT_EQ(table.rows, 3);
   EXPECT_EQ(testing::readTextFile(csv), testing::runProgram(kCli, {"rows", s.dir.file("db.mdf"), "Orders"}).out);
-  EXPECT_EQ(catalog.working.loadedObject.name, "Customers");
   // With deleted rows asked for, the file marks them as the rows command does.
   s.state.scanOptions.showDeletedRecords = true;
   EXPECT_TRUE(writeTableCsv(catalog, s.state, "U ", "Orders", csv).ok);
@@ -366,7 +364,6 @@ TEST(ExportInProcess, StopLeavesNoFileAndTheDisplayedTableStaysLoaded) {
 
   const SqliteExportResult whole = exportToSqlite(catalog, s.state, s.notify, out, {});
   EXPECT_TRUE(whole.ok) << whole.error;
-  EXPECT_EQ(catalog.working.loadedObject.name, "Customers");
   std::filesystem::remove(out);
 
   // A stop during the first table: no file, not even the one being built.
@@ -379,6 +376,36 @@ TEST(ExportInProcess, StopLeavesNoFileAndTheDisplayedTableStaysLoaded) {
   EXPECT_FALSE(stoppedTable.ok);
   EXPECT_FALSE(std::filesystem::exists(s.dir.file("stopped.csv")));
   EXPECT_FALSE(std::filesystem::exists(s.dir.file("stopped.csv.part")));
+}
+
+// The exports run on the worker between two moves of the record list and
+// load table after table: the table on display must page on as it was.
+TEST(ExportInProcess, TheTableOnDisplayPagesOnAfterAnExport) {
+  testing::TempDir dir;
+  SyntheticDatabase db;
+  auto& big = db.addTable(1001, "Big", {testing::intColumn("id")});
+  for (std::int32_t i = 1; i <= 1500; ++i) big.rows.push_back({int32(i)});
+  auto& other = db.addTable(1002, "Other", {testing::intColumn("a"), typedColumn("b", 167, 10)});
+  other.rows.push_back({int32(-1), value(testing::textBytes("x"))});
+  db.write(dir.file("db.mdf"));
+  testing::ViewerSession s;
+  s.scan(dir.file("db.mdf"));
+  ASSERT_TRUE(s.driver.lastScanCompleted());
+  ASSERT_TRUE(s.driver.selectItem(s.tree.findPath("Tables/User Tables/Big")));
+  s.driver.waitForWorker();
+  ASSERT_EQ(s.panel.pageLabel, "Page1 - [1000](1-1000) Records");
+
+  Catalog& catalog = *s.driver.context().catalog;
+  EXPECT_TRUE(writeTableCsv(catalog, s.state, "U ", "Other", dir.file("other.csv")).ok);
+  const SqliteExportResult whole = exportToSqlite(catalog, s.state, s.driver.notifier(), dir.file("db.sqlite"), {});
+  EXPECT_TRUE(whole.ok) << whole.error;
+
+  s.driver.showNextPage();
+  s.driver.waitForWorker();
+  EXPECT_EQ(s.panel.pageLabel, "Page2 - [500](1001-1500) Records");
+  ASSERT_EQ(s.panel.rows.size(), 500u);
+  EXPECT_EQ(s.panel.rows.front().fields, (std::vector<std::string>{"1001"}));
+  EXPECT_EQ(s.panel.rows.back().fields, (std::vector<std::string>{"1500"}));
 }
 
 }  // namespace

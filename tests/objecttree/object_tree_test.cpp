@@ -91,7 +91,8 @@ TEST_F(ScannedShop, ATablesFirstSelectionAddsItsKeysAndColumnsOnce) {
   ObjectTree& tree = s.driver.objectTree();
   for (int selection = 0; selection < 2; ++selection) {
     if (s.tree.text(s.tree.firstChild(orders)) != kColumnsNode) continue;  // populated already
-    ASSERT_TRUE(tree.populateTableNode(orders, "U ", "Orders", *s.driver.context().catalog, s.driver.scanEndStore()));
+    ASSERT_TRUE(
+        tree.populateTableNode(orders, "U ", "Orders", *s.driver.context().catalog, s.driver.scanEndStore()).tableLoaded);
   }
   EXPECT_EQ(s.childTexts(orders), (Texts{"ForeignKey", "Unique", "Constraint", "PrimaryKey", "Columns"}));
   EXPECT_EQ(s.childTexts("Tables/User Tables/Orders/ForeignKey"), (Texts{"FK_Orders_Customers"}));
@@ -103,6 +104,19 @@ TEST_F(ScannedShop, ATablesFirstSelectionAddsItsKeysAndColumnsOnce) {
                    "CustomerID  int(4)  (foreign key) references Customers( CustomerID)"}));
   EXPECT_EQ(s.tree.itemData(node("Tables/User Tables/Orders/Constraint/CK_Orders")), 1);
   EXPECT_EQ(s.tree.itemData(node("Tables/User Tables/Orders/PrimaryKey/PK_Orders")), 0);
+}
+
+// Whatever table was loaded before, a name that loads no table must not
+// hang that table's keys under the node.
+TEST_F(ScannedShop, ANameThatLoadsNoTableAddsNoNodes) {
+  Catalog& catalog = *s.driver.context().catalog;
+  ASSERT_TRUE(catalog.loadObject("U ", "Orders", nullptr).tableLoaded);
+  const TreeItem customers = node("Tables/User Tables/Customers");
+  const LoadedTable missing =
+      s.driver.objectTree().populateTableNode(customers, "U ", "NoSuchTable", catalog, s.driver.scanEndStore());
+  EXPECT_FALSE(missing.tableLoaded);
+  EXPECT_TRUE(missing.childObjects.empty());
+  EXPECT_EQ(s.childTexts(customers), (Texts{"Columns"}));
 }
 
 TEST(ObjectTreeFill, NoNamedObjectMeansNoTree) {

@@ -57,8 +57,7 @@ struct OnePage {
     db.write(dir.file("db.mdf"));
     SilentNotifyTarget notify;
     files = std::make_unique<FileSet>(dir.file("db.mdf"), state, notify);
-    TableDefinition definition = makeTableDefinition(columns);
-    state.currentTableDefinition = &definition;
+    TableDefinition definition = makeTableDefinition(columns, DecoderVariant::standardTable);
     auto dataPage = readDataPage(*files, db.pageId(index));
     std::vector<std::vector<std::string>> out;
     for (std::size_t i = 0; dataPage && i < dataPage->records.size(); ++i) {
@@ -67,12 +66,12 @@ struct OnePage {
         out.push_back({"<invalid>"});
         continue;
       }
-      decodeRecordColumns(*r, definition, DecoderVariant::standardTable, *files, state);
+      decodeCompressedRecord(*r, definition, dataPage->anchorValues, dataPage->dictionary);
+      decodeRecordColumns(*r, definition, *files, state);
       std::vector<std::string> texts;
       for (const ColumnDescriptor& d : definition.columns) texts.push_back(d.text);
       out.push_back(texts);
     }
-    state.currentTableDefinition = nullptr;
     return out;
   }
 };
