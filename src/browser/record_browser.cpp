@@ -27,8 +27,6 @@ std::string rowInsertedText(std::int32_t index) {
   return text;
 }
 
-std::int32_t pageKeyOf(std::uint64_t allocUnitId) { return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu); }
-
 }  // namespace
 
 std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last) {

@@ -29,7 +29,7 @@ Catalog::Catalog(FileSet& fileSet, AppState& state)
         const LegacyColumnRow& column = legacyColumns[i];
         for (LegacyTable& table : legacyTables) {
           if (table.objectId == column.objectId)
-            table.columns.push_back(LegacyTableColumn{column.name, {}, column.columnOrder, column.typeStatus});
+            table.columns.push_back(LegacyTableColumn{column.name, column.columnOrder, column.typeStatus});
         }
       }
     });

@@ -19,7 +19,6 @@ namespace sorbel {
 
 struct LegacyTableColumn {
   std::string name;
-  std::string secondText;  // always empty
   std::int32_t columnOrder = 0;
   std::uint8_t typeStatus = 255;
 };
@@ -27,7 +26,6 @@ struct LegacyTableColumn {
 struct LegacyTable {
   std::int32_t objectId = 0;
   std::string name;
-  std::string secondText;  // always empty
   std::vector<LegacyTableColumn> columns;
 };
 

@@ -25,7 +25,6 @@ struct ChildObject {
 struct PrimaryKeyColumn {
   std::string tableName;
   std::string columnName;
-  std::string emptyText;
   std::uint8_t flags1 = 0;
 };
 

@@ -149,6 +149,12 @@ struct ObjectRow {
   std::int32_t intProp = -1;
 };
 
+// Bits 16 to 47 of an allocation-unit id: the object id its pages state,
+// under which the page mapping files them.
+inline std::int32_t pageKeyOf(std::uint64_t allocUnitId) {
+  return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu);
+}
+
 struct AllocUnitRow {
   std::uint64_t allocUnitId = 0;
   std::uint8_t type = 255;

@@ -19,8 +19,6 @@ bool isModuleType(const std::string& type) {
   return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return type == t; });
 }
 
-// Bits 16 to 47 of an allocation-unit id: the object id its pages state.
-std::int32_t pageKey(std::uint64_t allocUnitId) { return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu); }
 // Bits 48 to 63: the index id its pages state.
 std::uint16_t pageIndexId(std::uint64_t allocUnitId) { return static_cast<std::uint16_t>(allocUnitId >> 48); }
 
@@ -248,7 +246,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
   };
   if (unit && (unit->firstPage.pageNumber != 0 || unit->rootPage.pageNumber != 0 || unit->firstIamPage.pageNumber != 0)) {
     w.chosenAllocUnit = *unit;
-    if (const auto* pages = dataUnder(pageKey(unit->allocUnitId)))
+    if (const auto* pages = dataUnder(pageKeyOf(unit->allocUnitId)))
       for (const PageRef& ref : *pages)
         if (statesUnit(ref, unit->allocUnitId)) w.chosenAllocUnit.firstPage = toPageId(ref);
   } else if (unit) {
@@ -257,7 +255,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
     w.chosenAllocUnit = *unit;
   } else {
     w.chosenAllocUnit = madeUpAllocUnit(r);
-    const std::int32_t k = pageKey(r);
+    const std::int32_t k = pageKeyOf(r);
     if (const auto* pages = dataUnder(k); pages && !pages->empty()) {
       pagesByKey = true;
       w.chosenAllocUnit.firstPage = toPageId(pages->back());
@@ -295,7 +293,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
     const std::uint64_t unitKey = a.allocUnitId & ~std::uint64_t{0xFFFF};
     if (!unitsTaken.insert(unitKey).second) continue;
     const std::uint16_t indexId = pageIndexId(a.allocUnitId);
-    if (const auto* pages = dataUnder(pageKey(a.allocUnitId))) {
+    if (const auto* pages = dataUnder(pageKeyOf(a.allocUnitId))) {
       for (const PageRef& ref : *pages) {
         const PageId page = toPageId(ref);
         const auto stated = files_.pageIndexId(page);
@@ -411,7 +409,9 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     }
   }
 
-  // Selection sort by column id, as the order of equal ids must stay put.
+  // Selection sort by column id. It is not stable: rows that repeat a column
+  // id (stale copies) may change places, and the order they have always come
+  // out in is kept.
   for (std::size_t i = 0; i < list.size(); ++i) {
     std::size_t smallest = i;
     for (std::size_t j = i + 1; j < list.size(); ++j)
@@ -495,7 +495,7 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       if (k.columnId != d.columnId) continue;
       if (k.indexStatus & 0x20) {
         d.isPrimaryKey = true;
-        w.primaryKeyColumns.push_back(PrimaryKeyColumn{tableName, d.name, {}, k.flags1});
+        w.primaryKeyColumns.push_back(PrimaryKeyColumn{tableName, d.name, k.flags1});
       }
       if (k.indexStatus & 0x08) d.isUniqueIndexKey = true;
       if (k.indexStatus & 0x40) {
