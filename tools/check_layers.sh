@@ -104,7 +104,7 @@ selfTest() {
     "a folder without a place fails;session/a.h|#include \"base/b.h\";base/b.h|;-;src/session has no place"
     "Qt outside the shell fails;catalog/a.cpp|#include <QString>;-;Qt outside src/shell"
   )
-  local c name spec exception expected tree entry path text report
+  local c name exception expected tree entry path text report
   for c in "${cases[@]}"; do
     IFS=';' read -r -a parts <<<"$c"
     name=${parts[0]}

@@ -70,8 +70,7 @@ const std::string& Catalog::schemaNameOf(std::int32_t objectId) const {
 
 std::string Catalog::displayName(const ObjectRow& object) const {
   if (object.objectType == "S ") return object.name;
-  const std::string& schema = schemaNameOf(object.id);
-  return schema == "dbo" ? object.name : schema + "." + object.name;
+  return schemaQualifiedName(schemaNameOf(object.id), object.name);
 }
 
 void Catalog::buildLegacyTables() {

@@ -17,6 +17,11 @@
 
 namespace sorbel {
 
+// "Sales.Orders" outside the default schema dbo, the bare name inside it.
+inline std::string schemaQualifiedName(const std::string& schema, const std::string& name) {
+  return schema == "dbo" ? name : schema + "." + name;
+}
+
 struct LegacyTableColumn {
   std::string name;
   std::int32_t columnOrder = 0;
@@ -87,9 +92,8 @@ class Catalog {
   // The name of the schema an object lives in; "dbo" when the object, its
   // schema id or that schema's name is not known.
   const std::string& schemaNameOf(std::int32_t objectId) const;
-  // How the tree and the exports name an object: "Sales.Orders" outside the
-  // default schema dbo, the bare name inside it. System tables keep their
-  // bare names: they all live in sys.
+  // How the tree and the exports name an object (see schemaQualifiedName).
+  // System tables keep their bare names: they all live in sys.
   std::string displayName(const ObjectRow& object) const;
   // The objects of the wanted kind (a table type, or any non-table for
   // another type) a name can mean: those named exactly so, else, for a

@@ -508,8 +508,7 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     const ForeignKeyColumn& fk = foreignKeyColumns[k];
     if (fk.refTableName.empty() || fk.refColumnName.empty()) continue;
     // The referenced table as the tree names it: Sales.Orders is not dbo's Orders.
-    const std::string& refSchema = schemaNameOf(fk.refTableId);
-    const std::string refTable = refSchema == "dbo" ? fk.refTableName : refSchema + "." + fk.refTableName;
+    const std::string refTable = schemaQualifiedName(schemaNameOf(fk.refTableId), fk.refTableName);
     for (ColumnDescriptor& d : list) {
       if (d.columnId != fk.columnId) continue;
       d.isForeignKey = true;

@@ -58,7 +58,7 @@ struct TableSchema {
   std::vector<CheckConstraint> checks;
 
   // "Sales.Orders" outside dbo, the bare name inside it, as the tree shows it.
-  std::string displayName() const { return schema == "dbo" ? name : schema + "." + name; }
+  std::string displayName() const { return schemaQualifiedName(schema, name); }
   const ExportColumn* column(const std::string& columnName) const;
   // The columns the streamed rows carry a field for, in field order.
   std::vector<const ExportColumn*> shownColumns() const;
