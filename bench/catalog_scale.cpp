@@ -15,11 +15,11 @@
 
 #include "base/collation_table.h"
 #include "base/notify_target.h"
-#include "browser/memory_record_panel.h"
-#include "objecttree/memory_tree.h"
+#include "views/memory_record_panel.h"
+#include "views/memory_tree.h"
 #include "pagestore/file_set.h"
-#include "scan/memory_views.h"
-#include "scan/scan_driver.h"
+#include "views/memory_views.h"
+#include "session/viewer_session.h"
 #include "scale_database.h"
 
 namespace {
@@ -53,7 +53,7 @@ double scanToTree(const std::string& path, std::size_t& nodes) {
   MemoryMessages messages;
   MemoryTree tree;
   MemoryRecordPanel panel;
-  ScanDriver driver(state, Views{pane, progress, messages, tree, panel});
+  ViewerSession driver(state, Views{pane, progress, messages, tree, panel});
   ScanOptions options;
   options.dataFilePath = path;
   const auto start = Clock::now();

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "browser/record_panel_view.h"
+#include "views/record_panel_view.h"
 
 namespace sorbel {
 

@@ -11,11 +11,11 @@
 
 #include "base/app_state.h"
 #include "browser/page_sources.h"
-#include "browser/record_panel_view.h"
+#include "views/record_panel_view.h"
 #include "catalog/catalog.h"
 #include "records/row_decoding.h"
-#include "scan/output_channel.h"
-#include "scan/views.h"
+#include "views/output_channel.h"
+#include "views/views.h"
 
 namespace sorbel {
 

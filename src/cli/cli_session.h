@@ -6,10 +6,10 @@
 
 #include "base/app_state.h"
 #include "base/collation_table.h"
-#include "browser/memory_record_panel.h"
-#include "objecttree/memory_tree.h"
-#include "scan/memory_views.h"
-#include "scan/scan_driver.h"
+#include "views/memory_record_panel.h"
+#include "views/memory_tree.h"
+#include "views/memory_views.h"
+#include "session/viewer_session.h"
 
 namespace sorbel::cli {
 
@@ -42,7 +42,7 @@ struct CliSession {
   MemoryMessages messages;
   MemoryTree tree;
   MemoryRecordPanel panel;
-  ScanDriver driver{state, Views{pane, progress, messages, tree, panel}};
+  ViewerSession driver{state, Views{pane, progress, messages, tree, panel}};
 
   CliSession() { state.collationTable = loadCollationTable(defaultCollationFile()); }
 

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "browser/csv_export.h"
-#include "browser/memory_record_panel.h"
+#include "views/memory_record_panel.h"
 #include "browser/record_browser.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
@@ -14,8 +14,8 @@
 #include "export/row_export.h"
 #include "export/table_schema.h"
 #include "records/row_decoding.h"
-#include "scan/memory_views.h"
-#include "scan/output_channel.h"
+#include "views/memory_views.h"
+#include "views/output_channel.h"
 
 namespace sorbel::cli {
 

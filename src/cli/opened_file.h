@@ -8,7 +8,7 @@
 #include "catalog/catalog.h"
 #include "cli/cli_notify.h"
 #include "cli/commands.h"
-#include "scan/scan_driver.h"
+#include "session/viewer_session.h"
 
 namespace sorbel::cli {
 

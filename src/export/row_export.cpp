@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "browser/csv_export.h"
-#include "browser/memory_record_panel.h"
+#include "views/memory_record_panel.h"
 #include "browser/record_browser.h"
 #include "export/schema_script.h"
-#include "scan/memory_views.h"
-#include "scan/output_channel.h"
+#include "views/memory_views.h"
+#include "views/output_channel.h"
 
 namespace sorbel {
 

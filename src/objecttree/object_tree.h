@@ -7,9 +7,9 @@
 #include "base/app_state.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
-#include "objecttree/tree_view.h"
-#include "scan/output_channel.h"
-#include "scan/views.h"
+#include "views/tree_view.h"
+#include "views/output_channel.h"
+#include "views/views.h"
 
 namespace sorbel {
 

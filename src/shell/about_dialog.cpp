@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "base/collation_table.h"
-#include "scan/views.h"
+#include "views/views.h"
 #include "shell/artwork.h"
 
 namespace sorbel::shell {

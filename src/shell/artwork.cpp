@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "scan/views.h"
+#include "views/views.h"
 
 namespace sorbel::shell {
 

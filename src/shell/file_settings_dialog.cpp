@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "scan/views.h"
+#include "views/views.h"
 #include "shell/message_boxes.h"
 
 namespace sorbel::shell {

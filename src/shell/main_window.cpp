@@ -22,7 +22,7 @@
 #include "browser/csv_export.h"
 #include "export/row_export.h"
 #include "export/sqlite_export.h"
-#include "scan/scan_driver.h"
+#include "session/viewer_session.h"
 #include "shell/about_dialog.h"
 #include "shell/application_look.h"
 #include "shell/artwork.h"
@@ -63,7 +63,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   messageView_ = std::make_unique<MessageAdapter>(*bridge_, *this);
   treeView_ = std::make_unique<TreeAdapter>(*bridge_, *tree_);
   panelView_ = std::make_unique<RecordPanelAdapter>(*bridge_, *panel_);
-  driver_ = std::make_unique<ScanDriver>(state_, Views{*paneView_, *progressView_, *messageView_, *treeView_, *panelView_});
+  driver_ = std::make_unique<ViewerSession>(state_, Views{*paneView_, *progressView_, *messageView_, *treeView_, *panelView_});
 
   caption_->setCaption(QString::fromUtf8(kInitialCaption));
   progress_->hide();

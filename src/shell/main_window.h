@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "base/app_state.h"
-#include "objecttree/tree_view.h"
+#include "views/tree_view.h"
 
 class QAction;
 class QActionGroup;
@@ -19,7 +19,7 @@ class QProgressBar;
 class QTimer;
 
 namespace sorbel {
-class ScanDriver;
+class ViewerSession;
 }
 
 namespace sorbel::shell {
@@ -70,7 +70,7 @@ class MainWindow final : public QMainWindow {
   // velmont-sorbel --scan FILE: a scan with the dialog's defaults.
   void scanFile(const QString& path);
 
-  ScanDriver& driver() { return *driver_; }
+  ViewerSession& driver() { return *driver_; }
   UiBridge& bridge() const { return *bridge_; }
   ObjectTreeWidget* tree() const { return tree_; }
   OutputList* outputList() const { return output_; }
@@ -134,7 +134,7 @@ class MainWindow final : public QMainWindow {
   std::unique_ptr<RecordPanelAdapter> panelView_;
   // Declared last: destroyed first, while the widgets its worker draws on
   // still stand.
-  std::unique_ptr<ScanDriver> driver_;
+  std::unique_ptr<ViewerSession> driver_;
 };
 
 }  // namespace sorbel::shell

@@ -1,7 +1,7 @@
 // Message boxes titled with the application's name.
 #include "shell/message_boxes.h"
 
-#include "scan/views.h"
+#include "views/views.h"
 
 namespace sorbel::shell {
 

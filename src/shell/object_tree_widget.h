@@ -5,7 +5,7 @@
 #include <QTreeWidget>
 #include <string>
 
-#include "objecttree/tree_view.h"
+#include "views/tree_view.h"
 
 namespace sorbel::shell {
 

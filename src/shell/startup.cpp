@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "base/collation_table.h"
-#include "scan/views.h"
+#include "views/views.h"
 #include "shell/artwork.h"
 #include "shell/main_window.h"
 #include "shell/message_boxes.h"

@@ -4,9 +4,9 @@
 #include <QPointer>
 #include <atomic>
 
-#include "browser/record_panel_view.h"
-#include "objecttree/tree_view.h"
-#include "scan/views.h"
+#include "views/record_panel_view.h"
+#include "views/tree_view.h"
+#include "views/views.h"
 #include "shell/ui_bridge.h"
 
 class QProgressBar;

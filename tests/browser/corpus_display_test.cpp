@@ -7,11 +7,11 @@
 #include <map>
 #include <sstream>
 
-#include "browser/memory_record_panel.h"
+#include "views/memory_record_panel.h"
 #include "browser/record_browser.h"
 #include "catalog/catalog.h"
 #include "cli_runner.h"
-#include "scan/memory_views.h"
+#include "views/memory_views.h"
 
 namespace sorbel {
 namespace {

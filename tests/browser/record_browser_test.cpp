@@ -14,7 +14,7 @@
 #include "cli_runner.h"
 #include "page_builder.h"
 #include "synthetic_database.h"
-#include "viewer_session.h"
+#include "memory_session.h"
 
 namespace sorbel {
 namespace {
@@ -23,7 +23,7 @@ using testing::Cell;
 using testing::SyntheticDatabase;
 using testing::SyntheticObject;
 using testing::TempDir;
-using testing::ViewerSession;
+using testing::MemorySession;
 using Texts = std::vector<std::string>;
 
 // An int and a smallint: records of 13 bytes, 500 to a page of the builder.
@@ -36,7 +36,7 @@ SyntheticObject& numbersTable(SyntheticDatabase& db, std::int32_t id, const std:
 
 struct Browser {
   TempDir dir;
-  ViewerSession s;
+  MemorySession s;
   void scan(SyntheticDatabase& db) {
     db.write(dir.file("db.mdf"));
     s.scan(dir.file("db.mdf"));
@@ -731,7 +731,7 @@ TEST(RecordList, StopDuringADisplayEndsItWithTheRowsReadSoFar) {
   MemoryMessages messages;
   MemoryTree tree;
   MemoryRecordPanel panel;
-  ScanDriver driver(state, Views{pane, progress, messages, tree, panel});
+  ViewerSession driver(state, Views{pane, progress, messages, tree, panel});
   ScanOptions options;
   options.dataFilePath = dir.file("db.mdf");
   driver.open(options);

@@ -8,12 +8,12 @@
 
 #include "base/collation_table.h"
 #include "base/notify_target.h"
-#include "browser/memory_record_panel.h"
+#include "views/memory_record_panel.h"
 #include "browser/record_browser.h"
 #include "catalog/catalog.h"
 #include "page_builder.h"
 #include "scale_database.h"
-#include "scan/memory_views.h"
+#include "views/memory_views.h"
 
 namespace sorbel {
 namespace {

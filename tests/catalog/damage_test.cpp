@@ -8,7 +8,7 @@
 #include "cli_runner.h"
 #include "page_builder.h"
 #include "pagestore/page_header.h"
-#include "scan/scan_driver.h"
+#include "session/viewer_session.h"
 #include "scanned_database.h"
 #include "synthetic_database.h"
 

@@ -13,7 +13,7 @@
 #include "postgres_server.h"
 #include "synthetic_database.h"
 #include "value_bytes.h"
-#include "viewer_session.h"
+#include "memory_session.h"
 
 namespace sorbel {
 namespace {
@@ -388,7 +388,7 @@ TEST(ExportInProcess, TheTableOnDisplayPagesOnAfterAnExport) {
   auto& other = db.addTable(1002, "Other", {testing::intColumn("a"), typedColumn("b", 167, 10)});
   other.rows.push_back({int32(-1), value(testing::textBytes("x"))});
   db.write(dir.file("db.mdf"));
-  testing::ViewerSession s;
+  testing::MemorySession s;
   s.scan(dir.file("db.mdf"));
   ASSERT_TRUE(s.driver.lastScanCompleted());
   ASSERT_TRUE(s.driver.selectItem(s.tree.findPath("Tables/User Tables/Big")));

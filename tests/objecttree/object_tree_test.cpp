@@ -7,7 +7,7 @@
 #include "objecttree/object_tree.h"
 #include "scanned_database.h"
 #include "synthetic_database.h"
-#include "viewer_session.h"
+#include "memory_session.h"
 
 namespace sorbel {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 using testing::SyntheticDatabase;
 using testing::SyntheticObject;
 using testing::TempDir;
-using testing::ViewerSession;
+using testing::MemorySession;
 using Texts = std::vector<std::string>;
 
 SyntheticDatabase shop() {
@@ -48,7 +48,7 @@ SyntheticDatabase shop() {
 
 struct ScannedShop : ::testing::Test {
   TempDir dir;
-  ViewerSession s;
+  MemorySession s;
   void SetUp() override {
     auto db = shop();
     db.write(dir.file("shop.mdf"));

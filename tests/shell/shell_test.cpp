@@ -34,7 +34,7 @@
 
 #include "base/collation_table.h"
 #include "dialog_answerer.h"
-#include "scan/scan_driver.h"
+#include "session/viewer_session.h"
 #include "shell/about_dialog.h"
 #include "shell/file_settings_dialog.h"
 #include "shell/main_window.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "objecttree/tree_view.h"
+#include "views/tree_view.h"
 
 namespace sorbel {
 

@@ -11,16 +11,16 @@
 #include "cli_runner.h"
 #include "database_builder.h"
 #include "page_builder.h"
-#include "scan/snapshot.h"
+#include "session/snapshot.h"
 #include "synthetic_database.h"
-#include "viewer_session.h"
+#include "memory_session.h"
 
 namespace sorbel {
 namespace {
 
 using testing::SyntheticDatabase;
 using testing::TempDir;
-using testing::ViewerSession;
+using testing::MemorySession;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes readAll(const std::string& path) {
@@ -95,7 +95,7 @@ TEST(LogFile, AScanWritesTheBrowseLineTwiceWithAnEmptyLineAfterTheSecond) {
   SyntheticDatabase db;
   db.addTable(1001, "T", {testing::intColumn("id")});
   db.write(dir.file("db.mdf"));
-  ViewerSession s;
+  MemorySession s;
   s.scan(dir.file("db.mdf"), 1, dir.path().string() + "/");
   const std::string text = logText(s.driver.output().logFilePath());
   const std::string browse = "Browse File Path:\t" + dir.file("db.mdf");
@@ -198,7 +198,7 @@ TEST(SnapshotLayout, TheIdentityFollowsTheListsAndOlderSnapshotsLoadWithoutIt) {
 }
 
 // Pages and tree of a scan, to compare a loaded scan with the saved one.
-std::string scanFacts(ViewerSession& s) {
+std::string scanFacts(MemorySession& s) {
   std::ostringstream out;
   const FileSet& files = *s.driver.context().fileSet;
   for (const PageList* list : {&files.systemPages, &files.dataPages, &files.iamPages}) {
@@ -217,7 +217,7 @@ std::string scanFacts(ViewerSession& s) {
 
 // Answers the saved scan's facts.
 std::string expectSaveThenLoadGivesTheSameScan(const std::string& dataFile, const std::string& folder) {
-  ViewerSession saved;
+  MemorySession saved;
   saved.scan(dataFile);
   EXPECT_TRUE(saved.driver.lastScanCompleted());
   if (!saved.driver.lastScanCompleted()) return {};
@@ -226,7 +226,7 @@ std::string expectSaveThenLoadGivesTheSameScan(const std::string& dataFile, cons
   EXPECT_EQ(saved.pane.rows().back(), kSnapshotSaved + snapshot);
   ::chmod(snapshot.c_str(), 0444);  // loading needs no write access
 
-  ViewerSession loaded;
+  MemorySession loaded;
   EXPECT_TRUE(loaded.driver.loadSnapshot(snapshot, folder + "/"));
   loaded.driver.waitForWorker();
   EXPECT_TRUE(loaded.driver.lastScanCompleted());
@@ -271,7 +271,7 @@ TEST(SnapshotFiles, ADamagedSnapshotStartsNoScanAndLeavesTheTreeAlone) {
   SyntheticDatabase db;
   db.addTable(1001, "T", {testing::intColumn("id")});
   db.write(dir.file("db.mdf"));
-  ViewerSession s;
+  MemorySession s;
   s.scan(dir.file("db.mdf"));
   const std::size_t nodes = s.tree.size();
   testing::writeBytes(dir.file("bad.MDBTRV"), Bytes(10, 1));
@@ -312,11 +312,11 @@ TEST(SnapshotFiles, ASnapshotKeepsTheAbsolutePathAndLoadsFromAnotherFolder) {
   writeNamedDatabase(dir.file("data/db.mdf"), "Sales", 40000);
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  ViewerSession saved;
+  MemorySession saved;
   saved.scan("data/db.mdf");
   EXPECT_TRUE(saved.driver.saveSnapshot(dir.file("scan.MDBTRV")));
   std::filesystem::current_path(dir.path() / "elsewhere");
-  ViewerSession loaded;
+  MemorySession loaded;
   EXPECT_TRUE(loaded.driver.loadSnapshot(dir.file("scan.MDBTRV"), ""));
   loaded.driver.waitForWorker();
   std::filesystem::current_path(previous);
@@ -347,11 +347,11 @@ TEST(SnapshotFiles, ASnapshotOfAnotherFileIsRefused) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     writeNamedDatabase(dir.file("db.mdf"), "Sales", 40000);
-    ViewerSession saved;
+    MemorySession saved;
     saved.scan(dir.file("db.mdf"));
     ASSERT_TRUE(saved.driver.saveSnapshot(dir.file("scan.MDBTRV")));
     writeNamedDatabase(dir.file("db.mdf"), c.name, c.createdDays, c.extraPages);
-    ViewerSession loaded;
+    MemorySession loaded;
     EXPECT_TRUE(loaded.driver.loadSnapshot(dir.file("scan.MDBTRV"), ""));
     loaded.driver.waitForWorker();
     EXPECT_EQ(loaded.driver.lastScanCompleted(), c.belongs);
@@ -366,7 +366,7 @@ TEST(SnapshotFiles, ASnapshotOfAnotherFileIsRefused) {
 TEST(SnapshotFiles, AnOlderSnapshotIsCheckedBySizeAlone) {
   TempDir dir;
   writeNamedDatabase(dir.file("db.mdf"), "Sales", 40000);
-  ViewerSession saved;
+  MemorySession saved;
   saved.scan(dir.file("db.mdf"));
   ASSERT_TRUE(saved.driver.saveSnapshot(dir.file("scan.MDBTRV")));
   auto older = readSnapshotFile(dir.file("scan.MDBTRV"));
@@ -382,7 +382,7 @@ TEST(SnapshotFiles, AnOlderSnapshotIsCheckedBySizeAlone) {
     SCOPED_TRACE(shrunk ? "file cut below its listed pages" : "the same file");
     // Cut just before the last listed page: everything the scan needs first is still there.
     if (shrunk) std::filesystem::resize_file(dir.file("db.mdf"), std::uint64_t{lastListed} * 8192);
-    ViewerSession loaded;
+    MemorySession loaded;
     EXPECT_TRUE(loaded.driver.loadSnapshot(dir.file("older.MDBTRV"), ""));
     loaded.driver.waitForWorker();
     EXPECT_EQ(loaded.driver.lastScanCompleted(), !shrunk);
@@ -394,7 +394,7 @@ TEST(SnapshotFiles, AnOlderSnapshotIsCheckedBySizeAlone) {
 
 TEST(SnapshotFiles, SavingWithoutAScanFails) {
   TempDir dir;
-  ViewerSession s;
+  MemorySession s;
   EXPECT_FALSE(s.driver.saveSnapshot(dir.file("x.MDBTRV")));
   EXPECT_EQ(s.pane.rows(), (std::vector<std::string>{kSnapshotSaving, kSnapshotNotSaved}));
   EXPECT_EQ(s.messages.texts(), std::vector<std::string>{kSnapshotNotSaved});

@@ -1,5 +1,5 @@
 // Writes pane rows and UTF-16LE log lines; starts and names log files.
-#include "scan/output_channel.h"
+#include "views/output_channel.h"
 
 #include <sys/stat.h>
 

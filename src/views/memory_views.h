@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/views.h"
+#include "views/views.h"
 
 namespace sorbel {
 

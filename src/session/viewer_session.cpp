@@ -1,7 +1,7 @@
 // Runs a scan from Open to the completed object tree on one worker thread, and saves and loads snapshots.
-#include "scan/scan_driver.h"
+#include "session/viewer_session.h"
 
-#include "scan/snapshot.h"
+#include "session/snapshot.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,7 +11,7 @@
 
 namespace sorbel {
 
-ScanDriver::ScanDriver(AppState& state, Views views)
+ViewerSession::ViewerSession(AppState& state, Views views)
     : state_(state),
       views_(views),
       output_(views.pane),
@@ -19,21 +19,21 @@ ScanDriver::ScanDriver(AppState& state, Views views)
       notifier_(*this),
       browser_(state, views.panel, output_, views.progress) {}
 
-ScanDriver::~ScanDriver() {
+ViewerSession::~ViewerSession() {
   // A worker still running reads the scan objects this destructor frees.
   state_.stopRequested.store(true);
   waitForWorker();
 }
 
-bool ScanDriver::busy() const { return state_.processRunning.load() || workerAlive_.load(); }
+bool ViewerSession::busy() const { return state_.processRunning.load() || workerAlive_.load(); }
 
-bool ScanDriver::refuseWhileBusy() {
+bool ViewerSession::refuseWhileBusy() {
   if (!busy()) return false;
   views_.messages.information(kPleaseWait);
   return true;
 }
 
-void ScanDriver::launch(std::function<void()> body) {
+void ViewerSession::launch(std::function<void()> body) {
   // Only reached when no worker is alive: the one that ran last has ended,
   // or is leaving its last statement, so joining it costs nothing.
   if (worker_.joinable()) worker_.join();
@@ -45,11 +45,11 @@ void ScanDriver::launch(std::function<void()> body) {
   });
 }
 
-void ScanDriver::waitForWorker() {
+void ViewerSession::waitForWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
-void ScanDriver::clearPanel() {
+void ViewerSession::clearPanel() {
   browser_.clearList();
   views_.panel.setScriptText("");
   views_.panel.setPageLabel("");
@@ -57,7 +57,7 @@ void ScanDriver::clearPanel() {
   views_.panel.setNextEnabled(false);
 }
 
-bool ScanDriver::open(const ScanOptions& options) {
+bool ViewerSession::open(const ScanOptions& options) {
   if (refuseWhileBusy()) return false;
   state_.processRunning.store(true);
   state_.scanOptions = options;
@@ -75,7 +75,7 @@ bool ScanDriver::open(const ScanOptions& options) {
   return true;
 }
 
-void ScanDriver::stop() {
+void ViewerSession::stop() {
   if (!state_.processRunning.load()) return;
   if (!views_.messages.question(kStopQuestion)) return;
   if (scanRunning_.load()) stopDuringScan_.store(true);
@@ -83,7 +83,7 @@ void ScanDriver::stop() {
   state_.stopRequested.store(true);
 }
 
-void ScanDriver::resetScan() {
+void ViewerSession::resetScan() {
   if (context_.catalog) context_.catalog.reset();
   if (context_.fileSet) context_.fileSet.reset();
   // The stores hold the module texts of the file scanned before; a new file
@@ -98,7 +98,7 @@ void ScanDriver::resetScan() {
   tree_.clear();
 }
 
-bool ScanDriver::openScan(const std::string& path) {
+bool ViewerSession::openScan(const std::string& path) {
   std::optional<PreloadedPages> lists;
   if (state_.snapshotMode.load()) lists = std::move(pendingLists_);
   pendingLists_.reset();
@@ -114,12 +114,12 @@ bool ScanDriver::openScan(const std::string& path) {
   return true;
 }
 
-void ScanDriver::endWorkerPath() {
+void ViewerSession::endWorkerPath() {
   views_.progress.setVisible(false);
   state_.processRunning.store(false);
 }
 
-void ScanDriver::scanWorker() {
+void ViewerSession::scanWorker() {
   scanRunning_.store(true);
   stopDuringScan_.store(false);
   lastScanCompleted_.store(false);
@@ -166,7 +166,7 @@ void ScanDriver::scanWorker() {
   completeScan(path);
 }
 
-void ScanDriver::completeScan(const std::string& scannedPath) {
+void ViewerSession::completeScan(const std::string& scannedPath) {
   tree_.buildCategories(scannedPath);
   if (!tree_.fillTree(*context_.catalog, scanEndStore_, output_, views_.progress, state_)) {
     tree_.clear();
@@ -193,7 +193,7 @@ void ScanDriver::completeScan(const std::string& scannedPath) {
   views_.messages.information(kScanCompletedBox);
 }
 
-bool ScanDriver::saveSnapshot(const std::string& snapshotPath) {
+bool ViewerSession::saveSnapshot(const std::string& snapshotPath) {
   if (refuseWhileBusy()) return false;
   if (snapshotPath.empty()) return false;
   state_.processRunning.store(true);
@@ -225,7 +225,7 @@ bool ScanDriver::saveSnapshot(const std::string& snapshotPath) {
   return saved;
 }
 
-bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder,
+bool ViewerSession::loadSnapshot(const std::string& snapshotPath, const std::string& logFolder,
                               const std::function<void(ScanOptions&)>& adjust) {
   if (refuseWhileBusy()) return false;
   state_.processRunning.store(true);
@@ -258,7 +258,7 @@ bool ScanDriver::loadSnapshot(const std::string& snapshotPath, const std::string
   return true;
 }
 
-bool ScanDriver::selectItem(TreeItem item) {
+bool ViewerSession::selectItem(TreeItem item) {
   if (refuseWhileBusy()) return false;
   state_.processRunning.store(true);
   selectedItem_ = item;
@@ -275,13 +275,13 @@ bool ScanDriver::selectItem(TreeItem item) {
   return true;
 }
 
-void ScanDriver::showScript(const std::string& script) {
+void ViewerSession::showScript(const std::string& script) {
   views_.panel.showList(false);
   views_.panel.setScriptText("");
   views_.panel.setScriptText(script);
 }
 
-void ScanDriver::selectionWorker(TreeItem node) {
+void ViewerSession::selectionWorker(TreeItem node) {
   const auto end = [&] {
     views_.progress.setVisible(false);
     state_.processRunning.store(false);
@@ -354,7 +354,7 @@ void ScanDriver::selectionWorker(TreeItem node) {
   browser_.finishFirstPage(name);
 }
 
-bool ScanDriver::showNextPage() {
+bool ViewerSession::showNextPage() {
   if (refuseWhileBusy()) return false;
   if (!context_.catalog) return false;
   state_.processRunning.store(true);
@@ -362,7 +362,7 @@ bool ScanDriver::showNextPage() {
   return true;
 }
 
-bool ScanDriver::showPreviousPage() {
+bool ViewerSession::showPreviousPage() {
   if (refuseWhileBusy()) return false;
   if (!context_.catalog) return false;
   state_.processRunning.store(true);
@@ -370,7 +370,7 @@ bool ScanDriver::showPreviousPage() {
   return true;
 }
 
-std::optional<std::string> ScanDriver::csvExportProposal() {
+std::optional<std::string> ViewerSession::csvExportProposal() {
   if (refuseWhileBusy()) return std::nullopt;
   if (tree_.categories().root == 0) {
     views_.messages.information(kNoTreeToExport);
@@ -384,7 +384,7 @@ std::optional<std::string> ScanDriver::csvExportProposal() {
   return proposedCsvName(tree_.view().text(selectedItem_) + "_" + browser_.pageLabel);
 }
 
-bool ScanDriver::exportListToCsv(const std::string& path) {
+bool ViewerSession::exportListToCsv(const std::string& path) {
   if (refuseWhileBusy()) return false;
   // With deleted rows asked for, the file must still tell them from the
   // live ones, as the list does.
@@ -394,14 +394,14 @@ bool ScanDriver::exportListToCsv(const std::string& path) {
   return written;
 }
 
-void ScanDriver::Notifier::progressRange(std::int32_t low, std::int32_t high) {
+void ViewerSession::Notifier::progressRange(std::int32_t low, std::int32_t high) {
   driver_.views_.progress.setPosition(0);
   driver_.views_.progress.setRange(low, high);
 }
 
-void ScanDriver::Notifier::statusText(const std::string& text) { driver_.views_.panel.setScriptText(text); }
+void ViewerSession::Notifier::statusText(const std::string& text) { driver_.views_.panel.setScriptText(text); }
 
-void ScanDriver::Notifier::fatalNotice(const std::string& text) {
+void ViewerSession::Notifier::fatalNotice(const std::string& text) {
   // Sent while the file set opens: nothing of this scan is stored yet, so
   // the teardown frees nothing the worker still uses.
   driver_.views_.progress.setPosition(0);
@@ -409,8 +409,8 @@ void ScanDriver::Notifier::fatalNotice(const std::string& text) {
   driver_.views_.messages.error(text);
 }
 
-void ScanDriver::Notifier::progressPosition(std::int32_t position) { driver_.views_.progress.setPosition(position); }
+void ViewerSession::Notifier::progressPosition(std::int32_t position) { driver_.views_.progress.setPosition(position); }
 
-void ScanDriver::Notifier::logLine(const std::string& text) { driver_.output_.postLine(text); }
+void ViewerSession::Notifier::logLine(const std::string& text) { driver_.output_.postLine(text); }
 
 }  // namespace sorbel

@@ -1,5 +1,5 @@
 // The in-memory object tree.
-#include "objecttree/memory_tree.h"
+#include "views/memory_tree.h"
 
 #include <algorithm>
 #include <string_view>

@@ -14,7 +14,7 @@
 #include "database_builder.h"
 #include "page_builder.h"
 #include "synthetic_database.h"
-#include "viewer_session.h"
+#include "memory_session.h"
 
 namespace sorbel {
 namespace {
@@ -22,7 +22,7 @@ namespace {
 using testing::SyntheticDatabase;
 using testing::SyntheticObject;
 using testing::TempDir;
-using testing::ViewerSession;
+using testing::MemorySession;
 
 const std::string kCorpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
 
@@ -77,7 +77,7 @@ TEST(ScanFailures, EachPathGivesItsLinesAndBoxesAndAnEmptyTree) {
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    ViewerSession s;
+    MemorySession s;
     s.scan(c.makeFile(dir));
     EXPECT_EQ(lastRows(s.pane.rows(), c.paneTail.size()), c.paneTail);
     EXPECT_EQ(s.messages.texts(), c.boxes);
@@ -90,7 +90,7 @@ TEST(ScanFailures, EachPathGivesItsLinesAndBoxesAndAnEmptyTree) {
 
 TEST(ScanFailures, AFileThatIsNotADatabaseIsRefused) {
   if (kCorpus.empty()) GTEST_SKIP() << "no corpus";
-  ViewerSession s;
+  MemorySession s;
   s.scan(kCorpus + "/files/html_not_a_database.mdf");
   EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{kFileNotValid, kScanAborted}));
   EXPECT_EQ(s.pane.rows().back(), kScanAborted);
@@ -100,7 +100,7 @@ TEST(ScanCompletion, ReportsVersionCollationAndTheOutcomeInOrder) {
   TempDir dir;
   auto db = smallDatabase();
   db.write(dir.file("shop.mdf"));
-  ViewerSession s;
+  MemorySession s;
   s.scan(dir.file("shop.mdf"), 2);
   const std::vector<std::string> expected = {
       dir.file("shop.mdf") + " File is selected for recovery....",
@@ -134,7 +134,7 @@ TEST(ScanCompletion, ASecondScanDoesNotKeepTheFirstFilesVersionOrCollation) {
   std::fill(bytes.begin() + 9 * 8192, bytes.begin() + 10 * 8192, 0);
   testing::writeBytes(dir.file("noboot.mdf"), bytes);
 
-  ViewerSession s;
+  MemorySession s;
   s.scan(dir.file("shop.mdf"));
   s.scan(dir.file("noboot.mdf"));
   const auto rows = s.pane.rows();
@@ -200,7 +200,7 @@ TEST(ScanStop, StopEndsTheMappingEarlyAndNothingStartsUntilTheWorkerHasEnded) {
   MemoryMessages messages;
   MemoryTree tree;
   MemoryRecordPanel panel;
-  ScanDriver driver(state, Views{pane, progress, messages, tree, panel});
+  ViewerSession driver(state, Views{pane, progress, messages, tree, panel});
   ScanOptions options;
   options.dataFilePath = dir.file("big.mdf");
   ASSERT_TRUE(driver.open(options));
@@ -241,7 +241,7 @@ TEST(ScanStop, StopEndsTheMappingEarlyAndNothingStartsUntilTheWorkerHasEnded) {
 }
 
 TEST(ScanStop, StopIsAskedAndNoAnswerLeavesTheScanRunning) {
-  ViewerSession s;
+  MemorySession s;
   s.state.processRunning.store(true);
   s.messages.answer = false;
   s.driver.stop();

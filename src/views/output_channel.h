@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "scan/views.h"
+#include "views/views.h"
 
 namespace sorbel {
 

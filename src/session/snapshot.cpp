@@ -1,5 +1,5 @@
 // Encodes and decodes snapshot files, trusting no length or count they hold.
-#include "scan/snapshot.h"
+#include "session/snapshot.h"
 
 #include <algorithm>
 #include <cstdio>

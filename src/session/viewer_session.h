@@ -1,4 +1,4 @@
-// The scan workflow: Open, Stop, the scan worker, scan completion, snapshot save and load.
+// One viewer session: Open, Stop, the scan worker, selections, paging, snapshot save and load.
 #pragma once
 
 #include <atomic>
@@ -11,15 +11,15 @@
 #include "base/app_state.h"
 #include "base/notify_target.h"
 #include "browser/record_browser.h"
-#include "browser/record_panel_view.h"
+#include "views/record_panel_view.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
 #include "objecttree/object_tree.h"
-#include "objecttree/tree_view.h"
+#include "views/tree_view.h"
 #include "pagestore/file_set.h"
-#include "scan/output_channel.h"
-#include "scan/snapshot.h"
-#include "scan/views.h"
+#include "views/output_channel.h"
+#include "session/snapshot.h"
+#include "views/views.h"
 
 namespace sorbel {
 
@@ -64,12 +64,12 @@ inline constexpr const char* kCsvSaved = "File saved successfully.";
 
 // One viewer session: the state behind the main window. Commands are called
 // on the UI thread; the long work runs on one worker thread at a time.
-class ScanDriver {
+class ViewerSession {
  public:
-  ScanDriver(AppState& state, Views views);
-  ~ScanDriver();
-  ScanDriver(const ScanDriver&) = delete;
-  ScanDriver& operator=(const ScanDriver&) = delete;
+  ViewerSession(AppState& state, Views views);
+  ~ViewerSession();
+  ViewerSession(const ViewerSession&) = delete;
+  ViewerSession& operator=(const ViewerSession&) = delete;
 
   // True (after telling the user) when a worker runs or a stopped one has
   // not yet ended: no command may start new work then.
@@ -126,7 +126,7 @@ class ScanDriver {
   // (teardown and an error box) and log lines.
   class Notifier final : public NotifyTarget {
    public:
-    explicit Notifier(ScanDriver& driver) : driver_(driver) {}
+    explicit Notifier(ViewerSession& driver) : driver_(driver) {}
     void progressRange(std::int32_t low, std::int32_t high) override;
     void statusText(const std::string& text) override;
     void fatalNotice(const std::string& text) override;
@@ -134,7 +134,7 @@ class ScanDriver {
     void logLine(const std::string& text) override;
 
    private:
-    ScanDriver& driver_;
+    ViewerSession& driver_;
   };
 
   void scanWorker();

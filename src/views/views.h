@@ -1,4 +1,4 @@
-// The abstract views the scan workflow draws on: output pane, progress control, message boxes.
+// The abstract views every workflow draws on: output pane, progress control, message boxes.
 #pragma once
 
 #include <cstdint>

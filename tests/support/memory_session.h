@@ -5,23 +5,23 @@
 
 #include "base/app_state.h"
 #include "base/collation_table.h"
-#include "browser/memory_record_panel.h"
-#include "objecttree/memory_tree.h"
-#include "scan/memory_views.h"
-#include "scan/scan_driver.h"
+#include "views/memory_record_panel.h"
+#include "views/memory_tree.h"
+#include "views/memory_views.h"
+#include "session/viewer_session.h"
 
 namespace sorbel::testing {
 
-struct ViewerSession {
+struct MemorySession {
   AppState state;
   MemoryOutputPane pane;
   MemoryProgress progress;
   MemoryMessages messages;
   MemoryTree tree;
   MemoryRecordPanel panel;
-  ScanDriver driver{state, Views{pane, progress, messages, tree, panel}};
+  ViewerSession driver{state, Views{pane, progress, messages, tree, panel}};
 
-  ViewerSession() { state.collationTable = loadCollationTable(defaultCollationFile()); }
+  MemorySession() { state.collationTable = loadCollationTable(defaultCollationFile()); }
 
   // Scans path to its end; the options as the settings dialog gives them.
   void scan(const std::string& path, int recoveryMode = 1, const std::string& logFolder = {}) {
