@@ -1,6 +1,7 @@
 // Walks IAM chains and page chains, stopping at the first page met twice.
 #include "browser/page_sources.h"
 
+#include <set>
 
 #include "pagestore/page_header.h"
 #include "records/allocation_pages.h"
@@ -114,6 +115,25 @@ ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state) {
     at = next;
   }
   markUnreadable(files, walk);
+  return walk;
+}
+
+ChainWalk walkLegacyPageChain(const FileSet& files, PageId first, AppState& state) {
+  ChainWalk walk;
+  // A page number met twice means the chain has looped.
+  std::set<std::int32_t> seen;
+  for (PageId at = first; at.pageNumber != 0 && !state.stopRequested.load();) {
+    const auto header = files.readPageHeader(at);
+    if (!header) {
+      walk.intact = false;
+      break;
+    }
+    if (pagePresent(at)) {
+      if (!seen.insert(at.pageNumber).second) break;
+      walk.pages.push_back(at);
+    }
+    at = header->nextPage;
+  }
   return walk;
 }
 

@@ -40,6 +40,10 @@ ChainWalk walkLegacyIamChain(const FileSet& files, const std::vector<PageRef>& i
 // type are passed through but not listed. A page already listed ends it.
 ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state);
 
+// The SQL Server 2000 form's data pages from first along the next-page
+// pointers, every page listed; a page number met twice ends it.
+ChainWalk walkLegacyPageChain(const FileSet& files, PageId first, AppState& state);
+
 // What the free-space (PFS) pages say of a page: pages the file marks as not
 // allocated still hold the rows they held before they were freed.
 class PageAllocation {

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "browser/csv_export.h"
-#include "views/memory_record_panel.h"
-#include "browser/record_browser.h"
+#include "browser/shown_columns.h"
+#include "browser/table_stream.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
 #include "cli/commands.h"
@@ -14,8 +14,6 @@
 #include "export/row_export.h"
 #include "export/table_schema.h"
 #include "records/row_decoding.h"
-#include "views/memory_views.h"
-#include "views/output_channel.h"
 
 namespace sorbel::cli {
 
@@ -46,10 +44,10 @@ void writeExportRows(Catalog& catalog, const LoadedTable& loaded, AppState& stat
   const TableSchema table = loadedTableSchema(catalog, loaded, noTexts);
   RowWriter writer(table, format, [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   writer.begin();
-  streamLoadedTable(catalog, loaded, state, scanned,
-                    [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
-                      writer.row(fields, nulls, deleted);
-                    });
+  streamTable(catalog, loaded, state, scanned,
+              [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
+                writer.row(fields, nulls, deleted);
+              });
   writer.end();
 }
 
@@ -141,28 +139,18 @@ int runRows(const Args& args) {
     writeExportRows(catalog, table, o.state, scanned, format);
     return kExitOk;
   }
-  // The rows come the way the record list pages through them, without its
-  // views: nothing is shown, and the rows are written as they are decoded.
-  MemoryOutputPane pane;
-  OutputChannel output(pane);
-  MemoryProgress progress;
-  MemoryRecordPanel panel;
-  RecordBrowser browser(o.state, panel, output, progress);
-  browser.nullText = nullText;
-  bool headingDone = false;
+  // The rows come the way the record list pages through them, and are
+  // written as they are decoded.
+  const ShownColumns shown(table.columns, catalog.legacyCatalog());
   std::string line;
   const char* heading = markDeleted ? kDeletedRowColumn : nullptr;
-  browser.streamTable(catalog, table, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
-    if (!headingDone) {
-      printCsvLine(browser.listColumns, line, heading);
-      headingDone = true;
-    }
-    printCsvLine(fields, line, markDeleted ? (deleted ? "1" : "0") : nullptr);
-  });
-  if (!headingDone) {
-    browser.buildListColumns(table.columns, catalog.legacyCatalog());
-    printCsvLine(browser.listColumns, line, heading);
-  }
+  printCsvLine(shown.headings(), line, heading);
+  streamTable(
+      catalog, table, o.state, scanned,
+      [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool deleted) {
+        printCsvLine(fields, line, markDeleted ? (deleted ? "1" : "0") : nullptr);
+      },
+      nullText);
   return kExitOk;
 }
 

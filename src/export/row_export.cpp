@@ -1,4 +1,4 @@
-// Streams a table's rows through the record browser and writes them out in the chosen format.
+// Writes a table's streamed rows out as delimited text, JSON lines or INSERT statements.
 #include "export/row_export.h"
 
 #include <algorithm>
@@ -7,11 +7,8 @@
 #include <memory>
 
 #include "browser/csv_export.h"
-#include "views/memory_record_panel.h"
-#include "browser/record_browser.h"
+#include "browser/table_stream.h"
 #include "export/schema_script.h"
-#include "views/memory_views.h"
-#include "views/output_channel.h"
 
 namespace sorbel {
 
@@ -22,18 +19,6 @@ constexpr std::int32_t kTimestampType = 189;
 constexpr std::size_t kMssqlRowsPerInsert = 1000;
 
 }  // namespace
-
-void streamLoadedTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned,
-                       const ExportRowSink& emit) {
-  MemoryOutputPane pane;
-  OutputChannel output(pane);
-  MemoryProgress progress;
-  MemoryRecordPanel panel;
-  RecordBrowser browser(state, panel, output, progress);
-  browser.streamTable(catalog, table, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
-    emit(fields, browser.fieldNulls, deleted);
-  });
-}
 
 TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::string& objectType, const std::string& name,
                              const std::string& path,
@@ -70,7 +55,7 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
     line(fields, deleted ? "1" : "0");
     if (++result.rows % 10000 == 0 && progress) progress(result.rows, expected);
   };
-  streamLoadedTable(catalog, loaded, state, false, emit);
+  streamTable(catalog, loaded, state, false, emit);
   const bool closed = std::fclose(file.release()) == 0;
   std::error_code ec;
   result.stopped = state.stopRequested.load();

@@ -14,17 +14,6 @@
 
 namespace sorbel {
 
-// One row of a loaded table: its shown fields, which of them are NULL,
-// and whether it is a deleted row.
-using ExportRowSink =
-    std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted)>;
-
-// Every row of table in the record list's order (see
-// RecordBrowser::streamTable); deleted rows come when the scan options ask
-// for them.
-void streamLoadedTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned,
-                       const ExportRowSink& emit);
-
 enum class RowLayout { csv, jsonl, insert };
 
 struct RowFormat {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "browser/table_stream.h"
 #include "catalog/module_text_store.h"
 #include "export/row_export.h"
 #include "export/schema_script.h"
@@ -232,8 +233,8 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     if (!execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
     SqliteTableCount count{label, 0, 0};
     bool broken = false;
-    streamLoadedTable(catalog, loaded, state, false,
-                      [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
+    streamTable(catalog, loaded, state, false,
+                [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
       // A deleted row never goes among the live ones, where it could clash
       // with the row that took its key.
       if (broken || (deleted && !options.deleted)) return;

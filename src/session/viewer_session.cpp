@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "browser/csv_export.h"
+#include "export/row_export.h"
+#include "export/sqlite_export.h"
 #include "objecttree/selection.h"
 
 namespace sorbel {
@@ -17,7 +19,7 @@ ViewerSession::ViewerSession(AppState& state, Views views)
       output_(views.pane),
       tree_(views.tree),
       notifier_(*this),
-      browser_(state, views.panel, output_, views.progress) {}
+      list_(state, views.panel, output_, views.progress) {}
 
 ViewerSession::~ViewerSession() {
   // A worker still running reads the scan objects this destructor frees.
@@ -50,7 +52,7 @@ void ViewerSession::waitForWorker() {
 }
 
 void ViewerSession::clearPanel() {
-  browser_.clearList();
+  list_.clear();
   views_.panel.setScriptText("");
   views_.panel.setPageLabel("");
   views_.panel.setPreviousEnabled(false);
@@ -91,9 +93,6 @@ void ViewerSession::resetScan() {
   scanEndStore_ = {};
   moduleStore_ = {};
   selectedItem_ = 0;
-  browser_.pageList.clear();
-  browser_.pageStarts.clear();
-  browser_.pageNumber = 0;
   clearPanel();
   tree_.clear();
 }
@@ -136,7 +135,6 @@ void ViewerSession::scanWorker() {
     output_.postLine("Browse File Path:\t" + path + "\r\n");
   }
   context_.advancedMode = state_.scanOptions.recoveryMode == 2;
-  browser_.advancedDisplay = context_.advancedMode;
   output_.postLine(context_.advancedMode ? "Advanced mode is selected for file recovery."
                                          : "Standard mode is selected for file recovery.");
   output_.postLine("Scanning of file starts...");
@@ -262,15 +260,13 @@ bool ViewerSession::selectItem(TreeItem item) {
   if (refuseWhileBusy()) return false;
   state_.processRunning.store(true);
   selectedItem_ = item;
-  browser_.clearRows();
+  list_.beginSelection();
   views_.panel.setScriptText("");
-  browser_.setPageLabel("");
   const std::string name = tree_.view().text(item);
   output_.showCaption(name);
   output_.postLine("Please wait while " + name + " folder is scanning.");
   views_.progress.setVisible(true);
   views_.progress.setPosition(0);
-  browser_.pageNumber = 0;
   launch([this, item] { selectionWorker(item); });
   return true;
 }
@@ -289,11 +285,9 @@ void ViewerSession::selectionWorker(TreeItem node) {
   if (!context_.catalog) return end();
   Catalog& catalog = *context_.catalog;
   TreeView& view = tree_.view();
-  browser_.clearList();
   // The table shown before must leave no page to move to: a selection that
   // shows no table would page on into nothing.
-  browser_.pageStarts.clear();
-  browser_.pageList.clear();
+  list_.clear();
   const std::string name = view.text(node);
   if (node == tree_.categories().root || name.empty()) return end();
 
@@ -330,9 +324,7 @@ void ViewerSession::selectionWorker(TreeItem node) {
     views_.panel.showList(true);
     views_.panel.setPreviousEnabled(false);
     views_.panel.setNextEnabled(false);
-    browser_.listRowIndex = 0;
-    browser_.buildListColumns(columns, catalog.legacyCatalog());
-    browser_.displayTable(catalog, std::move(loaded));
+    list_.show(catalog, std::move(loaded), context_.advancedMode);
   } else if (!scriptShown && columns.size() >= 2) {
     static const char* const kShown[] = {"F ", "P ", "D ", "C ", "PK", "FN", "TR", "IF", "V ", "UQ", "TT", "TF"};
     const std::string& type = columns[1].text;
@@ -351,14 +343,14 @@ void ViewerSession::selectionWorker(TreeItem node) {
       showScript(text);
     }
   }
-  browser_.finishFirstPage(name);
+  list_.finishFirstPage(name);
 }
 
 bool ViewerSession::showNextPage() {
   if (refuseWhileBusy()) return false;
   if (!context_.catalog) return false;
   state_.processRunning.store(true);
-  launch([this] { browser_.showNextListPage(*context_.catalog); });
+  launch([this] { list_.showNextPage(); });
   return true;
 }
 
@@ -366,7 +358,7 @@ bool ViewerSession::showPreviousPage() {
   if (refuseWhileBusy()) return false;
   if (!context_.catalog) return false;
   state_.processRunning.store(true);
-  launch([this] { browser_.showPreviousListPage(*context_.catalog); });
+  launch([this] { list_.showPreviousPage(); });
   return true;
 }
 
@@ -380,8 +372,8 @@ std::optional<std::string> ViewerSession::csvExportProposal() {
     views_.messages.information(kNoTableToExport);
     return std::nullopt;
   }
-  if (browser_.listColumns.empty()) return std::nullopt;
-  return proposedCsvName(tree_.view().text(selectedItem_) + "_" + browser_.pageLabel);
+  if (list_.columns().empty()) return std::nullopt;
+  return proposedCsvName(tree_.view().text(selectedItem_) + "_" + list_.pageLabel());
 }
 
 bool ViewerSession::exportListToCsv(const std::string& path) {
@@ -389,9 +381,108 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   // With deleted rows asked for, the file must still tell them from the
   // live ones, as the list does.
   const bool written =
-      writeCsvFile(path, browser_.listColumns, browser_.listRows, state_.scanOptions.showDeletedRecords);
+      writeCsvFile(path, list_.columns(), list_.rows(), state_.scanOptions.showDeletedRecords);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
+}
+
+std::optional<TableChoice> ViewerSession::tableToExport() {
+  if (tree_.categories().root == 0 || !context_.catalog) {
+    views_.messages.information(kNoTreeToExport);
+    return std::nullopt;
+  }
+  const TreeItem parent = selectedItem_ ? tree_.view().parent(selectedItem_) : 0;
+  const CategoryNodes& c = tree_.categories();
+  if (selectedItem_ == 0 || (parent != c.userTables && parent != c.systemTables)) {
+    views_.messages.information(kNoTableToExport);
+    return std::nullopt;
+  }
+  return TableChoice{parent == c.systemTables ? "S " : "U ", tree_.view().text(selectedItem_)};
+}
+
+bool ViewerSession::exportTable(const std::string& path) {
+  if (refuseWhileBusy()) return false;
+  const std::optional<TableChoice> table = tableToExport();
+  if (!table) return false;
+  state_.processRunning.store(true);
+  views_.progress.setVisible(true);
+  views_.progress.setPosition(0);
+  output_.postLine("Exporting " + table->name + " to " + path + "....");
+  launch([this, table = *table, path] {
+    const TableCsvResult result = writeTableCsv(
+        *context_.catalog, state_, table.objectType, table.name, path, [this](std::int64_t rows, std::int64_t expected) {
+          // The catalog's count is a hint: past it the bar waits at full.
+          const auto cap = static_cast<std::int32_t>(std::min<std::int64_t>(expected, 1 << 30));
+          views_.progress.setRange(0, cap);
+          views_.progress.setPosition(static_cast<std::int32_t>(std::min<std::int64_t>(rows, cap)));
+        });
+    endWorkerPath();
+    if (result.ok) {
+      output_.postLine(std::to_string(result.rows) + " rows of " + table.name + " exported.");
+      views_.messages.information(kCsvSaved);
+    } else {
+      views_.messages.information(result.stopped ? kExportStopped : kCsvNotCreated);
+    }
+  });
+  return true;
+}
+
+bool ViewerSession::databaseToExport() {
+  if (tree_.categories().root != 0 && context_.catalog) return true;
+  views_.messages.information(kNoTreeToExport);
+  return false;
+}
+
+namespace {
+
+// The closing message of a database export that went through.
+std::string databaseExportedText(const std::string& path, const SqliteExportResult& result) {
+  std::int64_t rows = 0;
+  for (const SqliteTableCount& t : result.tables) rows += t.rows;
+  std::string text = "Database exported to " + path + ": " + std::to_string(result.tables.size()) + " tables, " +
+                     std::to_string(rows) + " rows.";
+  if (result.refusedRows > 0) {
+    text += " " + std::to_string(result.refusedRows) + " rows were refused by the constraints of the schema (" +
+            result.refusals.front() + ").";
+  }
+  if (result.roundedValues > 0) {
+    text += " " + std::to_string(result.roundedValues) +
+            " exact numbers have more digits than a SQLite number keeps and were stored rounded.";
+  }
+  return text;
+}
+
+}  // namespace
+
+bool ViewerSession::exportDatabase(const std::string& path) {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) {
+    views_.messages.information(kNoTreeToExport);
+    return false;
+  }
+  state_.processRunning.store(true);
+  views_.progress.setVisible(true);
+  views_.progress.setPosition(0);
+  output_.postLine("Exporting the database to " + path + "....");
+  launch([this, path] {
+    SqliteExportOptions options;
+    // The save dialog has asked before replacing a file.
+    options.overwrite = true;
+    options.deleted = state_.scanOptions.showDeletedRecords;
+    const SqliteExportResult result = exportToSqlite(
+        *context_.catalog, state_, notifier_, path, options,
+        [this](const std::string& table, std::size_t index, std::size_t count, std::int64_t rows) {
+          if (rows >= 0) return;
+          views_.progress.setRange(0, static_cast<std::int32_t>(count));
+          views_.progress.setPosition(static_cast<std::int32_t>(index));
+          output_.postLine("Exporting table " + table + "....");
+        });
+    endWorkerPath();
+    if (result.stopped) views_.messages.information(kExportStopped);
+    else if (!result.ok) views_.messages.error("The database cannot be exported: " + result.error);
+    else views_.messages.information(databaseExportedText(path, result));
+  });
+  return true;
 }
 
 void ViewerSession::Notifier::progressRange(std::int32_t low, std::int32_t high) {

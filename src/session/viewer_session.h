@@ -10,7 +10,7 @@
 
 #include "base/app_state.h"
 #include "base/notify_target.h"
-#include "browser/record_browser.h"
+#include "browser/record_list.h"
 #include "views/record_panel_view.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
@@ -61,6 +61,13 @@ inline constexpr const char* kNoTreeToExport = "Please select database file to s
 inline constexpr const char* kNoTableToExport = "Please select the table from tree which you want to save";
 inline constexpr const char* kCsvNotCreated = "File cannot be created.";
 inline constexpr const char* kCsvSaved = "File saved successfully.";
+inline constexpr const char* kExportStopped = "Export stopped: no file was written.";
+
+// A table as an export names it: its object type ("U " or "S ") and its name.
+struct TableChoice {
+  std::string objectType;
+  std::string name;
+};
 
 // One viewer session: the state behind the main window. Commands are called
 // on the UI thread; the long work runs on one worker thread at a time.
@@ -115,8 +122,20 @@ class ViewerSession {
   std::optional<std::string> csvExportProposal();
   // Writes the list page on screen to path and says how it went.
   bool exportListToCsv(const std::string& path);
-  RecordBrowser& browser() { return browser_; }
+  const RecordList& recordList() const { return list_; }
   TreeItem selectedItem() const { return selectedItem_; }
+
+  // The selected table a whole-table export writes, after telling the user
+  // why there is none.
+  std::optional<TableChoice> tableToExport();
+  // Writes every row of the selected table to path as CSV on the worker.
+  bool exportTable(const std::string& path);
+  // Whether there is a scanned database to export, after telling the user
+  // why not.
+  bool databaseToExport();
+  // Writes every table of the scanned database into the SQLite file path on
+  // the worker; the user has agreed to replace it.
+  bool exportDatabase(const std::string& path);
 
   // Runs body on a new worker thread. The caller has set processRunning.
   void launch(std::function<void()> body);
@@ -154,7 +173,7 @@ class ViewerSession {
   ScanContext context_;
   ModuleTextStore scanEndStore_;
   ModuleTextStore moduleStore_;
-  RecordBrowser browser_;
+  RecordList list_;
   TreeItem selectedItem_ = 0;
 
   std::string currentFilePath_;

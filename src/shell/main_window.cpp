@@ -20,8 +20,6 @@
 
 #include "base/collation_table.h"
 #include "browser/csv_export.h"
-#include "export/row_export.h"
-#include "export/sqlite_export.h"
 #include "session/viewer_session.h"
 #include "shell/about_dialog.h"
 #include "shell/application_look.h"
@@ -269,72 +267,23 @@ void MainWindow::exportCsvCommand() {
   driver_->exportListToCsv(dialog.selectedFiles().constFirst().toStdString());
 }
 
-std::optional<std::pair<std::string, std::string>> MainWindow::selectedTable() {
-  ObjectTree& objects = driver_->objectTree();
-  if (objects.categories().root == 0 || !driver_->context().catalog) {
-    showInformation(this, QString::fromUtf8(kNoTreeToExport));
-    return std::nullopt;
-  }
-  const TreeItem item = driver_->selectedItem();
-  const TreeItem parent = item ? objects.view().parent(item) : 0;
-  const CategoryNodes& c = objects.categories();
-  if (item == 0 || (parent != c.userTables && parent != c.systemTables)) {
-    showInformation(this, QString::fromUtf8(kNoTableToExport));
-    return std::nullopt;
-  }
-  return std::pair{std::string(parent == c.systemTables ? "S " : "U "), objects.view().text(item)};
-}
-
 void MainWindow::exportTableCsvCommand() {
   if (driver_->refuseWhileBusy()) return;
-  const auto table = selectedTable();
+  const auto table = driver_->tableToExport();
   if (!table) return;
   QFileDialog dialog(this, tr("Export table as CSV"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("csv"));
   dialog.setNameFilters({tr("CSV Files (*.csv)"), tr("All Files (*)")});
-  dialog.selectFile(QString::fromStdString(proposedCsvName(table->second)));
+  dialog.selectFile(QString::fromStdString(proposedCsvName(table->name)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   exportTable(dialog.selectedFiles().constFirst());
 }
 
-bool MainWindow::exportTable(const QString& path) {
-  if (driver_->refuseWhileBusy()) return false;
-  const auto table = selectedTable();
-  if (!table) return false;
-  state_.processRunning.store(true);
-  Views& views = driver_->views();
-  views.progress.setVisible(true);
-  views.progress.setPosition(0);
-  driver_->output().postLine("Exporting " + table->second + " to " + path.toStdString() + "....");
-  driver_->launch([this, table = *table, target = path.toStdString()] {
-    Views& v = driver_->views();
-    const TableCsvResult result = writeTableCsv(
-        *driver_->context().catalog, state_, table.first, table.second, target,
-        [&v](std::int64_t rows, std::int64_t expected) {
-          // The catalog's count is a hint: past it the bar waits at full.
-          const auto cap = static_cast<std::int32_t>(std::min<std::int64_t>(expected, 1 << 30));
-          v.progress.setRange(0, cap);
-          v.progress.setPosition(static_cast<std::int32_t>(std::min<std::int64_t>(rows, cap)));
-        });
-    v.progress.setVisible(false);
-    state_.processRunning.store(false);
-    if (result.ok) {
-      driver_->output().postLine(std::to_string(result.rows) + " rows of " + table.second + " exported.");
-      v.messages.information(kCsvSaved);
-    } else {
-      v.messages.information(result.stopped ? kExportStopped : kCsvNotCreated);
-    }
-  });
-  return true;
-}
+bool MainWindow::exportTable(const QString& path) { return driver_->exportTable(path.toStdString()); }
 
 void MainWindow::exportSqliteCommand() {
-  if (driver_->refuseWhileBusy()) return;
-  if (driver_->objectTree().categories().root == 0 || !driver_->context().catalog) {
-    showInformation(this, QString::fromUtf8(kNoTreeToExport));
-    return;
-  }
+  if (driver_->refuseWhileBusy() || !driver_->databaseToExport()) return;
   QFileDialog dialog(this, tr("Export database to SQLite"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("db"));
@@ -345,57 +294,7 @@ void MainWindow::exportSqliteCommand() {
   exportDatabase(dialog.selectedFiles().constFirst());
 }
 
-bool MainWindow::exportDatabase(const QString& path) {
-  if (driver_->refuseWhileBusy()) return false;
-  if (!driver_->context().catalog) {
-    showInformation(this, QString::fromUtf8(kNoTreeToExport));
-    return false;
-  }
-  state_.processRunning.store(true);
-  Views& views = driver_->views();
-  views.progress.setVisible(true);
-  views.progress.setPosition(0);
-  driver_->output().postLine("Exporting the database to " + path.toStdString() + "....");
-  driver_->launch([this, target = path.toStdString()] {
-    Views& v = driver_->views();
-    SqliteExportOptions options;
-    // The save dialog has asked before replacing a file.
-    options.overwrite = true;
-    options.deleted = state_.scanOptions.showDeletedRecords;
-    const SqliteExportResult result = exportToSqlite(
-        *driver_->context().catalog, state_, driver_->notifier(), target, options,
-        [this, &v](const std::string& table, std::size_t index, std::size_t count, std::int64_t rows) {
-          if (rows >= 0) return;
-          v.progress.setRange(0, static_cast<std::int32_t>(count));
-          v.progress.setPosition(static_cast<std::int32_t>(index));
-          driver_->output().postLine("Exporting table " + table + "....");
-        });
-    v.progress.setVisible(false);
-    state_.processRunning.store(false);
-    if (result.stopped) {
-      v.messages.information(kExportStopped);
-      return;
-    }
-    if (!result.ok) {
-      v.messages.error("The database cannot be exported: " + result.error);
-      return;
-    }
-    std::int64_t rows = 0;
-    for (const SqliteTableCount& t : result.tables) rows += t.rows;
-    std::string text = "Database exported to " + target + ": " + std::to_string(result.tables.size()) + " tables, " +
-                       std::to_string(rows) + " rows.";
-    if (result.refusedRows > 0) {
-      text += " " + std::to_string(result.refusedRows) + " rows were refused by the constraints of the schema (" +
-              result.refusals.front() + ").";
-    }
-    if (result.roundedValues > 0) {
-      text += " " + std::to_string(result.roundedValues) +
-              " exact numbers have more digits than a SQLite number keeps and were stored rounded.";
-    }
-    v.messages.information(text);
-  });
-  return true;
-}
+bool MainWindow::exportDatabase(const QString& path) { return driver_->exportDatabase(path.toStdString()); }
 
 void MainWindow::loadSnapshotCommand() {
   if (driver_->refuseWhileBusy()) return;

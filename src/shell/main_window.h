@@ -40,7 +40,6 @@ inline constexpr const char* kInitialCaption = "Select MDF database file to cont
 inline constexpr const char* kStopToContinue = "Please stop the running process to continue the process.";
 inline constexpr const char* kStopToClose = "Please stop the running process to close the application.";
 inline constexpr const char* kCloseQuestion = "Do you want to close the application?";
-inline constexpr const char* kExportStopped = "Export stopped: no file was written.";
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -99,7 +98,6 @@ class MainWindow final : public QMainWindow {
   void startScan(const ScanOptions& options, const QString& prefill);
   // The user or system table selected in the tree, with its object type;
   // nothing (after saying so) when the selection is no table.
-  std::optional<std::pair<std::string, std::string>> selectedTable();
 
   AppState& state_;
   UiBridge* bridge_;

@@ -7,11 +7,9 @@
 #include <map>
 #include <sstream>
 
-#include "views/memory_record_panel.h"
-#include "browser/record_browser.h"
+#include "browser/table_stream.h"
 #include "catalog/catalog.h"
 #include "cli_runner.h"
-#include "views/memory_views.h"
 
 namespace sorbel {
 namespace {
@@ -37,11 +35,6 @@ TEST(CorpusDisplay, EveryUserTableListsTheRowsItsRowsetsCount) {
     FileSet files((fs::path(corpus) / "files" / name).string(), state, notify);
     ASSERT_TRUE(files.isValid) << name;
     Catalog catalog(files, state);
-    MemoryOutputPane pane;
-    OutputChannel output(pane);
-    MemoryProgress progress;
-    MemoryRecordPanel panel;
-    RecordBrowser browser(state, panel, output, progress);
     std::ifstream counts(entry.path());
     for (std::string line; std::getline(counts, line);) {
       const auto tab = line.find('\t');
@@ -51,7 +44,8 @@ TEST(CorpusDisplay, EveryUserTableListsTheRowsItsRowsetsCount) {
       const LoadedTable loaded = catalog.loadObject("U ", table, nullptr);
       ASSERT_FALSE(loaded.columns.empty()) << name << " " << table;
       long rows = 0;
-      browser.streamTable(catalog, loaded, false, [&](const std::vector<std::string>&, bool) { ++rows; });
+      streamTable(catalog, loaded, state, false,
+                  [&](const std::vector<std::string>&, const std::vector<bool>&, bool) { ++rows; });
       EXPECT_EQ(rows, expected) << name << " " << table;
       ++tables;
     }

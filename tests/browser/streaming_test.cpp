@@ -8,12 +8,10 @@
 
 #include "base/collation_table.h"
 #include "base/notify_target.h"
-#include "views/memory_record_panel.h"
-#include "browser/record_browser.h"
+#include "browser/table_stream.h"
 #include "catalog/catalog.h"
 #include "page_builder.h"
 #include "scale_database.h"
-#include "views/memory_views.h"
 
 namespace sorbel {
 namespace {
@@ -30,11 +28,6 @@ struct StreamedHeap {
   SilentNotifyTarget notify;
   std::unique_ptr<FileSet> files;
   std::unique_ptr<Catalog> catalog;
-  MemoryOutputPane pane;
-  OutputChannel output{pane};
-  MemoryProgress progress;
-  MemoryRecordPanel panel;
-  std::unique_ptr<RecordBrowser> browser;
 
   StreamedHeap() {
     RowsDatabaseOptions options;
@@ -46,7 +39,6 @@ struct StreamedHeap {
     state.collationTable = loadCollationTable(defaultCollationFile());
     files = std::make_unique<FileSet>(dir.file("heap.mdf"), state, notify);
     catalog = std::make_unique<Catalog>(*files, state);
-    browser = std::make_unique<RecordBrowser>(state, panel, output, progress);
   }
 
   // The OrderID of every row streamed, and how many were marked deleted.
@@ -56,7 +48,8 @@ struct StreamedHeap {
     EXPECT_FALSE(table.columns.empty());
     std::vector<int> ids;
     marked = 0;
-    browser->streamTable(*catalog, table, false, [&](const std::vector<std::string>& fields, bool isDeleted) {
+    streamTable(*catalog, table, state, false,
+                [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool isDeleted) {
       ids.push_back(std::stoi(fields.at(0)));
       if (isDeleted) ++marked;
       if (afterRow) afterRow();

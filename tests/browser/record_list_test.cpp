@@ -188,7 +188,7 @@ TEST(RecordList, BlankRowsShowThroughEveryPageSource) {
     for (int i = 0; i < 18; ++i) t.rows.push_back(patterns[static_cast<std::size_t>(i) % patterns.size()]);
     b.scan(db);
     b.show("Tables/User Tables/Blank");
-    EXPECT_EQ(b.s.driver.browser().source, c.source);
+    EXPECT_EQ(b.s.driver.recordList().source(), c.source);
     EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [18](1-18) Records");
     ASSERT_EQ(b.s.panel.rows.size(), 18u);
     EXPECT_EQ(b.s.panel.rows[2].fields, (Texts{"NULL", "", ""}));
@@ -240,11 +240,11 @@ TEST(PageSources, IamChainListsTheTablesPagesButNotAnotherTables) {
   damaged.scan(db2);
   for (Browser* x : {&b, &damaged}) {
     x->show("Tables/User Tables/N");
-    EXPECT_EQ(x->s.driver.browser().source, RowSource::iamChain);
+    EXPECT_EQ(x->s.driver.recordList().source(), RowSource::iamChain);
     EXPECT_EQ(x->s.panel.rows.size(), 700u);
     EXPECT_EQ(x->s.panel.pageLabel, "Page1 - [700](1-700) Records");
   }
-  EXPECT_EQ(damaged.s.driver.browser().pageList.size(), 3u);
+  EXPECT_EQ(damaged.s.driver.recordList().pages().size(), 3u);
 }
 
 TEST(PageSources, AClusteredTableWhoseFirstPageHasAPreviousPageIsListedThroughItsIam) {
@@ -255,7 +255,7 @@ TEST(PageSources, AClusteredTableWhoseFirstPageHasAPreviousPageIsListedThroughIt
   t.withIam = true;
   b.scan(db);
   b.show("Tables/User Tables/C");
-  EXPECT_EQ(b.s.driver.browser().source, RowSource::iamChain);
+  EXPECT_EQ(b.s.driver.recordList().source(), RowSource::iamChain);
   EXPECT_EQ(b.s.panel.pageLabel, "Page1 - [1000](1-1000) Records");
   EXPECT_EQ(b.firstId(), "1");
 }
@@ -266,7 +266,7 @@ TEST(PageSources, WithoutAnIamPageTheScannedPagesAreListed) {
   numbersTable(db, 1001, "N", 10);
   b.scan(db);
   b.show("Tables/User Tables/N");
-  EXPECT_EQ(b.s.driver.browser().source, RowSource::scannedPages);
+  EXPECT_EQ(b.s.driver.recordList().source(), RowSource::scannedPages);
   EXPECT_EQ(b.s.panel.rows.size(), 10u);
 }
 
@@ -322,7 +322,7 @@ TEST(PageSources, TheSqlServer2000FormFollowsItsFirstPageOrFallsBackToTheScanned
   for (const Case& c : cases) {
     SCOPED_TRACE(c.table);
     b.show(std::string("Tables/User Tables/") + c.table);
-    EXPECT_EQ(b.s.driver.browser().source, c.source);
+    EXPECT_EQ(b.s.driver.recordList().source(), c.source);
     EXPECT_EQ(b.s.panel.pageLabel, c.label);
   }
   b.show("Tables/User Tables/C");

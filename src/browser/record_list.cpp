@@ -1,0 +1,261 @@
+// Fills a table's first list page and pages forwards and backwards by 1000 rows.
+#include "browser/record_list.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+namespace sorbel {
+
+namespace {
+
+std::string format(const char* pattern, std::int64_t a, std::int64_t b) {
+  char text[96];
+  std::snprintf(text, sizeof text, pattern, a, b);
+  return text;
+}
+
+std::string rowInsertedText(std::int32_t index) {
+  char text[48];
+  std::snprintf(text, sizeof text, " row %d inserted", index);
+  return text;
+}
+
+}  // namespace
+
+std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%s%d - [%" PRId64 "](%" PRId64 "-%" PRId64 ") Records", "Page", pageNumber, rows,
+                first, last);
+  return text;
+}
+
+RecordList::RecordList(AppState& state, RecordPanelView& panel, OutputChannel& output, ProgressView& progress)
+    : state_(state), panel_(panel), output_(output), progress_(progress) {}
+
+void RecordList::clear() {
+  reader_.reset();
+  table_ = {};
+  shown_ = {};
+  pages_ = {};
+  pageStarts_.clear();
+  pageNumber_ = 0;
+  rows_.clear();
+  panel_.setColumns(shown_.headings());
+  setPageLabel("");
+}
+
+void RecordList::beginSelection() {
+  rows_.clear();
+  panel_.setRows(rows_);
+  setPageLabel("");
+  pageNumber_ = 0;
+}
+
+void RecordList::setPageLabel(const std::string& text) {
+  pageLabel_ = text;
+  panel_.setPageLabel(text);
+}
+
+std::vector<DecodedRow> RecordList::readPage(std::size_t index, TableDefinition& definition,
+                                             std::vector<bool>& deleted) {
+  return reader_->read(pages_.pages[index], definition, deleted);
+}
+
+void RecordList::insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow) {
+  std::vector<std::string> fields;
+  if (shown_.fieldsOf(cells, fields)) rows_.push_back(ListRow{std::move(fields), deleted});
+  ++rowsInserted_;
+  const std::string text = rowInsertedText(rowsInserted_);
+  output_.showCaption(text);
+  output_.replaceLastLine(text);
+  if (logEveryRow) output_.writeLogLine(text);
+}
+
+void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
+  rowsInserted_ = 0;
+  rows_.clear();
+  shown_ = ShownColumns(table.columns, catalog.legacyCatalog());
+  panel_.setColumns(shown_.headings());
+  state_.listDisplayActive.store(true);
+  panel_.setScriptText("");
+  table_ = std::move(table);
+  reader_.emplace(catalog, table_, state_);
+  pages_ = choosePages(catalog, table_, state_, scanned);
+  fillFirstPage();
+  state_.stopRequested.store(false);
+  state_.listDisplayActive.store(false);
+}
+
+std::int64_t RecordList::fillFirstPage() {
+  pageStarts_.clear();
+  pageStarts_.push_back({0, 0});
+  rows_.clear();
+  rowsInserted_ = 0;
+  TableDefinition definition = table_.definition();
+  const std::vector<PageId>& pages = pages_.pages;
+  std::int64_t rowsOnPage = 0;
+  const bool legacyChain = pages_.source == RowSource::legacyChain;
+  const bool chainOrder = pages_.source == RowSource::pageChain;
+  const bool logEveryRow = chainOrder || pages_.source == RowSource::scannedPages;
+  const auto rangeEnd = static_cast<std::int32_t>(pages_.source == RowSource::scannedPages
+                                                      ? pages.size()
+                                                      : table_.tablePageList.size());
+  if (!legacyChain) {
+    progress_.setRange(0, rangeEnd);
+    progress_.setPosition(0);
+  }
+  std::vector<bool> deleted;
+  bool full = false;
+  for (std::size_t pageIndex = 0; pageIndex < pages.size() && !full && !state_.stopRequested.load(); ++pageIndex) {
+    if (rowsOnPage >= kRowsPerListPage) {
+      if (pageStarts_.size() == 1) pageStarts_.push_back({static_cast<std::int64_t>(pageIndex), 0});
+      break;
+    }
+    const auto rows = readPage(pageIndex, definition, deleted);
+    for (std::size_t rowIndex = 0; rowIndex < rows.size() && !state_.stopRequested.load(); ++rowIndex) {
+      if (rowsOnPage >= kRowsPerListPage) {
+        pageStarts_.push_back({static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)});
+        full = true;
+        break;
+      }
+      if (rows[rowIndex].empty()) continue;
+      ++rowsOnPage;
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], logEveryRow);
+    }
+    if (!legacyChain) progress_.setPosition(static_cast<std::int32_t>(pageIndex + 1));
+  }
+  if (!legacyChain) progress_.setPosition(rangeEnd);
+
+  firstRowNumber_ = 0;
+  std::string message;
+  if (chainOrder) {
+    lastRowNumber_ = static_cast<std::int64_t>(rows_.size());
+    message = std::to_string(lastRowNumber_);
+  } else {
+    lastRowNumber_ = rowsOnPage;
+    if (rowsOnPage > 0) message = format("%" PRId64 " rows to %" PRId64, 0, rowsOnPage);
+  }
+  if (!message.empty()) {
+    output_.showCaption(message);
+    output_.postLine(message);
+  }
+  panel_.setRows(rows_);
+  return rowsOnPage;
+}
+
+void RecordList::finishFirstPage(const std::string& name) {
+  panel_.setPreviousEnabled(false);
+  panel_.setNextEnabled(pageStarts_.size() > 1);
+  const auto n = static_cast<std::int64_t>(rows_.size());
+  ++pageNumber_;
+  setPageLabel(pageLabelText(pageNumber_, n, n > 0 ? 1 : 0, n));
+  const std::string text = name + "[" + std::to_string(n) + "]";
+  output_.showCaption(text);
+  output_.postLine(text);
+  progress_.setVisible(false);
+  state_.processRunning.store(false);
+  output_.postLine("Scanning process completed.");
+}
+
+std::int64_t RecordList::readListPage(PagePosition from, bool pushNext, bool& pushed) {
+  pushed = false;
+  rows_.clear();
+  rowsInserted_ = 0;
+  // Rendered as on the first list page: a row must not look different on
+  // page 2 than on page 1.
+  state_.listDisplayActive.store(true);
+  TableDefinition definition = table_.definition();
+  const std::vector<PageId>& pages = pages_.pages;
+  std::int64_t rowsOnPage = 0;
+  std::vector<bool> deleted;
+  bool done = false;
+  for (auto pageIndex = static_cast<std::size_t>(std::max<std::int64_t>(from.pageIndex, 0));
+       pageIndex < pages.size() && !done; ++pageIndex) {
+    const auto rows = readPage(pageIndex, definition, deleted);
+    std::size_t rowIndex = static_cast<std::int64_t>(pageIndex) == from.pageIndex
+                               ? static_cast<std::size_t>(std::max<std::int64_t>(from.rowIndex, 0))
+                               : 0;
+    for (; rowIndex < rows.size(); ++rowIndex) {
+      if (state_.stopRequested.load()) {
+        done = true;
+        break;
+      }
+      if (rowsOnPage >= kRowsPerListPage) {
+        if (pushNext) {
+          pageStarts_.push_back({static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)});
+          pushed = true;
+        }
+        done = true;
+        break;
+      }
+      if (rows[rowIndex].empty()) continue;
+      progress_.setPosition(static_cast<std::int32_t>(rowsOnPage));
+      ++rowsOnPage;
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], true);
+    }
+  }
+  state_.listDisplayActive.store(false);
+  panel_.setRows(rows_);
+  return rowsOnPage;
+}
+
+void RecordList::beginMove() {
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  progress_.setRange(static_cast<std::int32_t>(firstRowNumber_), static_cast<std::int32_t>(lastRowNumber_));
+  progress_.setPosition(0);
+  panel_.setNextEnabled(true);
+}
+
+void RecordList::afterMove(std::int64_t rowsOnPage) {
+  const std::string text = format("%" PRId64 " rows to %" PRId64, firstRowNumber_, lastRowNumber_);
+  output_.showCaption(text);
+  output_.postLine(text);
+  setPageLabel(pageLabelText(pageNumber_, rowsOnPage, firstRowNumber_ + 1, lastRowNumber_));
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
+void RecordList::showNextPage() {
+  setPageLabel("");
+  if (!reader_ || static_cast<std::int64_t>(pageStarts_.size()) <= pageNumber_) {
+    panel_.setNextEnabled(false);
+    state_.processRunning.store(false);
+    progress_.setVisible(false);
+    return;
+  }
+  beginMove();
+  panel_.setPreviousEnabled(true);
+  bool pushed = false;
+  const std::int64_t rowsOnPage = readListPage(pageStarts_.back(), true, pushed);
+  firstRowNumber_ = lastRowNumber_;
+  lastRowNumber_ = firstRowNumber_ + rowsOnPage;
+  ++pageNumber_;
+  afterMove(rowsOnPage);
+  if (!pushed) panel_.setNextEnabled(false);
+}
+
+void RecordList::showPreviousPage() {
+  setPageLabel("");
+  if (!reader_ || pageNumber_ <= 1) {
+    panel_.setPreviousEnabled(false);
+    state_.processRunning.store(false);
+    progress_.setVisible(false);
+    return;
+  }
+  beginMove();
+  const std::int32_t k = pageNumber_;
+  while (static_cast<std::int32_t>(pageStarts_.size()) > k) pageStarts_.pop_back();
+  const PagePosition start = pageStarts_.size() >= 2 ? pageStarts_[pageStarts_.size() - 2] : PagePosition{};
+  if (k - 1 == 1) panel_.setPreviousEnabled(false);
+  bool pushed = false;
+  const std::int64_t rowsOnPage = readListPage(start, false, pushed);
+  firstRowNumber_ -= kRowsPerListPage;
+  lastRowNumber_ = firstRowNumber_ + rowsOnPage;
+  pageNumber_ = k - 1;
+  afterMove(rowsOnPage);
+}
+
+}  // namespace sorbel

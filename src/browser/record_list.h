@@ -1,0 +1,95 @@
+// The record list: a table's first list page, and paging forwards and backwards by 1000 rows.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+#include "browser/shown_columns.h"
+#include "browser/table_pages.h"
+#include "catalog/catalog.h"
+#include "views/output_channel.h"
+#include "views/record_panel_view.h"
+#include "views/views.h"
+
+namespace sorbel {
+
+inline constexpr std::int64_t kRowsPerListPage = 1000;
+
+// Where a list page starts: an index into the page list and a row of that
+// page's decoded rows.
+struct PagePosition {
+  std::int64_t pageIndex = 0;
+  std::int64_t rowIndex = 0;
+  bool operator==(const PagePosition&) const = default;
+};
+
+// Owns the table on display and where its list pages start; the panel gets
+// the columns when a table is shown and each list page's rows in one call.
+// Called on one worker at a time.
+class RecordList {
+ public:
+  RecordList(AppState& state, RecordPanelView& panel, OutputChannel& output, ProgressView& progress);
+
+  // Empties the list (columns, rows and page label) and forgets the table
+  // shown, so that no page is left to move to.
+  void clear();
+  // A new selection begins: no rows, no page label, and its first list page
+  // will be page 1.
+  void beginSelection();
+
+  // The columns and the first list page of table. scanned: from the pages
+  // the scan filed under the table rather than its chains.
+  void show(Catalog& catalog, LoadedTable table, bool scanned);
+  // Buttons, label and log lines after the first list page of name.
+  void finishFirstPage(const std::string& name);
+
+  void showNextPage();
+  void showPreviousPage();
+
+  // The list as shown.
+  const std::vector<std::string>& columns() const { return shown_.headings(); }
+  const std::vector<ListRow>& rows() const { return rows_; }
+  const std::string& pageLabel() const { return pageLabel_; }
+  // Where the rows of the table shown come from.
+  RowSource source() const { return pages_.source; }
+  const std::vector<PageId>& pages() const { return pages_.pages; }
+
+ private:
+  void setPageLabel(const std::string& text);
+  void insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow);
+  std::vector<DecodedRow> readPage(std::size_t index, TableDefinition& definition, std::vector<bool>& deleted);
+  std::int64_t fillFirstPage();
+  std::int64_t readListPage(PagePosition from, bool pushNext, bool& pushed);
+  // The start and the end every Next and Previous move share.
+  void beginMove();
+  void afterMove(std::int64_t rowsOnPage);
+
+  AppState& state_;
+  RecordPanelView& panel_;
+  OutputChannel& output_;
+  ProgressView& progress_;
+
+  // The table on display, its pages and the reader of its pages.
+  LoadedTable table_;
+  ShownColumns shown_;
+  TablePages pages_;
+  std::optional<TablePageReader> reader_;
+
+  // The list page on screen and where every list page seen so far starts.
+  std::vector<ListRow> rows_;
+  std::string pageLabel_;
+  std::deque<PagePosition> pageStarts_;
+  std::int64_t firstRowNumber_ = 0;
+  std::int64_t lastRowNumber_ = 0;
+  std::int32_t pageNumber_ = 0;
+  std::int32_t rowsInserted_ = 0;  // of the list page being filled, for its running count
+};
+
+// "Page1 - [1000](1-1000) Records"
+std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last);
+
+}  // namespace sorbel

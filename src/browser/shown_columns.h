@@ -1,0 +1,31 @@
+// Which of a table's columns the record list and the exports show, and which cell each shown field takes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "base/column_descriptor.h"
+#include "records/row_decoding.h"
+
+namespace sorbel {
+
+class ShownColumns {
+ public:
+  ShownColumns() = default;
+  ShownColumns(const std::vector<ColumnDescriptor>& columns, bool legacy);
+
+  const std::vector<std::string>& headings() const { return headings_; }
+  // The shown fields of a decoded row, assigned in place so that the strings
+  // keep their buffers from row to row; false for a row without cells.
+  bool fieldsOf(const DecodedRow& cells, std::vector<std::string>& fields) const;
+  // The cell that field shows.
+  std::size_t cellOf(std::size_t field) const { return field == 0 ? firstShown_ : laterCells_[field - 1]; }
+
+ private:
+  std::vector<std::string> headings_;
+  std::size_t firstShown_ = 0;
+  std::vector<std::size_t> laterCells_;  // cells after the first shown one that have a heading
+};
+
+}  // namespace sorbel
