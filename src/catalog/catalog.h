@@ -113,7 +113,14 @@ class Catalog {
   LoadedTable loadObject(const std::string& objectType, const std::string& name, const ModuleTextStore* textStore);
 
  private:
+  // The steps of buildPageList. Those that find pages by the page key
+  // alone (no catalog row names them) set pagesByKey, and such pages are
+  // listed once however often they are filed.
   void buildPageList(const ObjectRow& object, LoadedTable& table);
+  void chooseRowset(const ObjectRow& object, LoadedTable& table, bool& pagesByKey);
+  void chooseAllocUnit(LoadedTable& table, bool& pagesByKey);
+  void collectStorage(const ObjectRow& object, LoadedTable& table, bool pagesByKey);
+  void collectPages(const ObjectRow& object, LoadedTable& table, bool pagesByKey);
   void buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore,
                     LoadedTable& table);
 

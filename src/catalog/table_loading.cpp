@@ -22,6 +22,12 @@ bool isModuleType(const std::string& type) {
 // Bits 48 to 63: the index id its pages state.
 std::uint16_t pageIndexId(std::uint64_t allocUnitId) { return static_cast<std::uint16_t>(allocUnitId >> 48); }
 
+// The pages the scan filed under key, or nothing.
+const std::vector<PageRef>* dataPagesUnder(const FileSet& files, std::int32_t key) {
+  const auto it = files.dataPages.find(key);
+  return it == files.dataPages.end() ? nullptr : &it->second;
+}
+
 PageId toPageId(const PageRef& ref) {
   return PageId{static_cast<std::int16_t>(ref.fileId), static_cast<std::int32_t>(ref.pageIndex)};
 }
@@ -189,24 +195,20 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
 }
 
 void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
-  const auto dataUnder = [&](std::int32_t key) -> const std::vector<PageRef>* {
-    const auto it = files_.dataPages.find(key);
-    return it == files_.dataPages.end() ? nullptr : &it->second;
-  };
   if (legacyCatalog()) {
-    if (const auto* pages = dataUnder(object.id))
+    if (const auto* pages = dataPagesUnder(files_, object.id))
       for (const PageRef& ref : *pages) w.tablePageList.push_back(toPageId(ref));
     return;
   }
-
-  // Pages found by the page key alone may be filed twice: each is listed once.
   bool pagesByKey = false;
-  PageIdSet pageKeys;
-  const auto addPage = [&](PageId page) {
-    if (pagesByKey && !pageKeys.insert(page).second) return;
-    w.tablePageList.push_back(page);
-  };
-  // The rowset: the heap or clustered index, else one made from an index row.
+  chooseRowset(object, w, pagesByKey);
+  chooseAllocUnit(w, pagesByKey);
+  collectStorage(object, w, pagesByKey);
+  collectPages(object, w, pagesByKey);
+}
+
+// The rowset: the heap or clustered index, else one made from an index row.
+void Catalog::chooseRowset(const ObjectRow& object, LoadedTable& w, bool& pagesByKey) {
   const CatalogLookup& maps = lookup();
   const RowsetRow* best = nullptr;
   const RowsetRow* lastAny = nullptr;
@@ -218,24 +220,28 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
   }
   if (best) {
     w.chosenRowset = *best;
-  } else {
-    const IndexRow* index = nullptr;
-    for (const std::uint32_t i : CatalogLookup::at(maps.indexesByObject, object.id)) {
-      if (indexes[i].rowsetId != 0) {
-        index = &indexes[i];
-        break;
-      }
-    }
-    if (index) {
-      w.chosenRowset = rowsetFromIndex(*index, object.id);
-      pagesByKey = true;
-    } else {
-      w.chosenRowset = lastAny ? *lastAny : RowsetRow{};
+    return;
+  }
+  const IndexRow* index = nullptr;
+  for (const std::uint32_t i : CatalogLookup::at(maps.indexesByObject, object.id)) {
+    if (indexes[i].rowsetId != 0) {
+      index = &indexes[i];
+      break;
     }
   }
-  const std::uint64_t r = w.chosenRowset.rowsetId;
+  if (index) {
+    w.chosenRowset = rowsetFromIndex(*index, object.id);
+    pagesByKey = true;
+  } else {
+    w.chosenRowset = lastAny ? *lastAny : RowsetRow{};
+  }
+}
 
-  // Its in-row allocation unit; the scan's pages override the pages it names.
+// The rowset's in-row allocation unit; the scan's pages override the pages
+// it names.
+void Catalog::chooseAllocUnit(LoadedTable& w, bool& pagesByKey) {
+  const CatalogLookup& maps = lookup();
+  const std::uint64_t r = w.chosenRowset.rowsetId;
   const AllocUnitRow* unit = nullptr;
   for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsByOwner, r))
     if (allocUnits[i].type == 1) unit = &allocUnits[i];
@@ -246,7 +252,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
   };
   if (unit && (unit->firstPage.pageNumber != 0 || unit->rootPage.pageNumber != 0 || unit->firstIamPage.pageNumber != 0)) {
     w.chosenAllocUnit = *unit;
-    if (const auto* pages = dataUnder(pageKeyOf(unit->allocUnitId)))
+    if (const auto* pages = dataPagesUnder(files_, pageKeyOf(unit->allocUnitId)))
       for (const PageRef& ref : *pages)
         if (statesUnit(ref, unit->allocUnitId)) w.chosenAllocUnit.firstPage = toPageId(ref);
   } else if (unit) {
@@ -256,7 +262,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
   } else {
     w.chosenAllocUnit = madeUpAllocUnit(r);
     const std::int32_t k = pageKeyOf(r);
-    if (const auto* pages = dataUnder(k); pages && !pages->empty()) {
+    if (const auto* pages = dataPagesUnder(files_, k); pages && !pages->empty()) {
       pagesByKey = true;
       w.chosenAllocUnit.firstPage = toPageId(pages->back());
     }
@@ -266,7 +272,11 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
       w.chosenAllocUnit.firstIamPage = toPageId(iam->second.back());
     }
   }
+}
 
+// Every rowset of the table and every allocation unit of those rowsets.
+void Catalog::collectStorage(const ObjectRow& object, LoadedTable& w, bool pagesByKey) {
+  const CatalogLookup& maps = lookup();
   for (const std::uint32_t i : CatalogLookup::at(maps.rowsetsByObject, object.id)) w.tableRowsets.push_back(rowsets[i]);
   if (w.tableRowsets.empty()) {
     for (const std::uint32_t i : CatalogLookup::at(maps.indexesByObject, object.id))
@@ -283,7 +293,16 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
     if (w.tableAllocUnits.empty())
       for (const RowsetRow& row : w.tableRowsets) w.tableAllocUnits.push_back(madeUpAllocUnit(row.rowsetId));
   }
+}
 
+// The table's pages: those of its allocation units, else those filed under
+// its object id.
+void Catalog::collectPages(const ObjectRow& object, LoadedTable& w, bool pagesByKey) {
+  PageIdSet pageKeys;
+  const auto addPage = [&](PageId page) {
+    if (pagesByKey && !pageKeys.insert(page).second) return;
+    w.tablePageList.push_back(page);
+  };
   // A page belongs to an allocation unit only when its header states both
   // halves of the unit's id. The page map files pages by the object id
   // alone, and from SQL Server 2008 on a user table's unit may carry the
@@ -293,7 +312,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
     const std::uint64_t unitKey = a.allocUnitId & ~std::uint64_t{0xFFFF};
     if (!unitsTaken.insert(unitKey).second) continue;
     const std::uint16_t indexId = pageIndexId(a.allocUnitId);
-    if (const auto* pages = dataUnder(pageKeyOf(a.allocUnitId))) {
+    if (const auto* pages = dataPagesUnder(files_, pageKeyOf(a.allocUnitId))) {
       for (const PageRef& ref : *pages) {
         const PageId page = toPageId(ref);
         const auto stated = files_.pageIndexId(page);
@@ -302,7 +321,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
     }
   }
   if (w.tablePageList.empty())
-    if (const auto* pages = dataUnder(object.id))
+    if (const auto* pages = dataPagesUnder(files_, object.id))
       for (const PageRef& ref : *pages) addPage(toPageId(ref));
 }
 
