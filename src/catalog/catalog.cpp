@@ -14,7 +14,6 @@ namespace sorbel {
 
 Catalog::Catalog(FileSet& fileSet, AppState& state)
     : files_(fileSet), state_(state), reader_(std::make_unique<SystemTableReader>(fileSet, state)) {
-  files_.catalog = this;
   readBootPage(files_, state_);
   reader_->readFiles(files);
   files_.attachSecondaryFiles(files, decodeFileIdentity);

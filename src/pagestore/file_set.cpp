@@ -138,13 +138,6 @@ std::optional<std::uint16_t> FileSet::pageIndexId(PageId id) const {
   return header->indexId;
 }
 
-std::optional<CPage_Header> FileSet::readPageHeaderKeepBuffer(PageId id) {
-  std::vector<std::uint8_t> buffer(kPageSize, 0);
-  if (!readPageInto(id, PageZero::refused, buffer.data())) return std::nullopt;
-  currentPageBuffer = std::move(buffer);
-  return CPage_Header::decode(currentPageBuffer);
-}
-
 std::optional<std::vector<std::uint8_t>> FileSet::readClaimedPage(PageId id, std::vector<std::uint8_t> buffer,
                                                                     PageZero zero) const {
   buffer.assign(kPageSize, 0);

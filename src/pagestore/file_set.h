@@ -20,8 +20,6 @@
 
 namespace sorbel {
 
-class Catalog;
-
 // One row of the database-files system table, plus what attaching the file
 // measured.
 struct FileRow {
@@ -68,13 +66,10 @@ class FileSet {
   std::uint64_t dataOffset = 0;
   std::uint64_t extentCount = 0;
   std::string path;
-  // The buffer of the last readPageHeaderKeepBuffer call.
-  std::vector<std::uint8_t> currentPageBuffer;
   PageList systemPages;
   PageList dataPages;
   PageList iamPages;  // primary file only
   std::map<std::int16_t, FileRow> secondaryFiles;
-  Catalog* catalog = nullptr;  // not owned
   bool isValid = false;
   // One line per secondary file that was found but left out, with the reason.
   std::vector<std::string> refusedFiles;
@@ -90,7 +85,6 @@ class FileSet {
   // page; nothing when the page may not be read.
   std::optional<std::vector<std::uint8_t>> readRawPage(PageId id, PageZero zero = PageZero::refused) const;
   std::optional<CPage_Header> readPageHeader(PageId id) const;
-  std::optional<CPage_Header> readPageHeaderKeepBuffer(PageId id);
   // The index id the page's header states: from the mapping pass where it
   // read the page, else read now. Nothing when the page cannot be read.
   std::optional<std::uint16_t> pageIndexId(PageId id) const;

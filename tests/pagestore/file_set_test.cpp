@@ -197,7 +197,6 @@ TEST(PageReads, AcceptOnlyPagesInsideTheFile) {
   // Page 0 only for the system-table reader.
   EXPECT_FALSE(f.readRawPage({1, 0}));
   EXPECT_FALSE(f.readPageHeader({1, 0}));
-  EXPECT_FALSE(f.readPageHeaderKeepBuffer({1, 0}));
   EXPECT_FALSE(readDataPage(f, {1, 0}));
   EXPECT_TRUE(readDataPage(f, {1, 0}, FileSet::PageZero::allowed));
 
@@ -216,11 +215,6 @@ TEST(PageReads, AcceptOnlyPagesInsideTheFile) {
   EXPECT_FALSE(f.readRawPage({-1, 3}));
   EXPECT_FALSE(f.readRawPage({1, -1}));
   EXPECT_FALSE(f.readRawPage({3, 3}));
-
-  const auto kept = f.readPageHeaderKeepBuffer({1, 12});
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->thisPage, (PageId{1, 12}));
-  EXPECT_EQ(CPage_Header::decode(f.currentPageBuffer).thisPage, (PageId{1, 12}));
 
   const auto page = readDataPage(f, {1, 11});
   ASSERT_TRUE(page);
