@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <set>
 
+#include "base/type_codes.h"
 #include "catalog/catalog.h"
 #include "catalog/catalog_lookup.h"
 #include "catalog/module_text_store.h"
@@ -15,7 +16,10 @@ namespace {
 // Objects whose "columns" are their id, type and name: the module text is
 // built from those later.
 bool isModuleType(const std::string& type) {
-  static const char* const kTypes[] = {"PK", "X ", "P ", "C ", "FN", "IF", "TR", "V ", "D ", "TT", "F ", "TF"};
+  using namespace object_type;
+  static const char* const kTypes[] = {kPrimaryKey, kExtendedProcedure, kProcedure, kCheckConstraint,
+                                       kScalarFunction, kInlineTableFunction, kTrigger, kView,
+                                       kDefault, kTableType, kForeignKey, kTableFunction};
   return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return type == t; });
 }
 
@@ -61,8 +65,7 @@ std::string storedDefinition(const ModuleTextStore* store, std::int32_t objectId
 // server keeps a column's bit after another bit column is dropped and gives
 // a column added later the next free one, so column order does not tell it.
 std::int8_t bitPositionOf(const ColumnDescriptor& d, std::int32_t stored) {
-  constexpr std::int32_t kBitCode = 2;
-  if (d.typeCode != kBitCode || stored < 0 || stored > 7) return -1;
+  if (d.typeCode != type_code::kBit || stored < 0 || stored > 7) return -1;
   return static_cast<std::int8_t>(stored);
 }
 
@@ -107,9 +110,9 @@ const CatalogLookup& Catalog::lookup() {
 std::vector<const ObjectRow*> Catalog::objectsNamed(const std::string& objectType, const std::string& name) {
   // A table is looked up among tables only: a view or procedure may share
   // its name. Any other kind of object is looked up among the non-tables.
-  const bool wantTable = objectType == "U " || objectType == "S ";
+  const bool wantTable = objectType == object_type::kUserTable || objectType == object_type::kSystemTable;
   const auto wanted = [&](const ObjectRow& o) {
-    const bool isTable = o.objectType == "U " || o.objectType == "S ";
+    const bool isTable = o.objectType == object_type::kUserTable || o.objectType == object_type::kSystemTable;
     return wantTable ? o.objectType == objectType : !isTable;
   };
   const CatalogLookup& maps = lookup();
@@ -159,9 +162,9 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
     if (state_.stopRequested.load()) break;
     const ObjectRow& o = objects[i];
     ChildObject child;
-    child.isPrimaryKey = o.objectType == "PK";
-    child.isForeignKey = o.objectType == "F ";
-    child.isUnique = o.objectType == "UQ";
+    child.isPrimaryKey = o.objectType == object_type::kPrimaryKey;
+    child.isForeignKey = o.objectType == object_type::kForeignKey;
+    child.isUnique = o.objectType == object_type::kUniqueKey;
     child.name = o.name;
     child.id = legacyCatalog() ? o.parentId : o.id;
     child.objectType = o.objectType;
@@ -179,7 +182,7 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
   buildPageList(object, w);
   buildColumns(object, name, textStore, w);
   for (std::size_t i = 0; i < w.columns.size(); ++i) {
-    if (w.columns[i].storageColumnId != -99) {
+    if (w.columns[i].storageColumnId != kNotStoredColumn) {
       w.firstStoredColumn = static_cast<std::int32_t>(i);
       break;
     }
@@ -372,7 +375,7 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
   const auto describe = [&](const std::string& columnName, std::int32_t typeId, std::int32_t userTypeId,
                             std::int32_t maxLength) {
     const ScalarTypeRow type = typeRow(typeId, userTypeId);
-    const std::int32_t code = typeId == 34 ? 25 : typeCodeForSystemType(typeId);
+    const std::int32_t code = typeId == system_type::kImage ? type_code::kLegacyBinary : typeCodeForSystemType(typeId);
     const std::string typeText = (scalarTypes.empty() ? std::string() : type.name) + "(" + std::to_string(maxLength) + ")";
     return ColumnDescriptor(columnName, typeText, code);
   };
@@ -467,14 +470,14 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
     }
     for (ColumnDescriptor& d : list) {
       if (d.isStored) continue;
-      d.storageColumnId = -99;
+      d.storageColumnId = kNotStoredColumn;
       d.text = storedDefinition(textStore, object.id, d.columnId);
     }
   } else {
     // Columns the record does not store are computed: show their definition.
     for (ColumnDescriptor& d : list) {
       if (d.isStored) continue;
-      d.storageColumnId = -99;
+      d.storageColumnId = kNotStoredColumn;
       d.text = storedDefinition(textStore, object.id, d.columnId);
     }
   }

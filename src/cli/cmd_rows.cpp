@@ -129,7 +129,7 @@ int runRows(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   if (const int ambiguous = reportAmbiguousTable(catalog, positional[0], positional[1], system)) return ambiguous;
-  const LoadedTable table = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  const LoadedTable table = catalog.loadObject(tableObjectType(system), positional[1], nullptr);
   if (table.columns.empty() || !table.tableLoaded)
     return reportMissingTable(table, positional[0], positional[1], system);
   // Deleted rows among the live ones must say which they are, or a reader
@@ -174,7 +174,7 @@ int runModule(const Args& args) {
   OpenedFile o;
   if (!o.open(args[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
-  const LoadedTable module = catalog.loadObject("P ", args[1], nullptr);
+  const LoadedTable module = catalog.loadObject(object_type::kProcedure, args[1], nullptr);
   const std::vector<ColumnDescriptor>& pseudo = module.columns;
   if (pseudo.size() != 3 || module.tableLoaded) {
     std::fprintf(stderr, "%s: no module named \"%s\"\n", args[0].c_str(), args[1].c_str());

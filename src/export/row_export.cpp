@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/type_codes.h"
 #include "browser/csv_export.h"
 #include "views/memory_record_panel.h"
 #include "browser/record_browser.h"
@@ -17,7 +18,6 @@ namespace sorbel {
 
 namespace {
 
-constexpr std::int32_t kTimestampType = 189;
 // SQL Server takes at most this many rows in one VALUES list.
 constexpr std::size_t kMssqlRowsPerInsert = 1000;
 
@@ -113,7 +113,7 @@ RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
   std::string names;
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     // SQL Server writes a rowversion itself and refuses one given.
-    if (mssql && columns_[i]->type.systemTypeId == kTimestampType) continue;
+    if (mssql && columns_[i]->type.systemTypeId == system_type::kTimestamp) continue;
     if (mssql && columns_[i]->identitySeed) identityInsert_ = true;
     inserted_.push_back(i);
     if (!names.empty()) names += ", ";

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/type_codes.h"
 #include "catalog/module_text_store.h"
 #include "export/row_export.h"
 #include "export/schema_script.h"
@@ -217,7 +218,7 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     const TableSchema& table = schema.tables[t];
     const std::string label = table.displayName();
     if (progress) progress(label, t, schema.tables.size(), -1);
-    const LoadedTable loaded = catalog.loadObject("U ", label, &store);
+    const LoadedTable loaded = catalog.loadObject(object_type::kUserTable, label, &store);
     // readDatabaseSchema loaded this table the same way a moment ago.
     if (loaded.columns.empty() || !loaded.tableLoaded) return failed(std::move(result), "cannot reload " + label);
     Statement insert = prepare(db.get(), insertStatement(table, table.name), error);
