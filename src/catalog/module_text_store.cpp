@@ -3,6 +3,7 @@
 
 #include "base/type_codes.h"
 #include "catalog/catalog.h"
+#include "pagestore/page_header.h"
 #include "records/record_pages.h"
 #include "records/row_decoding.h"
 #include "values/codepage_text.h"
@@ -80,7 +81,7 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
       complete = false;
       break;
     }
-    if (legacy && refs[i].pageType != 1) continue;
+    if (legacy && refs[i].pageType != header::kDataPage) continue;
     auto page = readDataPage(files, {static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)},
                                    FileSet::PageZero::allowed);
     if (!page) continue;

@@ -241,7 +241,7 @@ void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {
   // Its in-row allocation unit; the scan's pages override the pages it names.
   const AllocUnitRow* unit = nullptr;
   for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsByOwner, r))
-    if (allocUnits[i].type == 1) unit = &allocUnits[i];
+    if (allocUnits[i].type == kInRowDataUnit) unit = &allocUnits[i];
   // Whether the page at ref states both halves of the allocation unit id.
   const auto statesUnit = [&](const PageRef& ref, std::uint64_t allocUnitId) {
     const auto indexId = files_.pageIndexId(toPageId(ref));
