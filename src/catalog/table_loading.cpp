@@ -163,8 +163,6 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
     const ObjectRow& o = objects[i];
     ChildObject child;
     child.isPrimaryKey = o.objectType == object_type::kPrimaryKey;
-    child.isForeignKey = o.objectType == object_type::kForeignKey;
-    child.isUnique = o.objectType == object_type::kUniqueKey;
     child.name = o.name;
     child.id = legacyCatalog() ? o.parentId : o.id;
     child.objectType = o.objectType;

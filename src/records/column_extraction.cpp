@@ -102,7 +102,7 @@ class ColumnWalk {
       setNull(d);
       return;
     }
-    TypeDescriptor t = describeType(d, d.typeCode, &bits_, state_.scanOptions);
+    TypeDescriptor t = describeType(d, d.typeCode, &bits_);
     std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
 
     const bool cd = standardLike() && r_.isCompressedRecord;

@@ -179,7 +179,6 @@ struct Placement {
 std::vector<Placement> placeColumns(const TableDefinition& definition, std::int32_t recordColumns) {
   std::vector<Placement> placed;
   BitColumnState bits;
-  const ScanOptions options;
   std::size_t running = 0;
   std::size_t varOrdinal = 0;
   std::size_t bitByte = 0;
@@ -193,7 +192,7 @@ std::vector<Placement> placeColumns(const TableDefinition& definition, std::int3
                                              ? d.storageColumnId - 1
                                              : stored);
     ++stored;
-    const TypeDescriptor t = describeType(d, d.typeCode, &bits, options);
+    const TypeDescriptor t = describeType(d, d.typeCode, &bits);
     if (t.isVariable) {
       p.variable = true;
       p.varIndex = d.leafOffset < 0 ? static_cast<std::size_t>(-1 - d.leafOffset) : varOrdinal;

@@ -115,8 +115,7 @@ std::int32_t typeCodeForSystemType(std::int32_t systemTypeId) {
   }
 }
 
-TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState,
-                            const ScanOptions& /*options*/) {
+TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState) {
   TypeDescriptor type;
   type.bitState = bitState;
   type.typeCode = typeCode;

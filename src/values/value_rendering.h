@@ -43,10 +43,10 @@ struct TypeDescriptor {
 std::int32_t typeCodeForSystemType(std::int32_t systemTypeId);
 
 // The layout of a value of `typeCode` in `column`. For a bit column this marks
-// in bitState whether the column starts a new byte. type_code::kLegacyBinary is laid out as a
-// variable value only for SQL Server 2000 files (`ScanOptions.isSql2000`).
-TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState,
-                            const ScanOptions& options);
+// in bitState whether the column starts a new byte. The layout is the same in
+// every file version: image columns (type_code::kLegacyBinary) lie among the
+// variable columns in SQL Server 2000 files and later ones alike.
+TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState);
 
 // The code page single-byte text of a collation is read in: the manual
 // collation's when the user chose one, else the collation's own when it is
