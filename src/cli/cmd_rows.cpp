@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/csv_line.h"
 #include "browser/csv_export.h"
 #include "views/memory_record_panel.h"
 #include "browser/record_browser.h"
@@ -23,18 +24,12 @@ namespace {
 
 // line is the caller's, so that its buffer is reused from row to row. A
 // given lastField ends the line (the deleted-row mark).
-void printCsvLine(const std::vector<std::string>& fields, std::string& line, const char* lastField = nullptr) {
+void printCsvLine(const std::vector<std::string>& fields, CsvLine& line, const char* lastField = nullptr) {
   line.clear();
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i) line += ',';
-    appendCsvField(line, fields[i]);
-  }
-  if (lastField) {
-    if (!fields.empty()) line += ',';
-    line += lastField;
-  }
-  line += "\r\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  for (const std::string& field : fields) line.field(field);
+  if (lastField) line.plainField(lastField);
+  const std::string& text = line.finish();
+  std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 
@@ -150,7 +145,7 @@ int runRows(const Args& args) {
   RecordBrowser browser(o.state, panel, output, progress);
   browser.nullText = nullText;
   bool headingDone = false;
-  std::string line;
+  CsvLine line;
   const char* heading = markDeleted ? kDeletedRowColumn : nullptr;
   browser.streamTable(catalog, table, scanned, [&](const std::vector<std::string>& fields, bool deleted) {
     if (!headingDone) {
