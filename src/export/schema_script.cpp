@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace sorbel {
 
@@ -17,20 +18,51 @@ std::string upper(std::string text) {
   return text;
 }
 
+// The text of a run that the character before i opens and `close` ends, a
+// doubled `close` standing for one: a bracketed name [a]]b] or a string
+// 'it''s'. i ends past the closer; nothing when the text ends first.
+std::optional<std::string> delimitedRun(const std::string& text, std::size_t& i, char close) {
+  std::string run;
+  while (i < text.size()) {
+    if (text[i] == close) {
+      if (i + 1 < text.size() && text[i + 1] == close) {
+        run += close;
+        i += 2;
+        continue;
+      }
+      ++i;
+      return run;
+    }
+    run += text[i++];
+  }
+  return std::nullopt;
+}
+
+// The index of the token ")" that closes the "(" at open; npos when none does.
+std::size_t closingParenthesis(const std::vector<std::string>& tokens, std::size_t open) {
+  int depth = 0;
+  for (std::size_t i = open; i < tokens.size(); ++i) {
+    if (tokens[i] == "(") ++depth;
+    if (tokens[i] == ")" && --depth == 0) return i;
+  }
+  return std::string::npos;
+}
+
+// Whether every "(" has its ")" and no ")" comes without one.
+bool parenthesesBalance(const std::vector<std::string>& tokens) {
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i] == ")") return false;
+    if (tokens[i] == "(") {
+      i = closingParenthesis(tokens, i);
+      if (i == std::string::npos) return false;
+    }
+  }
+  return true;
+}
+
 // Parentheses around the whole token list add nothing.
 void stripOuterParentheses(std::vector<std::string>& tokens) {
-  while (tokens.size() >= 2 && tokens.front() == "(" && tokens.back() == ")") {
-    int depth = 0;
-    bool wrapsAll = true;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-      if (tokens[i] == "(") ++depth;
-      if (tokens[i] == ")") --depth;
-      if (depth == 0 && i + 1 < tokens.size()) {
-        wrapsAll = false;
-        break;
-      }
-    }
-    if (!wrapsAll) return;
+  while (tokens.size() >= 2 && tokens.front() == "(" && closingParenthesis(tokens, 0) == tokens.size() - 1) {
     tokens.erase(tokens.begin());
     tokens.pop_back();
   }
@@ -124,49 +156,22 @@ std::optional<std::string> translatedExpression(const std::string& tsql, Dialect
     if (i >= n) break;
     const char c = tsql[i];
     if (c == '[') {
-      std::string name;
       ++i;
-      bool closed = false;
-      while (i < n) {
-        if (tsql[i] == ']') {
-          if (i + 1 < n && tsql[i + 1] == ']') {
-            name += ']';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        name += tsql[i++];
-      }
-      const ExportColumn* column = table.column(name);
-      if (!closed || !column || isDefault) return std::nullopt;
+      const std::optional<std::string> name = delimitedRun(tsql, i, ']');
+      if (!name || isDefault) return std::nullopt;
+      const ExportColumn* column = table.column(*name);
+      if (!column) return std::nullopt;
       // A bit compared with a number is no boolean expression.
       if (dialect == Dialect::postgres && valueKindOf(column->type) == ValueKind::boolean) return std::nullopt;
-      tokens.push_back(quotedName(name, dialect));
+      tokens.push_back(quotedName(*name, dialect));
       continue;
     }
     if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && tsql[i + 1] == '\'')) {
       if (c != '\'') ++i;
       ++i;
-      std::string literal;
-      bool closed = false;
-      while (i < n) {
-        if (tsql[i] == '\'') {
-          if (i + 1 < n && tsql[i + 1] == '\'') {
-            literal += '\'';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        literal += tsql[i++];
-      }
-      if (!closed || !isDefault) return std::nullopt;
-      tokens.push_back(stringLiteral(literal, dialect));
+      const std::optional<std::string> literal = delimitedRun(tsql, i, '\'');
+      if (!literal || !isDefault) return std::nullopt;
+      tokens.push_back(stringLiteral(*literal, dialect));
       continue;
     }
     if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(tsql[i + 1]))) {
@@ -228,6 +233,8 @@ std::optional<std::string> translatedExpression(const std::string& tsql, Dialect
     }
     if (!matched) return std::nullopt;
   }
+  // A stored text cut short or damaged would give a clause that no longer parses.
+  if (!parenthesesBalance(tokens)) return std::nullopt;
   // "(0)" is T-SQL's way of storing a constant; an IN list keeps its parentheses.
   for (std::size_t k = 0; k + 2 < tokens.size(); ++k) {
     if (tokens[k] == "(" && tokens[k + 2] == ")" && (isDigit(tokens[k + 1].front()) || tokens[k + 1].front() == '.') &&
