@@ -69,7 +69,7 @@ int main() {
   auto elapsed = std::chrono::duration<double>::zero();
   while (elapsed.count() < 2.0) {
     for (const auto& sample : samples) {
-      TypeDescriptor type = describeType(sample.column, sample.column.typeCode, nullptr, state.scanOptions);
+      TypeDescriptor type = describeType(sample.column, sample.column.typeCode, nullptr);
       type.bytesAvailable = sample.bytes.size();
       if (type.isVariable) type.valueLength = static_cast<std::int16_t>(sample.bytes.size());
       characters += renderValue(type, sample.bytes, sample.column, state).size();

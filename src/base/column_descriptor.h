@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/type_codes.h"
+
 namespace sorbel {
 
 // The decimal number between the first "(" and the first ")" of a type text
@@ -81,8 +83,9 @@ struct ColumnDescriptor {
 
   ColumnDescriptor() = default;
 
-  // A column of internal type code `code`. The catalog has no separate code
-  // for 18 (stored as 11) nor for 31, 32 and codes above 34 (stored as 17).
+  // A column of internal type code `code`. The catalog keeps no column under
+  // the alias codes: kNVarCharAlias becomes kNVarChar, and the two varchar
+  // aliases and every code above kXml become kVarChar.
   ColumnDescriptor(std::string columnName, std::string columnTypeText, std::int32_t code)
       : name(std::move(columnName)), typeCode(code), typeText(std::move(columnTypeText)) {
     if (hasDeclaredLength(code)) {
@@ -93,26 +96,31 @@ struct ColumnDescriptor {
       }
     }
     isVariableLength = isStoredAsVariable(code);
-    if (code == 18) typeCode = 11;
-    if (code == 31 || code == 32 || code > 34) typeCode = 17;
+    if (code == type_code::kNVarCharAlias) typeCode = type_code::kNVarChar;
+    if (code == type_code::kVarCharAlias31 || code == type_code::kVarCharAlias32 || code > type_code::kXml)
+      typeCode = type_code::kVarChar;
   }
 
  private:
   static bool hasDeclaredLength(std::int32_t code) {
+    using namespace type_code;
     switch (code) {
-      case 1: case 3: case 10: case 11: case 18: case 19: case 23: case 24: case 26: case 33: case 34:
+      case kBinary: case kChar: case kNChar: case kNVarChar: case kNVarCharAlias: case kNText: case kNumeric:
+      case kDecimal: case kText: case kUserDefined: case kXml:
         return true;
       default:
         return false;
     }
   }
   static bool isStoredAsVariable(std::int32_t code) {
+    using namespace type_code;
     switch (code) {
-      case 11: case 15: case 16: case 17: case 18: case 19: case 20: case 25: case 26: case 31: case 32:
-      case 33: case 34:
+      case kNVarChar: case kUniqueIdentifier: case kVarBinary: case kVarChar: case kNVarCharAlias: case kNText:
+      case kSqlVariant: case kLegacyBinary: case kText: case kVarCharAlias31: case kVarCharAlias32: case kUserDefined:
+      case kXml:
         return true;
       default:
-        return code > 34;
+        return code > kXml;
     }
   }
 };

@@ -7,6 +7,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "base/type_codes.h"
 #include "pagestore/boot_page.h"
 #include "records/file_identity.h"
 
@@ -68,7 +69,7 @@ const std::string& Catalog::schemaNameOf(std::int32_t objectId) const {
 }
 
 std::string Catalog::displayName(const ObjectRow& object) const {
-  if (object.objectType == "S ") return object.name;
+  if (object.objectType == object_type::kSystemTable) return object.name;
   return schemaQualifiedName(schemaNameOf(object.id), object.name);
 }
 
@@ -96,7 +97,7 @@ void Catalog::inventObjectsFromColumns() {
     ObjectRow object;
     object.id = objectId;
     object.name = std::to_string(objectId);
-    object.objectType = "U ";
+    object.objectType = object_type::kUserTable;
     objects.push_back(std::move(object));
   };
   for (const ColumnParamRow& column : columnParams) {

@@ -15,8 +15,6 @@ namespace sorbel {
 // An object whose parent is the loaded object (its keys and constraints).
 struct ChildObject {
   bool isPrimaryKey = false;
-  bool isForeignKey = false;
-  bool isUnique = false;
   std::string name;
   std::int32_t id = -1;
   std::string objectType;

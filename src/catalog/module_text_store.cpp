@@ -1,7 +1,9 @@
 // Fills the module text store from the object-values table and assembles the SQL text of one object.
 #include "catalog/module_text_store.h"
 
+#include "base/type_codes.h"
 #include "catalog/catalog.h"
+#include "pagestore/page_header.h"
 #include "records/record_pages.h"
 #include "records/row_decoding.h"
 #include "values/codepage_text.h"
@@ -15,9 +17,13 @@ constexpr std::int32_t kLegacyComments = 6;
 
 // The fixed columns of the object-values table as the row decoder sees them.
 std::vector<ColumnDescriptor> objectValueColumns() {
-  return {ColumnDescriptor("valclass", "tinyint(1)", 14), ColumnDescriptor("objid", "int(4)", 9),
-          ColumnDescriptor("subobjid", "int(4)", 9),      ColumnDescriptor("valnum", "int(4)", 9),
-          ColumnDescriptor("value", "sql_variant(8016)", 20), ColumnDescriptor("imageval", "varbinary(-1)", 16)};
+  using namespace type_code;
+  return {ColumnDescriptor("valclass", "tinyint(1)", kTinyInt),
+          ColumnDescriptor("objid", "int(4)", kInt),
+          ColumnDescriptor("subobjid", "int(4)", kInt),
+          ColumnDescriptor("valnum", "int(4)", kInt),
+          ColumnDescriptor("value", "sql_variant(8016)", kSqlVariant),
+          ColumnDescriptor("imageval", "varbinary(-1)", kVarBinary)};
 }
 
 int hexDigit(char c) {
@@ -62,7 +68,7 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
   // Each column's null bit is its place in the record, in both catalog
   // forms; the store reads the same whatever table was loaded before it.
   TableDefinition definition = makeTableDefinition(
-      legacy ? catalog.loadObject("S ", "syscomments", nullptr).columns : objectValueColumns(),
+      legacy ? catalog.loadObject(object_type::kSystemTable, "syscomments", nullptr).columns : objectValueColumns(),
       DecoderVariant::legacyObjectValues);
 
   FileSet& files = catalog.fileSet();
@@ -75,7 +81,7 @@ bool fillStore(ModuleTextStore& store, Catalog& catalog, AppState& state, Notify
       complete = false;
       break;
     }
-    if (legacy && refs[i].pageType != 1) continue;
+    if (legacy && refs[i].pageType != header::kDataPage) continue;
     auto page = readDataPage(files, {static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)},
                                    FileSet::PageZero::allowed);
     if (!page) continue;

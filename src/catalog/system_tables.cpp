@@ -8,6 +8,7 @@
 
 #include "base/utf16.h"
 #include "catalog/catalog.h"
+#include "pagestore/page_header.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -95,11 +96,11 @@ void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& v
   const std::vector<PageRef> refs = found->second;
   for (const PageRef ref : refs) {
     if (state_.stopRequested.load(std::memory_order_relaxed)) break;
-    if (table.onlyDataPageRefs && ref.pageType != 1) continue;
+    if (table.onlyDataPageRefs && ref.pageType != header::kDataPage) continue;
     const PageId id{static_cast<std::int16_t>(ref.fileId), static_cast<std::int32_t>(ref.pageIndex)};
     auto page = readDataPage(files_, id, FileSet::PageZero::allowed);
     if (!page) continue;
-    if (table.onlyDataPageHeaders && page->header.pageType != 1) continue;
+    if (table.onlyDataPageHeaders && page->header.pageType != header::kDataPage) continue;
     const std::int32_t n = static_cast<std::int16_t>(page->header.slotCount);
     for (std::int32_t i = 0; i < n; ++i) {
       if (state_.stopRequested.load(std::memory_order_relaxed)) break;

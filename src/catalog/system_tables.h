@@ -155,6 +155,9 @@ inline std::int32_t pageKeyOf(std::uint64_t allocUnitId) {
   return static_cast<std::int32_t>((allocUnitId >> 16) & 0xFFFFFFFFu);
 }
 
+// The allocation unit type of the pages that hold a rowset's rows themselves.
+inline constexpr std::uint8_t kInRowDataUnit = 1;
+
 struct AllocUnitRow {
   std::uint64_t allocUnitId = 0;
   std::uint8_t type = 255;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <set>
 
+#include "base/type_codes.h"
 #include "catalog/catalog.h"
 #include "catalog/catalog_lookup.h"
 #include "catalog/module_text_store.h"
@@ -15,7 +16,10 @@ namespace {
 // Objects whose "columns" are their id, type and name: the module text is
 // built from those later.
 bool isModuleType(const std::string& type) {
-  static const char* const kTypes[] = {"PK", "X ", "P ", "C ", "FN", "IF", "TR", "V ", "D ", "TT", "F ", "TF"};
+  using namespace object_type;
+  static const char* const kTypes[] = {kPrimaryKey, kExtendedProcedure, kProcedure, kCheckConstraint,
+                                       kScalarFunction, kInlineTableFunction, kTrigger, kView,
+                                       kDefault, kTableType, kForeignKey, kTableFunction};
   return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return type == t; });
 }
 
@@ -67,8 +71,7 @@ std::string storedDefinition(const ModuleTextStore* store, std::int32_t objectId
 // server keeps a column's bit after another bit column is dropped and gives
 // a column added later the next free one, so column order does not tell it.
 std::int8_t bitPositionOf(const ColumnDescriptor& d, std::int32_t stored) {
-  constexpr std::int32_t kBitCode = 2;
-  if (d.typeCode != kBitCode || stored < 0 || stored > 7) return -1;
+  if (d.typeCode != type_code::kBit || stored < 0 || stored > 7) return -1;
   return static_cast<std::int8_t>(stored);
 }
 
@@ -113,9 +116,9 @@ const CatalogLookup& Catalog::lookup() {
 std::vector<const ObjectRow*> Catalog::objectsNamed(const std::string& objectType, const std::string& name) {
   // A table is looked up among tables only: a view or procedure may share
   // its name. Any other kind of object is looked up among the non-tables.
-  const bool wantTable = objectType == "U " || objectType == "S ";
+  const bool wantTable = objectType == object_type::kUserTable || objectType == object_type::kSystemTable;
   const auto wanted = [&](const ObjectRow& o) {
-    const bool isTable = o.objectType == "U " || o.objectType == "S ";
+    const bool isTable = o.objectType == object_type::kUserTable || o.objectType == object_type::kSystemTable;
     return wantTable ? o.objectType == objectType : !isTable;
   };
   const CatalogLookup& maps = lookup();
@@ -165,9 +168,7 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
     if (state_.stopRequested.load()) break;
     const ObjectRow& o = objects[i];
     ChildObject child;
-    child.isPrimaryKey = o.objectType == "PK";
-    child.isForeignKey = o.objectType == "F ";
-    child.isUnique = o.objectType == "UQ";
+    child.isPrimaryKey = o.objectType == object_type::kPrimaryKey;
     child.name = o.name;
     child.id = legacyCatalog() ? o.parentId : o.id;
     child.objectType = o.objectType;
@@ -185,7 +186,7 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
   buildPageList(object, w);
   buildColumns(object, name, textStore, w);
   for (std::size_t i = 0; i < w.columns.size(); ++i) {
-    if (w.columns[i].storageColumnId != -99) {
+    if (w.columns[i].storageColumnId != kNotStoredColumn) {
       w.firstStoredColumn = static_cast<std::int32_t>(i);
       break;
     }
@@ -244,7 +245,7 @@ void Catalog::chooseAllocUnit(LoadedTable& w, bool& pagesByKey) {
   const std::uint64_t r = w.chosenRowset.rowsetId;
   const AllocUnitRow* unit = nullptr;
   for (const std::uint32_t i : CatalogLookup::at(maps.allocUnitsByOwner, r))
-    if (allocUnits[i].type == 1) unit = &allocUnits[i];
+    if (allocUnits[i].type == kInRowDataUnit) unit = &allocUnits[i];
   // Whether the page at ref states both halves of the allocation unit id.
   const auto statesUnit = [&](const PageRef& ref, std::uint64_t allocUnitId) {
     const auto indexId = files_.pageIndexId(toPageId(ref));
@@ -325,82 +326,96 @@ void Catalog::collectPages(const ObjectRow& object, LoadedTable& w, bool pagesBy
       for (const PageRef& ref : *pages) addPage(toPageId(ref));
 }
 
-void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore,
-                           LoadedTable& w) {
-  const bool legacy = legacyCatalog();
-  const std::int32_t maskedId = object.id & kColumnObjectMask;
+namespace {
 
-  const CatalogLookup& maps = lookup();
-  if (legacy) {
+// The table's rows of the column table, each column id once (a stale copy of
+// a page can list a column again).
+void gatherColumnRows(const Catalog& catalog, const CatalogLookup& maps, std::int32_t maskedId, LoadedTable& w) {
+  if (catalog.legacyCatalog()) {
     for (const std::uint32_t i : CatalogLookup::at(maps.legacyColumnsByObject, maskedId)) {
-      const LegacyColumnRow& c = legacyColumns[i];
+      const LegacyColumnRow& c = catalog.legacyColumns[i];
       if (std::any_of(w.tableLegacyColumns.begin(), w.tableLegacyColumns.end(),
                       [&](const LegacyColumnRow& x) { return x.columnId == c.columnId; }))
         continue;
       w.tableLegacyColumns.push_back(c);
     }
-  } else {
-    for (const std::uint32_t i : CatalogLookup::at(maps.columnParamsByObject, maskedId)) {
-      const ColumnParamRow& c = columnParams[i];
-      if (c.number != 0) continue;
-      if (std::any_of(w.tableColumnParams.begin(), w.tableColumnParams.end(),
-                      [&](const ColumnParamRow& x) { return x.columnId == c.columnId; }))
-        continue;
-      w.tableColumnParams.push_back(c);
-    }
+    return;
   }
+  for (const std::uint32_t i : CatalogLookup::at(maps.columnParamsByObject, maskedId)) {
+    const ColumnParamRow& c = catalog.columnParams[i];
+    if (c.number != 0) continue;
+    if (std::any_of(w.tableColumnParams.begin(), w.tableColumnParams.end(),
+                    [&](const ColumnParamRow& x) { return x.columnId == c.columnId; }))
+      continue;
+    w.tableColumnParams.push_back(c);
+  }
+}
 
+// How the chosen rowset stores its columns: its rowset columns, or else its
+// storage columns and the map from table columns to them. SQL Server 2000
+// files keep the layout in the column rows themselves.
+void gatherStorageRows(const Catalog& catalog, const CatalogLookup& maps, LoadedTable& w) {
+  if (catalog.legacyCatalog()) return;
   const std::uint64_t r = w.chosenRowset.rowsetId;
-  if (!legacy) {
-    for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnsByRowset, r))
-      w.loadedRowsetColumns.push_back(rowsetColumns[i]);
-    if (w.loadedRowsetColumns.empty()) {
-      for (const std::uint32_t i : CatalogLookup::at(maps.hobtColumnsByHobt, r)) w.loadedHobtColumns.push_back(hobtColumns[i]);
-      for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnMapByRowset, r)) {
-        const RowsetColumnMapRow& m = rowsetColumnMap[i];
-        w.loadedRowsetColumnMap.push_back(m);
-        for (HobtColumnRow& h : w.loadedHobtColumns)
-          if (h.columnKey == m.mappedId) h.mappedId = m.columnKey;
-      }
-    }
+  for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnsByRowset, r))
+    w.loadedRowsetColumns.push_back(catalog.rowsetColumns[i]);
+  if (!w.loadedRowsetColumns.empty()) return;
+  for (const std::uint32_t i : CatalogLookup::at(maps.hobtColumnsByHobt, r))
+    w.loadedHobtColumns.push_back(catalog.hobtColumns[i]);
+  for (const std::uint32_t i : CatalogLookup::at(maps.rowsetColumnMapByRowset, r)) {
+    const RowsetColumnMapRow& m = catalog.rowsetColumnMap[i];
+    w.loadedRowsetColumnMap.push_back(m);
+    for (HobtColumnRow& h : w.loadedHobtColumns)
+      if (h.columnKey == m.mappedId) h.mappedId = m.columnKey;
   }
+}
 
-  for (const std::uint32_t k : CatalogLookup::at(maps.indexesByObject, object.id)) {
-    const IndexRow& i = indexes[k];
+// The table's indexes (bit 0 of their status set) and their key columns,
+// each carrying its index's status.
+void gatherKeyRows(const Catalog& catalog, const CatalogLookup& maps, std::int32_t objectId, LoadedTable& w) {
+  for (const std::uint32_t k : CatalogLookup::at(maps.indexesByObject, objectId)) {
+    const IndexRow& i = catalog.indexes[k];
     if ((i.status & 1) && i.indexId > 0) w.tableIndexes.push_back(i);
   }
-  const CatalogLookup::Rows& tableIndexColumns = CatalogLookup::at(maps.indexColumnsByObject, object.id);
+  const CatalogLookup::Rows& tableIndexColumns = CatalogLookup::at(maps.indexColumnsByObject, objectId);
   for (const IndexRow& i : w.tableIndexes) {
     for (const std::uint32_t k : tableIndexColumns) {
-      IndexColumnRow c = indexColumns[k];
+      IndexColumnRow c = catalog.indexColumns[k];
       if (c.indexId != i.indexId) continue;
       c.indexStatus = i.status;
       w.keyColumns.push_back(c);
     }
   }
+}
 
-  const auto typeRow = [&](std::int32_t typeId, std::int32_t userTypeId) -> ScalarTypeRow {
-    const ScalarTypeRow* first = nullptr;
-    for (const ScalarTypeRow& t : scalarTypes) {
-      if (t.typeId == typeId && t.typeId == userTypeId && t.systemTypeId == typeId && t.schemaId == 1) return t;
-      if (!first && t.typeId == typeId) first = &t;
-    }
-    if (first) return *first;
-    return scalarTypes.empty() ? ScalarTypeRow{} : scalarTypes.back();
-  };
-  const auto describe = [&](const std::string& columnName, std::int32_t typeId, std::int32_t userTypeId,
-                            std::int32_t maxLength) {
-    const ScalarTypeRow type = typeRow(typeId, userTypeId);
-    const std::int32_t code = typeId == 34 ? 25 : typeCodeForSystemType(typeId);
-    const std::string typeText = (scalarTypes.empty() ? std::string() : type.name) + "(" + std::to_string(maxLength) + ")";
-    return ColumnDescriptor(columnName, typeText, code);
-  };
+// The type row naming a column's type: the system type itself in the sys
+// schema when there is one, else the first row of the type id, else the last
+// row of all.
+ScalarTypeRow typeRow(const std::vector<ScalarTypeRow>& scalarTypes, std::int32_t typeId, std::int32_t userTypeId) {
+  const ScalarTypeRow* first = nullptr;
+  for (const ScalarTypeRow& t : scalarTypes) {
+    if (t.typeId == typeId && t.typeId == userTypeId && t.systemTypeId == typeId && t.schemaId == 1) return t;
+    if (!first && t.typeId == typeId) first = &t;
+  }
+  if (first) return *first;
+  return scalarTypes.empty() ? ScalarTypeRow{} : scalarTypes.back();
+}
 
+ColumnDescriptor describedColumn(const std::vector<ScalarTypeRow>& scalarTypes, const std::string& columnName,
+                                 std::int32_t typeId, std::int32_t userTypeId, std::int32_t maxLength) {
+  const ScalarTypeRow type = typeRow(scalarTypes, typeId, userTypeId);
+  const std::int32_t code = typeId == system_type::kImage ? type_code::kLegacyBinary : typeCodeForSystemType(typeId);
+  const std::string typeText = (scalarTypes.empty() ? std::string() : type.name) + "(" + std::to_string(maxLength) + ")";
+  return ColumnDescriptor(columnName, typeText, code);
+}
+
+// A descriptor per column row with a type, in the order the rows came.
+std::vector<ColumnDescriptor> describedColumns(const Catalog& catalog, const LoadedTable& w) {
   std::vector<ColumnDescriptor> list;
-  if (legacy) {
+  if (catalog.legacyCatalog()) {
     for (const LegacyColumnRow& c : w.tableLegacyColumns) {
       if (c.typeId == 0) continue;
-      ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
+      ColumnDescriptor d = describedColumn(catalog.scalarTypes, c.name, c.typeId, c.userTypeId, c.maxLength);
       // Bit 0 of the type status marks a NOT NULL column.
       d.isNullable = !(c.typeStatus & 1);
       d.columnId = d.storageColumnId = c.columnId;
@@ -412,32 +427,41 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       d.bitPosition = bitPositionOf(d, c.bitPosition);
       list.push_back(std::move(d));
     }
-  } else {
-    for (const ColumnParamRow& c : w.tableColumnParams) {
-      if (c.typeId == 0) continue;
-      ColumnDescriptor d = describe(c.name, c.typeId, c.userTypeId, c.maxLength);
-      d.isNullable = !(c.status & 0x01);
-      d.isSparse = (c.status & 0x01000000) != 0;
-      d.isRowGuid = (c.status & 0x08) != 0;
-      d.columnId = d.storageColumnId = c.columnId;
-      d.precision = c.precision;
-      d.scale = c.scale;
-      d.collationId = c.collationId;
-      d.identityText = c.identityText;
-      list.push_back(std::move(d));
-    }
+    return list;
   }
+  for (const ColumnParamRow& c : w.tableColumnParams) {
+    if (c.typeId == 0) continue;
+    ColumnDescriptor d = describedColumn(catalog.scalarTypes, c.name, c.typeId, c.userTypeId, c.maxLength);
+    d.isNullable = !(c.status & 0x01);
+    d.isSparse = (c.status & 0x01000000) != 0;
+    d.isRowGuid = (c.status & 0x08) != 0;
+    d.columnId = d.storageColumnId = c.columnId;
+    d.precision = c.precision;
+    d.scale = c.scale;
+    d.collationId = c.collationId;
+    d.identityText = c.identityText;
+    list.push_back(std::move(d));
+  }
+  return list;
+}
 
-  // Selection sort by column id. It is not stable: rows that repeat a column
-  // id (stale copies) may change places, and the order they have always come
-  // out in is kept.
+// Selection sort by column id. It is not stable: rows that repeat a column
+// id (stale copies) may change places, and the order they have always come
+// out in is kept.
+void sortByColumnId(std::vector<ColumnDescriptor>& list) {
   for (std::size_t i = 0; i < list.size(); ++i) {
     std::size_t smallest = i;
     for (std::size_t j = i + 1; j < list.size(); ++j)
       if (list[j].columnId < list[smallest].columnId) smallest = j;
     if (smallest != i) std::swap(list[i], list[smallest]);
   }
+}
 
+// Where each column lies in the records: its null bit, leaf offset, bit and
+// storage column, from whichever layout the file keeps. A column the records
+// do not store is computed and shows its definition.
+void placeColumns(std::vector<ColumnDescriptor>& list, const LoadedTable& w, bool legacy,
+                  const ModuleTextStore* textStore, std::int32_t objectId) {
   if (legacy) {
     // The SQL Server 2000 record has a null bit for every column, in column
     // order. A dropped column keeps its place in the records and its column
@@ -484,50 +508,56 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       d.storageColumnId = mapped->mappedId;
       d.isStored = true;
     }
-    for (ColumnDescriptor& d : list) {
-      if (d.isStored) continue;
-      d.storageColumnId = -99;
-      d.text = storedDefinition(textStore, object.id, d.columnId);
-    }
-  } else {
-    // Columns the record does not store are computed: show their definition.
-    for (ColumnDescriptor& d : list) {
-      if (d.isStored) continue;
-      d.storageColumnId = -99;
-      d.text = storedDefinition(textStore, object.id, d.columnId);
-    }
   }
+  for (ColumnDescriptor& d : list) {
+    if (d.isStored) continue;
+    d.storageColumnId = kNotStoredColumn;
+    d.text = storedDefinition(textStore, objectId, d.columnId);
+  }
+}
 
-  // Two bit columns never share a bit: a layout that says they do does not
-  // hold the positions, and the bits are then taken in column order.
+// Two bit columns never share a bit: a layout that says they do does not
+// hold the positions, and the bits are then taken in column order.
+void dropCollidingBitPositions(std::vector<ColumnDescriptor>& list, bool legacy) {
   std::set<std::pair<std::int32_t, std::int32_t>> bitsTaken;
   for (const ColumnDescriptor& d : list) {
     if (d.bitPosition < 0) continue;
     if (!bitsTaken.insert({legacy ? d.leafOffsetHigh : d.leafOffset, d.bitPosition}).second) {
       for (ColumnDescriptor& c : list) c.bitPosition = -1;
-      break;
+      return;
     }
   }
+}
 
+// Index status bits of the key columns.
+constexpr std::int32_t kUniqueIndexKey = 0x08;
+constexpr std::int32_t kPrimaryKeyIndexKey = 0x20;
+constexpr std::int32_t kUniqueConstraintKey = 0x40;
+
+void markKeyColumns(std::vector<ColumnDescriptor>& list, LoadedTable& w, const std::string& tableName) {
   for (ColumnDescriptor& d : list) {
     for (const IndexColumnRow& k : w.keyColumns) {
       if (k.columnId != d.columnId) continue;
-      if (k.indexStatus & 0x20) {
+      if (k.indexStatus & kPrimaryKeyIndexKey) {
         d.isPrimaryKey = true;
         w.primaryKeyColumns.push_back(PrimaryKeyColumn{tableName, d.name, k.flags1});
       }
-      if (k.indexStatus & 0x08) d.isUniqueIndexKey = true;
-      if (k.indexStatus & 0x40) {
+      if (k.indexStatus & kUniqueIndexKey) d.isUniqueIndexKey = true;
+      if (k.indexStatus & kUniqueConstraintKey) {
         d.isUniqueConstraintKey = true;
         d.keyFlags = k.flags1;
       }
     }
   }
-  for (const std::uint32_t k : CatalogLookup::at(maps.foreignKeysByTable, object.id)) {
-    const ForeignKeyColumn& fk = foreignKeyColumns[k];
+}
+
+void markForeignKeyColumns(std::vector<ColumnDescriptor>& list, const Catalog& catalog, const CatalogLookup& maps,
+                           std::int32_t objectId) {
+  for (const std::uint32_t k : CatalogLookup::at(maps.foreignKeysByTable, objectId)) {
+    const ForeignKeyColumn& fk = catalog.foreignKeyColumns[k];
     if (fk.refTableName.empty() || fk.refColumnName.empty()) continue;
     // The referenced table as the tree names it: Sales.Orders is not dbo's Orders.
-    const std::string refTable = schemaQualifiedName(schemaNameOf(fk.refTableId), fk.refTableName);
+    const std::string refTable = schemaQualifiedName(catalog.schemaNameOf(fk.refTableId), fk.refTableName);
     for (ColumnDescriptor& d : list) {
       if (d.columnId != fk.columnId) continue;
       d.isForeignKey = true;
@@ -535,6 +565,23 @@ void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName
       d.refColumnName = fk.refColumnName;
     }
   }
+}
+
+}  // namespace
+
+void Catalog::buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore,
+                           LoadedTable& w) {
+  const bool legacy = legacyCatalog();
+  const CatalogLookup& maps = lookup();
+  gatherColumnRows(*this, maps, object.id & kColumnObjectMask, w);
+  gatherStorageRows(*this, maps, w);
+  gatherKeyRows(*this, maps, object.id, w);
+  std::vector<ColumnDescriptor> list = describedColumns(*this, w);
+  sortByColumnId(list);
+  placeColumns(list, w, legacy, textStore, object.id);
+  dropCollidingBitPositions(list, legacy);
+  markKeyColumns(list, w, tableName);
+  markForeignKeyColumns(list, *this, maps, object.id);
   w.columns = std::move(list);
 }
 

@@ -39,7 +39,7 @@ int runColumns(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   if (const int ambiguous = reportAmbiguousTable(catalog, positional[0], positional[1], system)) return ambiguous;
-  const LoadedTable table = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  const LoadedTable table = catalog.loadObject(tableObjectType(system), positional[1], nullptr);
   if (table.columns.empty() || !table.tableLoaded)
     return reportMissingTable(table, positional[0], positional[1], system);
   for (const ColumnDescriptor& d : table.columns) {

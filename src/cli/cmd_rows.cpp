@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/csv_line.h"
 #include "browser/csv_export.h"
 #include "browser/shown_columns.h"
 #include "browser/table_stream.h"
@@ -21,18 +22,12 @@ namespace {
 
 // line is the caller's, so that its buffer is reused from row to row. A
 // given lastField ends the line (the deleted-row mark).
-void printCsvLine(const std::vector<std::string>& fields, std::string& line, const char* lastField = nullptr) {
+void printCsvLine(const std::vector<std::string>& fields, CsvLine& line, const char* lastField = nullptr) {
   line.clear();
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i) line += ',';
-    appendCsvField(line, fields[i]);
-  }
-  if (lastField) {
-    if (!fields.empty()) line += ',';
-    line += lastField;
-  }
-  line += "\r\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  for (const std::string& field : fields) line.field(field);
+  if (lastField) line.plainField(lastField);
+  const std::string& text = line.finish();
+  std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 
@@ -127,7 +122,7 @@ int runRows(const Args& args) {
   if (!o.open(positional[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
   if (const int ambiguous = reportAmbiguousTable(catalog, positional[0], positional[1], system)) return ambiguous;
-  const LoadedTable table = catalog.loadObject(system ? "S " : "U ", positional[1], nullptr);
+  const LoadedTable table = catalog.loadObject(tableObjectType(system), positional[1], nullptr);
   if (table.columns.empty() || !table.tableLoaded)
     return reportMissingTable(table, positional[0], positional[1], system);
   // Deleted rows among the live ones must say which they are, or a reader
@@ -142,7 +137,7 @@ int runRows(const Args& args) {
   // The rows come the way the record list pages through them, and are
   // written as they are decoded.
   const ShownColumns shown(table.columns, catalog.legacyCatalog());
-  std::string line;
+  CsvLine line;
   const char* heading = markDeleted ? kDeletedRowColumn : nullptr;
   printCsvLine(shown.headings(), line, heading);
   streamTable(
@@ -162,7 +157,7 @@ int runModule(const Args& args) {
   OpenedFile o;
   if (!o.open(args[0])) return o.notify.reportFatal();
   Catalog& catalog = *o.catalog;
-  const LoadedTable module = catalog.loadObject("P ", args[1], nullptr);
+  const LoadedTable module = catalog.loadObject(object_type::kProcedure, args[1], nullptr);
   const std::vector<ColumnDescriptor>& pseudo = module.columns;
   if (pseudo.size() != 3 || module.tableLoaded) {
     std::fprintf(stderr, "%s: no module named \"%s\"\n", args[0].c_str(), args[1].c_str());

@@ -1,6 +1,7 @@
 // sorbel scan: one scan through the viewer's workflow; sorbel tree: a table's node after its first selection.
 #include <cstdlib>
 
+#include "base/type_codes.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 
@@ -99,10 +100,10 @@ int runTree(const Args& args) {
   }
   const CategoryNodes& c = s.driver.objectTree().categories();
   TreeItem node = s.driver.objectTree().findChild(c.userTables, args[1]);
-  std::string type = "U ";
+  std::string type = object_type::kUserTable;
   if (!node) {
     node = s.driver.objectTree().findChild(c.systemTables, args[1]);
-    type = "S ";
+    type = object_type::kSystemTable;
   }
   if (!node) {
     std::fprintf(stderr, "no table named %s\n", args[1].c_str());

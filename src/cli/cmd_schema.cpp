@@ -41,7 +41,7 @@ int runSchema(const Args& args) {
   ModuleTextStore store;
   const DatabaseSchema schema = readDatabaseSchema(*o.catalog, o.state, o.notify, store, oneTable ? &table : nullptr);
   if (oneTable && schema.tables.empty())
-    return reportMissingTable(o.catalog->loadObject("U ", table, nullptr), positional[0], table, false);
+    return reportMissingTable(o.catalog->loadObject(object_type::kUserTable, table, nullptr), positional[0], table, false);
   const std::string script = schemaScript(schema, dialect);
   std::fwrite(script.data(), 1, script.size(), stdout);
   return kExitOk;

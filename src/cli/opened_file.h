@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "base/type_codes.h"
 #include "catalog/catalog.h"
 #include "cli/cli_notify.h"
 #include "cli/commands.h"
@@ -39,12 +40,17 @@ struct OpenedFile {
   }
 };
 
+// The object type a table is looked up under: --system asks for a system table.
+inline const char* tableObjectType(bool system) {
+  return system ? object_type::kSystemTable : object_type::kUserTable;
+}
+
 // Why a table could not be shown, on standard error; the exit code. A table
 // the catalog lists whose columns are lost is not reported as unknown.
 inline int reportMissingTable(const LoadedTable& table, const std::string& path, const std::string& name, bool system) {
   const char* kind = system ? "system" : "user";
   const ObjectRow& found = table.loadedObject;
-  if (found.id == ObjectRow{}.id || found.objectType != (system ? "S " : "U ")) {
+  if (found.id == ObjectRow{}.id || found.objectType != tableObjectType(system)) {
     std::fprintf(stderr, "%s: no %s table named \"%s\"\n", path.c_str(), kind, name.c_str());
     return kExitNotFound;
   }
@@ -57,7 +63,7 @@ inline int reportMissingTable(const LoadedTable& table, const std::string& path,
 // schema: which one is meant is not guessed. The candidates go to standard
 // error and the answer is the exit code; nothing (0) when the name is clear.
 inline int reportAmbiguousTable(Catalog& catalog, const std::string& path, const std::string& name, bool system) {
-  const std::vector<std::string> candidates = catalog.ambiguousTableNames(system ? "S " : "U ", name);
+  const std::vector<std::string> candidates = catalog.ambiguousTableNames(tableObjectType(system), name);
   if (candidates.empty()) return 0;
   std::string list;
   for (const std::string& c : candidates) list += (list.empty() ? "" : ", ") + c;

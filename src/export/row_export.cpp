@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/csv_line.h"
+#include "base/type_codes.h"
 #include "browser/csv_export.h"
 #include "browser/table_stream.h"
 #include "export/schema_script.h"
@@ -14,7 +16,6 @@ namespace sorbel {
 
 namespace {
 
-constexpr std::int32_t kTimestampType = 189;
 // SQL Server takes at most this many rows in one VALUES list.
 constexpr std::size_t kMssqlRowsPerInsert = 1000;
 
@@ -36,14 +37,12 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
   if (!file) return result;
   bool written = true;
   const bool markDeleted = state.scanOptions.showDeletedRecords;
+  CsvLine csv;
   const auto line = [&](const std::vector<std::string>& fields, const char* mark) {
-    std::string text;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (i) text += ',';
-      text += csvField(fields[i]);
-    }
-    if (markDeleted) text += std::string(fields.empty() ? "" : ",") + mark;
-    text += "\r\n";
+    csv.clear();
+    for (const std::string& field : fields) csv.field(field);
+    if (markDeleted) csv.plainField(mark);
+    const std::string& text = csv.finish();
     written = written && std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
   };
   const ModuleTextStore noTexts;
@@ -73,23 +72,12 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
   return result;
 }
 
-std::string delimitedField(const std::string& text, char delimiter) {
-  bool quote = false;
-  for (const char c : text) quote = quote || c == delimiter || c == '"' || c == '\r' || c == '\n';
-  if (!quote) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
     : format_(std::move(format)),
       out_(std::move(out)),
       tableName_(tableName(table.schema, table.name, format_.dialect)),
-      columns_(table.shownColumns()) {
+      columns_(table.shownColumns()),
+      csvLine_(format_.delimiter) {
   for (const ExportColumn* c : columns_) kinds_.push_back(valueKindOf(c->type));
   if (format_.batchSize == 0) format_.batchSize = 1;
   if (format_.layout != RowLayout::insert) return;
@@ -98,7 +86,7 @@ RowWriter::RowWriter(const TableSchema& table, RowFormat format, Output out)
   std::string names;
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     // SQL Server writes a rowversion itself and refuses one given.
-    if (mssql && columns_[i]->type.systemTypeId == kTimestampType) continue;
+    if (mssql && columns_[i]->type.systemTypeId == system_type::kTimestamp) continue;
     if (mssql && columns_[i]->identitySeed) identityInsert_ = true;
     inserted_.push_back(i);
     if (!names.empty()) names += ", ";
@@ -113,16 +101,10 @@ void RowWriter::begin() {
   switch (format_.layout) {
     case RowLayout::csv: {
       if (!format_.header) return;
-      std::string line;
-      for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (i) line += format_.delimiter;
-        line += delimitedField(columns_[i]->name, format_.delimiter);
-      }
-      if (format_.markDeleted) {
-        if (!columns_.empty()) line += format_.delimiter;
-        line += kDeletedRowColumn;
-      }
-      out_(line + "\r\n");
+      csvLine_.clear();
+      for (const ExportColumn* c : columns_) csvLine_.field(c->name);
+      if (format_.markDeleted) csvLine_.plainField(kDeletedRowColumn);
+      out_(csvLine_.finish());
       return;
     }
     case RowLayout::jsonl: return;
@@ -140,17 +122,11 @@ void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bo
   };
   switch (format_.layout) {
     case RowLayout::csv: {
-      std::string line;
-      for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (i) line += format_.delimiter;
-        line += delimitedField(isNull(i) ? format_.nullText : exchangeText(field(i), kinds_[i], format_.binary),
-                               format_.delimiter);
-      }
-      if (format_.markDeleted) {
-        if (!columns_.empty()) line += format_.delimiter;
-        line += deleted ? '1' : '0';
-      }
-      out_(line + "\r\n");
+      csvLine_.clear();
+      for (std::size_t i = 0; i < columns_.size(); ++i)
+        csvLine_.field(isNull(i) ? format_.nullText : exchangeText(field(i), kinds_[i], format_.binary));
+      if (format_.markDeleted) csvLine_.plainField(deleted ? "1" : "0");
+      out_(csvLine_.finish());
       return;
     }
     case RowLayout::jsonl: {

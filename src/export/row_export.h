@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/app_state.h"
+#include "base/csv_line.h"
 #include "catalog/catalog.h"
 #include "export/sql_dialect.h"
 #include "export/table_schema.h"
@@ -48,10 +49,6 @@ TableCsvResult writeTableCsv(Catalog& catalog, AppState& state, const std::strin
                              const std::string& path,
                              const std::function<void(std::int64_t rows, std::int64_t expected)>& progress = {});
 
-// A field quoted the RFC 4180 way when it holds the delimiter, a double
-// quote, CR or LF.
-std::string delimitedField(const std::string& text, char delimiter);
-
 // Writes the rows of one table in a format, each piece of text handed to
 // out as it is complete.
 class RowWriter {
@@ -82,6 +79,7 @@ class RowWriter {
   Batch live_;
   Batch deleted_;
   bool identityInsert_ = false;
+  CsvLine csvLine_;  // reused from row to row
 };
 
 }  // namespace sorbel

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace sorbel {
 
@@ -17,20 +18,51 @@ std::string upper(std::string text) {
   return text;
 }
 
+// The text of a run that the character before i opens and `close` ends, a
+// doubled `close` standing for one: a bracketed name [a]]b] or a string
+// 'it''s'. i ends past the closer; nothing when the text ends first.
+std::optional<std::string> delimitedRun(const std::string& text, std::size_t& i, char close) {
+  std::string run;
+  while (i < text.size()) {
+    if (text[i] == close) {
+      if (i + 1 < text.size() && text[i + 1] == close) {
+        run += close;
+        i += 2;
+        continue;
+      }
+      ++i;
+      return run;
+    }
+    run += text[i++];
+  }
+  return std::nullopt;
+}
+
+// The index of the token ")" that closes the "(" at open; npos when none does.
+std::size_t closingParenthesis(const std::vector<std::string>& tokens, std::size_t open) {
+  int depth = 0;
+  for (std::size_t i = open; i < tokens.size(); ++i) {
+    if (tokens[i] == "(") ++depth;
+    if (tokens[i] == ")" && --depth == 0) return i;
+  }
+  return std::string::npos;
+}
+
+// Whether every "(" has its ")" and no ")" comes without one.
+bool parenthesesBalance(const std::vector<std::string>& tokens) {
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    if (tokens[i] == ")") return false;
+    if (tokens[i] == "(") {
+      i = closingParenthesis(tokens, i);
+      if (i == std::string::npos) return false;
+    }
+  }
+  return true;
+}
+
 // Parentheses around the whole token list add nothing.
 void stripOuterParentheses(std::vector<std::string>& tokens) {
-  while (tokens.size() >= 2 && tokens.front() == "(" && tokens.back() == ")") {
-    int depth = 0;
-    bool wrapsAll = true;
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-      if (tokens[i] == "(") ++depth;
-      if (tokens[i] == ")") --depth;
-      if (depth == 0 && i + 1 < tokens.size()) {
-        wrapsAll = false;
-        break;
-      }
-    }
-    if (!wrapsAll) return;
+  while (tokens.size() >= 2 && tokens.front() == "(" && closingParenthesis(tokens, 0) == tokens.size() - 1) {
     tokens.erase(tokens.begin());
     tokens.pop_back();
   }
@@ -108,127 +140,125 @@ bool isKeyStart(const TableSchema& table, const std::string& column) {
   return false;
 }
 
-}  // namespace
+// Reads a stored T-SQL default or check token by token, each token in the
+// target dialect's form; a token without a safe equivalent there ends the
+// reading with nothing.
+class ExpressionReader {
+ public:
+  ExpressionReader(const std::string& tsql, Dialect dialect, const TableSchema& table, bool isDefault)
+      : tsql_(tsql), dialect_(dialect), table_(table), isDefault_(isDefault) {}
 
-std::optional<std::string> translatedExpression(const std::string& tsql, Dialect dialect, const TableSchema& table,
-                                                bool isDefault) {
-  if (dialect == Dialect::mssql) return tsql;
-  std::vector<std::string> tokens;
-  const std::size_t n = tsql.size();
-  std::size_t i = 0;
-  const auto skipSpace = [&] {
-    while (i < n && std::isspace(static_cast<unsigned char>(tsql[i]))) ++i;
-  };
-  while (true) {
+  std::optional<std::vector<std::string>> tokens() {
+    std::vector<std::string> tokens;
+    while (true) {
+      skipSpace();
+      if (i_ >= tsql_.size()) return tokens;
+      std::optional<std::string> token = nextToken();
+      if (!token) return std::nullopt;
+      tokens.push_back(std::move(*token));
+    }
+  }
+
+ private:
+  char at(std::size_t k) const { return k < tsql_.size() ? tsql_[k] : '\0'; }
+
+  void skipSpace() {
+    while (i_ < tsql_.size() && std::isspace(static_cast<unsigned char>(tsql_[i_]))) ++i_;
+  }
+
+  std::optional<std::string> nextToken() {
+    const char c = tsql_[i_];
+    if (c == '[') return columnName();
+    if (c == '\'' || ((c == 'N' || c == 'n') && at(i_ + 1) == '\'')) return stringLiteralToken();
+    if (isDigit(c) || (c == '.' && isDigit(at(i_ + 1)))) return number();
+    if (isWordStart(c)) return word();
+    return operatorToken();
+  }
+
+  // Column names stand only in checks, and only for columns of the table.
+  std::optional<std::string> columnName() {
+    ++i_;
+    const std::optional<std::string> name = delimitedRun(tsql_, i_, ']');
+    if (!name || isDefault_) return std::nullopt;
+    const ExportColumn* column = table_.column(*name);
+    if (!column) return std::nullopt;
+    // A bit compared with a number is no boolean expression.
+    if (dialect_ == Dialect::postgres && valueKindOf(column->type) == ValueKind::boolean) return std::nullopt;
+    return quotedName(*name, dialect_);
+  }
+
+  // Strings stand only in defaults: compared in a check they would follow
+  // the target's collation, not the column's.
+  std::optional<std::string> stringLiteralToken() {
+    if (tsql_[i_] != '\'') ++i_;
+    ++i_;
+    const std::optional<std::string> literal = delimitedRun(tsql_, i_, '\'');
+    if (!literal || !isDefault_) return std::nullopt;
+    return stringLiteral(*literal, dialect_);
+  }
+
+  std::string number() {
+    std::string number;
+    while (isDigit(at(i_)) || at(i_) == '.') number += tsql_[i_++];
+    if (at(i_) == 'e' || at(i_) == 'E') {
+      number += tsql_[i_++];
+      if (at(i_) == '+' || at(i_) == '-') number += tsql_[i_++];
+      while (isDigit(at(i_))) number += tsql_[i_++];
+    }
+    return number;
+  }
+
+  std::optional<std::string> word() {
+    std::string word;
+    while (i_ < tsql_.size() && isWordChar(tsql_[i_])) word += tsql_[i_++];
+    const std::string w = upper(word);
+    if (w == "AND" || w == "OR" || w == "NOT" || w == "IS" || w == "NULL" || w == "IN" || w == "BETWEEN") {
+      if (isDefault_ && w != "NULL") return std::nullopt;
+      return w;
+    }
+    if ((w == "GETDATE" || w == "NEWID") && !emptyArgumentList()) return std::nullopt;
+    if (w == "GETDATE" || w == "CURRENT_TIMESTAMP") {
+      // SQLite and MySQL refuse a clock in a check; MySQL's DATETIME(3)
+      // takes no plain CURRENT_TIMESTAMP default.
+      if (dialect_ == Dialect::mysql || (!isDefault_ && dialect_ == Dialect::sqlite)) return std::nullopt;
+      return "CURRENT_TIMESTAMP";
+    }
+    if (w == "NEWID" && isDefault_ && dialect_ == Dialect::postgres) return "gen_random_uuid()";
+    return std::nullopt;
+  }
+
+  // "()" after a function name, spaces allowed; consumed when there.
+  bool emptyArgumentList() {
     skipSpace();
-    if (i >= n) break;
-    const char c = tsql[i];
-    if (c == '[') {
-      std::string name;
-      ++i;
-      bool closed = false;
-      while (i < n) {
-        if (tsql[i] == ']') {
-          if (i + 1 < n && tsql[i + 1] == ']') {
-            name += ']';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        name += tsql[i++];
-      }
-      const ExportColumn* column = table.column(name);
-      if (!closed || !column || isDefault) return std::nullopt;
-      // A bit compared with a number is no boolean expression.
-      if (dialect == Dialect::postgres && valueKindOf(column->type) == ValueKind::boolean) return std::nullopt;
-      tokens.push_back(quotedName(name, dialect));
-      continue;
-    }
-    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && tsql[i + 1] == '\'')) {
-      if (c != '\'') ++i;
-      ++i;
-      std::string literal;
-      bool closed = false;
-      while (i < n) {
-        if (tsql[i] == '\'') {
-          if (i + 1 < n && tsql[i + 1] == '\'') {
-            literal += '\'';
-            i += 2;
-            continue;
-          }
-          ++i;
-          closed = true;
-          break;
-        }
-        literal += tsql[i++];
-      }
-      if (!closed || !isDefault) return std::nullopt;
-      tokens.push_back(stringLiteral(literal, dialect));
-      continue;
-    }
-    if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(tsql[i + 1]))) {
-      std::string number;
-      while (i < n && (isDigit(tsql[i]) || tsql[i] == '.')) number += tsql[i++];
-      if (i < n && (tsql[i] == 'e' || tsql[i] == 'E')) {
-        number += tsql[i++];
-        if (i < n && (tsql[i] == '+' || tsql[i] == '-')) number += tsql[i++];
-        while (i < n && isDigit(tsql[i])) number += tsql[i++];
-      }
-      tokens.push_back(number);
-      continue;
-    }
-    if (isWordStart(c)) {
-      std::string word;
-      while (i < n && isWordChar(tsql[i])) word += tsql[i++];
-      const std::string w = upper(word);
-      if (w == "AND" || w == "OR" || w == "NOT" || w == "IS" || w == "NULL" || w == "IN" || w == "BETWEEN") {
-        if (isDefault && w != "NULL") return std::nullopt;
-        tokens.push_back(w);
-        continue;
-      }
-      bool call = false;
-      if (w == "GETDATE" || w == "NEWID") {
-        skipSpace();
-        if (i + 1 < n && tsql[i] == '(') {
-          ++i;
-          skipSpace();
-          if (i < n && tsql[i] == ')') {
-            ++i;
-            call = true;
-          }
-        }
-        if (!call) return std::nullopt;
-      }
-      if (w == "GETDATE" || w == "CURRENT_TIMESTAMP") {
-        // SQLite and MySQL refuse a clock in a check; MySQL's DATETIME(3)
-        // takes no plain CURRENT_TIMESTAMP default.
-        if (dialect == Dialect::mysql || (!isDefault && dialect == Dialect::sqlite)) return std::nullopt;
-        tokens.push_back("CURRENT_TIMESTAMP");
-        continue;
-      }
-      if (w == "NEWID" && isDefault && dialect == Dialect::postgres) {
-        tokens.push_back("gen_random_uuid()");
-        continue;
-      }
-      return std::nullopt;
-    }
+    if (i_ + 1 >= tsql_.size() || tsql_[i_] != '(') return false;
+    ++i_;
+    skipSpace();
+    if (at(i_) != ')') return false;
+    ++i_;
+    return true;
+  }
+
+  std::optional<std::string> operatorToken() {
     static const char* const kOperators[] = {"<=", ">=", "<>", "!=", "(", ")", ",", "+", "-", "*", "/", "%", "=", "<", ">"};
-    bool matched = false;
     for (const char* op : kOperators) {
       const std::string_view o(op);
-      if (tsql.compare(i, o.size(), o) == 0) {
-        tokens.emplace_back(o);
-        i += o.size();
-        matched = true;
-        break;
+      if (tsql_.compare(i_, o.size(), o) == 0) {
+        i_ += o.size();
+        return std::string(o);
       }
     }
-    if (!matched) return std::nullopt;
+    return std::nullopt;
   }
-  // "(0)" is T-SQL's way of storing a constant; an IN list keeps its parentheses.
+
+  const std::string& tsql_;
+  const Dialect dialect_;
+  const TableSchema& table_;
+  const bool isDefault_;
+  std::size_t i_ = 0;
+};
+
+// "(0)" is T-SQL's way of storing a constant; an IN list keeps its parentheses.
+void unwrapStoredConstants(std::vector<std::string>& tokens) {
   for (std::size_t k = 0; k + 2 < tokens.size(); ++k) {
     if (tokens[k] == "(" && tokens[k + 2] == ")" && (isDigit(tokens[k + 1].front()) || tokens[k + 1].front() == '.') &&
         (k == 0 || tokens[k - 1] != "IN")) {
@@ -237,6 +267,18 @@ std::optional<std::string> translatedExpression(const std::string& tsql, Dialect
       k = k > 0 ? k - 1 : 0;
     }
   }
+}
+
+}  // namespace
+
+std::optional<std::string> translatedExpression(const std::string& tsql, Dialect dialect, const TableSchema& table,
+                                                bool isDefault) {
+  if (dialect == Dialect::mssql) return tsql;
+  std::optional<std::vector<std::string>> read = ExpressionReader(tsql, dialect, table, isDefault).tokens();
+  // A stored text cut short or damaged would give a clause that no longer parses.
+  if (!read || !parenthesesBalance(*read)) return std::nullopt;
+  std::vector<std::string>& tokens = *read;
+  unwrapStoredConstants(tokens);
   stripOuterParentheses(tokens);
   if (tokens.empty()) return std::nullopt;
   // A negative number in parentheses is still one literal.

@@ -3,18 +3,13 @@
 
 #include <algorithm>
 
+#include "base/type_codes.h"
+
 namespace sorbel {
 
 namespace {
 
-// System type ids as SQL Server numbers them.
-enum SystemType : std::int32_t {
-  kImage = 34, kText = 35, kUniqueIdentifier = 36, kDate = 40, kTime = 41, kDateTime2 = 42, kDateTimeOffset = 43,
-  kTinyInt = 48, kSmallInt = 52, kInt = 56, kSmallDateTime = 58, kReal = 59, kMoney = 60, kDateTime = 61,
-  kFloat = 62, kSqlVariant = 98, kNText = 99, kBit = 104, kDecimal = 106, kNumeric = 108, kSmallMoney = 122,
-  kBigInt = 127, kVarBinary = 165, kVarChar = 167, kBinary = 173, kChar = 175, kTimestamp = 189,
-  kNVarChar = 231, kNChar = 239, kClr = 240, kXml = 241,
-};
+using namespace system_type;
 
 std::string withLength(const char* name, std::int32_t length) {
   return std::string(name) + "(" + (length < 0 ? std::string("max") : std::to_string(length)) + ")";

@@ -5,8 +5,10 @@
 
 #include <charconv>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "base/type_codes.h"
 #include "browser/table_stream.h"
 #include "catalog/module_text_store.h"
 #include "export/row_export.h"
@@ -171,6 +173,100 @@ SqliteExportResult failed(SqliteExportResult result, std::string error) {
   return result;
 }
 
+// The new database file, set up for one writer that needs no crash safety.
+Database openForWriting(const std::string& part, std::string& error) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(part.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  Database db(raw);
+  if (rc != SQLITE_OK) {
+    error = "cannot create " + part + ": " + sqlite3_errstr(rc);
+    return nullptr;
+  }
+  // A new file that is deleted on any failure needs no journal on disk; the
+  // one in memory still undoes a statement a constraint refuses.
+  if (!execute(db.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-65536;", error))
+    return nullptr;
+  return db;
+}
+
+// Every table (with its table of deleted rows when asked) and the table of
+// module texts, in one transaction.
+bool createTables(sqlite3* db, const DatabaseSchema& schema, bool withDeleted, std::string& error) {
+  std::string ddl = "BEGIN;\n";
+  for (const TableSchema& table : schema.tables) {
+    ddl += createTableStatement(table, Dialect::sqlite, true);
+    if (withDeleted) ddl += createPlainTableStatement(table, table.name + kDeletedTableSuffix, Dialect::sqlite);
+  }
+  ddl += "CREATE TABLE sorbel_modules (name TEXT NOT NULL, type TEXT NOT NULL, sql TEXT NOT NULL);\nCOMMIT;\n";
+  return execute(db, ddl, error);
+}
+
+// Writes the rows of one table in one transaction, each bound by its
+// column's kind; rows a constraint refuses are counted in result, not
+// fatal. rowsWritten hears every kProgressEveryRows rows. False with error
+// when SQLite fails otherwise.
+bool writeTableRows(sqlite3* db, Catalog& catalog, AppState& state, const TableSchema& table,
+                    const LoadedTable& loaded, bool withDeleted, ValueBinder& binder, SqliteExportResult& result,
+                    SqliteTableCount& count, const std::function<void(std::int64_t rows)>& rowsWritten,
+                    std::string& error) {
+  Statement insert = prepare(db, insertStatement(table, table.name), error);
+  if (!insert) return false;
+  Statement insertDeleted;
+  if (withDeleted) {
+    insertDeleted = prepare(db, insertStatement(table, table.name + kDeletedTableSuffix), error);
+    if (!insertDeleted) return false;
+  }
+  std::vector<ValueKind> kinds;
+  for (const ExportColumn* c : table.shownColumns()) kinds.push_back(valueKindOf(c->type));
+  if (!execute(db, "BEGIN", error)) return false;
+  const std::string& label = count.table;
+  bool broken = false;
+  streamTable(catalog, loaded, state, false,
+              [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
+    // A deleted row never goes among the live ones, where it could clash
+    // with the row that took its key.
+    if (broken || (deleted && !withDeleted)) return;
+    sqlite3_stmt* s = deleted ? insertDeleted.get() : insert.get();
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+      static const std::string kEmpty;
+      binder.bind(s, static_cast<int>(i + 1), i < fields.size() ? fields[i] : kEmpty, i < nulls.size() && nulls[i],
+                  kinds[i]);
+    }
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE) {
+      ++(deleted ? count.deletedRows : count.rows);
+    } else if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
+      ++result.refusedRows;
+      if (result.refusals.size() < kKeptRefusals) result.refusals.push_back(label + ": " + sqlite3_errmsg(db));
+    } else {
+      error = label + ": " + sqlite3_errmsg(db);
+      broken = true;
+    }
+    sqlite3_reset(s);
+    if (rowsWritten && (count.rows + count.deletedRows) % kProgressEveryRows == 0 && rc == SQLITE_DONE)
+      rowsWritten(count.rows + count.deletedRows);
+  });
+  if (broken) return false;
+  return execute(db, "COMMIT", error);
+}
+
+// The module texts into sorbel_modules, in one transaction.
+bool writeModules(sqlite3* db, const std::vector<ModuleScript>& modules, std::string& error) {
+  Statement module = prepare(db, "INSERT INTO sorbel_modules (name, type, sql) VALUES (?, ?, ?)", error);
+  if (!module || !execute(db, "BEGIN", error)) return false;
+  for (const ModuleScript& m : modules) {
+    sqlite3_bind_text64(module.get(), 1, m.name.data(), m.name.size(), SQLITE_STATIC, SQLITE_UTF8);
+    sqlite3_bind_text64(module.get(), 2, m.type.data(), m.type.size(), SQLITE_STATIC, SQLITE_UTF8);
+    sqlite3_bind_text64(module.get(), 3, m.text.data(), m.text.size(), SQLITE_STATIC, SQLITE_UTF8);
+    if (sqlite3_step(module.get()) != SQLITE_DONE) {
+      error = sqlite3_errmsg(db);
+      return false;
+    }
+    sqlite3_reset(module.get());
+  }
+  return execute(db, "COMMIT", error);
+}
+
 }  // namespace
 
 SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarget& notify, const std::string& path,
@@ -193,75 +289,24 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
 
   ModuleTextStore store;
   const DatabaseSchema schema = readDatabaseSchema(catalog, state, notify, store);
-  Database db;
-  {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(part.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    db.reset(raw);
-    if (rc != SQLITE_OK) return failed(std::move(result), "cannot create " + part + ": " + sqlite3_errstr(rc));
-  }
   std::string error;
-  // A new file that is deleted on any failure needs no journal on disk; the
-  // one in memory still undoes a statement a constraint refuses.
-  if (!execute(db.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE; PRAGMA cache_size=-65536;", error))
-    return failed(std::move(result), error);
-  std::string ddl = "BEGIN;\n";
-  for (const TableSchema& table : schema.tables) {
-    ddl += createTableStatement(table, Dialect::sqlite, true);
-    if (options.deleted) ddl += createPlainTableStatement(table, table.name + "__deleted", Dialect::sqlite);
-  }
-  ddl += "CREATE TABLE sorbel_modules (name TEXT NOT NULL, type TEXT NOT NULL, sql TEXT NOT NULL);\nCOMMIT;\n";
-  if (!execute(db.get(), ddl, error)) return failed(std::move(result), error);
+  Database db = openForWriting(part, error);
+  if (!db || !createTables(db.get(), schema, options.deleted, error)) return failed(std::move(result), error);
 
   ValueBinder binder(result.roundedValues);
   for (std::size_t t = 0; t < schema.tables.size() && !state.stopRequested.load(); ++t) {
     const TableSchema& table = schema.tables[t];
     const std::string label = table.displayName();
     if (progress) progress(label, t, schema.tables.size(), -1);
-    const LoadedTable loaded = catalog.loadObject("U ", label, &store);
+    const LoadedTable loaded = catalog.loadObject(object_type::kUserTable, label, &store);
     // readDatabaseSchema loaded this table the same way a moment ago.
     if (loaded.columns.empty() || !loaded.tableLoaded) return failed(std::move(result), "cannot reload " + label);
-    Statement insert = prepare(db.get(), insertStatement(table, table.name), error);
-    if (!insert) return failed(std::move(result), error);
-    Statement insertDeleted;
-    if (options.deleted) {
-      insertDeleted = prepare(db.get(), insertStatement(table, table.name + "__deleted"), error);
-      if (!insertDeleted) return failed(std::move(result), error);
-    }
-    std::vector<ValueKind> kinds;
-    for (const ExportColumn* c : table.shownColumns()) kinds.push_back(valueKindOf(c->type));
-    if (!execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
     SqliteTableCount count{label, 0, 0};
-    bool broken = false;
-    streamTable(catalog, loaded, state, false,
-                [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
-      // A deleted row never goes among the live ones, where it could clash
-      // with the row that took its key.
-      if (broken || (deleted && !options.deleted)) return;
-      const bool toDeleted = deleted;
-      sqlite3_stmt* s = toDeleted ? insertDeleted.get() : insert.get();
-      for (std::size_t i = 0; i < kinds.size(); ++i) {
-        static const std::string kEmpty;
-        binder.bind(s, static_cast<int>(i + 1), i < fields.size() ? fields[i] : kEmpty, i < nulls.size() && nulls[i],
-                    kinds[i]);
-      }
-      const int rc = sqlite3_step(s);
-      if (rc == SQLITE_DONE) {
-        ++(toDeleted ? count.deletedRows : count.rows);
-      } else if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
-        ++result.refusedRows;
-        if (result.refusals.size() < kKeptRefusals)
-          result.refusals.push_back(label + ": " + sqlite3_errmsg(db.get()));
-      } else {
-        error = label + ": " + sqlite3_errmsg(db.get());
-        broken = true;
-      }
-      sqlite3_reset(s);
-      if (progress && (count.rows + count.deletedRows) % kProgressEveryRows == 0 && rc == SQLITE_DONE)
-        progress(label, t, schema.tables.size(), count.rows + count.deletedRows);
-    });
-    if (broken) return failed(std::move(result), error);
-    if (!execute(db.get(), "COMMIT", error)) return failed(std::move(result), error);
+    std::function<void(std::int64_t)> rowsWritten;
+    if (progress) rowsWritten = [&](std::int64_t rows) { progress(label, t, schema.tables.size(), rows); };
+    if (!writeTableRows(db.get(), catalog, state, table, loaded, options.deleted, binder, result, count, rowsWritten,
+                        error))
+      return failed(std::move(result), error);
     result.tables.push_back(count);
   }
   if (state.stopRequested.load()) {
@@ -269,17 +314,7 @@ SqliteExportResult exportToSqlite(Catalog& catalog, AppState& state, NotifyTarge
     return result;
   }
 
-  Statement module = prepare(db.get(), "INSERT INTO sorbel_modules (name, type, sql) VALUES (?, ?, ?)", error);
-  if (!module || !execute(db.get(), "BEGIN", error)) return failed(std::move(result), error);
-  for (const ModuleScript& m : schema.modules) {
-    sqlite3_bind_text64(module.get(), 1, m.name.data(), m.name.size(), SQLITE_STATIC, SQLITE_UTF8);
-    sqlite3_bind_text64(module.get(), 2, m.type.data(), m.type.size(), SQLITE_STATIC, SQLITE_UTF8);
-    sqlite3_bind_text64(module.get(), 3, m.text.data(), m.text.size(), SQLITE_STATIC, SQLITE_UTF8);
-    if (sqlite3_step(module.get()) != SQLITE_DONE) return failed(std::move(result), sqlite3_errmsg(db.get()));
-    sqlite3_reset(module.get());
-  }
-  if (!execute(db.get(), "COMMIT", error)) return failed(std::move(result), error);
-  module.reset();
+  if (!writeModules(db.get(), schema.modules, error)) return failed(std::move(result), error);
   const int closed = sqlite3_close(db.release());
   if (closed != SQLITE_OK) return failed(std::move(result), std::string("closing the database: ") + sqlite3_errstr(closed));
   fs::rename(part, path, ec);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 
+#include "base/type_codes.h"
 #include "browser/table_rows.h"
 #include "export/value_forms.h"
 
@@ -22,8 +23,6 @@ constexpr std::int32_t kUniqueConstraintIndex = 0x40;
 // Index-column status: an included (non-key) column.
 constexpr std::int32_t kIncludedColumn = 0x10;
 
-constexpr std::int32_t kClrType = 240;
-
 // "identity(seed,increment)" as the catalog writes it.
 bool parseIdentity(const std::string& text, std::string& seed, std::string& increment) {
   const auto open = text.find('('), comma = text.find(','), close = text.rfind(')');
@@ -36,10 +35,12 @@ bool parseIdentity(const std::string& text, std::string& seed, std::string& incr
 }
 
 std::string moduleType(const std::string& objectType) {
-  if (objectType == "V ") return "view";
-  if (objectType == "P ") return "procedure";
-  if (objectType == "FN" || objectType == "IF" || objectType == "TF") return "function";
-  if (objectType == "TR") return "trigger";
+  using namespace object_type;
+  if (objectType == kView) return "view";
+  if (objectType == kProcedure) return "procedure";
+  if (objectType == kScalarFunction || objectType == kInlineTableFunction || objectType == kTableFunction)
+    return "function";
+  if (objectType == kTrigger) return "trigger";
   return {};
 }
 
@@ -49,7 +50,7 @@ std::set<std::string> asSet(const std::vector<std::string>& names) { return {nam
 struct SystemRows {
   std::optional<TableRows> table;
   SystemRows(Catalog& catalog, AppState& state, const std::string& name)
-      : table(readTableRows(catalog, state, "S ", name)) {}
+      : table(readTableRows(catalog, state, object_type::kSystemTable, name)) {}
   std::size_t column(const std::string& name) const {
     const auto at = std::find(table->heading.begin(), table->heading.end(), name);
     return static_cast<std::size_t>(at - table->heading.begin());
@@ -148,8 +149,8 @@ TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, cons
     c.rowGuid = d.isRowGuid;
     // The row stream leaves out the columns the record does not store,
     // except in the SQL Server 2000 form, which shows every column.
-    c.shown = legacy || d.storageColumnId != -99;
-    if (!legacy && d.storageColumnId == -99) c.computedText = d.text;
+    c.shown = legacy || d.storageColumnId != kNotStoredColumn;
+    if (!legacy && d.storageColumnId == kNotStoredColumn) c.computedText = d.text;
     columnNames[d.columnId] = d.name;
     if (legacy) {
       for (const LegacyColumnRow& p : w.tableLegacyColumns) {
@@ -157,7 +158,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, cons
         c.type = SqlType{p.typeId, {}, p.maxLength, p.precision, p.scale};
         // The column row keeps the low half of its default's id.
         for (const ObjectRow& o : catalog.objects) {
-          if (o.objectType == "D " && o.parentId == table.objectId && p.defaultIdLow != 0 &&
+          if (o.objectType == object_type::kDefault && o.parentId == table.objectId && p.defaultIdLow != 0 &&
               static_cast<std::int16_t>(o.id) == p.defaultIdLow) {
             c.defaultName = o.name;
             c.defaultText = assembleText(store, std::to_string(o.id));
@@ -169,7 +170,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, cons
       for (const ColumnParamRow& p : w.tableColumnParams) {
         if (p.columnId != d.columnId) continue;
         c.type = SqlType{p.typeId, {}, p.maxLength, p.precision, p.scale};
-        if (p.typeId == kClrType) {
+        if (p.typeId == system_type::kClr) {
           for (const ScalarTypeRow& t : catalog.scalarTypes)
             if (t.typeId == p.userTypeId) c.type.clrName = t.name;
         }
@@ -179,7 +180,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, cons
           c.identityIncrement = increment;
         }
         if (p.defaultId > 0) {
-          if (const auto o = objectById.find(p.defaultId); o != objectById.end() && o->second->objectType == "D ") {
+          if (const auto o = objectById.find(p.defaultId); o != objectById.end() && o->second->objectType == object_type::kDefault) {
             c.defaultName = o->second->name;
             c.defaultText = assembleText(store, std::to_string(p.defaultId));
           }
@@ -228,7 +229,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, cons
   }
 
   for (const ObjectRow& o : catalog.objects) {
-    if (o.objectType != "C " || o.parentId != table.objectId) continue;
+    if (o.objectType != object_type::kCheckConstraint || o.parentId != table.objectId) continue;
     const std::string text = assembleText(store, std::to_string(o.id));
     if (!text.empty()) table.checks.push_back({o.name, text});
   }
@@ -247,18 +248,18 @@ DatabaseSchema readDatabaseSchema(Catalog& catalog, AppState& state, NotifyTarge
   // tables of one name in two schemas means the dbo one, as loadObject takes it.
   std::string onlyLabel;
   if (onlyTable) {
-    const auto named = catalog.objectsNamed("U ", *onlyTable);
+    const auto named = catalog.objectsNamed(object_type::kUserTable, *onlyTable);
     for (const ObjectRow* o : named)
       if (catalog.displayName(*o) == *onlyTable) onlyLabel = *onlyTable;
     if (onlyLabel.empty() && !named.empty()) onlyLabel = catalog.displayName(*named.front());
   }
   for (const ObjectRow& o : catalog.objects) {
     if (state.stopRequested.load()) break;
-    if (o.objectType != "U ") continue;
+    if (o.objectType != object_type::kUserTable) continue;
     // Tables are told apart by schema and name: Sales.Orders beside dbo.Orders is a second table.
     const std::string label = catalog.displayName(o);
     if ((onlyTable && label != onlyLabel) || !seen.insert(label).second) continue;
-    const LoadedTable loaded = catalog.loadObject("U ", label, &store);
+    const LoadedTable loaded = catalog.loadObject(object_type::kUserTable, label, &store);
     if (loaded.columns.empty() || !loaded.tableLoaded) continue;
     TableSchema table = loadedTableSchema(catalog, loaded, store);
     for (const IndexRow& index : loaded.tableIndexes) {

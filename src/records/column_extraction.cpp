@@ -1,6 +1,7 @@
 // Cuts one record into a display text per column: null bits, fixed and variable values, sparse and large values.
 #include <algorithm>
 
+#include "base/type_codes.h"
 #include "pagestore/file_set.h"
 #include "records/large_objects.h"
 #include "records/record_format.h"
@@ -14,15 +15,12 @@ namespace sorbel {
 
 namespace {
 
-constexpr std::int32_t kNotStored = -99;
-constexpr std::int32_t kBit = 2;
-constexpr std::int32_t kNVarChar = 11;
-constexpr std::int32_t kVarBinary = 16;
-constexpr std::int32_t kNText = 19;
-constexpr std::int32_t kVariant = 20;
-constexpr std::int32_t kLegacyBinary = 25;
-constexpr std::int32_t kClrType = 33;
-constexpr std::int32_t kXml = 34;
+using type_code::kBit;
+using type_code::kLegacyBinary;
+using type_code::kNText;
+using type_code::kNVarChar;
+using type_code::kVarBinary;
+using type_code::kXml;
 
 // The first bytes of complex values that point outside the record.
 constexpr std::uint8_t kTextPointer = 0;
@@ -59,15 +57,15 @@ class ColumnWalk {
     const std::int64_t limit = v_ == DecoderVariant::legacyObjectValues ? static_cast<std::int64_t>(count) : r_.columnCount;
     std::int64_t stored = 0;
     std::size_t walked = 0;
-    while (walked < count && (def_.columns[walked].storageColumnId == kNotStored || stored < limit)) {
-      if (def_.columns[walked].storageColumnId != kNotStored) ++stored;
+    while (walked < count && (def_.columns[walked].storageColumnId == kNotStoredColumn || stored < limit)) {
+      if (def_.columns[walked].storageColumnId != kNotStoredColumn) ++stored;
       ++walked;
     }
     for (std::size_t h = 0; h < walked; ++h) column(h, walked);
     // Columns the record does not reach were added to the table after the
     // row was written: the server reads them as NULL.
     for (std::size_t h = walked; h < count; ++h)
-      if (def_.columns[h].storageColumnId != kNotStored) setNull(def_.columns[h]);
+      if (def_.columns[h].storageColumnId != kNotStoredColumn) setNull(def_.columns[h]);
   }
 
  private:
@@ -98,13 +96,13 @@ class ColumnWalk {
 
   void column(std::size_t h, std::size_t walked) {
     ColumnDescriptor& d = def_.columns[h];
-    if (d.storageColumnId == kNotStored) return;
+    if (d.storageColumnId == kNotStoredColumn) return;
     d.valueIsNull = false;
     if (addedAfterRecord(d)) {
       setNull(d);
       return;
     }
-    TypeDescriptor t = describeType(d, d.typeCode, &bits_, state_.scanOptions);
+    TypeDescriptor t = describeType(d, d.typeCode, &bits_);
     std::int64_t varIndex = (t.isVariable && d.leafOffset < 0) ? -1 - d.leafOffset : varOrdinal_;
 
     const bool cd = standardLike() && r_.isCompressedRecord;
@@ -189,7 +187,7 @@ class ColumnWalk {
       text = fixed(d, t);
     }
 
-    const bool binary = code == kVarBinary || code == kClrType;
+    const bool binary = code == kVarBinary || code == type_code::kUserDefined;
     const bool prefix = text != " ";
     if (binary && prefix) text = "0x" + text;
     d.text = std::move(text);
@@ -217,12 +215,12 @@ class ColumnWalk {
     FieldValue& value = r_.varValues[static_cast<std::size_t>(index)];
 
     LobFlags flags;
-    if (code == kVarBinary || code == kClrType) flags.binary = true;
+    if (code == kVarBinary || code == type_code::kUserDefined) flags.binary = true;
     if (code == kLegacyBinary) {
       flags.binary = true;
       code = kVarBinary;
     }
-    if (code == kVariant) flags.variant = true;
+    if (code == type_code::kSqlVariant) flags.variant = true;
     if (code == kNText || code == kNVarChar) flags.unicode = true;
     flags.codePage = codePageForCollation(d.collationId, state_);
     r_.largeObjectFlags = {flags.binary, flags.variant, flags.unicode};
@@ -231,11 +229,11 @@ class ColumnWalk {
     if (value.complex) {
       if (value.hasBytes()) text = largeValue(value.view(), code, flags);
     } else if (value.hasBytes()) {
-      if (code == kVariant && v_ == DecoderVariant::legacyObjectValues) {
+      if (code == type_code::kSqlVariant && v_ == DecoderVariant::legacyObjectValues) {
         const ByteView rest = value.view().from(8);
         t.valueLength = static_cast<std::int16_t>(rest.size());
         text = render(t, rest, rest.size(), d);
-      } else if (code == kVariant) {
+      } else if (code == type_code::kSqlVariant) {
         text = renderVariant(value.view(), value.length, t, &state_);
       } else {
         t.valueLength = static_cast<std::int16_t>(value.length);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "base/type_codes.h"
 #include "base/utf16.h"
 #include "records/record_format.h"
 #include "records/record_pages.h"
@@ -14,19 +15,17 @@ namespace sorbel {
 
 namespace {
 
-constexpr std::int32_t kNotStored = -99;
-
-// Internal type codes whose values the compressed format changes.
-constexpr std::int32_t kBigInt = 0;
-constexpr std::int32_t kBit = 2;
-constexpr std::int32_t kChar = 3;
-constexpr std::int32_t kDateTime = 4;
-constexpr std::int32_t kInt = 9;
-constexpr std::int32_t kNChar = 10;
-constexpr std::int32_t kNVarChar = 11;
-constexpr std::int32_t kSmallInt = 13;
-constexpr std::int32_t kMoney = 21;
-constexpr std::int32_t kSmallMoney = 29;
+// The internal type codes whose values the compressed format changes.
+using type_code::kBigInt;
+using type_code::kBit;
+using type_code::kChar;
+using type_code::kDateTime;
+using type_code::kInt;
+using type_code::kMoney;
+using type_code::kNChar;
+using type_code::kNVarChar;
+using type_code::kSmallInt;
+using type_code::kSmallMoney;
 
 std::size_t at(std::int32_t v) { return static_cast<std::size_t>(v); }
 
@@ -180,21 +179,20 @@ struct Placement {
 std::vector<Placement> placeColumns(const TableDefinition& definition, std::int32_t recordColumns) {
   std::vector<Placement> placed;
   BitColumnState bits;
-  const ScanOptions options;
   std::size_t running = 0;
   std::size_t varOrdinal = 0;
   std::size_t bitByte = 0;
   std::int32_t stored = 0;
   for (std::size_t h = 0; h < definition.columns.size(); ++h) {
     const ColumnDescriptor& d = definition.columns[h];
-    if (d.storageColumnId == kNotStored || d.isSparse) continue;
+    if (d.storageColumnId == kNotStoredColumn || d.isSparse) continue;
     Placement p;
     p.column = h;
     p.cdIndex = static_cast<std::size_t>(d.storageColumnId >= 1 && d.storageColumnId <= recordColumns
                                              ? d.storageColumnId - 1
                                              : stored);
     ++stored;
-    const TypeDescriptor t = describeType(d, d.typeCode, &bits, options);
+    const TypeDescriptor t = describeType(d, d.typeCode, &bits);
     if (t.isVariable) {
       p.variable = true;
       p.varIndex = d.leafOffset < 0 ? static_cast<std::size_t>(-1 - d.leafOffset) : varOrdinal;

@@ -127,8 +127,6 @@ class PrimaryRecordPage : public RecordPage {
 class CDataPage : public PrimaryRecordPage {
  public:
   using PrimaryRecordPage::PrimaryRecordPage;
-  // The decoded rows of the page, each a list of column texts.
-  std::vector<std::vector<std::string>> decodedRows;
 };
 
 // A large-object page; its records are large-object fragments.

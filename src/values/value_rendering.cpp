@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "base/collation_table.h"
+#include "base/type_codes.h"
 #include "values/codepage_text.h"
 #include "values/datetime_values.h"
 #include "values/numeric_values.h"
@@ -15,40 +16,7 @@ namespace sorbel {
 
 namespace {
 
-// Internal type codes that renderValue treats specially.
-enum TypeCode : std::int32_t {
-  kBigInt = 0,
-  kBinary = 1,
-  kBit = 2,
-  kChar = 3,
-  kDateTime = 4,
-  kDate = 5,
-  kTime = 6,
-  kDateTime2 = 7,
-  kDateTimeOffset = 8,
-  kInt = 9,
-  kNChar = 10,
-  kNVarChar = 11,
-  kSmallInt = 13,
-  kTinyInt = 14,
-  kUniqueIdentifier = 15,
-  kVarBinary = 16,
-  kVarChar = 17,
-  kNText = 19,
-  kSqlVariant = 20,
-  kMoney = 21,
-  kFloat = 22,
-  kNumeric = 23,
-  kDecimal = 24,
-  kLegacyBinary = 25,
-  kText = 26,
-  kSmallDateTime = 27,
-  kReal = 28,
-  kSmallMoney = 29,
-  kTimestamp = 30,
-  kUserDefined = 33,
-  kXml = 34,
-};
+using namespace type_code;
 
 // A sql_variant handed to renderValue arrives without its first 8 bytes.
 constexpr std::int32_t kVariantPrefixLength = 8;
@@ -112,43 +80,42 @@ std::int32_t codePageForCollation(std::int64_t collationId, const AppState& stat
 
 std::int32_t typeCodeForSystemType(std::int32_t systemTypeId) {
   switch (systemTypeId) {
-    case 127: return kBigInt;
-    case 173: return kBinary;
-    case 104: return kBit;
-    case 61: return kDateTime;
-    case 40: return kDate;
-    case 41: return kTime;
-    case 42: return kDateTime2;
-    case 43: return kDateTimeOffset;
-    case 56: return kInt;
-    case 239: return kNChar;
-    case 231: return kNVarChar;
-    case 52: return kSmallInt;
-    case 48: return kTinyInt;
-    case 36: return kUniqueIdentifier;
-    case 165: return kVarBinary;
-    case 167: return kVarChar;
-    case 232: return 18;
-    case 99: return kNText;
-    case 98: return kSqlVariant;
-    case 60: return kMoney;
-    case 62: return kFloat;
-    case 108: return kNumeric;
-    case 106: return kDecimal;
-    case 34: return kText;  // image
-    case 35: return kText;
-    case 58: return kSmallDateTime;
-    case 59: return kReal;
-    case 122: return kSmallMoney;
-    case 189: return kTimestamp;
-    case 240: return kUserDefined;
-    case 241: return kXml;
+    case system_type::kBigInt: return kBigInt;
+    case system_type::kBinary: return kBinary;
+    case system_type::kBit: return kBit;
+    case system_type::kDateTime: return kDateTime;
+    case system_type::kDate: return kDate;
+    case system_type::kTime: return kTime;
+    case system_type::kDateTime2: return kDateTime2;
+    case system_type::kDateTimeOffset: return kDateTimeOffset;
+    case system_type::kInt: return kInt;
+    case system_type::kNChar: return kNChar;
+    case system_type::kNVarChar: return kNVarChar;
+    case system_type::kSmallInt: return kSmallInt;
+    case system_type::kTinyInt: return kTinyInt;
+    case system_type::kUniqueIdentifier: return kUniqueIdentifier;
+    case system_type::kVarBinary: return kVarBinary;
+    case system_type::kVarChar: return kVarChar;
+    case 232: return kNVarCharAlias;  // a system type id with no SQL Server type of its own
+    case system_type::kNText: return kNText;
+    case system_type::kSqlVariant: return kSqlVariant;
+    case system_type::kMoney: return kMoney;
+    case system_type::kFloat: return kFloat;
+    case system_type::kNumeric: return kNumeric;
+    case system_type::kDecimal: return kDecimal;
+    case system_type::kImage: return kText;
+    case system_type::kText: return kText;
+    case system_type::kSmallDateTime: return kSmallDateTime;
+    case system_type::kReal: return kReal;
+    case system_type::kSmallMoney: return kSmallMoney;
+    case system_type::kTimestamp: return kTimestamp;
+    case system_type::kClr: return kUserDefined;
+    case system_type::kXml: return kXml;
     default: return kChar;
   }
 }
 
-TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState,
-                            const ScanOptions& /*options*/) {
+TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState) {
   TypeDescriptor type;
   type.bitState = bitState;
   type.typeCode = typeCode;
@@ -182,7 +149,7 @@ TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCod
     case kNChar: case kNVarChar: case kNText: case kSqlVariant: case kText: case kUserDefined:
       layout(column.isVariableLength, declared, declared);
       break;
-    case 12: layout(column.isVariableLength, 8, 8); break;
+    case kUnmappedEightByte: layout(column.isVariableLength, 8, 8); break;
     case kSmallInt: layout(false, 2, 2); break;
     case kTinyInt: layout(false, 1, 1); break;
     case kUniqueIdentifier: layout(false, 16, 16); break;

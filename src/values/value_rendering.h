@@ -7,6 +7,7 @@
 #include "base/app_state.h"
 #include "base/byte_view.h"
 #include "base/column_descriptor.h"
+#include "base/type_codes.h"
 
 namespace sorbel {
 
@@ -34,18 +35,18 @@ struct TypeDescriptor {
 
   // Bytes of the record the rendered value took: a bit column takes its
   // group's byte or nothing, every other column its value length.
-  std::int32_t occupiedBytes() const { return typeCode == 2 ? fixedSize : valueLength; }
+  std::int32_t occupiedBytes() const { return typeCode == type_code::kBit ? fixedSize : valueLength; }
 };
 
 // The internal type code for a system type id; ids without one of their own
-// are read as char (3).
+// are read as char (type_code::kChar).
 std::int32_t typeCodeForSystemType(std::int32_t systemTypeId);
 
 // The layout of a value of `typeCode` in `column`. For a bit column this marks
-// in bitState whether the column starts a new byte. Code 25 is laid out as a
-// variable value only for SQL Server 2000 files (`ScanOptions.isSql2000`).
-TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState,
-                            const ScanOptions& options);
+// in bitState whether the column starts a new byte. The layout is the same in
+// every file version: image columns (type_code::kLegacyBinary) lie among the
+// variable columns in SQL Server 2000 files and later ones alike.
+TypeDescriptor describeType(const ColumnDescriptor& column, std::int32_t typeCode, BitColumnState* bitState);
 
 // The code page single-byte text of a collation is read in: the manual
 // collation's when the user chose one, else the collation's own when it is

@@ -73,7 +73,8 @@ TEST(ExportDialect, StoredExpressionsTranslateOnlyWhereTheyMeanTheSame) {
     return c;
   };
   table.columns = {column("Discount", {59, {}, 4, 24, 0}), column("Flag", {104, {}, 1, 1, 0}),
-                   column("Born", {61, {}, 8, 23, 3}), column("zip", {175, {}, 5, 0, 0})};
+                   column("Born", {61, {}, 8, 23, 3}), column("zip", {175, {}, 5, 0, 0}),
+                   column("a]b", {56, {}, 4, 10, 0})};
   struct Case {
     const char* tsql;
     bool isDefault;
@@ -103,6 +104,18 @@ TEST(ExportDialect, StoredExpressionsTranslateOnlyWhereTheyMeanTheSame) {
       {"(newid())", true, Dialect::sqlite, nullptr},
       {"(isnull([Discount],(0))>(0))", false, Dialect::sqlite, nullptr},
       {"([Discount]>(0)", false, Dialect::mssql, "([Discount]>(0)"},
+      // Names and strings end at their closer; a doubled closer is part of them.
+      {"([a]]b]>(0))", false, Dialect::postgres, "\"a]b\" > 0"},
+      {"([Discount>(0))", false, Dialect::sqlite, nullptr},
+      {"('it''s)", true, Dialect::sqlite, nullptr},
+      // Parentheses go only where they wrap the whole expression, and a text
+      // whose parentheses do not pair (cut short or damaged) is left out.
+      {"([Discount]>(0)) AND ([Discount]<(1))", false, Dialect::sqlite,
+       "(\"Discount\" > 0) AND (\"Discount\" < 1)"},
+      {"((1)+(2))", true, Dialect::sqlite, "1 + 2"},
+      {"([Discount]>(0)", false, Dialect::sqlite, nullptr},
+      {"([Discount]>(0)))", false, Dialect::sqlite, nullptr},
+      {"(([Discount]>(0))", false, Dialect::postgres, nullptr},
   };
   for (const Case& c : cases) {
     const auto out = translatedExpression(c.tsql, c.dialect, table, c.isDefault);

@@ -83,8 +83,7 @@ TEST(RandomisedRender, renderValueStaysInBoundsAndWritesUtf8) {
 
     BitColumnState bits;
     bits.bitIndex = pick(random, -1, 9);
-    TypeDescriptor type = describeType(column, column.typeCode, pick(random, 0, 5) == 0 ? nullptr : &bits,
-                                       state.scanOptions);
+    TypeDescriptor type = describeType(column, column.typeCode, pick(random, 0, 5) == 0 ? nullptr : &bits);
     const std::size_t size = static_cast<std::size_t>(pick(random, 0, 48));
     const auto bytes = randomBytes(random, size);
     if (pick(random, 0, 1) == 0) type.valueLength = static_cast<std::int16_t>(pick(random, -4, 60));

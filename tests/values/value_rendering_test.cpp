@@ -24,7 +24,7 @@ using testing::leFloat;
 // Renders bytes the way the row decoder hands a value over: a variable value
 // is exactly its bytes, a fixed value has the rest of the record available.
 std::string renderColumn(const ColumnDescriptor& column, const Bytes& bytes, const AppState& state) {
-  TypeDescriptor type = describeType(column, column.typeCode, nullptr, state.scanOptions);
+  TypeDescriptor type = describeType(column, column.typeCode, nullptr);
   type.bytesAvailable = bytes.size();
   if (type.isVariable) type.valueLength = static_cast<std::int16_t>(bytes.size());
   return renderValue(type, bytes, column, state);
@@ -95,7 +95,7 @@ TEST(ValueRendering, zeroLengthValueIsEmptyForEveryCode) {
   for (std::int32_t code = -1; code <= 40; ++code) {
     BitColumnState bits;
     const ColumnDescriptor column("c", "x(16)", code);
-    TypeDescriptor type = describeType(column, code, &bits, state.scanOptions);
+    TypeDescriptor type = describeType(column, code, &bits);
     type.valueLength = 0;
     type.bytesAvailable = bytes.size();
     EXPECT_EQ(renderValue(type, bytes, column, state), "") << "code " << code;
@@ -133,7 +133,7 @@ TEST(ValueRendering, neverReadsBeyondTheGivenBytes) {
     bytes[0] = 0x41;
     bytes[1] = 0x42;
     const ColumnDescriptor column("c", typeText, typeCodeForSystemType(systemType));
-    TypeDescriptor type = describeType(column, column.typeCode, nullptr, state.scanOptions);
+    TypeDescriptor type = describeType(column, column.typeCode, nullptr);
     type.bytesAvailable = 8000;
     EXPECT_EQ(renderValue(type, ByteView(bytes.get(), 2), column, state), "") << typeText;
   }
@@ -150,7 +150,7 @@ TEST(ValueRendering, bitColumnsShareOneByteLeastSignificantFirst) {
   std::vector<std::string> texts;
   std::vector<std::int32_t> occupied;
   for (int i = 0; i < 10; ++i) {
-    TypeDescriptor type = describeType(bitColumn, bitColumn.typeCode, &bits, state.scanOptions);
+    TypeDescriptor type = describeType(bitColumn, bitColumn.typeCode, &bits);
     if (type.fixedSize == 1) groupByte = nextByte++;
     const ByteView rest = ByteView(record).from(groupByte);
     type.bytesAvailable = rest.size();
@@ -166,7 +166,7 @@ TEST(ValueRendering, bitColumnsShareOneByteLeastSignificantFirst) {
 TEST(ValueRendering, bitWithoutRecordStateIsEmpty) {
   const AppState state;
   const ColumnDescriptor bitColumn("b", "bit(1)", 2);
-  TypeDescriptor type = describeType(bitColumn, 2, nullptr, state.scanOptions);
+  TypeDescriptor type = describeType(bitColumn, 2, nullptr);
   type.bytesAvailable = 1;
   const Bytes byte = {0x01};
   EXPECT_EQ(renderValue(type, byte, bitColumn, state), "");
@@ -176,7 +176,7 @@ TEST(ValueRendering, datesTimesAndMoneyOccupyTheirDeclaredSize) {
   // describeType gives a time 5 bytes; a time(0) column stores 3.
   const AppState state;
   const ColumnDescriptor column("t", "time(3)", typeCodeForSystemType(41));
-  TypeDescriptor type = describeType(column, column.typeCode, nullptr, state.scanOptions);
+  TypeDescriptor type = describeType(column, column.typeCode, nullptr);
   const Bytes bytes = cat({le(45296, 3), Bytes(5, 0xFF)});
   type.bytesAvailable = bytes.size();
   EXPECT_EQ(renderValue(type, bytes, column, state), "12:34:56");
@@ -235,7 +235,7 @@ TEST(ValueRendering, variantAsLargeValueSkipsItsPrefix) {
   const AppState state;
   const ColumnDescriptor column("v", "sql_variant(8016)", typeCodeForSystemType(98));
   const auto render = [&](const Bytes& afterPrefix, std::int16_t storedLength) {
-    TypeDescriptor type = describeType(column, column.typeCode, nullptr, state.scanOptions);
+    TypeDescriptor type = describeType(column, column.typeCode, nullptr);
     type.valueLength = storedLength;
     return renderValue(type, afterPrefix, column, state);
   };
@@ -246,15 +246,12 @@ TEST(ValueRendering, variantAsLargeValueSkipsItsPrefix) {
 
 TEST(ValueRendering, imageColumnsAreVariableInEveryFileVersion) {
   // Image columns load with code 25 and hold a text pointer among the
-  // variable columns, in SQL Server 2000 files and later ones alike.
-  for (const bool sql2000 : {false, true}) {
-    ScanOptions options;
-    options.isSql2000 = sql2000;
-    const ColumnDescriptor column("l", "x(16)", 25);
-    const TypeDescriptor type = describeType(column, 25, nullptr, options);
-    EXPECT_TRUE(type.isVariable) << sql2000;
-    EXPECT_EQ(type.fixedSize, 0) << sql2000;
-  }
+  // variable columns, in SQL Server 2000 files and later ones alike, so the
+  // layout takes no file version.
+  const ColumnDescriptor column("l", "x(16)", 25);
+  const TypeDescriptor type = describeType(column, 25, nullptr);
+  EXPECT_TRUE(type.isVariable);
+  EXPECT_EQ(type.fixedSize, 0);
 }
 
 TEST(ValueRendering, unlistedSystemTypesReadAsChar) {
