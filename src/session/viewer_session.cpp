@@ -176,11 +176,10 @@ void ViewerSession::completeScan(const std::string& scannedPath) {
     views_.messages.information(kNoNamedObjects);
     return;
   }
-  TreeView& view = tree_.view();
-  view.sortChildren(tree_.categories().userTables);
-  view.redraw();
+  tree_.sortChildren(tree_.categories().userTables);
+  tree_.redraw();
   fillStore(scanEndStore_, *context_.catalog, state_, notifier_);
-  view.redraw();
+  tree_.redraw();
   const bool stopped = stopDuringScan_.load();
   // A stop ends this scan's passes only; browsing afterwards reads in full.
   state_.stopRequested.store(false);
@@ -265,7 +264,7 @@ bool ViewerSession::selectItem(TreeItem item) {
   browser_.clearRows();
   views_.panel.setScriptText("");
   browser_.setPageLabel("");
-  const std::string name = tree_.view().text(item);
+  const std::string name = tree_.nodes().text(item);
   output_.showCaption(name);
   output_.postLine("Please wait while " + name + " folder is scanning.");
   views_.progress.setVisible(true);
@@ -288,37 +287,36 @@ void ViewerSession::selectionWorker(TreeItem node) {
   };
   if (!context_.catalog) return end();
   Catalog& catalog = *context_.catalog;
-  TreeView& view = tree_.view();
+  const TreeNodes& nodes = tree_.nodes();
   browser_.clearList();
   // The table shown before must leave no page to move to: a selection that
   // shows no table would page on into nothing.
   browser_.pageStarts.clear();
   browser_.pageList.clear();
-  const std::string name = view.text(node);
-  if (node == tree_.categories().root || name.empty()) return end();
+  const TreeNode* selected = nodes.find(node);
+  if (!selected || node == tree_.categories().root || selected->text.empty()) return end();
+  // Copied: adding a table's key nodes below moves the node records.
+  const TreeNode picked = *selected;
+  const std::string& name = picked.text;
+  // A key's or constraint's table is the node above its group.
+  const std::string keyTable = picked.kind == NodeKind::key ? nodes.text(nodes.parent(picked.parent)) : std::string();
 
-  const TreeItem parent = view.parent(node);
-  const std::string parentText = view.text(parent);
-  const CategoryNodes& c = tree_.categories();
   LoadedTable loaded;
   bool tableBranch = false;
   std::string script;
   bool scriptShown = false;
-  if (parent == c.systemTables || parent == c.userTables) {
-    const std::string type = parent == c.systemTables ? "S " : "U ";
+  if (picked.kind == NodeKind::table) {
+    const std::string type = picked.category == CategoryKind::systemTables ? "S " : "U ";
     tableBranch = true;
-    if (view.text(view.firstChild(node)) == kColumnsNode) {
+    if (tree_.awaitsKeys(node)) {
       loaded = tree_.populateTableNode(node, type, name, catalog, scanEndStore_);
     } else {
       loaded = catalog.loadObject(type, name, &scanEndStore_);
     }
-  } else if (parentText == kPrimaryKeyNode || parentText == kUniqueNode || parentText == kForeignKeyNode) {
-    // A key's table is the node above its group.
-    const std::string table = view.text(view.parent(parent));
-    const std::int32_t item = view.itemData(node);
-    if (parentText == kPrimaryKeyNode) script = primaryKeyScript(catalog, table, name, item);
-    else if (parentText == kUniqueNode) script = uniqueKeyScript(catalog, table, name, item);
-    else script = foreignKeyScript(catalog, table, name);
+  } else if (picked.kind == NodeKind::key && picked.group != KeyGroupKind::constraint) {
+    if (picked.group == KeyGroupKind::primaryKey) script = primaryKeyScript(catalog, keyTable, name, picked.keyId);
+    else if (picked.group == KeyGroupKind::unique) script = uniqueKeyScript(catalog, keyTable, name, picked.keyId);
+    else script = foreignKeyScript(catalog, keyTable, name);
     showScript(script);
     scriptShown = true;
   } else {
@@ -347,7 +345,7 @@ void ViewerSession::selectionWorker(TreeItem node) {
         }
       }
       std::string text = moduleText(catalog, moduleStore_, idText, state_, notifier_);
-      if (parentText == kConstraintNode) text = constraintScript(catalog, view.text(view.parent(parent)), name, text);
+      if (picked.kind == NodeKind::key) text = constraintScript(catalog, keyTable, name, text);
       showScript(text);
     }
   }
@@ -381,7 +379,7 @@ std::optional<std::string> ViewerSession::csvExportProposal() {
     return std::nullopt;
   }
   if (browser_.listColumns.empty()) return std::nullopt;
-  return proposedCsvName(tree_.view().text(selectedItem_) + "_" + browser_.pageLabel);
+  return proposedCsvName(tree_.nodes().text(selectedItem_) + "_" + browser_.pageLabel);
 }
 
 bool ViewerSession::exportListToCsv(const std::string& path) {

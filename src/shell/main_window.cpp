@@ -275,14 +275,12 @@ std::optional<std::pair<std::string, std::string>> MainWindow::selectedTable() {
     showInformation(this, QString::fromUtf8(kNoTreeToExport));
     return std::nullopt;
   }
-  const TreeItem item = driver_->selectedItem();
-  const TreeItem parent = item ? objects.view().parent(item) : 0;
-  const CategoryNodes& c = objects.categories();
-  if (item == 0 || (parent != c.userTables && parent != c.systemTables)) {
+  const TreeNode* node = objects.nodes().find(driver_->selectedItem());
+  if (!node || node->kind != NodeKind::table) {
     showInformation(this, QString::fromUtf8(kNoTableToExport));
     return std::nullopt;
   }
-  return std::pair{std::string(parent == c.systemTables ? "S " : "U "), objects.view().text(item)};
+  return std::pair{std::string(node->category == CategoryKind::systemTables ? "S " : "U "), node->text};
 }
 
 void MainWindow::exportTableCsvCommand() {
