@@ -61,6 +61,9 @@ QString screenshotPath(const QString& name) {
 }
 
 void saveScreenshot(QWidget* w, const QString& name) {
+  // The last batch of queued updates may have left layouts to redo; the
+  // picture shows the window as the user would see it a moment later.
+  QTest::qWait(50);
   QVERIFY(w->grab().save(screenshotPath(name)));
 }
 
