@@ -83,13 +83,14 @@ bool ObjectTree::fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore,
     TreeItem parent = 0;
     CategoryKind category = CategoryKind::none;
     bool table = false;
-    if (type == "V ") parent = categories_.views, category = CategoryKind::views;
-    else if (type == "FN" || type == "IF" || type == "TF") parent = categories_.function, category = CategoryKind::function;
-    else if (type == "P ") parent = categories_.storeProcedure, category = CategoryKind::storeProcedure;
-    else if (type == "TR") parent = categories_.triggers, category = CategoryKind::triggers;
-    else if (type == "D ") parent = categories_.defaults, category = CategoryKind::defaults;
-    else if (type == "U ") parent = categories_.userTables, category = CategoryKind::userTables, table = true;
-    else if (type == "S ") parent = categories_.systemTables, category = CategoryKind::systemTables, table = true;
+    const auto under = [&](TreeItem node, CategoryKind which) { parent = node, category = which; };
+    if (type == "V ") under(categories_.views, CategoryKind::views);
+    else if (type == "FN" || type == "IF" || type == "TF") under(categories_.function, CategoryKind::function);
+    else if (type == "P ") under(categories_.storeProcedure, CategoryKind::storeProcedure);
+    else if (type == "TR") under(categories_.triggers, CategoryKind::triggers);
+    else if (type == "D ") under(categories_.defaults, CategoryKind::defaults);
+    else if (type == "U ") under(categories_.userTables, CategoryKind::userTables), table = true;
+    else if (type == "S ") under(categories_.systemTables, CategoryKind::systemTables), table = true;
     if (parent != 0 && placed.insert(object.id).second) {
       // The label is also the name a selection loads the object by, so two
       // tables of one name in two schemas stay two.
@@ -153,7 +154,8 @@ LoadedTable ObjectTree::populateTableNode(TreeItem tableNode, const std::string&
   for (const ChildObject& child : table.childObjects) {
     if (child.objectType == "PK") addKey(primaryKey, KeyGroupKind::primaryKey, child, true);
     else if (child.objectType == "F ") addKey(foreignKey, KeyGroupKind::foreignKey, child, false);
-    else if (child.objectType == "C " || child.objectType == "D ") addKey(constraint, KeyGroupKind::constraint, child, false);
+    else if (child.objectType == "C " || child.objectType == "D ")
+      addKey(constraint, KeyGroupKind::constraint, child, false);
     else if (child.objectType == "UQ") addKey(unique, KeyGroupKind::unique, child, true);
   }
   return table;

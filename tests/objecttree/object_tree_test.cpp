@@ -219,7 +219,8 @@ TEST(ObjectTreeSelection, TablesNamedLikeKeyGroupsShowTheirNodesByWhatTheyAre) {
       {"Tables/User Tables/PrimaryKey/Columns", ""},
       {"Tables/User Tables/PrimaryKey/Unique", ""},
       {"Tables/User Tables/Unique/PrimaryKey", ""},
-      {"Tables/User Tables/PrimaryKey/PrimaryKey/PK_P", "ALTER TABLE [dbo].[PrimaryKey] ADD CONSTRAINT [PK_P] PRIMARY KEY CLUSTERED ([id])"},
+      {"Tables/User Tables/PrimaryKey/PrimaryKey/PK_P",
+       "ALTER TABLE [dbo].[PrimaryKey] ADD CONSTRAINT [PK_P] PRIMARY KEY CLUSTERED ([id])"},
   };
   for (const auto& c : cases) EXPECT_EQ(show(c.path), c.shown) << c.path;
 }
