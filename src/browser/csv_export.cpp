@@ -3,36 +3,10 @@
 
 #include <cstdio>
 
+#include "base/csv_line.h"
 #include "base/utf16.h"
 
 namespace sorbel {
-
-void appendCsvField(std::string& out, std::string_view text) {
-  // One pass over the text: exports run this for every value of a table.
-  bool needsQuotes = false;
-  for (const char c : text) {
-    if (c == ',' || c == '"' || c == '\r' || c == '\n') {
-      needsQuotes = true;
-      break;
-    }
-  }
-  if (!needsQuotes) {
-    out.append(text);
-    return;
-  }
-  out += '"';
-  for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
-
-std::string csvField(const std::string& text) {
-  std::string field;
-  appendCsvField(field, text);
-  return field;
-}
 
 std::string proposedCsvName(const std::string& name) {
   std::string out = name;
@@ -52,15 +26,12 @@ bool writeCsvFile(const std::string& path, const std::vector<std::string>& headi
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   bool ok = true;
+  CsvLine text;
   const auto line = [&](const std::vector<std::string>& fields, const char* mark) {
-    std::string text;
-    for (std::size_t i = 0; i < headings.size(); ++i) {
-      if (i) text += ',';
-      if (i < fields.size()) text += csvField(fields[i]);
-    }
-    if (markDeleted) text += std::string(headings.empty() ? "" : ",") + mark;
-    text += "\r\n";
-    const auto bytes = utf8ToUtf16le(text);
+    text.clear();
+    for (std::size_t i = 0; i < headings.size(); ++i) text.field(i < fields.size() ? fields[i] : std::string_view());
+    if (markDeleted) text.plainField(mark);
+    const auto bytes = utf8ToUtf16le(text.finish());
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) ok = false;
   };
   line(headings, kDeletedRowColumn);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "views/record_panel_view.h"
@@ -12,12 +11,6 @@ namespace sorbel {
 // The last column of a list or table written with its deleted rows: 1 for a
 // deleted row, 0 for a live one.
 inline constexpr const char* kDeletedRowColumn = "deleted_row";
-
-// A field quoted the RFC 4180 way when it holds a comma, a double quote, CR
-// or LF, so that such a value cannot shift the fields after it.
-std::string csvField(const std::string& text);
-// The same, appended to out.
-void appendCsvField(std::string& out, std::string_view text);
 
 // The proposed file name with the characters a file name cannot hold
 // replaced by "_".

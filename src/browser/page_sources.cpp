@@ -108,7 +108,7 @@ ChainWalk walkPageChain(const FileSet& files, PageId first, AppState& state) {
       break;
     }
     const PageId next = header->nextPage;
-    if (pagePresent(next) && header->pageType == 1) {
+    if (pagePresent(next) && header->pageType == header::kDataPage) {
       if (!listed.insert(next).second) break;
       pages.push_back(next);
     }

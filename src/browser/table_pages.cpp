@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "pagestore/page_header.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -102,7 +103,7 @@ class PageChoice {
       }
     } else if (pageValid(files_, first)) {
       const auto header = files_.readPageHeader(first);
-      if (header && header->pageType == 1 && header->prevPage.pageNumber == 0) {
+      if (header && header->pageType == header::kDataPage && header->prevPage.pageNumber == 0) {
         found = tryChain(first) || (pageValid(files_, firstIam) && tryIam(firstIam));
       } else {
         found = pageValid(files_, firstIam) && tryIam(firstIam);

@@ -46,16 +46,19 @@ struct CliSession {
 
   CliSession() { state.collationTable = loadCollationTable(defaultCollationFile()); }
 
+  // The tree as the session keeps it; the view only draws the same nodes.
+  const TreeNodes& nodes() const { return driver.objectTree().nodes(); }
   void printNode(TreeItem item, int depth) const {
-    std::printf("node\t%d\t%d\t%d\t", depth, tree.bold(item) ? 1 : 0, tree.itemData(item));
-    const std::string text = escapeText(tree.text(item)) + "\n";
+    const TreeNode* node = nodes().find(item);
+    if (!node) return;
+    std::printf("node\t%d\t%d\t%d\t", depth, node->bold ? 1 : 0, legacyItemData(*node));
+    const std::string text = escapeText(node->text) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
   void printSubtree(TreeItem item, int depth) const {
-    printNode(item, depth);
-    for (TreeItem child : tree.children(item)) printSubtree(child, depth + 1);
+    nodes().walk(item, depth, [&](TreeItem at, int level) { printNode(at, level); });
   }
-  void printTree() const { tree.walk([&](TreeItem item, int depth) { printNode(item, depth); }); }
+  void printTree() const { nodes().walk([&](TreeItem item, int depth) { printNode(item, depth); }); }
 };
 
 // A folder as the log expects it: ending in a separator.

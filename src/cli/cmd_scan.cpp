@@ -109,12 +109,12 @@ int runTree(const Args& args) {
     std::fprintf(stderr, "no table named %s\n", args[1].c_str());
     return kExitNotFound;
   }
-  if (s.tree.text(s.tree.firstChild(node)) == kColumnsNode) {
+  if (s.driver.objectTree().awaitsKeys(node)) {
     s.driver.objectTree().populateTableNode(node, type, args[1], *s.driver.context().catalog,
                                             s.driver.scanEndStore());
   }
   int depth = 0;
-  for (TreeItem up = s.tree.parent(node); up; up = s.tree.parent(up)) ++depth;
+  for (TreeItem up = s.nodes().parent(node); up; up = s.nodes().parent(up)) ++depth;
   s.printSubtree(node, depth);
   return kExitOk;
 }

@@ -53,14 +53,14 @@ int runShow(const Args& args) {
 
   // A node below a table's key groups appears once the table has been
   // selected, as in the window.
-  TreeItem node = s.tree.findPath(path);
+  TreeItem node = s.nodes().findPath(path);
   for (std::size_t slash = path.find('/'); !node && slash != std::string::npos; slash = path.find('/', slash + 1)) {
-    const TreeItem prefix = s.tree.findPath(path.substr(0, slash));
-    const TreeItem parent = s.tree.parent(prefix);
+    const TreeItem prefix = s.nodes().findPath(path.substr(0, slash));
+    const TreeItem parent = s.nodes().parent(prefix);
     if (prefix && (parent == c.userTables || parent == c.systemTables)) {
       s.driver.selectItem(prefix);
       s.driver.waitForWorker();
-      node = s.tree.findPath(path);
+      node = s.nodes().findPath(path);
     }
   }
   if (!node) {

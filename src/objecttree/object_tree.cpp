@@ -3,32 +3,63 @@
 
 #include <unordered_set>
 
+#include "base/type_codes.h"
+
 namespace sorbel {
 
 void ObjectTree::clear() {
+  nodes_.clear();
   view_.clear();
   categories_ = {};
 }
 
+TreeItem ObjectTree::add(TreeItem parent, TreeNode node) {
+  const std::string text = node.text;
+  const TreeItem item = nodes_.add(parent, std::move(node));
+  if (item != 0) view_.addNode(item, parent, text);
+  return item;
+}
+
+namespace {
+
+TreeNode categoryNode(const char* text, CategoryKind which) {
+  TreeNode n;
+  n.text = text;
+  n.kind = NodeKind::category;
+  n.category = which;
+  return n;
+}
+
+TreeNode plainNode(std::string text, NodeKind kind, KeyGroupKind group = KeyGroupKind::none) {
+  TreeNode n;
+  n.text = std::move(text);
+  n.kind = kind;
+  n.group = group;
+  return n;
+}
+
+}  // namespace
+
 void ObjectTree::buildCategories(const std::string& rootText) {
   CategoryNodes& c = categories_;
-  c.root = view_.insertRootLast(rootText);
+  c.root = add(0, plainNode(rootText, NodeKind::root));
   // Every insertion goes before the existing children, so this order gives
   // Views, Programmability, Tables from the top, and Triggers, Default,
   // Store Procedure, Function under Programmability.
-  c.tables = view_.insertFirstChild(c.root, "Tables");
-  c.userTables = view_.insertFirstChild(c.tables, "User Tables");
-  c.systemTables = view_.insertFirstChild(c.tables, "System Tables");
-  c.programmability = view_.insertFirstChild(c.root, "Programmability");
-  c.function = view_.insertFirstChild(c.programmability, "Function");
-  c.storeProcedure = view_.insertFirstChild(c.programmability, "Store Procedure");
-  c.views = view_.insertFirstChild(c.root, "Views");
-  c.defaults = view_.insertFirstChild(c.programmability, "Default");
-  c.triggers = view_.insertFirstChild(c.programmability, "Triggers");
-  for (TreeItem item : {c.root, c.tables, c.userTables, c.systemTables, c.programmability, c.function,
-                        c.storeProcedure, c.views, c.defaults, c.triggers}) {
-    view_.setItemData(item, 0);
-  }
+  c.tables = add(c.root, categoryNode("Tables", CategoryKind::tables));
+  c.userTables = add(c.tables, categoryNode("User Tables", CategoryKind::userTables));
+  c.systemTables = add(c.tables, categoryNode("System Tables", CategoryKind::systemTables));
+  c.programmability = add(c.root, categoryNode("Programmability", CategoryKind::programmability));
+  c.function = add(c.programmability, categoryNode("Function", CategoryKind::function));
+  c.storeProcedure = add(c.programmability, categoryNode("Store Procedure", CategoryKind::storeProcedure));
+  c.views = add(c.root, categoryNode("Views", CategoryKind::views));
+  c.defaults = add(c.programmability, categoryNode("Default", CategoryKind::defaults));
+  c.triggers = add(c.programmability, categoryNode("Triggers", CategoryKind::triggers));
+}
+
+void ObjectTree::sortChildren(TreeItem parent) {
+  nodes_.sortChildren(parent);
+  if (nodes_.find(parent)) view_.setChildOrder(parent, nodes_.children(parent));
 }
 
 bool ObjectTree::fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore, OutputChannel& output,
@@ -52,42 +83,53 @@ bool ObjectTree::fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore,
     anyNamed = true;
     const std::string& type = object.objectType;
     TreeItem parent = 0;
+    CategoryKind category = CategoryKind::none;
     bool table = false;
-    if (type == "V ") parent = categories_.views;
-    else if (type == "FN" || type == "IF" || type == "TF") parent = categories_.function;
-    else if (type == "P ") parent = categories_.storeProcedure;
-    else if (type == "TR") parent = categories_.triggers;
-    else if (type == "D ") parent = categories_.defaults;
-    else if (type == "U ") parent = categories_.userTables, table = true;
-    else if (type == "S ") parent = categories_.systemTables, table = true;
+    const auto under = [&](TreeItem node, CategoryKind which) { parent = node, category = which; };
+    if (type == object_type::kView) under(categories_.views, CategoryKind::views);
+    else if (type == object_type::kScalarFunction || type == object_type::kInlineTableFunction || type == object_type::kTableFunction) under(categories_.function, CategoryKind::function);
+    else if (type == object_type::kProcedure) under(categories_.storeProcedure, CategoryKind::storeProcedure);
+    else if (type == object_type::kTrigger) under(categories_.triggers, CategoryKind::triggers);
+    else if (type == object_type::kDefault) under(categories_.defaults, CategoryKind::defaults);
+    else if (type == object_type::kUserTable) under(categories_.userTables, CategoryKind::userTables), table = true;
+    else if (type == object_type::kSystemTable) under(categories_.systemTables, CategoryKind::systemTables), table = true;
     if (parent != 0 && placed.insert(object.id).second) {
       // The label is also the name a selection loads the object by, so two
       // tables of one name in two schemas stay two.
       const std::string label = catalog.displayName(object);
-      const TreeItem node = view_.insertFirstChild(parent, label);
-      view_.setItemData(node, 1);
+      TreeNode objectNode = plainNode(label, table ? NodeKind::table : NodeKind::module);
+      objectNode.category = category;
+      objectNode.objectId = object.id;
+      const TreeItem node = add(parent, std::move(objectNode));
       if (table) {
-        const TreeItem columns = view_.insertFirstChild(node, kColumnsNode);
-        view_.setItemData(columns, 0);
+        add(node, plainNode(kColumnsNode, NodeKind::columns));
         const LoadedTable loaded = catalog.loadObject(type, label, &scanEndStore);
-        view_.setBold(node, !loaded.columns.empty() && !loaded.tablePageList.empty());
+        const bool bold = !loaded.columns.empty() && !loaded.tablePageList.empty();
+        nodes_.setBold(node, bold);
+        view_.setBold(node, bold);
       }
     }
     progress.setPosition(i);
     (void)state;
   }
-  view_.sortChildren(categories_.storeProcedure);
-  view_.sortChildren(categories_.function);
+  sortChildren(categories_.storeProcedure);
+  sortChildren(categories_.function);
   output.postLine("Process done.........");
   progress.setPosition(n);
   return anyNamed;
 }
 
 TreeItem ObjectTree::findChild(TreeItem parent, const std::string& text) const {
-  for (TreeItem child = view_.firstChild(parent); child != 0; child = view_.nextSibling(child)) {
-    if (view_.text(child) == text) return child;
+  for (TreeItem child : nodes_.children(parent)) {
+    if (nodes_.text(child) == text) return child;
   }
   return 0;
+}
+
+bool ObjectTree::awaitsKeys(TreeItem tableNode) const {
+  // The key groups go in before Columns, which stands first until then.
+  const TreeNode* first = nodes_.find(nodes_.firstChild(tableNode));
+  return first && first->kind == NodeKind::columns;
 }
 
 LoadedTable ObjectTree::populateTableNode(TreeItem tableNode, const std::string& objectType, const std::string& name,
@@ -95,28 +137,28 @@ LoadedTable ObjectTree::populateTableNode(TreeItem tableNode, const std::string&
   LoadedTable table = catalog.loadObject(objectType, name, &scanEndStore);
   if (!table.tableLoaded) return table;
   const std::vector<ColumnDescriptor>& columns = table.columns;
-  const TreeItem columnsNode = view_.firstChild(tableNode);
-  const TreeItem primaryKey = view_.insertFirstChild(tableNode, kPrimaryKeyNode);
-  const TreeItem constraint = view_.insertFirstChild(tableNode, kConstraintNode);
-  const TreeItem unique = view_.insertFirstChild(tableNode, kUniqueNode);
-  const TreeItem foreignKey = view_.insertFirstChild(tableNode, kForeignKeyNode);
-  for (TreeItem item : {primaryKey, constraint, unique, foreignKey, columnsNode}) view_.setItemData(item, 0);
+  const TreeItem columnsNode = nodes_.firstChild(tableNode);
+  const TreeItem primaryKey = add(tableNode, plainNode(kPrimaryKeyNode, NodeKind::keyGroup, KeyGroupKind::primaryKey));
+  const TreeItem constraint = add(tableNode, plainNode(kConstraintNode, NodeKind::keyGroup, KeyGroupKind::constraint));
+  const TreeItem unique = add(tableNode, plainNode(kUniqueNode, NodeKind::keyGroup, KeyGroupKind::unique));
+  const TreeItem foreignKey = add(tableNode, plainNode(kForeignKeyNode, NodeKind::keyGroup, KeyGroupKind::foreignKey));
 
   for (auto it = columns.rbegin(); it != columns.rend(); ++it) {
     if (it->name.empty()) continue;
-    view_.setItemData(view_.insertFirstChild(columnsNode, columnLabel(*it)), 0);
+    add(columnsNode, plainNode(columnLabel(*it), NodeKind::column));
   }
   const bool legacy = catalog.legacyCatalog();
+  const auto addKey = [&](TreeItem group, KeyGroupKind which, const ChildObject& child, bool keepsId) {
+    TreeNode key = plainNode(child.name, NodeKind::key, which);
+    key.keyId = keepsId && legacy ? child.id : 0;
+    add(group, std::move(key));
+  };
   for (const ChildObject& child : table.childObjects) {
-    if (child.objectType == "PK") {
-      view_.setItemData(view_.insertFirstChild(primaryKey, child.name), legacy ? child.id : 0);
-    } else if (child.objectType == "F ") {
-      view_.setItemData(view_.insertFirstChild(foreignKey, child.name), 0);
-    } else if (child.objectType == "C " || child.objectType == "D ") {
-      view_.setItemData(view_.insertFirstChild(constraint, child.name), 1);
-    } else if (child.objectType == "UQ") {
-      view_.setItemData(view_.insertFirstChild(unique, child.name), legacy ? child.id : 0);
-    }
+    if (child.objectType == object_type::kPrimaryKey) addKey(primaryKey, KeyGroupKind::primaryKey, child, true);
+    else if (child.objectType == object_type::kForeignKey) addKey(foreignKey, KeyGroupKind::foreignKey, child, false);
+    else if (child.objectType == object_type::kCheckConstraint || child.objectType == object_type::kDefault)
+      addKey(constraint, KeyGroupKind::constraint, child, false);
+    else if (child.objectType == object_type::kUniqueKey) addKey(unique, KeyGroupKind::unique, child, true);
   }
   return table;
 }

@@ -7,6 +7,7 @@
 #include "base/app_state.h"
 #include "catalog/catalog.h"
 #include "catalog/module_text_store.h"
+#include "objecttree/tree_nodes.h"
 #include "views/tree_view.h"
 #include "views/output_channel.h"
 #include "views/views.h"
@@ -33,11 +34,13 @@ inline constexpr const char* kConstraintNode = "Constraint";
 inline constexpr const char* kUniqueNode = "Unique";
 inline constexpr const char* kForeignKeyNode = "ForeignKey";
 
+// Builds the tree into its own node records and sends every change to the
+// view, which only draws.
 class ObjectTree {
  public:
   explicit ObjectTree(TreeView& view) : view_(view) {}
 
-  TreeView& view() const { return view_; }
+  const TreeNodes& nodes() const { return nodes_; }
   const CategoryNodes& categories() const { return categories_; }
 
   // Empties the tree and forgets the category nodes.
@@ -50,6 +53,14 @@ class ObjectTree {
   bool fillTree(Catalog& catalog, const ModuleTextStore& scanEndStore, OutputChannel& output, ProgressView& progress,
                 AppState& state);
 
+  // Orders a category's children by their texts.
+  void sortChildren(TreeItem parent);
+  // Has the view draw what it was sent so far.
+  void redraw() { view_.redraw(); }
+
+  // Whether a table node still waits for its key groups and columns.
+  bool awaitsKeys(TreeItem tableNode) const;
+
   // Adds the key groups, constraints and column nodes under a table's node
   // the first time the table is selected. Answers the table as loaded; no
   // node is added when it is no table (tableLoaded false).
@@ -60,7 +71,10 @@ class ObjectTree {
   TreeItem findChild(TreeItem parent, const std::string& text) const;
 
  private:
+  TreeItem add(TreeItem parent, TreeNode node);
+
   TreeView& view_;
+  TreeNodes nodes_;
   CategoryNodes categories_;
 };
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <map>
 
+#include "base/type_codes.h"
+
 namespace sorbel {
 
 namespace {
@@ -20,7 +22,7 @@ std::string bracketed(const std::string& name) {
 // The table of a tree label: "Sales.Orders" outside dbo, "Orders" inside.
 const ObjectRow* findTable(const Catalog& catalog, const std::string& label) {
   for (const ObjectRow& o : catalog.objects)
-    if ((o.objectType == "U " || o.objectType == "S ") && catalog.displayName(o) == label) return &o;
+    if ((o.objectType == object_type::kUserTable || o.objectType == object_type::kSystemTable) && catalog.displayName(o) == label) return &o;
   return nullptr;
 }
 
@@ -147,7 +149,7 @@ std::string constraintScript(const Catalog& catalog, const std::string& tableNam
   const std::int32_t tableId = table ? table->id : -1;
   for (const ObjectRow& o : catalog.objects)
     if (o.name == constraintName && (!table || o.parentId == table->id)) constraint = &o;
-  if (constraint && constraint->objectType == "D ") {
+  if (constraint && constraint->objectType == object_type::kDefault) {
     // A default is added with DEFAULT ... FOR its column; a CHECK with the
     // default's text would not be valid SQL.
     std::string column;

@@ -1,15 +1,15 @@
-// Runs a scan from Open to the completed object tree on one worker thread, and saves and loads snapshots.
+// Runs the scan, selections, paging and exports on one worker thread at a time, and saves and loads snapshots.
 #include "session/viewer_session.h"
-
-#include "session/snapshot.h"
 
 #include <algorithm>
 #include <filesystem>
 
+#include "base/type_codes.h"
 #include "browser/csv_export.h"
 #include "export/row_export.h"
 #include "export/sqlite_export.h"
 #include "objecttree/selection.h"
+#include "session/snapshot.h"
 
 namespace sorbel {
 
@@ -174,11 +174,10 @@ void ViewerSession::completeScan(const std::string& scannedPath) {
     views_.messages.information(kNoNamedObjects);
     return;
   }
-  TreeView& view = tree_.view();
-  view.sortChildren(tree_.categories().userTables);
-  view.redraw();
+  tree_.sortChildren(tree_.categories().userTables);
+  tree_.redraw();
   fillStore(scanEndStore_, *context_.catalog, state_, notifier_);
-  view.redraw();
+  tree_.redraw();
   const bool stopped = stopDuringScan_.load();
   // A stop ends this scan's passes only; browsing afterwards reads in full.
   state_.stopRequested.store(false);
@@ -262,7 +261,7 @@ bool ViewerSession::selectItem(TreeItem item) {
   selectedItem_ = item;
   list_.beginSelection();
   views_.panel.setScriptText("");
-  const std::string name = tree_.view().text(item);
+  const std::string name = tree_.nodes().text(item);
   output_.showCaption(name);
   output_.postLine("Please wait while " + name + " folder is scanning.");
   views_.progress.setVisible(true);
@@ -284,39 +283,39 @@ void ViewerSession::selectionWorker(TreeItem node) {
   };
   if (!context_.catalog) return end();
   Catalog& catalog = *context_.catalog;
-  TreeView& view = tree_.view();
+  const TreeNodes& nodes = tree_.nodes();
   // The table shown before must leave no page to move to: a selection that
   // shows no table would page on into nothing.
   list_.clear();
-  const std::string name = view.text(node);
-  if (node == tree_.categories().root || name.empty()) return end();
+  const TreeNode* selected = nodes.find(node);
+  if (!selected || node == tree_.categories().root || selected->text.empty()) return end();
+  // Copied: adding a table's key nodes below moves the node records.
+  const TreeNode picked = *selected;
+  const std::string& name = picked.text;
+  // A key's or constraint's table is the node above its group.
+  const std::string keyTable = picked.kind == NodeKind::key ? nodes.text(nodes.parent(picked.parent)) : std::string();
 
-  const TreeItem parent = view.parent(node);
-  const std::string parentText = view.text(parent);
-  const CategoryNodes& c = tree_.categories();
   LoadedTable loaded;
   bool tableBranch = false;
   std::string script;
   bool scriptShown = false;
-  if (parent == c.systemTables || parent == c.userTables) {
-    const std::string type = parent == c.systemTables ? "S " : "U ";
+  if (picked.kind == NodeKind::table) {
+    const std::string type =
+        picked.category == CategoryKind::systemTables ? object_type::kSystemTable : object_type::kUserTable;
     tableBranch = true;
-    if (view.text(view.firstChild(node)) == kColumnsNode) {
+    if (tree_.awaitsKeys(node)) {
       loaded = tree_.populateTableNode(node, type, name, catalog, scanEndStore_);
     } else {
       loaded = catalog.loadObject(type, name, &scanEndStore_);
     }
-  } else if (parentText == kPrimaryKeyNode || parentText == kUniqueNode || parentText == kForeignKeyNode) {
-    // A key's table is the node above its group.
-    const std::string table = view.text(view.parent(parent));
-    const std::int32_t item = view.itemData(node);
-    if (parentText == kPrimaryKeyNode) script = primaryKeyScript(catalog, table, name, item);
-    else if (parentText == kUniqueNode) script = uniqueKeyScript(catalog, table, name, item);
-    else script = foreignKeyScript(catalog, table, name);
+  } else if (picked.kind == NodeKind::key && picked.group != KeyGroupKind::constraint) {
+    if (picked.group == KeyGroupKind::primaryKey) script = primaryKeyScript(catalog, keyTable, name, picked.keyId);
+    else if (picked.group == KeyGroupKind::unique) script = uniqueKeyScript(catalog, keyTable, name, picked.keyId);
+    else script = foreignKeyScript(catalog, keyTable, name);
     showScript(script);
     scriptShown = true;
   } else {
-    loaded = catalog.loadObject("P ", name, &scanEndStore_);
+    loaded = catalog.loadObject(object_type::kProcedure, name, &scanEndStore_);
   }
 
   const std::vector<ColumnDescriptor>& columns = loaded.columns;
@@ -326,7 +325,11 @@ void ViewerSession::selectionWorker(TreeItem node) {
     views_.panel.setNextEnabled(false);
     list_.show(catalog, std::move(loaded), context_.advancedMode);
   } else if (!scriptShown && columns.size() >= 2) {
-    static const char* const kShown[] = {"F ", "P ", "D ", "C ", "PK", "FN", "TR", "IF", "V ", "UQ", "TT", "TF"};
+    static const char* const kShown[] = {
+        object_type::kForeignKey,      object_type::kProcedure,           object_type::kDefault,
+        object_type::kCheckConstraint, object_type::kPrimaryKey,          object_type::kScalarFunction,
+        object_type::kTrigger,         object_type::kInlineTableFunction, object_type::kView,
+        object_type::kUniqueKey,       object_type::kTableType,           object_type::kTableFunction};
     const std::string& type = columns[1].text;
     if (std::any_of(std::begin(kShown), std::end(kShown), [&](const char* t) { return type == t; })) {
       std::string idText = columns[0].text;
@@ -339,7 +342,7 @@ void ViewerSession::selectionWorker(TreeItem node) {
         }
       }
       std::string text = moduleText(catalog, moduleStore_, idText, state_, notifier_);
-      if (parentText == kConstraintNode) text = constraintScript(catalog, view.text(view.parent(parent)), name, text);
+      if (picked.kind == NodeKind::key) text = constraintScript(catalog, keyTable, name, text);
       showScript(text);
     }
   }
@@ -373,7 +376,7 @@ std::optional<std::string> ViewerSession::csvExportProposal() {
     return std::nullopt;
   }
   if (list_.columns().empty()) return std::nullopt;
-  return proposedCsvName(tree_.view().text(selectedItem_) + "_" + list_.pageLabel());
+  return proposedCsvName(tree_.nodes().text(selectedItem_) + "_" + list_.pageLabel());
 }
 
 bool ViewerSession::exportListToCsv(const std::string& path) {
@@ -391,13 +394,14 @@ std::optional<TableChoice> ViewerSession::tableToExport() {
     views_.messages.information(kNoTreeToExport);
     return std::nullopt;
   }
-  const TreeItem parent = selectedItem_ ? tree_.view().parent(selectedItem_) : 0;
-  const CategoryNodes& c = tree_.categories();
-  if (selectedItem_ == 0 || (parent != c.userTables && parent != c.systemTables)) {
+  const TreeNode* node = tree_.nodes().find(selectedItem_);
+  if (!node || node->kind != NodeKind::table) {
     views_.messages.information(kNoTableToExport);
     return std::nullopt;
   }
-  return TableChoice{parent == c.systemTables ? "S " : "U ", tree_.view().text(selectedItem_)};
+  return TableChoice{node->category == CategoryKind::systemTables ? object_type::kSystemTable
+                                                                   : object_type::kUserTable,
+                     node->text};
 }
 
 bool ViewerSession::exportTable(const std::string& path) {

@@ -106,6 +106,7 @@ class ViewerSession {
   Views& views() { return views_; }
   OutputChannel& output() { return output_; }
   ObjectTree& objectTree() { return tree_; }
+  const ObjectTree& objectTree() const { return tree_; }
   ScanContext& context() { return context_; }
   NotifyTarget& notifier() { return notifier_; }
   ModuleTextStore& scanEndStore() { return scanEndStore_; }

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QSet>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <vector>
@@ -12,7 +13,6 @@ namespace sorbel::shell {
 namespace {
 
 constexpr int kHandleRole = Qt::UserRole;
-constexpr int kDataRole = Qt::UserRole + 1;
 
 // Lets the hit test lay an item out exactly as the delegate paints it.
 class TreeItemDelegate final : public QStyledItemDelegate {
@@ -41,7 +41,7 @@ ObjectTreeWidget::ObjectTreeWidget(QWidget* parent) : QTreeWidget(parent) {
   header()->setStretchLastSection(false);
 }
 
-QTreeWidgetItem* ObjectTreeWidget::makeItem(const QString& text, int depth) {
+QTreeWidgetItem* ObjectTreeWidget::makeItem(TreeItem handle, const QString& text, int depth) {
   auto* item = new QTreeWidgetItem(QStringList{text});
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
   item->setCheckState(0, Qt::Unchecked);
@@ -50,7 +50,6 @@ QTreeWidgetItem* ObjectTreeWidget::makeItem(const QString& text, int depth) {
                                         : depth <= 2 ? QStyle::SP_DirIcon
                                                      : QStyle::SP_FileIcon;
   item->setIcon(0, style()->standardIcon(pixmap));
-  const TreeItem handle = next_++;
   item->setData(0, kHandleRole, QVariant::fromValue<qulonglong>(handle));
   items_.insert(handle, item);
   return item;
@@ -65,29 +64,17 @@ void ObjectTreeWidget::clearNodes() {
   clear();
 }
 
-TreeItem ObjectTreeWidget::insertRootLast(const QString& text) {
-  QTreeWidgetItem* item = makeItem(text, 0);
-  addTopLevelItem(item);
-  return handleOf(item);
-}
-
-TreeItem ObjectTreeWidget::insertFirstChild(TreeItem parent, const QString& text) {
+void ObjectTreeWidget::addNode(TreeItem handle, TreeItem parent, const QString& text) {
+  if (handle == 0 || items_.contains(handle)) return;
+  if (parent == 0) {
+    addTopLevelItem(makeItem(handle, text, 0));
+    return;
+  }
   QTreeWidgetItem* up = itemFor(parent);
-  if (!up) return 0;
+  if (!up) return;
   int depth = 1;
   for (QTreeWidgetItem* p = up->parent(); p; p = p->parent()) ++depth;
-  QTreeWidgetItem* item = makeItem(text, depth);
-  up->insertChild(0, item);
-  return handleOf(item);
-}
-
-void ObjectTreeWidget::setNodeData(TreeItem item, std::int32_t data) {
-  if (QTreeWidgetItem* i = itemFor(item)) i->setData(0, kDataRole, data);
-}
-
-std::int32_t ObjectTreeWidget::nodeData(TreeItem item) const {
-  const QTreeWidgetItem* i = itemFor(item);
-  return i ? i->data(0, kDataRole).toInt() : 0;
+  up->insertChild(0, makeItem(handle, text, depth));
 }
 
 void ObjectTreeWidget::setNodeBold(TreeItem item, bool bold) {
@@ -98,46 +85,25 @@ void ObjectTreeWidget::setNodeBold(TreeItem item, bool bold) {
   i->setFont(0, f);
 }
 
-void ObjectTreeWidget::sortNodeChildren(TreeItem parent) {
+void ObjectTreeWidget::setChildOrder(TreeItem parent, const std::vector<TreeItem>& order) {
   QTreeWidgetItem* up = itemFor(parent);
   if (!up) return;
   const bool open = up->isExpanded();
-  QList<QTreeWidgetItem*> children = up->takeChildren();
-  std::vector<std::pair<std::string, QTreeWidgetItem*>> keyed;
-  keyed.reserve(static_cast<std::size_t>(children.size()));
-  for (QTreeWidgetItem* c : children) keyed.emplace_back(c->text(0).toStdString(), c);
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return treeTextLess(a.first, b.first); });
-  children.clear();
-  for (const auto& k : keyed) children.append(k.second);
-  up->addChildren(children);
-  up->setExpanded(open);
-}
-
-QString ObjectTreeWidget::nodeText(TreeItem item) const {
-  const QTreeWidgetItem* i = itemFor(item);
-  return i ? i->text(0) : QString();
-}
-
-TreeItem ObjectTreeWidget::parentNode(TreeItem item) const {
-  const QTreeWidgetItem* i = itemFor(item);
-  return i ? handleOf(i->parent()) : 0;
-}
-
-TreeItem ObjectTreeWidget::firstChildNode(TreeItem item) const {
-  const QTreeWidgetItem* i = itemFor(item);
-  return i && i->childCount() > 0 ? handleOf(i->child(0)) : 0;
-}
-
-TreeItem ObjectTreeWidget::nextSiblingNode(TreeItem item) const {
-  const QTreeWidgetItem* i = itemFor(item);
-  if (!i) return 0;
-  if (const QTreeWidgetItem* up = i->parent()) {
-    const int at = up->indexOfChild(const_cast<QTreeWidgetItem*>(i));
-    return at + 1 < up->childCount() ? handleOf(up->child(at + 1)) : 0;
+  const QList<QTreeWidgetItem*> taken = up->takeChildren();
+  QSet<QTreeWidgetItem*> left(taken.begin(), taken.end());
+  QList<QTreeWidgetItem*> ordered;
+  ordered.reserve(taken.size());
+  for (const TreeItem handle : order) {
+    QTreeWidgetItem* child = itemFor(handle);
+    if (child && left.remove(child)) ordered.append(child);
   }
-  const int at = indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(i));
-  return at + 1 < topLevelItemCount() ? handleOf(topLevelItem(at + 1)) : 0;
+  // A child the order leaves out stays, after the others, rather than being
+  // lost with its subtree.
+  for (QTreeWidgetItem* child : taken) {
+    if (left.contains(child)) ordered.append(child);
+  }
+  up->addChildren(ordered);
+  up->setExpanded(open);
 }
 
 void ObjectTreeWidget::showCategories() {

@@ -4,13 +4,14 @@
 #include <QHash>
 #include <QTreeWidget>
 #include <string>
+#include <vector>
 
 #include "views/tree_view.h"
 
 namespace sorbel::shell {
 
-// Nodes are addressed by the core's TreeItem handles. Handles are never
-// reused, so a handle kept across a clear finds nothing.
+// Nodes are addressed by the handles the core gives them; the widget only
+// draws them and reports a click with the handle.
 class ObjectTreeWidget final : public QTreeWidget {
   Q_OBJECT
 
@@ -18,16 +19,10 @@ class ObjectTreeWidget final : public QTreeWidget {
   explicit ObjectTreeWidget(QWidget* parent = nullptr);
 
   void clearNodes();
-  TreeItem insertRootLast(const QString& text);
-  TreeItem insertFirstChild(TreeItem parent, const QString& text);
-  void setNodeData(TreeItem item, std::int32_t data);
-  std::int32_t nodeData(TreeItem item) const;
+  // Puts item before parent's children, or with parent 0 after the roots.
+  void addNode(TreeItem item, TreeItem parent, const QString& text);
   void setNodeBold(TreeItem item, bool bold);
-  void sortNodeChildren(TreeItem parent);
-  QString nodeText(TreeItem item) const;
-  TreeItem parentNode(TreeItem item) const;
-  TreeItem firstChildNode(TreeItem item) const;
-  TreeItem nextSiblingNode(TreeItem item) const;
+  void setChildOrder(TreeItem parent, const std::vector<TreeItem>& children);
   // Opens the root and its categories once the scan has filled them.
   void showCategories();
 
@@ -44,10 +39,9 @@ class ObjectTreeWidget final : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QTreeWidgetItem* makeItem(const QString& text, int depth);
+  QTreeWidgetItem* makeItem(TreeItem handle, const QString& text, int depth);
 
   QHash<TreeItem, QTreeWidgetItem*> items_;
-  TreeItem next_ = 1;
 };
 
 }  // namespace sorbel::shell

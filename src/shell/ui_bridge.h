@@ -18,7 +18,7 @@ namespace sorbel::shell {
 // page of rows) is queued and the worker goes on at once; the updates run
 // on the UI thread in the order they were posted, a burst of them in one
 // hand-over. Only a call that needs an answer (a Yes/No, a box the user
-// closes, a tree node's handle) waits for the UI thread. On the UI thread
+// closes) waits for the UI thread. On the UI thread
 // itself everything runs at once, after whatever a worker left queued.
 class UiBridge final : public QObject {
  public:

@@ -66,56 +66,29 @@ bool MessageAdapter::question(const std::string& text) {
   return bridge_.call([&] { return askYesNo(&parent_, q(text), QMessageBox::Information); });
 }
 
-// Changes to nodes are queued; a question about a node (its handle, text or
-// data) waits, and so meets every change queued before it.
+// The core keeps the nodes, so every change is queued and nothing here waits
+// for the UI thread. Only the redraw has a slot: a later one makes a queued
+// one needless.
 void TreeAdapter::clear() {
   bridge_.post([tree = &tree_] { tree->clearNodes(); });
 }
 
-TreeItem TreeAdapter::insertRootLast(const std::string& text) {
-  return bridge_.call([&] { return tree_.insertRootLast(q(text)); });
-}
-
-TreeItem TreeAdapter::insertFirstChild(TreeItem parent, const std::string& text) {
-  return bridge_.call([&] { return tree_.insertFirstChild(parent, q(text)); });
-}
-
-void TreeAdapter::setItemData(TreeItem item, std::int32_t data) {
-  bridge_.post([tree = &tree_, item, data] { tree->setNodeData(item, data); });
-}
-
-std::int32_t TreeAdapter::itemData(TreeItem item) const {
-  return bridge_.call([&] { return tree_.nodeData(item); });
+void TreeAdapter::addNode(TreeItem item, TreeItem parent, const std::string& text) {
+  bridge_.post([tree = &tree_, item, parent, label = q(text)] { tree->addNode(item, parent, label); });
 }
 
 void TreeAdapter::setBold(TreeItem item, bool bold) {
   bridge_.post([tree = &tree_, item, bold] { tree->setNodeBold(item, bold); });
 }
 
-void TreeAdapter::sortChildren(TreeItem parent) {
-  bridge_.post([tree = &tree_, parent] { tree->sortNodeChildren(parent); });
-}
-
-std::string TreeAdapter::text(TreeItem item) const {
-  return bridge_.call([&] { return tree_.nodeText(item).toStdString(); });
-}
-
-TreeItem TreeAdapter::parent(TreeItem item) const {
-  return bridge_.call([&] { return tree_.parentNode(item); });
-}
-
-TreeItem TreeAdapter::firstChild(TreeItem item) const {
-  return bridge_.call([&] { return tree_.firstChildNode(item); });
-}
-
-TreeItem TreeAdapter::nextSibling(TreeItem item) const {
-  return bridge_.call([&] { return tree_.nextSiblingNode(item); });
+void TreeAdapter::setChildOrder(TreeItem parent, const std::vector<TreeItem>& children) {
+  bridge_.post([tree = &tree_, parent, children] { tree->setChildOrder(parent, children); });
 }
 
 void TreeAdapter::redraw() {
   // The UI thread is free while the worker goes on, so an update is drawn
   // soon enough without forcing a repaint.
-  bridge_.post([tree = &tree_] { tree->showCategories(); });
+  bridge_.post({&tree_, 0}, [tree = &tree_] { tree->showCategories(); });
 }
 
 void RecordPanelAdapter::setColumns(const std::vector<std::string>& headings) {

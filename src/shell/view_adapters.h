@@ -65,16 +65,9 @@ class TreeAdapter final : public TreeView {
  public:
   TreeAdapter(UiBridge& bridge, ObjectTreeWidget& tree) : bridge_(bridge), tree_(tree) {}
   void clear() override;
-  TreeItem insertRootLast(const std::string& text) override;
-  TreeItem insertFirstChild(TreeItem parent, const std::string& text) override;
-  void setItemData(TreeItem item, std::int32_t data) override;
-  std::int32_t itemData(TreeItem item) const override;
+  void addNode(TreeItem item, TreeItem parent, const std::string& text) override;
   void setBold(TreeItem item, bool bold) override;
-  void sortChildren(TreeItem parent) override;
-  std::string text(TreeItem item) const override;
-  TreeItem parent(TreeItem item) const override;
-  TreeItem firstChild(TreeItem item) const override;
-  TreeItem nextSibling(TreeItem item) const override;
+  void setChildOrder(TreeItem parent, const std::vector<TreeItem>& children) override;
   void redraw() override;
 
  private:

@@ -1,4 +1,4 @@
-// The one order of sorted tree children, shared by every tree view.
+// The one order of sorted tree children.
 #include "views/tree_view.h"
 
 #include <algorithm>

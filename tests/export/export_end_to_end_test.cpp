@@ -391,7 +391,7 @@ TEST(ExportInProcess, TheTableOnDisplayPagesOnAfterAnExport) {
   testing::MemorySession s;
   s.scan(dir.file("db.mdf"));
   ASSERT_TRUE(s.driver.lastScanCompleted());
-  ASSERT_TRUE(s.driver.selectItem(s.tree.findPath("Tables/User Tables/Big")));
+  ASSERT_TRUE(s.driver.selectItem(s.node("Tables/User Tables/Big")));
   s.driver.waitForWorker();
   ASSERT_EQ(s.panel.pageLabel, "Page1 - [1000](1-1000) Records");
 

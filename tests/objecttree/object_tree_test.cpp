@@ -1,6 +1,7 @@
 // The object tree: its shape after a scan, bold tables, a table's key and column nodes, column labels.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "cli_runner.h"
@@ -55,13 +56,19 @@ struct ScannedShop : ::testing::Test {
     s.scan(dir.file("shop.mdf"));
     ASSERT_TRUE(s.driver.lastScanCompleted());
   }
-  TreeItem node(const std::string& path) const { return s.tree.findPath(path); }
+  TreeItem node(const std::string& path) const { return s.node(path); }
+  void populateOrders() {
+    ASSERT_TRUE(s.driver.objectTree()
+                    .populateTableNode(node("Tables/User Tables/Orders"), "U ", "Orders", *s.driver.context().catalog,
+                                       s.driver.scanEndStore())
+                    .tableLoaded);
+  }
 };
 
 TEST_F(ScannedShop, CategoriesAndObjectsStandInDisplayOrder) {
-  ASSERT_EQ(s.tree.roots().size(), 1u);
-  EXPECT_EQ(s.tree.text(s.tree.roots()[0]), dir.file("shop.mdf"));
-  EXPECT_EQ(s.childTexts(s.tree.roots()[0]), (Texts{"Views", "Programmability", "Tables"}));
+  ASSERT_EQ(s.nodes().roots().size(), 1u);
+  EXPECT_EQ(s.nodes().text(s.nodes().roots()[0]), dir.file("shop.mdf"));
+  EXPECT_EQ(s.childTexts(s.nodes().roots()[0]), (Texts{"Views", "Programmability", "Tables"}));
   EXPECT_EQ(s.childTexts("Programmability"), (Texts{"Triggers", "Default", "Store Procedure", "Function"}));
   EXPECT_EQ(s.childTexts("Tables"), (Texts{"System Tables", "User Tables"}));
   // Views keep the reversed insertion order; procedures, functions and user
@@ -76,21 +83,80 @@ TEST_F(ScannedShop, CategoriesAndObjectsStandInDisplayOrder) {
   EXPECT_EQ(s.childTexts("Tables/User Tables/Orders"), (Texts{"Columns"}));
 }
 
-TEST_F(ScannedShop, ItemDataAndBoldMarkWhatCanBeShown) {
-  EXPECT_TRUE(s.tree.bold(node("Tables/User Tables/Orders")));
-  EXPECT_TRUE(s.tree.bold(node("Tables/User Tables/Customers")));
-  EXPECT_FALSE(s.tree.bold(node("Tables/User Tables/audit")));
-  EXPECT_EQ(s.tree.itemData(node("Tables/User Tables/audit")), 1);
-  EXPECT_EQ(s.tree.itemData(node("Tables/User Tables/Orders/Columns")), 0);
-  EXPECT_EQ(s.tree.itemData(node("Views/ViewA")), 1);
-  EXPECT_EQ(s.tree.itemData(node("Programmability")), 0);
+// A selection goes by what a node stands for, never by its label, so each
+// node must carry its kind, its category or key group and its ids.
+TEST_F(ScannedShop, EveryNodeKnowsWhatItStandsFor) {
+  populateOrders();
+  using K = NodeKind;
+  using C = CategoryKind;
+  using G = KeyGroupKind;
+  struct Case {
+    const char* path;
+    NodeKind kind;
+    CategoryKind category;
+    KeyGroupKind group;
+    std::int32_t objectId;
+    std::int32_t itemData;  // as `sorbel tree` prints it
+    bool bold;
+  };
+  const Case cases[] = {
+      {"Programmability", K::category, C::programmability, G::none, 0, 0, false},
+      {"Tables/System Tables", K::category, C::systemTables, G::none, 0, 0, false},
+      {"Programmability/Default", K::category, C::defaults, G::none, 0, 0, false},
+      {"Tables/User Tables/Orders", K::table, C::userTables, G::none, 1002, 1, true},
+      {"Tables/User Tables/Customers", K::table, C::userTables, G::none, 1001, 1, true},
+      {"Tables/User Tables/audit", K::table, C::userTables, G::none, 1003, 1, false},
+      {"Views/ViewB", K::module, C::views, G::none, 3002, 1, false},
+      {"Programmability/Function/fnA", K::module, C::function, G::none, 3006, 1, false},
+      {"Programmability/Default/DF_Orders", K::module, C::defaults, G::none, 2005, 1, false},
+      {"Tables/User Tables/audit/Columns", K::columns, C::none, G::none, 0, 0, false},
+      {"Tables/User Tables/Orders/Columns/OrderID  int(4)[Primary Key]", K::column, C::none, G::none, 0, 0, false},
+      {"Tables/User Tables/Orders/Unique", K::keyGroup, C::none, G::unique, 0, 0, false},
+      {"Tables/User Tables/Orders/PrimaryKey/PK_Orders", K::key, C::none, G::primaryKey, 0, 0, false},
+      {"Tables/User Tables/Orders/ForeignKey/FK_Orders_Customers", K::key, C::none, G::foreignKey, 0, 0, false},
+      {"Tables/User Tables/Orders/Constraint/CK_Orders", K::key, C::none, G::constraint, 0, 1, false},
+      {"Tables/User Tables/Orders/Constraint/DF_Orders", K::key, C::none, G::constraint, 0, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const TreeNode* n = s.nodes().find(node(c.path));
+    ASSERT_NE(n, nullptr);
+    EXPECT_EQ(n->kind, c.kind);
+    EXPECT_EQ(n->category, c.category);
+    EXPECT_EQ(n->group, c.group);
+    EXPECT_EQ(n->objectId, c.objectId);
+    EXPECT_EQ(legacyItemData(*n), c.itemData);
+    EXPECT_EQ(n->bold, c.bold);
+  }
+  const TreeNode* root = s.nodes().find(s.nodes().roots()[0]);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->kind, NodeKind::root);
+}
+
+// The window draws only what the view is sent: after a scan and a table's
+// first selection the view must hold the same nodes, in the same order,
+// under the same handles.
+TEST_F(ScannedShop, TheViewIsSentTheTreeAsKept) {
+  populateOrders();
+  std::ostringstream kept, drawn;
+  s.nodes().walk([&](TreeItem item, int depth) {
+    kept << depth << ' ' << item << ' ' << s.nodes().find(item)->bold << ' ' << s.nodes().text(item) << '\n';
+  });
+  const std::function<void(TreeItem, int)> down = [&](TreeItem item, int depth) {
+    drawn << depth << ' ' << item << ' ' << s.tree.bold(item) << ' ' << s.tree.text(item) << '\n';
+    for (TreeItem child : s.tree.children(item)) down(child, depth + 1);
+  };
+  for (TreeItem root : s.tree.roots()) down(root, 0);
+  EXPECT_EQ(drawn.str(), kept.str());
+  EXPECT_EQ(s.tree.size(), s.nodes().size());
+  EXPECT_NE(kept.str().find("PK_Orders"), std::string::npos);
 }
 
 TEST_F(ScannedShop, ATablesFirstSelectionAddsItsKeysAndColumnsOnce) {
   const TreeItem orders = node("Tables/User Tables/Orders");
   ObjectTree& tree = s.driver.objectTree();
   for (int selection = 0; selection < 2; ++selection) {
-    if (s.tree.text(s.tree.firstChild(orders)) != kColumnsNode) continue;  // populated already
+    if (!tree.awaitsKeys(orders)) continue;  // populated already
     ASSERT_TRUE(
         tree.populateTableNode(orders, "U ", "Orders", *s.driver.context().catalog, s.driver.scanEndStore()).tableLoaded);
   }
@@ -102,8 +168,7 @@ TEST_F(ScannedShop, ATablesFirstSelectionAddsItsKeysAndColumnsOnce) {
   EXPECT_EQ(s.childTexts("Tables/User Tables/Orders/Columns"),
             (Texts{"OrderID  int(4)[Primary Key]",
                    "CustomerID  int(4)  (foreign key) references Customers( CustomerID)"}));
-  EXPECT_EQ(s.tree.itemData(node("Tables/User Tables/Orders/Constraint/CK_Orders")), 1);
-  EXPECT_EQ(s.tree.itemData(node("Tables/User Tables/Orders/PrimaryKey/PK_Orders")), 0);
+  EXPECT_FALSE(tree.awaitsKeys(orders));
 }
 
 // Whatever table was loaded before, a name that loads no table must not
@@ -117,6 +182,47 @@ TEST_F(ScannedShop, ANameThatLoadsNoTableAddsNoNodes) {
   EXPECT_FALSE(missing.tableLoaded);
   EXPECT_TRUE(missing.childObjects.empty());
   EXPECT_EQ(s.childTexts(customers), (Texts{"Columns"}));
+}
+
+// Tables may be named like the groups under a table: what a click shows
+// follows what the node is, not the label of the node above it.
+TEST(ObjectTreeSelection, TablesNamedLikeKeyGroupsShowTheirNodesByWhatTheyAre) {
+  TempDir dir;
+  SyntheticDatabase db;
+  auto& keyed = db.addTable(1001, "PrimaryKey", {testing::intColumn("id", false)});
+  keyed.rows = {{testing::value(testing::int32Bytes(1))}};
+  keyed.primaryKeyId = 2001;
+  keyed.primaryKeyName = "PK_P";
+  keyed.keyColumns = {1};
+  auto& unique = db.addTable(1002, "Unique", {testing::intColumn("id")});
+  unique.rows = {{testing::value(testing::int32Bytes(2))}};
+  db.write(dir.file("db.mdf"));
+  MemorySession s;
+  s.scan(dir.file("db.mdf"));
+  ASSERT_TRUE(s.driver.lastScanCompleted());
+  const auto show = [&](const std::string& path) {
+    const TreeItem item = s.node(path);
+    EXPECT_NE(item, 0u) << path;
+    EXPECT_TRUE(s.driver.selectItem(item));
+    s.driver.waitForWorker();
+    return s.panel.scriptText;
+  };
+  // The first selections add the key groups under both tables.
+  for (const char* table : {"Tables/User Tables/PrimaryKey", "Tables/User Tables/Unique"}) {
+    show(table);
+    ASSERT_EQ(s.panel.rows.size(), 1u) << table;
+  }
+  const struct {
+    const char* path;
+    std::string shown;
+  } cases[] = {
+      {"Tables/User Tables/PrimaryKey/Columns", ""},
+      {"Tables/User Tables/PrimaryKey/Unique", ""},
+      {"Tables/User Tables/Unique/PrimaryKey", ""},
+      {"Tables/User Tables/PrimaryKey/PrimaryKey/PK_P",
+       "ALTER TABLE [dbo].[PrimaryKey] ADD CONSTRAINT [PK_P] PRIMARY KEY CLUSTERED ([id])"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(show(c.path), c.shown) << c.path;
 }
 
 TEST(ObjectTreeFill, NoNamedObjectMeansNoTree) {

@@ -152,8 +152,9 @@ std::string scanFacts(MemorySession& s) {
     }
     out << "--\n";
   }
-  s.tree.walk([&](TreeItem item, int depth) {
-    out << depth << (s.tree.bold(item) ? " B " : " - ") << s.tree.itemData(item) << ' ' << s.tree.text(item) << '\n';
+  s.nodes().walk([&](TreeItem item, int depth) {
+    const TreeNode& n = *s.nodes().find(item);
+    out << depth << (n.bold ? " B " : " - ") << legacyItemData(n) << ' ' << n.text << '\n';
   });
   return out.str();
 }
@@ -216,7 +217,7 @@ TEST(SnapshotFiles, ADamagedSnapshotStartsNoScanAndLeavesTheTreeAlone) {
   db.write(dir.file("db.mdf"));
   MemorySession s;
   s.scan(dir.file("db.mdf"));
-  const std::size_t nodes = s.tree.size();
+  const std::size_t nodes = s.nodes().size();
   testing::writeBytes(dir.file("bad.MDBTRV"), Bytes(10, 1));
   for (const std::string& path : {dir.file("bad.MDBTRV"), dir.file("absent.MDBTRV")}) {
     EXPECT_FALSE(s.driver.loadSnapshot(path, ""));
@@ -224,7 +225,7 @@ TEST(SnapshotFiles, ADamagedSnapshotStartsNoScanAndLeavesTheTreeAlone) {
     EXPECT_EQ(s.pane.rows().back(), kSnapshotNotLoaded);
     EXPECT_EQ(s.messages.texts().back(), kSnapshotNotLoaded);
   }
-  EXPECT_EQ(s.tree.size(), nodes);
+  EXPECT_EQ(s.nodes().size(), nodes);
   EXPECT_FALSE(s.state.snapshotMode.load());
 }
 
@@ -301,6 +302,7 @@ TEST(SnapshotFiles, ASnapshotOfAnotherFileIsRefused) {
     if (c.belongs) continue;
     EXPECT_EQ(loaded.pane.rows().back(), kSnapshotForeign);
     EXPECT_EQ(loaded.messages.texts().back(), kSnapshotForeign);
+    EXPECT_EQ(loaded.nodes().size(), 0u);
     EXPECT_EQ(loaded.tree.size(), 0u);
     EXPECT_FALSE(loaded.driver.busy());
   }

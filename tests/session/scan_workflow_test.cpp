@@ -81,6 +81,7 @@ TEST(ScanFailures, EachPathGivesItsLinesAndBoxesAndAnEmptyTree) {
     s.scan(c.makeFile(dir));
     EXPECT_EQ(lastRows(s.pane.rows(), c.paneTail.size()), c.paneTail);
     EXPECT_EQ(s.messages.texts(), c.boxes);
+    EXPECT_TRUE(s.nodes().roots().empty());
     EXPECT_TRUE(s.tree.roots().empty());
     EXPECT_FALSE(s.state.processRunning.load());
     EXPECT_FALSE(s.progress.visible);

@@ -33,13 +33,17 @@ struct MemorySession {
     driver.waitForWorker();
   }
 
+  // The tree as the session keeps it; `tree` holds what the view was sent.
+  const TreeNodes& nodes() const { return driver.objectTree().nodes(); }
+  TreeItem node(const std::string& path) const { return nodes().findPath(path); }
+
   // The texts of a node's children, in display order.
   std::vector<std::string> childTexts(TreeItem item) const {
     std::vector<std::string> out;
-    for (TreeItem child : tree.children(item)) out.push_back(tree.text(child));
+    for (TreeItem child : nodes().children(item)) out.push_back(nodes().text(child));
     return out;
   }
-  std::vector<std::string> childTexts(const std::string& path) const { return childTexts(tree.findPath(path)); }
+  std::vector<std::string> childTexts(const std::string& path) const { return childTexts(node(path)); }
 };
 
 }  // namespace sorbel::testing
