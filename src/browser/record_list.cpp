@@ -23,6 +23,24 @@ std::string rowInsertedText(std::int32_t index) {
 
 }  // namespace
 
+std::string groupedNumber(std::int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
+std::string tableSizeText(std::int64_t rows, bool exact) {
+  if (!exact) return "more than " + groupedNumber(rows) + (rows == 1 ? " row" : " rows");
+  if (rows == 0) return "0 rows";
+  const std::int64_t pages = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
+  return groupedNumber(rows) + (rows == 1 ? " row" : " rows") + " in " + groupedNumber(pages) +
+         (pages == 1 ? " page" : " pages");
+}
+
 std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last) {
   char text[128];
   std::snprintf(text, sizeof text, "%s%d - [%" PRId64 "](%" PRId64 "-%" PRId64 ") Records", "Page", pageNumber, rows,
@@ -41,15 +59,30 @@ void RecordList::clear() {
   pageStarts_.clear();
   pageNumber_ = 0;
   rows_.clear();
+  recordedRows_.reset();
+  rowsCounted_ = 0;
+  endReached_ = false;
   panel_.setColumns(shown_.headings());
   setPageLabel("");
+  panel_.setSizeText("");
 }
 
 void RecordList::beginSelection() {
   rows_.clear();
-  panel_.setRows(rows_);
+  panel_.setRows(rows_, 1);
   setPageLabel("");
+  panel_.setSizeText("");
   pageNumber_ = 0;
+}
+
+void RecordList::publishSize(bool lastPage) {
+  rowsCounted_ = std::max(rowsCounted_, lastRowNumber_);
+  endReached_ = endReached_ || lastPage;
+  // The catalog's count leaves out deleted rows, and a stale one can fall
+  // short of the rows already listed: then the rows are counted instead.
+  if (recordedRows_ && *recordedRows_ < rowsCounted_) recordedRows_.reset();
+  if (recordedRows_) panel_.setSizeText(tableSizeText(*recordedRows_, true));
+  else panel_.setSizeText(tableSizeText(rowsCounted_, endReached_));
 }
 
 void RecordList::setPageLabel(const std::string& text) {
@@ -80,6 +113,11 @@ void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
   state_.listDisplayActive.store(true);
   panel_.setScriptText("");
   table_ = std::move(table);
+  rowsCounted_ = 0;
+  endReached_ = false;
+  recordedRows_.reset();
+  if (table_.chosenRowset.rowCount >= 0 && !state_.scanOptions.showDeletedRecords)
+    recordedRows_ = table_.chosenRowset.rowCount;
   reader_.emplace(catalog, table_, state_);
   pages_ = choosePages(catalog, table_, state_, scanned);
   fillFirstPage();
@@ -140,7 +178,7 @@ std::int64_t RecordList::fillFirstPage() {
     output_.showCaption(message);
     output_.postLine(message);
   }
-  panel_.setRows(rows_);
+  panel_.setRows(rows_, 1);
   return rowsOnPage;
 }
 
@@ -150,6 +188,7 @@ void RecordList::finishFirstPage(const std::string& name) {
   const auto n = static_cast<std::int64_t>(rows_.size());
   ++pageNumber_;
   setPageLabel(pageLabelText(pageNumber_, n, n > 0 ? 1 : 0, n));
+  if (reader_) publishSize(pageStarts_.size() <= 1);
   const std::string text = name + "[" + std::to_string(n) + "]";
   output_.showCaption(text);
   output_.postLine(text);
@@ -158,7 +197,7 @@ void RecordList::finishFirstPage(const std::string& name) {
   output_.postLine("Scanning process completed.");
 }
 
-std::int64_t RecordList::readListPage(PagePosition from, bool pushNext, bool& pushed) {
+std::int64_t RecordList::readListPage(PagePosition from, bool pushNext, bool& pushed, std::int64_t firstRowNumber) {
   pushed = false;
   rows_.clear();
   rowsInserted_ = 0;
@@ -196,7 +235,7 @@ std::int64_t RecordList::readListPage(PagePosition from, bool pushNext, bool& pu
     }
   }
   state_.listDisplayActive.store(false);
-  panel_.setRows(rows_);
+  panel_.setRows(rows_, firstRowNumber);
   return rowsOnPage;
 }
 
@@ -229,11 +268,12 @@ void RecordList::showNextPage() {
   beginMove();
   panel_.setPreviousEnabled(true);
   bool pushed = false;
-  const std::int64_t rowsOnPage = readListPage(pageStarts_.back(), true, pushed);
+  const std::int64_t rowsOnPage = readListPage(pageStarts_.back(), true, pushed, lastRowNumber_ + 1);
   firstRowNumber_ = lastRowNumber_;
   lastRowNumber_ = firstRowNumber_ + rowsOnPage;
   ++pageNumber_;
   afterMove(rowsOnPage);
+  publishSize(!pushed);
   if (!pushed) panel_.setNextEnabled(false);
 }
 
@@ -251,11 +291,12 @@ void RecordList::showPreviousPage() {
   const PagePosition start = pageStarts_.size() >= 2 ? pageStarts_[pageStarts_.size() - 2] : PagePosition{};
   if (k - 1 == 1) panel_.setPreviousEnabled(false);
   bool pushed = false;
-  const std::int64_t rowsOnPage = readListPage(start, false, pushed);
+  const std::int64_t rowsOnPage = readListPage(start, false, pushed, firstRowNumber_ - kRowsPerListPage + 1);
   firstRowNumber_ -= kRowsPerListPage;
   lastRowNumber_ = firstRowNumber_ + rowsOnPage;
   pageNumber_ = k - 1;
   afterMove(rowsOnPage);
+  publishSize(false);
 }
 
 }  // namespace sorbel

@@ -63,7 +63,10 @@ class RecordList {
   void insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow);
   std::vector<DecodedRow> readPage(std::size_t index, TableDefinition& definition, std::vector<bool>& deleted);
   std::int64_t fillFirstPage();
-  std::int64_t readListPage(PagePosition from, bool pushNext, bool& pushed);
+  std::int64_t readListPage(PagePosition from, bool pushNext, bool& pushed, std::int64_t firstRowNumber);
+  // The size label after a list page has been shown; lastPage: no page
+  // follows it.
+  void publishSize(bool lastPage);
   // The start and the end every Next and Previous move share.
   void beginMove();
   void afterMove(std::int64_t rowsOnPage);
@@ -87,7 +90,18 @@ class RecordList {
   std::int64_t lastRowNumber_ = 0;
   std::int32_t pageNumber_ = 0;
   std::int32_t rowsInserted_ = 0;  // of the list page being filled, for its running count
+  // The rows the catalog records for the table shown, when it records them
+  // and they can stand for the rows listed; else the size is counted.
+  std::optional<std::int64_t> recordedRows_;
+  std::int64_t rowsCounted_ = 0;  // the highest row number listed so far
+  bool endReached_ = false;
 };
+
+// 1990619 as "1,990,619".
+std::string groupedNumber(std::int64_t n);
+// The size label: "1,990,619 rows in 1,991 pages" (list pages of 1000
+// rows); "more than 2,000 rows" while the rows are still being counted.
+std::string tableSizeText(std::int64_t rows, bool exact);
 
 // "Page1 - [1000](1-1000) Records"
 std::string pageLabelText(std::int32_t pageNumber, std::int64_t rows, std::int64_t first, std::int64_t last);

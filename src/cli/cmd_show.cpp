@@ -83,6 +83,7 @@ int runShow(const Args& args) {
   for (std::size_t i = boxStart; i < boxes.size(); ++i) printTagged("box", boxes[i]);
   printTagged("caption", s.pane.caption());
   printTagged("label", s.panel.pageLabel);
+  if (!s.panel.sizeText.empty()) printTagged("size", s.panel.sizeText);
   std::printf("buttons\t%d\t%d\n", s.panel.previousEnabled ? 1 : 0, s.panel.nextEnabled ? 1 : 0);
   if (!s.panel.listShown) {
     printTagged("script", s.panel.scriptText);

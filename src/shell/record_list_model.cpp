@@ -17,8 +17,9 @@ void RecordListModel::setColumns(const std::vector<std::string>& headings) {
   endResetModel();
 }
 
-RecordListModel::Page RecordListModel::pageOf(const std::vector<ListRow>& rows) {
+RecordListModel::Page RecordListModel::pageOf(const std::vector<ListRow>& rows, std::int64_t firstRowNumber) {
   Page page;
+  page.firstRowNumber = firstRowNumber;
   page.rows.reserve(rows.size());
   page.deleted.reserve(rows.size());
   for (const ListRow& r : rows) {
@@ -35,6 +36,7 @@ void RecordListModel::setPage(Page page) {
   beginResetModel();
   rows_ = std::move(page.rows);
   deleted_ = std::move(page.deleted);
+  firstRowNumber_ = page.firstRowNumber;
   endResetModel();
 }
 
@@ -61,7 +63,7 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal) return section < headings_.size() ? headings_[section] : QVariant();
-  return section + 1;
+  return QString::number(firstRowNumber_ + section);
 }
 
 QString RecordListModel::rowsAsText(const QList<int>& rows) const {

@@ -19,13 +19,16 @@ class RecordListModel final : public QAbstractTableModel {
   struct Page {
     std::vector<QStringList> rows;
     std::vector<bool> deleted;
+    std::int64_t firstRowNumber = 1;
   };
   // Safe on any thread: a worker converts the page, the UI thread takes it.
-  static Page pageOf(const std::vector<ListRow>& rows);
+  static Page pageOf(const std::vector<ListRow>& rows, std::int64_t firstRowNumber = 1);
 
   // Each resets the model once: a list page arrives whole.
   void setColumns(const std::vector<std::string>& headings);
-  void setRows(const std::vector<ListRow>& rows) { setPage(pageOf(rows)); }
+  void setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber = 1) {
+    setPage(pageOf(rows, firstRowNumber));
+  }
   void setPage(Page page);
 
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -40,6 +43,7 @@ class RecordListModel final : public QAbstractTableModel {
   QStringList headings_;
   std::vector<QStringList> rows_;
   std::vector<bool> deleted_;
+  std::int64_t firstRowNumber_ = 1;
 };
 
 }  // namespace sorbel::shell

@@ -25,6 +25,7 @@ RecordPanel::RecordPanel(QWidget* parent)
       list_(new QTableView(this)),
       script_(new QPlainTextEdit(this)),
       pageLabel_(new QLabel(this)),
+      sizeLabel_(new QLabel(this)),
       previous_(new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Previous Records"), this)),
       next_(new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), tr("Next Records"), this)),
       listFooter_(new QWidget(this)) {
@@ -46,6 +47,8 @@ RecordPanel::RecordPanel(QWidget* parent)
   script_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
   pageLabel_->setTextFormat(Qt::PlainText);
+  sizeLabel_->setTextFormat(Qt::PlainText);
+  sizeLabel_->setEnabled(false);  // drawn quieter than the page label beside it
   previous_->setToolTip(tr("Previous Records"));
   next_->setToolTip(tr("Next Records"));
   next_->setLayoutDirection(Qt::RightToLeft);  // the arrow after the text
@@ -53,6 +56,8 @@ RecordPanel::RecordPanel(QWidget* parent)
   auto* footer = new QHBoxLayout(listFooter_);
   footer->setContentsMargins(8, 4, 8, 4);
   footer->addWidget(pageLabel_);
+  footer->addSpacing(16);
+  footer->addWidget(sizeLabel_);
   footer->addStretch(1);
   footer->addWidget(previous_);
   footer->addWidget(next_);
@@ -89,6 +94,8 @@ void RecordPanel::setPage(RecordListModel::Page page) {
 void RecordPanel::setScriptText(const QString& text) { script_->setPlainText(text); }
 
 void RecordPanel::setPageLabel(const QString& text) { pageLabel_->setText(text); }
+
+void RecordPanel::setSizeText(const QString& text) { sizeLabel_->setText(text); }
 
 void RecordPanel::showList(bool list) {
   list_->setVisible(list);

@@ -19,10 +19,13 @@ class RecordPanel final : public QWidget {
   explicit RecordPanel(QWidget* parent = nullptr);
 
   void setColumns(const std::vector<std::string>& headings);
-  void setRows(const std::vector<ListRow>& rows) { setPage(RecordListModel::pageOf(rows)); }
+  void setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber = 1) {
+    setPage(RecordListModel::pageOf(rows, firstRowNumber));
+  }
   void setPage(RecordListModel::Page page);
   void setScriptText(const QString& text);
   void setPageLabel(const QString& text);
+  void setSizeText(const QString& text);
   void showList(bool list);
   void setPreviousEnabled(bool enabled);
   void setNextEnabled(bool enabled);
@@ -31,6 +34,7 @@ class RecordPanel final : public QWidget {
   RecordListModel* model() const { return model_; }
   QPlainTextEdit* script() const { return script_; }
   QLabel* pageLabel() const { return pageLabel_; }
+  QLabel* sizeLabel() const { return sizeLabel_; }
   QPushButton* previousButton() const { return previous_; }
   QPushButton* nextButton() const { return next_; }
 
@@ -46,6 +50,7 @@ class RecordPanel final : public QWidget {
   QTableView* list_;
   QPlainTextEdit* script_;
   QLabel* pageLabel_;
+  QLabel* sizeLabel_;
   QPushButton* previous_;
   QPushButton* next_;
   QWidget* listFooter_;

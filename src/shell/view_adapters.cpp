@@ -95,14 +95,14 @@ void RecordPanelAdapter::setColumns(const std::vector<std::string>& headings) {
   bridge_.post([panel = &panel_, headings] { panel->setColumns(headings); });
 }
 
-void RecordPanelAdapter::setRows(const std::vector<ListRow>& rows) {
+void RecordPanelAdapter::setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber) {
   // Converted here, on the worker: the UI thread only swaps the page in.
-  auto page = std::make_shared<RecordListModel::Page>(RecordListModel::pageOf(rows));
+  auto page = std::make_shared<RecordListModel::Page>(RecordListModel::pageOf(rows, firstRowNumber));
   bridge_.post([panel = &panel_, page] { panel->setPage(std::move(*page)); });
 }
 
 // The panel's other parts are plain setters: the latest queued value wins.
-enum PanelPart : std::int64_t { kScript, kPageLabel, kShowList, kPrevious, kNext };
+enum PanelPart : std::int64_t { kScript, kPageLabel, kSizeText, kShowList, kPrevious, kNext };
 
 void RecordPanelAdapter::setScriptText(const std::string& text) {
   bridge_.post({&panel_, kScript}, [panel = &panel_, script = q(text)] { panel->setScriptText(script); });
@@ -110,6 +110,10 @@ void RecordPanelAdapter::setScriptText(const std::string& text) {
 
 void RecordPanelAdapter::setPageLabel(const std::string& text) {
   bridge_.post({&panel_, kPageLabel}, [panel = &panel_, label = q(text)] { panel->setPageLabel(label); });
+}
+
+void RecordPanelAdapter::setSizeText(const std::string& text) {
+  bridge_.post({&panel_, kSizeText}, [panel = &panel_, size = q(text)] { panel->setSizeText(size); });
 }
 
 void RecordPanelAdapter::showList(bool list) {

@@ -79,9 +79,10 @@ class RecordPanelAdapter final : public RecordPanelView {
  public:
   RecordPanelAdapter(UiBridge& bridge, RecordPanel& panel) : bridge_(bridge), panel_(panel) {}
   void setColumns(const std::vector<std::string>& headings) override;
-  void setRows(const std::vector<ListRow>& rows) override;
+  void setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber) override;
   void setScriptText(const std::string& text) override;
   void setPageLabel(const std::string& text) override;
+  void setSizeText(const std::string& text) override;
   void showList(bool list) override;
   void setPreviousEnabled(bool enabled) override;
   void setNextEnabled(bool enabled) override;

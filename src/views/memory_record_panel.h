@@ -16,9 +16,10 @@ class MemoryRecordPanel final : public RecordPanelView {
     columns = headings;
     rows.clear();
   }
-  void setRows(const std::vector<ListRow>& listRows) override {
+  void setRows(const std::vector<ListRow>& listRows, std::int64_t firstNumber) override {
     std::lock_guard lock(mutex_);
     rows = listRows;
+    firstRowNumber = firstNumber;
   }
   void setScriptText(const std::string& text) override {
     std::lock_guard lock(mutex_);
@@ -27,6 +28,10 @@ class MemoryRecordPanel final : public RecordPanelView {
   void setPageLabel(const std::string& text) override {
     std::lock_guard lock(mutex_);
     pageLabel = text;
+  }
+  void setSizeText(const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    sizeText = text;
   }
   void showList(bool list) override {
     std::lock_guard lock(mutex_);
@@ -40,6 +45,8 @@ class MemoryRecordPanel final : public RecordPanelView {
   std::vector<ListRow> rows;
   std::string scriptText;
   std::string pageLabel;
+  std::string sizeText;
+  std::int64_t firstRowNumber = 1;
   bool listShown = false;
   bool previousEnabled = false;
   bool nextEnabled = false;

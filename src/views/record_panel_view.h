@@ -1,6 +1,7 @@
 // The abstract record panel: the list of rows, the script text, the page label and the two paging buttons.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,13 @@ class RecordPanelView {
   virtual ~RecordPanelView() = default;
   // Replaces every list column (and drops the rows).
   virtual void setColumns(const std::vector<std::string>& headings) = 0;
-  virtual void setRows(const std::vector<ListRow>& rows) = 0;
+  // firstRowNumber: the number beside the first row, so that the numbers
+  // run on across list pages (1001 on the second).
+  virtual void setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber) = 0;
   virtual void setScriptText(const std::string& text) = 0;
   virtual void setPageLabel(const std::string& text) = 0;
+  // The table's size beside the page label; empty when none is shown.
+  virtual void setSizeText(const std::string& text) = 0;
   // True: the list, the page label and the buttons are shown and the script
   // text hidden; false: the other way round.
   virtual void showList(bool list) = 0;

@@ -79,8 +79,14 @@ TEST(CorpusDisplay, NorthwindPagesThroughItsTablesAndShowsItsScripts) {
     const std::string orderRows = rowLines(orders);
     EXPECT_EQ(std::count(orderRows.begin(), orderRows.end(), '\n'), 830);
     const std::string details = "Tables/User Tables/Order Details";
-    EXPECT_NE(show(file, details).find("label\tPage1 - [1000](1-1000) Records\nbuttons\t0\t1\n"), std::string::npos);
-    EXPECT_NE(show(file, details, "nn").find("label\tPage3 - [155](2001-2155) Records\nbuttons\t1\t0\n"),
+    // The 2000 form records no row count: its size is counted as the
+    // pages go by, and known once the last one is listed.
+    const bool counted = name.rfind("539_", 0) == 0;
+    const std::string first = counted ? "more than 1,000 rows" : "2,155 rows in 3 pages";
+    EXPECT_NE(show(file, details).find("label\tPage1 - [1000](1-1000) Records\nsize\t" + first + "\nbuttons\t0\t1\n"),
+              std::string::npos);
+    EXPECT_NE(show(file, details, "nn")
+                  .find("label\tPage3 - [155](2001-2155) Records\nsize\t2,155 rows in 3 pages\nbuttons\t1\t0\n"),
               std::string::npos);
     const std::string back = show(file, details, "nnp");
     EXPECT_NE(back.find("label\tPage2 - [1000](1001-2000) Records\n"), std::string::npos);

@@ -107,8 +107,46 @@ TEST(RecordPaging, ListPagesOf1000RowsForwardsAndBack) {
       EXPECT_EQ(b.buttons(), step.buttons);
       EXPECT_EQ(b.firstId(), step.first);
       EXPECT_EQ(b.lastId(), step.last);
+      // The numbers beside the rows run on across list pages.
+      EXPECT_EQ(b.s.panel.firstRowNumber, *step.first ? std::stoll(step.first) : 1);
       EXPECT_FALSE(b.s.state.processRunning.load());
     }
+  }
+}
+
+TEST(RecordPaging, TheSizeLabelGivesTheRecordedCountOrCountsTheRowsListed) {
+  struct Case {
+    const char* what;
+    int rows;
+    bool deletedShown;  // the catalog's count leaves deleted rows out
+    std::vector<std::pair<char, const char*>> steps;
+  };
+  const Case cases[] = {
+      {"recorded", 2500, false,
+       {{' ', "2,500 rows in 3 pages"}, {'n', "2,500 rows in 3 pages"}, {'n', "2,500 rows in 3 pages"}}},
+      {"counted", 2500, true,
+       {{' ', "more than 1,000 rows"},
+        {'n', "more than 2,000 rows"},
+        {'n', "2,500 rows in 3 pages"},
+        {'p', "2,500 rows in 3 pages"}}},
+      {"one page, counted", 1, true, {{' ', "1 row in 1 page"}}},
+      {"empty", 0, false, {{' ', "0 rows"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Browser b;
+    SyntheticDatabase db;
+    numbersTable(db, 1001, "N", c.rows);
+    b.scan(db);
+    b.s.state.scanOptions.showDeletedRecords = c.deletedShown;
+    for (const auto& [move, size] : c.steps) {
+      if (move == ' ') b.show("Tables/User Tables/N");
+      else b.move(move);
+      EXPECT_EQ(b.s.panel.sizeText, size) << move;
+    }
+    // A selection that shows no table shows no size.
+    b.show("Tables/User Tables");
+    EXPECT_EQ(b.s.panel.sizeText, "");
   }
 }
 

@@ -837,6 +837,9 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QVERIFY(panel->model()->columnCount() >= 7);
   QVERIFY(panel->list()->isVisible() && !panel->script()->isVisible());
   QVERIFY(panel->nextButton()->isVisible() && panel->nextButton()->isEnabled());
+  QTRY_COMPARE(panel->sizeLabel()->text(), QStringLiteral("2,997 rows in 3 pages"));
+  QVERIFY(panel->sizeLabel()->isVisible());
+  QCOMPARE(panel->model()->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("1"));
   QTRY_VERIFY(!s.window->stopAction()->isEnabled());
   saveScreenshot(s.window.get(), QStringLiteral("main-with-table.png"));
 
@@ -848,6 +851,9 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   // The next page asks nothing: its rows arrive whole, in one reset.
   QVERIFY2(crossings->calls <= 5, qPrintable(QString::number(crossings->calls)));
   QCOMPARE(resets.size(), 1);
+  // The numbers beside the rows run on from the first page.
+  QCOMPARE(panel->model()->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("1001"));
+  QCOMPARE(panel->model()->headerData(999, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("2000"));
   QTRY_VERIFY(panel->previousButton()->isEnabled());
   QTest::mouseClick(panel->previousButton(), Qt::LeftButton);
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
