@@ -28,9 +28,8 @@ shift $(( $# > 2 ? 2 : $# )) || true
 which=("$@")
 [ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree sqlite)
 mkdir -p "$work"
-for p in sqlite3 time; do
-  dpkg -s "$p" >/dev/null 2>&1 || { export DEBIAN_FRONTEND=noninteractive; apt-get install -y --no-install-recommends "$p" >/dev/null; }
-done
+# The sqlite3 shell and /usr/bin/time come from the project's one package list.
+bash tools/install-deps.sh
 sorbel="$build/bin/sorbel"
 
 # Seconds of the fastest of three runs of a command (its output to $out).

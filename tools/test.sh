@@ -17,6 +17,8 @@ bash tools/check_layers.sh --self-test
 bash tools/check_layers.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=ON -DSORBEL_WERROR=ON
+# Everything the build found and the tests run comes from install-deps.sh's list.
+bash tools/check_deps.sh build
 cmake --build build -j "$jobs"
 # The GUI tests run on the offscreen platform and leave their screenshots in build/screenshots.
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
