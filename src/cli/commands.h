@@ -29,6 +29,7 @@ int runTree(const Args& args);
 int runShow(const Args& args);
 int runSchema(const Args& args);
 int runToSqlite(const Args& args);
+int runTables(const Args& args);
 
 void printUsage();
 

@@ -18,6 +18,10 @@ struct Command {
 const Command kCommands[] = {
     {"pages", runPages, "sorbel pages FILE                 map the pages of FILE and list them by object id"},
     {"boot", runBoot, "sorbel boot FILE                  the version and collation of FILE's boot page"},
+    {"tables", runTables,
+     "sorbel tables FILE [--json] [--count]\n"
+     "                                    one line per user table: schema, name, rows, data pages, large-value pages,\n"
+     "                                    heap or clustered, compression (--count: rows counted, not as recorded)"},
     {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
     {"rows", runRows,
      "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--advanced] [--system] [--scanned] [--null TEXT]\n"
