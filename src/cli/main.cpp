@@ -22,7 +22,7 @@ const Command kCommands[] = {
      "sorbel tables FILE [--json] [--count]\n"
      "                                    one line per user table: schema, name, rows, data pages, large-value pages,\n"
      "                                    heap or clustered, compression (--count: rows counted, not as recorded)"},
-    {"catalog", runCatalog, "sorbel catalog FILE               the objects, files and foreign keys of FILE's catalog"},
+    {"catalog", runCatalog, "sorbel catalog FILE [--json]      the objects, files and foreign keys of FILE's catalog"},
     {"rows", runRows,
      "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--advanced] [--system] [--scanned] [--null TEXT]\n"
      "           [--no-header] [--delimiter C] [--binary hex|base64] [--format csv|jsonl]\n"

@@ -73,6 +73,16 @@ TEST(TablesCommand, countedRowsReplaceTheUnknownCountOfTheOldCatalog) {
             "\"storage\": \"heap\", \"compression\": \"none\"}\n]\n");
 }
 
+TEST(TablesCommand, catalogAsJsonNamesEachObjectWithItsSchema) {
+  testing::TempDir dir;
+  const std::string out = sorbel({"catalog", writeTables(dir, SyntheticDatabase::Form::normal), "--json"});
+  EXPECT_TRUE(out.starts_with("{\"legacyCatalog\": false,\n \"objects\": [\n")) << out;
+  EXPECT_NE(out.find("{\"id\": 1005, \"type\": \"U \", \"parentId\": 0, \"schema\": \"Sales\", \"name\": \"Orders\"}"),
+            std::string::npos)
+      << out;
+  EXPECT_TRUE(out.ends_with("]\n}\n")) << out;
+}
+
 TEST(TablesCommand, refusesUnknownOptionsAndMissingFile) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"tables"}, {"tables", "x.mdf", "--sizes"}}) {
     EXPECT_EQ(testing::runProgram(SORBEL_CLI_PATH, args).exitCode, 1);
