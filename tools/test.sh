@@ -33,7 +33,7 @@ build/bin/sorbel_demo_db "$prefix/demo.mdf"
 "$prefix/bin/velmont-sorbel" --version | grep -q '^velmont-sorbel 18.0$'
 for f in share/applications/velmont-sorbel.desktop share/icons/hicolor/scalable/apps/velmont-sorbel.svg \
          share/mime/packages/velmont-sorbel-mdf.xml share/velmont-sorbel/collation.txt share/velmont-sorbel/user-guide.html \
-         share/man/man1/sorbel.1.gz share/man/man1/velmont-sorbel.1.gz; do
+         share/man/man1/sorbel.1.gz share/man/man1/velmont-sorbel.1.gz share/bash-completion/completions/sorbel; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 rm -rf "$prefix"
