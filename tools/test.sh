@@ -90,4 +90,12 @@ for harness in build-fuzz/bin/fuzz_*; do
   rm -rf "$work"
 done
 rm -rf "$seedPages" "$seedDatabases"
+
+# The Debian package from the normal build: its contents, both programs
+# started from a dpkg -x of it, and lintian.
+bash tools/package.sh build >/dev/null
+packageData=$(mktemp -d)
+build/bin/sorbel_demo_db "$packageData/demo.mdf"
+bash tools/check_package.sh build/package/velmont-sorbel_18.0_amd64.deb "$packageData/demo.mdf"
+rm -rf "$packageData"
 echo "all tests passed"
