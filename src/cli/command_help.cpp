@@ -63,6 +63,17 @@ constexpr Details kDetails[] = {
      "OUT.db and moved into place when complete; progress on standard error.\n"
      "  --deleted   deleted rows into TABLE__deleted\n"
      "  --force     replace an existing OUT.db\n"},
+    {"to-postgres",
+     "Creates every user table in the PostgreSQL database CONNINFO names, as\n"
+     "schema --dialect postgres declares it, sends each table's rows with COPY\n"
+     "in a transaction of its own, and adds the foreign keys last, so that the\n"
+     "server checks them against every row. CONNINFO is what libpq takes\n"
+     "(postgresql://USER@HOST/DB or host=... dbname=...); the password comes\n"
+     "from PGPASSWORD or ~/.pgpass. Progress on standard error. Tables of the\n"
+     "same names are refused (exit 1) unless --force.\n"
+     "  --schema S   put the tables of dbo into schema S (created if needed)\n"
+     "  --deleted    deleted rows into TABLE__deleted\n"
+     "  --force      drop tables of the same names first\n"},
     {"columns",
      "One TAB-separated line per column: name, type, storage column id, leaf\n"
      "offset, null bit, NULL or NOT NULL, key marks, the referenced column of a\n"

@@ -38,6 +38,8 @@ const Command kCommands[] = {
      "CREATE TABLE scripts of the user tables (mssql: with the modules)"},
     {"to-sqlite", runToSqlite, "sorbel to-sqlite FILE OUT.db [--deleted] [--force]",
      "every user table into a new SQLite database (deleted rows: TABLE__deleted)"},
+    {"to-postgres", runToPostgres, "sorbel to-postgres FILE CONNINFO [--schema S] [--deleted] [--force]",
+     "every user table into a PostgreSQL database, the rows through COPY"},
     {"columns", runColumns, "sorbel columns FILE TABLE [--system]", "the columns TABLE loads with, one line each"},
     {"module", runModule, "sorbel module FILE NAME", "the SQL text of a view, procedure, function, trigger..."},
     {"page", runPage, "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted] [--advanced]",

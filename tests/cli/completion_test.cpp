@@ -45,8 +45,8 @@ TEST(Completion, offersCommandsOptionsFilesAndTheTablesOfTheFileTyped) {
   std::filesystem::create_directory(dir.path() / "cases");
 
   const Case cases[] = {
-      {{"t"}, {"tables", "to-sqlite", "tree"}},
-      {{"help", "to"}, {"to-sqlite"}},
+      {{"t"}, {"tables", "to-postgres", "to-sqlite", "tree"}},
+      {{"help", "to-p"}, {"to-postgres"}},
       {{"rows", ""}, {"cases/", "shop.mdf", "shop_2.NDF"}},
       {{"rows", "shop.mdf", ""}, {"Order\\ Details", "Plain"}},
       {{"rows", "shop.mdf", "--deleted", "P"}, {"Plain"}},
