@@ -15,9 +15,12 @@
 #   sqlite   sorbel to-sqlite of the file with the 2,000,000-row table (the
 #            whole file: its small tables too) against the sqlite3 shell's
 #            .import of the same rows as CSV into the same table (ratio =
-#            sorbel time / sqlite3 time, want <= 2).
+#            sorbel time / sqlite3 time, want <= 2);
+#   postgres sorbel to-postgres of the same file into a throwaway PostgreSQL
+#            server against psql's \copy of the same rows as CSV into the
+#            same table (ratio = sorbel time / psql time, want <= 1.2).
 #
-# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|sqlite ...]
+# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|sqlite|postgres ...]
 # The databases are generated into WORK_DIR (default: a folder under the
 # temporary folder, kept for the next run); nothing large is committed.
 set -euo pipefail
@@ -26,11 +29,10 @@ build=${1:-build}
 work=${2:-${TMPDIR:-/tmp}/sorbel-scale}
 shift $(( $# > 2 ? 2 : $# )) || true
 which=("$@")
-[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree sqlite)
+[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree sqlite postgres)
 mkdir -p "$work"
-for p in sqlite3 time; do
-  dpkg -s "$p" >/dev/null 2>&1 || { export DEBIAN_FRONTEND=noninteractive; apt-get install -y --no-install-recommends "$p" >/dev/null; }
-done
+# The sqlite3 shell and /usr/bin/time come from the project's one package list.
+bash tools/install-deps.sh
 sorbel="$build/bin/sorbel"
 
 # Seconds of the fastest of three runs of a command (its output to $out).
@@ -123,6 +125,44 @@ for bench in "${which[@]}"; do
     [ "$written" = "$imported" ] || { echo "sqlite: to-sqlite wrote $written rows, .import $imported" >&2; exit 1; }
     echo "sqlite: $written rows; sorbel to-sqlite ${sorbelTime}s, sqlite3 .import ${sqliteTime}s;" \
          "ratio sorbel/sqlite3 $(awk "BEGIN{printf \"%.2f\", $sorbelTime / $sqliteTime}") (want <= 2)"
+    ;;
+  postgres)
+    db="$work/rows-2m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
+    # A throwaway server on a socket in the work folder; as root it runs as
+    # the postgres user, who must be able to enter the folder.
+    pgBin=$(ls -d /usr/lib/postgresql/*/bin | head -1)
+    pg="$work/pg"
+    asServer=()
+    [ "$(id -u)" = 0 ] && asServer=(runuser -u postgres --)
+    rm -rf "$pg"
+    mkdir -p "$pg"
+    chmod 777 "$pg"
+    "${asServer[@]}" "$pgBin/initdb" -D "$pg/data" -A trust -E UTF8 --locale=C.UTF-8 >/dev/null
+    "${asServer[@]}" "$pgBin/pg_ctl" -D "$pg/data" -o "-k $pg -c listen_addresses='' -c fsync=off" -l "$pg/log" -w start >/dev/null
+    trap '"${asServer[@]}" "$pgBin/pg_ctl" -D "$pg/data" -m immediate stop >/dev/null' EXIT
+    psqlTo() { psql -h "$pg" -U postgres -X -q -v ON_ERROR_STOP=1 "$@"; }
+    psqlTo -d postgres -c "CREATE DATABASE bench_sorbel" -c "CREATE DATABASE bench_copy"
+    # The same rows in the exchange form, NULL as an empty unquoted field as
+    # COPY's CSV reads it, into the table the postgres schema declares.
+    "$sorbel" rows "$db" BigHeap --format csv --no-header --null "" > "$work/bigheap-pg.csv"
+    "$sorbel" schema "$db" --dialect postgres --table BigHeap > "$work/bigheap-pg.sql"
+    sorbelTime= copyTime=
+    for _ in 1 2 3; do
+      /usr/bin/time -f "%e" -o "$work/time.txt" "$sorbel" to-postgres "$db" "host=$pg dbname=bench_sorbel user=postgres" --force 2> /dev/null
+      t=$(cat "$work/time.txt")
+      if [ -z "$sorbelTime" ] || awk "BEGIN{exit !($t < $sorbelTime)}"; then sorbelTime=$t; fi
+      psqlTo -d bench_copy -c 'DROP TABLE IF EXISTS "BigHeap"' -f "$work/bigheap-pg.sql"
+      /usr/bin/time -f "%e" -o "$work/time.txt" \
+        psql -h "$pg" -U postgres -X -q -d bench_copy -c "\\copy \"BigHeap\" FROM '$work/bigheap-pg.csv' WITH (FORMAT csv)"
+      t=$(cat "$work/time.txt")
+      if [ -z "$copyTime" ] || awk "BEGIN{exit !($t < $copyTime)}"; then copyTime=$t; fi
+    done
+    written=$(psqlTo -d bench_sorbel -A -t -c 'SELECT count(*) FROM "BigHeap"')
+    copied=$(psqlTo -d bench_copy -A -t -c 'SELECT count(*) FROM "BigHeap"')
+    [ "$written" = "$copied" ] || { echo "postgres: to-postgres wrote $written rows, \\copy $copied" >&2; exit 1; }
+    echo "postgres: $written rows; sorbel to-postgres ${sorbelTime}s, psql \\copy ${copyTime}s;" \
+         "ratio sorbel/psql $(awk "BEGIN{printf \"%.2f\", $sorbelTime / $copyTime}") (want <= 1.2)"
     ;;
   *) echo "unknown benchmark $bench" >&2; exit 1 ;;
   esac

@@ -17,6 +17,8 @@ bash tools/check_layers.sh --self-test
 bash tools/check_layers.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=ON -DSORBEL_WERROR=ON
+# Everything the build found and the tests run comes from install-deps.sh's list.
+bash tools/check_deps.sh build
 cmake --build build -j "$jobs"
 # The GUI tests run on the offscreen platform and leave their screenshots in build/screenshots.
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
@@ -30,7 +32,8 @@ build/bin/sorbel_demo_db "$prefix/demo.mdf"
   || { echo "installed sorbel did not find collation.txt"; exit 1; }
 "$prefix/bin/velmont-sorbel" --version | grep -q '^velmont-sorbel 18.0$'
 for f in share/applications/velmont-sorbel.desktop share/icons/hicolor/scalable/apps/velmont-sorbel.svg \
-         share/mime/packages/velmont-sorbel-mdf.xml share/velmont-sorbel/collation.txt share/velmont-sorbel/user-guide.html; do
+         share/mime/packages/velmont-sorbel-mdf.xml share/velmont-sorbel/collation.txt share/velmont-sorbel/user-guide.html \
+         share/man/man1/sorbel.1.gz share/man/man1/velmont-sorbel.1.gz share/bash-completion/completions/sorbel; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 rm -rf "$prefix"
@@ -87,4 +90,12 @@ for harness in build-fuzz/bin/fuzz_*; do
   rm -rf "$work"
 done
 rm -rf "$seedPages" "$seedDatabases"
+
+# The Debian package from the normal build: its contents, both programs
+# started from a dpkg -x of it, and lintian.
+bash tools/package.sh build >/dev/null
+packageData=$(mktemp -d)
+build/bin/sorbel_demo_db "$packageData/demo.mdf"
+bash tools/check_package.sh build/package/velmont-sorbel_18.0_amd64.deb "$packageData/demo.mdf"
+rm -rf "$packageData"
 echo "all tests passed"

@@ -36,6 +36,13 @@ class PostgresServer {
   PostgresServer& operator=(const PostgresServer&) = delete;
 
   bool running() const { return started_; }
+  // A libpq connection string for database, as the server's own user.
+  std::string conninfo(const std::string& database) const {
+    return "host=" + dir_.path().string() + " dbname=" + database + " user=postgres";
+  }
+  void createDatabase(const std::string& database) {
+    run("psql", {"-h", dir_.path().string(), "-d", "postgres", "-q", "-c", "CREATE DATABASE \"" + database + "\""});
+  }
 
   // Runs the script in a new database, stopping at the first error; the
   // psql result (its output holds the error).
