@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/type_codes.h"
 #include "browser/page_sources.h"
 #include "browser/table_stream.h"
 #include "catalog/catalog.h"
@@ -106,7 +107,7 @@ int runTables(const Args& args) {
 
   std::vector<const ObjectRow*> tables;
   for (const ObjectRow& object : catalog.objects)
-    if (object.objectType == "U ") tables.push_back(&object);
+    if (object.objectType == object_type::kUserTable) tables.push_back(&object);
   std::sort(tables.begin(), tables.end(), [&](const ObjectRow* a, const ObjectRow* b) {
     return std::pair(catalog.schemaNameOf(a->id), a->name) < std::pair(catalog.schemaNameOf(b->id), b->name);
   });
@@ -121,7 +122,7 @@ int runTables(const Args& args) {
     TableSummary s;
     s.schema = catalog.schemaNameOf(object->id);
     s.name = object->name;
-    const LoadedTable table = catalog.loadObject("U ", catalog.displayName(*object), nullptr);
+    const LoadedTable table = catalog.loadObject(object_type::kUserTable, catalog.displayName(*object), nullptr);
     if (table.tableLoaded) {
       s.rows = recordedRows(table);
       s.dataPages = table.tablePageList.size();

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "base/type_codes.h"
 #include "browser/table_stream.h"
 #include "catalog/module_text_store.h"
 #include "export/schema_script.h"
@@ -163,7 +164,7 @@ PostgresExportResult exportToPostgres(Catalog& catalog, AppState& state, NotifyT
     const TableSchema& table = schema.tables[t];
     const std::string label = table.displayName();
     if (progress) progress(label, t, schema.tables.size(), -1);
-    const LoadedTable loaded = catalog.loadObject("U ", label, &store);
+    const LoadedTable loaded = catalog.loadObject(object_type::kUserTable, label, &store);
     if (loaded.columns.empty() || !loaded.tableLoaded) return failed(std::move(result), "cannot reload " + label);
     std::vector<ValueKind> kinds;
     for (const ExportColumn* col : table.shownColumns()) kinds.push_back(valueKindOf(col->type));
