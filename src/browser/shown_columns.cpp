@@ -36,4 +36,20 @@ bool ShownColumns::fieldsOf(const DecodedRow& cells, std::vector<std::string>& f
   return true;
 }
 
+bool ShownColumns::takeFields(DecodedRow& cells, std::vector<std::string>& fields) const {
+  if (cells.empty()) {
+    fields.clear();
+    return false;
+  }
+  fields.resize(laterCells_.size() + 1);
+  // Each field takes another cell, so a swap hands the text over without a
+  // copy; the field's old buffer goes back with the row.
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    const std::size_t cell = cellOf(f);
+    if (cell < cells.size()) fields[f].swap(cells[cell]);
+    else fields[f].clear();
+  }
+  return true;
+}
+
 }  // namespace sorbel

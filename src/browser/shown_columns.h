@@ -19,6 +19,9 @@ class ShownColumns {
   // The shown fields of a decoded row, assigned in place so that the strings
   // keep their buffers from row to row; false for a row without cells.
   bool fieldsOf(const DecodedRow& cells, std::vector<std::string>& fields) const;
+  // The same, taking the texts out of cells (which keep other buffers in
+  // their place): for a stream that is done with the row.
+  bool takeFields(DecodedRow& cells, std::vector<std::string>& fields) const;
   // The cell that field shows.
   std::size_t cellOf(std::size_t field) const { return field == 0 ? firstShown_ : laterCells_[field - 1]; }
 

@@ -115,9 +115,9 @@ void streamTable(Catalog& catalog, const LoadedTable& table, AppState& state, bo
   for (std::size_t run = 0; run < decoders.runCount() && !state.stopRequested.load(); ++run) {
     auto pages = decoders.next(run);
     if (!pages) break;
-    for (const DecodedPage& page : *pages) {
+    for (DecodedPage& page : *pages) {
       for (std::size_t r = 0; r < page.rows.size(); ++r) {
-        if (!shown.fieldsOf(page.rows[r], fields)) continue;
+        if (!shown.takeFields(page.rows[r], fields)) continue;
         fieldNulls.assign(fields.size(), false);
         if (r < page.nulls.size()) {
           const NullMarks& marks = page.nulls[r];
