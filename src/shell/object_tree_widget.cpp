@@ -29,10 +29,12 @@ ObjectTreeWidget::ObjectTreeWidget(QWidget* parent)
     : QTreeView(parent), nodes_(new ObjectTreeModel(this)), filter_(new QSortFilterProxyModel(this)) {
   nodes_->setIcons(style()->standardIcon(QStyle::SP_DriveHDIcon), style()->standardIcon(QStyle::SP_DirIcon),
                    style()->standardIcon(QStyle::SP_FileIcon));
-  filter_->setSourceModel(nodes_);
+  // The filter sits between the nodes and the view only while there is a
+  // text: it follows every insert at a cost far above the model's own, and
+  // a scan inserts thousands.
   filter_->setRecursiveFilteringEnabled(true);
   filter_->setFilterCaseSensitivity(Qt::CaseInsensitive);
-  setModel(filter_);
+  setModel(nodes_);
   setHeaderHidden(true);
   setItemDelegate(new TreeItemDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -58,24 +60,25 @@ void ObjectTreeWidget::setChildOrder(TreeItem parent, const std::vector<TreeItem
 }
 
 void ObjectTreeWidget::showCategories() {
+  const QAbstractItemModel* shown = model();
   const auto holdsBold = [&](const QModelIndex& group) {
-    const int n = filter_->rowCount(group);
+    const int n = shown->rowCount(group);
     for (int i = 0; i < n; ++i) {
-      if (filter_->index(i, 0, group).data(Qt::FontRole).value<QFont>().bold()) return true;
+      if (shown->index(i, 0, group).data(Qt::FontRole).value<QFont>().bold()) return true;
     }
     return false;
   };
   // The root and its categories open; of the groups below those, the user
   // tables and any other holding tables with rows.
   QModelIndex userTables;
-  for (int r = 0; r < filter_->rowCount(); ++r) {
-    const QModelIndex root = filter_->index(r, 0);
+  for (int r = 0; r < shown->rowCount(); ++r) {
+    const QModelIndex root = shown->index(r, 0);
     expand(root);
-    for (int c = 0; c < filter_->rowCount(root); ++c) {
-      const QModelIndex category = filter_->index(c, 0, root);
+    for (int c = 0; c < shown->rowCount(root); ++c) {
+      const QModelIndex category = shown->index(c, 0, root);
       expand(category);
-      for (int g = 0; g < filter_->rowCount(category); ++g) {
-        const QModelIndex group = filter_->index(g, 0, category);
+      for (int g = 0; g < shown->rowCount(category); ++g) {
+        const QModelIndex group = shown->index(g, 0, category);
         const bool users = group.data().toString() == kUserTables;
         if (users && !userTables.isValid()) userTables = group;
         if (users || holdsBold(group)) expand(group);
@@ -86,18 +89,39 @@ void ObjectTreeWidget::showCategories() {
 }
 
 void ObjectTreeWidget::setFilterText(const QString& text) {
+  const TreeItem current = handleOf(currentIndex());
   filter_->setFilterFixedString(text);
   if (text.isEmpty()) {
-    collapseAll();
+    if (model() == filter_) {
+      showModel(nodes_);
+      filter_->setSourceModel(nullptr);
+    }
     showCategories();
-    if (currentIndex().isValid()) scrollTo(currentIndex());
   } else {
+    if (model() != filter_) {
+      filter_->setSourceModel(nodes_);
+      showModel(filter_);
+    }
     // What is left is what the user looks for: all of it open.
     expandAll();
   }
+  if (const QModelIndex at = indexFor(current); at.isValid()) {
+    setCurrentIndex(at);
+    scrollTo(at);
+  }
 }
 
-QModelIndex ObjectTreeWidget::indexFor(TreeItem handle) const { return filter_->mapFromSource(nodes_->indexOf(handle)); }
+void ObjectTreeWidget::showModel(QAbstractItemModel* shown) {
+  // The view makes a selection model per model and leaves the old one to us.
+  QItemSelectionModel* old = selectionModel();
+  setModel(shown);
+  delete old;
+}
+
+QModelIndex ObjectTreeWidget::indexFor(TreeItem handle) const {
+  const QModelIndex at = nodes_->indexOf(handle);
+  return model() == filter_ ? filter_->mapFromSource(at) : at;
+}
 
 TreeItem ObjectTreeWidget::handleOf(const QModelIndex& index) { return ObjectTreeModel::handleOf(index); }
 

@@ -47,6 +47,9 @@ class ObjectTreeWidget final : public QTreeView {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  // Puts the nodes, or the filter over them, in the view.
+  void showModel(QAbstractItemModel* shown);
+
   ObjectTreeModel* nodes_;
   QSortFilterProxyModel* filter_;
 };
