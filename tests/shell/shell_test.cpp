@@ -100,6 +100,31 @@ QModelIndex childNamed(const QModelIndex& parent, const QString& text) {
   return {};
 }
 
+// The scale generator's catalog of 5,000 tables, written once.
+QString largeCatalog() {
+  static QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("catalog.mdf"));
+  if (!QFileInfo::exists(path)) {
+    const QString tool = QFileInfo(QStringLiteral(SORBEL_CLI_PATH)).dir().filePath(QStringLiteral("sorbel_scale_db"));
+    QProcess::execute(tool, {QStringLiteral("catalog"), path});
+  }
+  return path;
+}
+
+// The names of the nodes the tree shows that show no children, in order.
+QStringList shownLeaves(const QAbstractItemModel& model, const QModelIndex& parent = {}) {
+  QStringList names;
+  for (int i = 0; i < model.rowCount(parent); ++i) {
+    const QModelIndex child = model.index(i, 0, parent);
+    if (model.rowCount(child) == 0) {
+      names.append(child.data().toString());
+    } else {
+      names.append(shownLeaves(model, child));
+    }
+  }
+  return names;
+}
+
 // One main window over its own session state.
 struct Session {
   AppState state;
@@ -204,6 +229,10 @@ class ShellTest : public QObject {
   void snapshotsSaveAndLoadThroughTheApplicationMenu();
   void labelClicksShowPagesScriptsAndExportTheListPage();
   void wholeTableAndDatabaseExportThroughTheApplicationMenu();
+  void largeCatalogCompletesTheTreeAndChecksCarryOnlyOnAChange();
+  void filterShowsNamesHoldingTheTextInEveryCategory();
+  void stopDuringALargeScanEndsItWithWhatWasRead();
+  void treeDockWidensAndLongNamesKeepATooltip();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -1019,3 +1048,138 @@ int main(int argc, char** argv) {
 }
 
 #include "shell_test.moc"
+
+void ShellTest::largeCatalogCompletesTheTreeAndChecksCarryOnlyOnAChange() {
+  Session s;
+  s.window->scanFile(largeCatalog());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  ObjectTreeWidget* tree = s.window->tree();
+  QAbstractItemModel* model = tree->model();
+  const QModelIndex root = treeRoot(tree);
+  const QModelIndex tables = childNamed(root, QStringLiteral("Tables"));
+  const QModelIndex userTables = childNamed(tables, QStringLiteral("User Tables"));
+  QCOMPARE(model->rowCount(userTables), 5000);
+  QVERIFY(tree->isExpanded(userTables));
+  QVERIFY(tree->viewport()->rect().intersects(tree->visualRect(userTables)));
+
+  const auto check = [](const QModelIndex& i) { return i.data(Qt::CheckStateRole).value<Qt::CheckState>(); };
+  // Checking a group checks all it holds and marks what holds it.
+  QVERIFY(model->setData(userTables, Qt::Checked, Qt::CheckStateRole));
+  for (int i = 0; i < model->rowCount(userTables); ++i) QCOMPARE(check(model->index(i, 0, userTables)), Qt::Checked);
+  QCOMPARE(check(root), Qt::PartiallyChecked);
+  // One table unchecked leaves its group part checked; checking it again
+  // makes the group whole.
+  const QModelIndex first = model->index(0, 0, userTables);
+  QVERIFY(model->setData(first, Qt::Unchecked, Qt::CheckStateRole));
+  QCOMPARE(check(userTables), Qt::PartiallyChecked);
+  QCOMPARE(check(model->index(1, 0, userTables)), Qt::Checked);
+  QVERIFY(model->setData(first, Qt::Checked, Qt::CheckStateRole));
+  QCOMPARE(check(userTables), Qt::Checked);
+  QVERIFY(model->setData(root, Qt::Unchecked, Qt::CheckStateRole));
+  QCOMPARE(check(model->index(4999, 0, userTables)), Qt::Unchecked);
+  QCOMPARE(check(userTables), Qt::Unchecked);
+  // Every object shares its icon rather than holding its own picture.
+  QCOMPARE(first.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+           model->index(4999, 0, userTables).data(Qt::DecorationRole).value<QIcon>().cacheKey());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::filterShowsNamesHoldingTheTextInEveryCategory() {
+  struct Case {
+    QString file;
+    QString text;
+    QStringList shown;
+  };
+  QStringList catalogTables{QStringLiteral("table_499")};
+  for (int i = 0; i < 10; ++i) catalogTables.append(QStringLiteral("table_499%1").arg(i));
+  const Case cases[] = {
+      // A view, a trigger, a default, a procedure and a table, in any case.
+      {demoDatabase(), QStringLiteral("ORDERS"),
+       {QStringLiteral("Orders"), QStringLiteral("CustomerOrders"), QStringLiteral("OrdersByCustomer"),
+        QStringLiteral("trOrdersInsert"), QStringLiteral("DF_Orders_Quantity")}},
+      {demoDatabase(), QStringLiteral("no such name"), {}},
+      {largeCatalog(), QStringLiteral("Table_499"), catalogTables},
+  };
+  for (const Case& c : cases) {
+    Session s;
+    s.window->scanFile(c.file);
+    QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+    QTRY_VERIFY(!s.window->driver().busy());
+    ObjectTreeWidget* tree = s.window->tree();
+    const QStringList all = shownLeaves(*tree->model());
+    // Typed as the user types it: the tree follows every key.
+    QTest::keyClicks(s.window->treeFilter(), c.text);
+    QStringList shown = shownLeaves(*tree->model());
+    shown.sort();
+    QStringList expected = c.shown;
+    expected.sort();
+    QCOMPARE(shown, expected);
+    // What is left is open to see.
+    for (const QString& name : c.shown.mid(0, 1)) {
+      const QModelIndexList hits = tree->model()->match(treeRoot(tree), Qt::DisplayRole, name, 1,
+                                                        Qt::MatchExactly | Qt::MatchRecursive);
+      QVERIFY(!hits.isEmpty());
+      QVERIFY(tree->isExpanded(hits.front().parent()));
+    }
+    if (c.file == largeCatalog()) {
+      s.window->resize(900, 700);
+      saveScreenshot(s.window.get(), QStringLiteral("tree-filtered-5000-tables.png"));
+    }
+    // Cleared, the whole tree is back with the user tables open.
+    s.window->treeFilter()->clear();
+    QCOMPARE(shownLeaves(*tree->model()), all);
+    QVERIFY(tree->isExpanded(childNamed(childNamed(treeRoot(tree), QStringLiteral("Tables")), QStringLiteral("User Tables"))));
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+}
+
+void ShellTest::stopDuringALargeScanEndsItWithWhatWasRead() {
+  // Stop pressed as soon as the scan starts and at points later on.
+  for (const int afterMs : {0, 30, 60, 120}) {
+    Session s;
+    answerer->clear();
+    answerer->answerNextQuestion(true);
+    s.window->scanFile(largeCatalog());
+    QTest::qWait(afterMs);
+    if (s.window->driver().busy()) pressKey(s.window.get(), Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.window->driver().busy(), 5000);
+    QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+    // The pane says the user stopped it (the file is not called invalid),
+    // and the tree shows what was read: nothing, or the file with its
+    // categories.
+    const bool stopped = answerer->texts().contains(QString::fromUtf8(kStopQuestion));
+    const QString ended = stopped ? QString::fromUtf8(kScanStopped) : QStringLiteral("Scanning completed for selected mdf file.");
+    QTRY_VERIFY(paneRows(*s.window).contains(ended));
+    QVERIFY(!paneRows(*s.window).contains(QString::fromUtf8(kNoObjects)));
+    const QAbstractItemModel* model = s.window->tree()->model();
+    QVERIFY(model->rowCount() <= 1);
+    if (model->rowCount() == 1) QVERIFY(childNamed(treeRoot(s.window->tree()), QStringLiteral("Tables")).isValid());
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+}
+
+void ShellTest::treeDockWidensAndLongNamesKeepATooltip() {
+  Session s;
+  ObjectTreeWidget* tree = s.window->tree();
+  const QString longName = QStringLiteral("a_table_with_a_name_longer_than_the_pane_").repeated(4);
+  tree->addNode(1, 0, QStringLiteral("/data/long.mdf"));
+  tree->addNode(2, 1, longName);
+  tree->showCategories();
+  const QModelIndex node = tree->indexFor(2);
+  QVERIFY(QFontMetrics(tree->font()).horizontalAdvance(longName) > tree->viewport()->width());
+  // The name is cut at the pane's edge, and its tooltip gives it whole.
+  QCOMPARE(tree->textElideMode(), Qt::ElideRight);
+  QVERIFY(node.data(Qt::ToolTipRole).toString().contains(longName));
+  // The user drags the pane wider.
+  QDockWidget* dock = s.window->treeDock();
+  const int before = dock->width();
+  s.window->resizeDocks({dock}, {before + 300}, Qt::Horizontal);
+  QTRY_VERIFY(dock->width() >= before + 250);
+  QVERIFY(tree->visualRect(node).width() > 0);
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
