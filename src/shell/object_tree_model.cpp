@@ -60,6 +60,9 @@ void ObjectTreeModel::addNode(TreeItem item, TreeItem parent, const QString& tex
   node->parent = up;
   node->text = text;
   node->depth = up ? up->depth + 1 : 0;
+  // A checked parent stays checked by what it holds: a new child takes its
+  // state, so no count over the siblings is needed.
+  if (up && up->check == Qt::Checked) node->check = Qt::Checked;
   Node* added = node.get();
   if (up) {
     beginInsertRows(createIndex(rowOf(up), 0, up), 0, 0);
@@ -74,9 +77,6 @@ void ObjectTreeModel::addNode(TreeItem item, TreeItem parent, const QString& tex
   storage_.push_back(std::move(node));
   byHandle_.insert(item, added);
   endInsertRows();
-  // A checked parent stays checked by what it holds: a new child takes its
-  // state, so no count over the siblings is needed.
-  if (up && up->check == Qt::Checked) added->check = Qt::Checked;
 }
 
 void ObjectTreeModel::setNodeBold(TreeItem item, bool bold) {
