@@ -12,6 +12,12 @@
 #            memory the mapping keeps per page (bench_page_mapping);
 #   tree     scan to the completed tree of catalog-heavy files of 500 to
 #            5,000 tables against their page mapping (bench_catalog_scale);
+#   window   the desktop window's scan of the 5,000-table catalog file to its
+#            completed, drawn tree against sorbel scan of the same file (ratio =
+#            window time / sorbel time, want <= 2), the window's resident
+#            memory after it (want <= 250 MiB), and the longest wait from Stop
+#            to the scan's end, Stop pressed at points through the scan (want
+#            <= 1 s; bench_window_tree_scale, offscreen);
 #   sqlite   sorbel to-sqlite of the file with the 2,000,000-row table (the
 #            whole file: its small tables too) against the sqlite3 shell's
 #            .import of the same rows as CSV into the same table (ratio =
@@ -20,7 +26,7 @@
 #            server against psql's \copy of the same rows as CSV into the
 #            same table (ratio = sorbel time / psql time, want <= 1.2).
 #
-# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|sqlite|postgres ...]
+# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|window|sqlite|postgres ...]
 # The databases are generated into WORK_DIR (default: a folder under the
 # temporary folder, kept for the next run); nothing large is committed.
 set -euo pipefail
@@ -29,7 +35,7 @@ build=${1:-build}
 work=${2:-${TMPDIR:-/tmp}/sorbel-scale}
 shift $(( $# > 2 ? 2 : $# )) || true
 which=("$@")
-[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree sqlite postgres)
+[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree window sqlite postgres)
 mkdir -p "$work"
 # The sqlite3 shell and /usr/bin/time come from the project's one package list.
 bash tools/install-deps.sh
@@ -96,6 +102,31 @@ for bench in "${which[@]}"; do
     ;;
   tree)
     echo "tree:"; "$build/bin/bench_catalog_scale" 500 1000 2000 5000 | sed 's/^/  /'
+    ;;
+  window)
+    db="$work/catalog-5000.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" catalog "$db"
+    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+    windowRun() { "$build/bin/bench_window_tree_scale" "$@" 2> /dev/null; }
+    # Alternating runs, the fastest of three each.
+    scanTime= treeTime= rss=
+    for _ in 1 2 3; do
+      /usr/bin/time -f "%e" -o "$work/time.txt" "$sorbel" scan "$db" > "$work/scan.txt"
+      t=$(cat "$work/time.txt")
+      if [ -z "$scanTime" ] || awk "BEGIN{exit !($t < $scanTime)}"; then scanTime=$t; fi
+      read -r _ t _ _ _ r _ _ _ _ < <(windowRun "$db")
+      if [ -z "$treeTime" ] || awk "BEGIN{exit !($t < $treeTime)}"; then treeTime=$t; fi
+      if [ -z "$rss" ] || [ "$r" -gt "$rss" ]; then rss=$r; fi
+    done
+    # Stop at points from the page mapping to the last tree updates.
+    longestStop=0
+    for at in 5 20 40 60 80 100 150 200 300; do
+      read -r _ s _ _ < <(windowRun "$db" --stop-at "$at")
+      if awk "BEGIN{exit !($s > $longestStop)}"; then longestStop=$s; fi
+    done
+    echo "window: 5,000 tables; completed tree in the window ${treeTime}s, sorbel scan ${scanTime}s;" \
+         "ratio $(awk "BEGIN{printf \"%.2f\", $treeTime / $scanTime}") (want <= 2); resident after it ${rss} MiB" \
+         "(want <= 250); longest Stop ${longestStop}s (want <= 1)"
     ;;
   sqlite)
     db="$work/rows-2m.mdf"

@@ -150,7 +150,9 @@ void ViewerSession::scanWorker() {
     return;
   }
   if (context_.catalog->objects.empty()) {
-    output_.postLine(kNoObjects);
+    // A stop in the page mapping leaves the catalog nothing to read; the
+    // file is not to blame.
+    output_.postLine(stopDuringScan_.load() ? kScanStopped : kNoObjects);
     tree_.clear();
     endWorkerPath();
     scanRunning_.store(false);

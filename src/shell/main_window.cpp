@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -175,7 +176,17 @@ void MainWindow::buildPanes() {
   treeDock_ = new QDockWidget(tr("MS SQL Database Objects"), this);
   treeDock_->setObjectName(QStringLiteral("objectsPane"));
   treeDock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-  treeDock_->setWidget(tree_);
+  treeFilter_ = new QLineEdit(this);
+  treeFilter_->setPlaceholderText(tr("Filter objects by name"));
+  treeFilter_->setClearButtonEnabled(true);
+  connect(treeFilter_, &QLineEdit::textChanged, tree_, &ObjectTreeWidget::setFilterText);
+  auto* treePane = new QWidget(this);
+  auto* treeLayout = new QVBoxLayout(treePane);
+  treeLayout->setContentsMargins(0, 0, 0, 0);
+  treeLayout->setSpacing(2);
+  treeLayout->addWidget(treeFilter_);
+  treeLayout->addWidget(tree_);
+  treeDock_->setWidget(treePane);
   treeDock_->setFocusProxy(tree_);
   addDockWidget(Qt::LeftDockWidgetArea, treeDock_);
 

@@ -15,6 +15,7 @@ class QAction;
 class QActionGroup;
 class QDockWidget;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QTimer;
 
@@ -72,6 +73,8 @@ class MainWindow final : public QMainWindow {
   ViewerSession& driver() { return *driver_; }
   UiBridge& bridge() const { return *bridge_; }
   ObjectTreeWidget* tree() const { return tree_; }
+  QLineEdit* treeFilter() const { return treeFilter_; }
+  QDockWidget* treeDock() const { return treeDock_; }
   OutputList* outputList() const { return output_; }
   RecordPanel* recordPanel() const { return panel_; }
   CaptionBar* captionBar() const { return caption_; }
@@ -109,6 +112,7 @@ class MainWindow final : public QMainWindow {
   QProgressBar* progress_ = nullptr;
   QLabel* titlePane_ = nullptr;
   QDockWidget* treeDock_ = nullptr;
+  QLineEdit* treeFilter_ = nullptr;
   QDockWidget* outputDock_ = nullptr;
   QTimer* commandStates_ = nullptr;
 

@@ -1,18 +1,17 @@
-// The object tree control on a QTreeWidget.
+// The object tree control on a QTreeView over the tree's model, filtered through a proxy.
 #include "shell/object_tree_widget.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
-#include <QSet>
+#include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <algorithm>
-#include <vector>
+
+#include "shell/object_tree_model.h"
 
 namespace sorbel::shell {
 
 namespace {
-
-constexpr int kHandleRole = Qt::UserRole;
 
 // Lets the hit test lay an item out exactly as the delegate paints it.
 class TreeItemDelegate final : public QStyledItemDelegate {
@@ -21,116 +20,113 @@ class TreeItemDelegate final : public QStyledItemDelegate {
   void fillOption(QStyleOptionViewItem* option, const QModelIndex& index) const { initStyleOption(option, index); }
 };
 
-// Names from a damaged file may hold markup characters; the tooltip shows
-// them as they are.
-QString plainToolTip(const QString& text) {
-  return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
-}
+// The group the user most often looks for; it is opened after every scan.
+const QString kUserTables = QStringLiteral("User Tables");
 
 }  // namespace
 
-ObjectTreeWidget::ObjectTreeWidget(QWidget* parent) : QTreeWidget(parent) {
+ObjectTreeWidget::ObjectTreeWidget(QWidget* parent)
+    : QTreeView(parent), nodes_(new ObjectTreeModel(this)), filter_(new QSortFilterProxyModel(this)) {
+  nodes_->setIcons(style()->standardIcon(QStyle::SP_DriveHDIcon), style()->standardIcon(QStyle::SP_DirIcon),
+                   style()->standardIcon(QStyle::SP_FileIcon));
+  // The filter sits between the nodes and the view only while there is a
+  // text: it follows every insert at a cost far above the model's own, and
+  // a scan inserts thousands.
+  filter_->setRecursiveFilteringEnabled(true);
+  filter_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+  setModel(nodes_);
   setHeaderHidden(true);
-  setColumnCount(1);
   setItemDelegate(new TreeItemDelegate(this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
   setIconSize(QSize(16, 16));
-  // Long names scroll rather than being cut.
-  header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  header()->setStretchLastSection(false);
+  // Measuring every name to size the column would cost a pass over all
+  // nodes per change; a name cut at the pane's edge ends in an ellipsis and
+  // its tooltip gives it whole.
+  header()->setStretchLastSection(true);
+  setTextElideMode(Qt::ElideRight);
 }
 
-QTreeWidgetItem* ObjectTreeWidget::makeItem(TreeItem handle, const QString& text, int depth) {
-  auto* item = new QTreeWidgetItem(QStringList{text});
-  item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
-  item->setCheckState(0, Qt::Unchecked);
-  item->setToolTip(0, plainToolTip(text));
-  const QStyle::StandardPixmap pixmap = depth == 0   ? QStyle::SP_DriveHDIcon
-                                        : depth <= 2 ? QStyle::SP_DirIcon
-                                                     : QStyle::SP_FileIcon;
-  item->setIcon(0, style()->standardIcon(pixmap));
-  item->setData(0, kHandleRole, QVariant::fromValue<qulonglong>(handle));
-  items_.insert(handle, item);
-  return item;
-}
-
-TreeItem ObjectTreeWidget::handleOf(const QTreeWidgetItem* item) const {
-  return item ? item->data(0, kHandleRole).toULongLong() : 0;
-}
-
-void ObjectTreeWidget::clearNodes() {
-  items_.clear();
-  clear();
-}
+void ObjectTreeWidget::clearNodes() { nodes_->clearNodes(); }
 
 void ObjectTreeWidget::addNode(TreeItem handle, TreeItem parent, const QString& text) {
-  if (handle == 0 || items_.contains(handle)) return;
-  if (parent == 0) {
-    addTopLevelItem(makeItem(handle, text, 0));
-    return;
-  }
-  QTreeWidgetItem* up = itemFor(parent);
-  if (!up) return;
-  int depth = 1;
-  for (QTreeWidgetItem* p = up->parent(); p; p = p->parent()) ++depth;
-  up->insertChild(0, makeItem(handle, text, depth));
+  nodes_->addNode(handle, parent, text);
 }
 
-void ObjectTreeWidget::setNodeBold(TreeItem item, bool bold) {
-  QTreeWidgetItem* i = itemFor(item);
-  if (!i) return;
-  QFont f = i->font(0);
-  f.setBold(bold);
-  i->setFont(0, f);
-}
+void ObjectTreeWidget::setNodeBold(TreeItem item, bool bold) { nodes_->setNodeBold(item, bold); }
 
 void ObjectTreeWidget::setChildOrder(TreeItem parent, const std::vector<TreeItem>& order) {
-  QTreeWidgetItem* up = itemFor(parent);
-  if (!up) return;
-  const bool open = up->isExpanded();
-  const QList<QTreeWidgetItem*> taken = up->takeChildren();
-  QSet<QTreeWidgetItem*> left(taken.begin(), taken.end());
-  QList<QTreeWidgetItem*> ordered;
-  ordered.reserve(taken.size());
-  for (const TreeItem handle : order) {
-    QTreeWidgetItem* child = itemFor(handle);
-    if (child && left.remove(child)) ordered.append(child);
-  }
-  // A child the order leaves out stays, after the others, rather than being
-  // lost with its subtree.
-  for (QTreeWidgetItem* child : taken) {
-    if (left.contains(child)) ordered.append(child);
-  }
-  up->addChildren(ordered);
-  up->setExpanded(open);
+  nodes_->setChildOrder(parent, order);
 }
 
 void ObjectTreeWidget::showCategories() {
-  const auto holdsBold = [](const QTreeWidgetItem* item) {
-    for (int i = 0; i < item->childCount(); ++i) {
-      if (item->child(i)->font(0).bold()) return true;
+  const QAbstractItemModel* shown = model();
+  const auto holdsBold = [&](const QModelIndex& group) {
+    const int n = shown->rowCount(group);
+    for (int i = 0; i < n; ++i) {
+      if (shown->index(i, 0, group).data(Qt::FontRole).value<QFont>().bold()) return true;
     }
     return false;
   };
-  // The root and its categories open; of the categories below those, the
-  // one holding tables with rows.
-  for (int i = 0; i < topLevelItemCount(); ++i) {
-    QTreeWidgetItem* root = topLevelItem(i);
-    root->setExpanded(true);
-    for (int c = 0; c < root->childCount(); ++c) {
-      QTreeWidgetItem* category = root->child(c);
-      category->setExpanded(true);
-      for (int g = 0; g < category->childCount(); ++g) {
-        if (holdsBold(category->child(g))) category->child(g)->setExpanded(true);
+  // The root and its categories open; of the groups below those, the user
+  // tables and any other holding tables with rows.
+  QModelIndex userTables;
+  for (int r = 0; r < shown->rowCount(); ++r) {
+    const QModelIndex root = shown->index(r, 0);
+    expand(root);
+    for (int c = 0; c < shown->rowCount(root); ++c) {
+      const QModelIndex category = shown->index(c, 0, root);
+      expand(category);
+      for (int g = 0; g < shown->rowCount(category); ++g) {
+        const QModelIndex group = shown->index(g, 0, category);
+        const bool users = group.data().toString() == kUserTables;
+        if (users && !userTables.isValid()) userTables = group;
+        if (users || holdsBold(group)) expand(group);
       }
     }
   }
+  if (userTables.isValid()) scrollTo(userTables, QAbstractItemView::PositionAtTop);
 }
 
-QRect ObjectTreeWidget::labelRect(const QTreeWidgetItem* item) const {
-  if (!item) return {};
-  const QModelIndex index = indexFromItem(item);
+void ObjectTreeWidget::setFilterText(const QString& text) {
+  const TreeItem current = handleOf(currentIndex());
+  filter_->setFilterFixedString(text);
+  if (text.isEmpty()) {
+    if (model() == filter_) {
+      showModel(nodes_);
+      filter_->setSourceModel(nullptr);
+    }
+    showCategories();
+  } else {
+    if (model() != filter_) {
+      filter_->setSourceModel(nodes_);
+      showModel(filter_);
+    }
+    // What is left is what the user looks for: all of it open.
+    expandAll();
+  }
+  if (const QModelIndex at = indexFor(current); at.isValid()) {
+    setCurrentIndex(at);
+    scrollTo(at);
+  }
+}
+
+void ObjectTreeWidget::showModel(QAbstractItemModel* shown) {
+  // The view makes a selection model per model and leaves the old one to us.
+  QItemSelectionModel* old = selectionModel();
+  setModel(shown);
+  delete old;
+}
+
+QModelIndex ObjectTreeWidget::indexFor(TreeItem handle) const {
+  const QModelIndex at = nodes_->indexOf(handle);
+  return model() == filter_ ? filter_->mapFromSource(at) : at;
+}
+
+TreeItem ObjectTreeWidget::handleOf(const QModelIndex& index) { return ObjectTreeModel::handleOf(index); }
+
+QRect ObjectTreeWidget::labelRect(const QModelIndex& index) const {
+  if (!index.isValid()) return {};
   QStyleOptionViewItem option;
   initViewItemOption(&option);
   option.rect = visualRect(index);
@@ -144,11 +140,12 @@ QRect ObjectTreeWidget::labelRect(const QTreeWidgetItem* item) const {
 }
 
 void ObjectTreeWidget::mousePressEvent(QMouseEvent* event) {
-  QTreeWidgetItem* hit = itemAt(event->position().toPoint());
-  const bool onLabel = hit && event->button() == Qt::LeftButton && labelRect(hit).contains(event->position().toPoint());
-  QTreeWidget::mousePressEvent(event);
+  const QModelIndex hit = indexAt(event->position().toPoint());
+  const bool onLabel =
+      hit.isValid() && event->button() == Qt::LeftButton && labelRect(hit).contains(event->position().toPoint());
+  QTreeView::mousePressEvent(event);
   if (onLabel) {
-    setCurrentItem(hit);
+    setCurrentIndex(hit);
     Q_EMIT labelClicked(handleOf(hit));
   }
 }

@@ -1,18 +1,21 @@
-// The object tree control: check boxes, tooltips, bold tables, and a display started only by a click on a label.
+// The object tree control: a view over the tree's item model, with check boxes, tooltips, bold tables, a name filter, and a display started only by a click on a label.
 #pragma once
 
-#include <QHash>
-#include <QTreeWidget>
-#include <string>
+#include <QTreeView>
 #include <vector>
 
 #include "views/tree_view.h"
 
+class QSortFilterProxyModel;
+
 namespace sorbel::shell {
 
+class ObjectTreeModel;
+
 // Nodes are addressed by the handles the core gives them; the widget only
-// draws them and reports a click with the handle.
-class ObjectTreeWidget final : public QTreeWidget {
+// draws them and reports a click with the handle. The indexes it answers
+// are those of the view, filtered.
+class ObjectTreeWidget final : public QTreeView {
   Q_OBJECT
 
  public:
@@ -23,13 +26,18 @@ class ObjectTreeWidget final : public QTreeWidget {
   void addNode(TreeItem item, TreeItem parent, const QString& text);
   void setNodeBold(TreeItem item, bool bold);
   void setChildOrder(TreeItem parent, const std::vector<TreeItem>& children);
-  // Opens the root and its categories once the scan has filled them.
+  // Opens the root and its categories once the scan has filled them, and
+  // brings the user tables into view.
   void showCategories();
+  // Shows only the nodes whose names hold text (any case) and the nodes
+  // above them; an empty text shows all again.
+  void setFilterText(const QString& text);
 
-  QTreeWidgetItem* itemFor(TreeItem handle) const { return items_.value(handle, nullptr); }
-  TreeItem handleOf(const QTreeWidgetItem* item) const;
+  // The view's index of a node; invalid when it is unknown or filtered out.
+  QModelIndex indexFor(TreeItem handle) const;
+  static TreeItem handleOf(const QModelIndex& index);
   // Where the label text of an item is drawn, in viewport coordinates.
-  QRect labelRect(const QTreeWidgetItem* item) const;
+  QRect labelRect(const QModelIndex& index) const;
 
  Q_SIGNALS:
   // The user pressed the left button on an item's label text.
@@ -39,9 +47,11 @@ class ObjectTreeWidget final : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QTreeWidgetItem* makeItem(TreeItem handle, const QString& text, int depth);
+  // Puts the nodes, or the filter over them, in the view.
+  void showModel(QAbstractItemModel* shown);
 
-  QHash<TreeItem, QTreeWidgetItem*> items_;
+  ObjectTreeModel* nodes_;
+  QSortFilterProxyModel* filter_;
 };
 
 }  // namespace sorbel::shell

@@ -89,11 +89,40 @@ QStringList paneRows(const MainWindow& w) {
   return rows;
 }
 
-QTreeWidgetItem* childNamed(QTreeWidgetItem* parent, const QString& text) {
-  for (int i = 0; i < parent->childCount(); ++i) {
-    if (parent->child(i)->text(0) == text) return parent->child(i);
+// The tree's top-level node, as the view shows it.
+QModelIndex treeRoot(const ObjectTreeWidget* tree) { return tree->model()->index(0, 0); }
+
+QModelIndex childNamed(const QModelIndex& parent, const QString& text) {
+  const QAbstractItemModel* model = parent.model();
+  for (int i = 0; model && i < model->rowCount(parent); ++i) {
+    if (model->index(i, 0, parent).data().toString() == text) return model->index(i, 0, parent);
   }
-  return nullptr;
+  return {};
+}
+
+// The scale generator's catalog of 5,000 tables, written once.
+QString largeCatalog() {
+  static QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("catalog.mdf"));
+  if (!QFileInfo::exists(path)) {
+    const QString tool = QFileInfo(QStringLiteral(SORBEL_CLI_PATH)).dir().filePath(QStringLiteral("sorbel_scale_db"));
+    QProcess::execute(tool, {QStringLiteral("catalog"), path});
+  }
+  return path;
+}
+
+// The names of the nodes the tree shows that show no children, in order.
+QStringList shownLeaves(const QAbstractItemModel& model, const QModelIndex& parent = {}) {
+  QStringList names;
+  for (int i = 0; i < model.rowCount(parent); ++i) {
+    const QModelIndex child = model.index(i, 0, parent);
+    if (model.rowCount(child) == 0) {
+      names.append(child.data().toString());
+    } else {
+      names.append(shownLeaves(model, child));
+    }
+  }
+  return names;
 }
 
 // One main window over its own session state.
@@ -200,6 +229,10 @@ class ShellTest : public QObject {
   void snapshotsSaveAndLoadThroughTheApplicationMenu();
   void labelClicksShowPagesScriptsAndExportTheListPage();
   void wholeTableAndDatabaseExportThroughTheApplicationMenu();
+  void largeCatalogCompletesTheTreeAndChecksCarryOnlyOnAChange();
+  void filterShowsNamesHoldingTheTextInEveryCategory();
+  void stopDuringALargeScanEndsItWithWhatWasRead();
+  void treeDockWidensAndLongNamesKeepATooltip();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -333,8 +366,8 @@ void ShellTest::commandLineOpensTheDialogOrScansAtOnce() {
     auto w = startApplication(state, lock, scan);
     QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
     QTRY_VERIFY(!w->driver().busy());
-    QCOMPARE(w->tree()->topLevelItemCount(), 1);
-    QCOMPARE(w->tree()->topLevelItem(0)->text(0), QFileInfo(demo).absoluteFilePath());
+    QCOMPARE(w->tree()->model()->rowCount(), 1);
+    QCOMPARE(treeRoot(w->tree()).data().toString(), QFileInfo(demo).absoluteFilePath());
     answerer->answerNextQuestion(true);
     w->close();
   }
@@ -513,17 +546,24 @@ void ShellTest::scanFillsTheTreeWhileTheWindowStaysResponsive() {
     QTRY_VERIFY(!s.window->driver().busy());
 
     ObjectTreeWidget* tree = s.window->tree();
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem* root = tree->topLevelItem(0);
-    QCOMPARE(root->text(0), QFileInfo(file).absoluteFilePath());
-    QTreeWidgetItem* userTables = childNamed(childNamed(root, QStringLiteral("Tables")), QStringLiteral("User Tables"));
-    QVERIFY(userTables && userTables->childCount() > 0);
+    QCOMPARE(tree->model()->rowCount(), 1);
+    const QModelIndex root = treeRoot(tree);
+    QCOMPARE(root.data().toString(), QFileInfo(file).absoluteFilePath());
+    const QModelIndex userTables =
+        childNamed(childNamed(root, QStringLiteral("Tables")), QStringLiteral("User Tables"));
+    QVERIFY(userTables.isValid() && tree->model()->rowCount(userTables) > 0);
+    // The user tables are open and in view at once.
+    QVERIFY(tree->isExpanded(userTables));
+    QVERIFY(tree->viewport()->rect().intersects(tree->visualRect(userTables)));
     bool anyBold = false;
-    for (int i = 0; i < userTables->childCount(); ++i) {
-      QTreeWidgetItem* t = userTables->child(i);
-      anyBold = anyBold || t->font(0).bold();
-      QCOMPARE(t->checkState(0), Qt::Unchecked);
-      if (i > 0) QVERIFY(!treeTextLess(t->text(0).toStdString(), userTables->child(i - 1)->text(0).toStdString()));
+    for (int i = 0; i < tree->model()->rowCount(userTables); ++i) {
+      const QModelIndex t = tree->model()->index(i, 0, userTables);
+      anyBold = anyBold || t.data(Qt::FontRole).value<QFont>().bold();
+      QCOMPARE(t.data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
+      if (i > 0) {
+        const QString before = tree->model()->index(i - 1, 0, userTables).data().toString();
+        QVERIFY(!treeTextLess(t.data().toString().toStdString(), before.toStdString()));
+      }
     }
     QVERIFY(anyBold);
     QVERIFY(paneRows(*s.window).contains(QStringLiteral("Scanning completed for selected mdf file.")));
@@ -570,7 +610,7 @@ void ShellTest::runningWorkerRefusesCommandsUntilStoppedAndClosingAsks() {
       {[&] { s.window->close(); }, QString::fromUtf8(kStopToClose)},
       {[&] {
          s.window->tree()->addNode(1, 0, QStringLiteral("node"));
-         QTreeWidgetItem* node = s.window->tree()->itemFor(1);
+         const QModelIndex node = s.window->tree()->indexFor(1);
          QTest::mouseClick(s.window->tree()->viewport(), Qt::LeftButton, {},
                            s.window->tree()->labelRect(node).center());
        },
@@ -621,20 +661,20 @@ void ShellTest::treeStartsADisplayOnlyFromALabelClick() {
   const QString odd = QStringLiteral("<b>Orders</b> &amp; Co");
   tree.addNode(orders, tables, odd);
   tree.addNode(beta, tables, QStringLiteral("beta"));
-  QCOMPARE(tree.itemFor(tables)->child(0), tree.itemFor(beta));  // each goes first
+  QCOMPARE(tree.model()->index(0, 0, tree.indexFor(tables)), tree.indexFor(beta));  // each goes first
   tree.setNodeBold(orders, true);
   tree.setChildOrder(tables, {orders, beta});
   tree.showCategories();
-  QCOMPARE(tree.itemFor(tables)->child(0), tree.itemFor(orders));
-  QCOMPARE(tree.itemFor(tables)->child(1), tree.itemFor(beta));
-  QCOMPARE(tree.itemFor(orders)->parent(), tree.itemFor(tables));
-  QVERIFY(tree.itemFor(orders)->font(0).bold());
-  QVERIFY(tree.itemFor(orders)->toolTip(0).contains(odd.toHtmlEscaped()));
+  QCOMPARE(tree.model()->index(0, 0, tree.indexFor(tables)), tree.indexFor(orders));
+  QCOMPARE(tree.model()->index(1, 0, tree.indexFor(tables)), tree.indexFor(beta));
+  QCOMPARE(tree.indexFor(orders).parent(), tree.indexFor(tables));
+  QVERIFY(tree.indexFor(orders).data(Qt::FontRole).value<QFont>().bold());
+  QVERIFY(tree.indexFor(orders).data(Qt::ToolTipRole).toString().contains(odd.toHtmlEscaped()));
 
   QSignalSpy clicks(&tree, &ObjectTreeWidget::labelClicked);
-  QTreeWidgetItem* item = tree.itemFor(orders);
+  const QModelIndex item = tree.indexFor(orders);
   const QRect label = tree.labelRect(item);
-  const QRect row = tree.visualItemRect(item);
+  const QRect row = tree.visualRect(item);
   QVERIFY(label.isValid() && row.contains(label.center()));
 
   // The check box and the icon sit left of the label, empty space right of it.
@@ -652,10 +692,10 @@ void ShellTest::treeStartsADisplayOnlyFromALabelClick() {
 
   // A clear forgets every handle; a node under one it forgot is not drawn.
   tree.clearNodes();
-  QVERIFY(!tree.itemFor(orders));
+  QVERIFY(!tree.indexFor(orders).isValid());
   tree.addNode(55, orders, QStringLiteral("stale"));
-  QVERIFY(!tree.itemFor(55));
-  QCOMPARE(tree.topLevelItemCount(), 0);
+  QVERIFY(!tree.indexFor(55).isValid());
+  QCOMPARE(tree.model()->rowCount(), 0);
 }
 
 void ShellTest::recordListResetsOncePerPageAndCopiesRowsAsTabText() {
@@ -791,14 +831,14 @@ void ShellTest::snapshotsSaveAndLoadThroughTheApplicationMenu() {
   s.window->loadSnapshotAction()->trigger();
   QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
   QTRY_VERIFY(!s.window->driver().busy());
-  QCOMPARE(s.window->tree()->topLevelItem(0)->text(0), QFileInfo(demo).absoluteFilePath());
+  QCOMPARE(treeRoot(s.window->tree()).data().toString(), QFileInfo(demo).absoluteFilePath());
   QVERIFY(s.state.snapshotMode.load());
   answerer->answerNextQuestion(true);
   s.window->close();
 }
 
-void clickLabel(ObjectTreeWidget* tree, QTreeWidgetItem* item) {
-  tree->scrollToItem(item);
+void clickLabel(ObjectTreeWidget* tree, const QModelIndex& item) {
+  tree->scrollTo(item);
   QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->labelRect(item).center());
 }
 
@@ -809,14 +849,14 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QTRY_VERIFY(!s.window->driver().busy());
   ObjectTreeWidget* tree = s.window->tree();
   RecordPanel* panel = s.window->recordPanel();
-  QTreeWidgetItem* root = tree->topLevelItem(0);
-  QTreeWidgetItem* orders =
+  const QModelIndex root = treeRoot(tree);
+  const QModelIndex orders =
       childNamed(childNamed(childNamed(root, QStringLiteral("Tables")), QStringLiteral("User Tables")), QStringLiteral("Orders"));
-  QVERIFY(orders);
+  QVERIFY(orders.isValid());
 
   // Selecting by keyboard shows nothing; a click on the label shows Page1.
   tree->setFocus();
-  tree->setCurrentItem(orders);
+  tree->setCurrentIndex(orders);
   pressKey(tree, Qt::Key_Down);
   QTest::qWait(50);
   QVERIFY(!s.window->driver().busy());
@@ -832,7 +872,7 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   // A thousand rows, each counted in the caption and the pane, and the new
   // nodes cross to the UI thread in a few hand-overs.
   QVERIFY2(crossings->calls <= 5, qPrintable(QString::number(crossings->calls)));
-  QVERIFY(childNamed(orders, QStringLiteral("PrimaryKey")));
+  QVERIFY(childNamed(orders, QStringLiteral("PrimaryKey")).isValid());
   QCOMPARE(panel->model()->rowCount(), 1000);
   QVERIFY(panel->model()->columnCount() >= 7);
   QVERIFY(panel->list()->isVisible() && !panel->script()->isVisible());
@@ -873,10 +913,10 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QCOMPARE(text.count(QStringLiteral("\r\n")), 1001);
 
   // A procedure's text and a key's script in the monospace text box.
-  QTreeWidgetItem* procedure = childNamed(
+  const QModelIndex procedure = childNamed(
       childNamed(childNamed(root, QStringLiteral("Programmability")), QStringLiteral("Store Procedure")),
       QStringLiteral("OrdersByCustomer"));
-  QVERIFY(procedure);
+  QVERIFY(procedure.isValid());
   clickLabel(tree, procedure);
   QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("OrdersByCustomer")), 30000);
   QTRY_VERIFY(!s.window->driver().busy());
@@ -885,8 +925,8 @@ void ShellTest::labelClicksShowPagesScriptsAndExportTheListPage() {
   QVERIFY(!panel->nextButton()->isEnabled() && !panel->previousButton()->isEnabled());
   QTRY_VERIFY(!s.window->stopAction()->isEnabled());
   saveScreenshot(s.window.get(), QStringLiteral("main-with-script.png"));
-  QTreeWidgetItem* key = childNamed(childNamed(orders, QStringLiteral("PrimaryKey")), QStringLiteral("PK_Orders"));
-  QVERIFY(key);
+  const QModelIndex key = childNamed(childNamed(orders, QStringLiteral("PrimaryKey")), QStringLiteral("PK_Orders"));
+  QVERIFY(key.isValid());
   clickLabel(tree, key);
   QVERIFY(endsWhileTheUiThreadWaits(s.window->driver()));
   QTRY_VERIFY_WITH_TIMEOUT(panel->script()->toPlainText().contains(QStringLiteral("ALTER TABLE")), 30000);
@@ -927,10 +967,10 @@ void ShellTest::wholeTableAndDatabaseExportThroughTheApplicationMenu() {
   QTRY_VERIFY(!s.window->driver().busy());
   ObjectTreeWidget* tree = s.window->tree();
   RecordPanel* panel = s.window->recordPanel();
-  QTreeWidgetItem* orders = childNamed(
-      childNamed(childNamed(tree->topLevelItem(0), QStringLiteral("Tables")), QStringLiteral("User Tables")),
+  const QModelIndex orders = childNamed(
+      childNamed(childNamed(treeRoot(tree), QStringLiteral("Tables")), QStringLiteral("User Tables")),
       QStringLiteral("Orders"));
-  QVERIFY(orders);
+  QVERIFY(orders.isValid());
 
   // The two entries as the user meets them in the application menu.
   QMenu* appMenu = nullptr;
@@ -1014,3 +1054,143 @@ int main(int argc, char** argv) {
 }
 
 #include "shell_test.moc"
+
+void ShellTest::largeCatalogCompletesTheTreeAndChecksCarryOnlyOnAChange() {
+  Session s;
+  s.window->scanFile(largeCatalog());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  ObjectTreeWidget* tree = s.window->tree();
+  QAbstractItemModel* model = tree->model();
+  const QModelIndex root = treeRoot(tree);
+  const QModelIndex tables = childNamed(root, QStringLiteral("Tables"));
+  const QModelIndex userTables = childNamed(tables, QStringLiteral("User Tables"));
+  QCOMPARE(model->rowCount(userTables), 5000);
+  QVERIFY(tree->isExpanded(userTables));
+  QVERIFY(tree->viewport()->rect().intersects(tree->visualRect(userTables)));
+
+  const auto check = [](const QModelIndex& i) { return i.data(Qt::CheckStateRole).value<Qt::CheckState>(); };
+  // Checking a group checks all it holds and marks what holds it.
+  QVERIFY(model->setData(userTables, Qt::Checked, Qt::CheckStateRole));
+  for (int i = 0; i < model->rowCount(userTables); ++i) QCOMPARE(check(model->index(i, 0, userTables)), Qt::Checked);
+  QCOMPARE(check(root), Qt::PartiallyChecked);
+  // One table unchecked leaves its group part checked; checking it again
+  // makes the group whole.
+  const QModelIndex first = model->index(0, 0, userTables);
+  QVERIFY(model->setData(first, Qt::Unchecked, Qt::CheckStateRole));
+  QCOMPARE(check(userTables), Qt::PartiallyChecked);
+  QCOMPARE(check(model->index(1, 0, userTables)), Qt::Checked);
+  QVERIFY(model->setData(first, Qt::Checked, Qt::CheckStateRole));
+  QCOMPARE(check(userTables), Qt::Checked);
+  // A node drawn later under a checked table (its keys on a first display)
+  // comes checked, leaving the table whole.
+  const TreeItem later = TreeItem{1} << 40;
+  tree->addNode(later, ObjectTreeWidget::handleOf(first), QStringLiteral("PrimaryKey"));
+  QCOMPARE(check(tree->indexFor(later)), Qt::Checked);
+  QCOMPARE(check(first), Qt::Checked);
+  QVERIFY(model->setData(root, Qt::Unchecked, Qt::CheckStateRole));
+  QCOMPARE(check(model->index(4999, 0, userTables)), Qt::Unchecked);
+  QCOMPARE(check(userTables), Qt::Unchecked);
+  // Every object shares its icon rather than holding its own picture.
+  QCOMPARE(first.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+           model->index(4999, 0, userTables).data(Qt::DecorationRole).value<QIcon>().cacheKey());
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::filterShowsNamesHoldingTheTextInEveryCategory() {
+  struct Case {
+    QString file;
+    QString text;
+    QStringList shown;
+  };
+  QStringList catalogTables{QStringLiteral("table_499")};
+  for (int i = 0; i < 10; ++i) catalogTables.append(QStringLiteral("table_499%1").arg(i));
+  const Case cases[] = {
+      // A view, a trigger, a default, a procedure and a table, in any case.
+      {demoDatabase(), QStringLiteral("ORDERS"),
+       {QStringLiteral("Orders"), QStringLiteral("CustomerOrders"), QStringLiteral("OrdersByCustomer"),
+        QStringLiteral("trOrdersInsert"), QStringLiteral("DF_Orders_Quantity")}},
+      {demoDatabase(), QStringLiteral("no such name"), {}},
+      {largeCatalog(), QStringLiteral("Table_499"), catalogTables},
+  };
+  for (const Case& c : cases) {
+    Session s;
+    s.window->scanFile(c.file);
+    QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+    QTRY_VERIFY(!s.window->driver().busy());
+    ObjectTreeWidget* tree = s.window->tree();
+    const QStringList all = shownLeaves(*tree->model());
+    // Typed as the user types it: the tree follows every key.
+    QTest::keyClicks(s.window->treeFilter(), c.text);
+    QStringList shown = shownLeaves(*tree->model());
+    shown.sort();
+    QStringList expected = c.shown;
+    expected.sort();
+    QCOMPARE(shown, expected);
+    // What is left is open to see.
+    for (const QString& name : c.shown.mid(0, 1)) {
+      const QModelIndexList hits = tree->model()->match(treeRoot(tree), Qt::DisplayRole, name, 1,
+                                                        Qt::MatchExactly | Qt::MatchRecursive);
+      QVERIFY(!hits.isEmpty());
+      QVERIFY(tree->isExpanded(hits.front().parent()));
+    }
+    if (c.file == largeCatalog()) {
+      s.window->resize(900, 700);
+      saveScreenshot(s.window.get(), QStringLiteral("tree-filtered-5000-tables.png"));
+    }
+    // Cleared, the whole tree is back with the user tables open.
+    s.window->treeFilter()->clear();
+    QCOMPARE(shownLeaves(*tree->model()), all);
+    QVERIFY(tree->isExpanded(childNamed(childNamed(treeRoot(tree), QStringLiteral("Tables")), QStringLiteral("User Tables"))));
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+}
+
+void ShellTest::stopDuringALargeScanEndsItWithWhatWasRead() {
+  // Stop pressed as soon as the scan starts and at points later on.
+  for (const int afterMs : {0, 30, 60, 120}) {
+    Session s;
+    answerer->clear();
+    answerer->answerNextQuestion(true);
+    s.window->scanFile(largeCatalog());
+    QTest::qWait(afterMs);
+    if (s.window->driver().busy()) pressKey(s.window.get(), Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!s.window->driver().busy(), 5000);
+    QTRY_VERIFY(!s.window->stopAction()->isEnabled());
+    // The pane says the user stopped it (a stop that comes as the scan ends
+    // finds nothing left to stop) and never calls the file invalid; the
+    // tree shows what was read: nothing, or the file with its categories.
+    QTRY_VERIFY(paneRows(*s.window).contains(QString::fromUtf8(kScanStopped)) ||
+                paneRows(*s.window).contains(QStringLiteral("Scanning completed for selected mdf file.")));
+    QVERIFY(!paneRows(*s.window).contains(QString::fromUtf8(kNoObjects)));
+    const QAbstractItemModel* model = s.window->tree()->model();
+    QVERIFY(model->rowCount() <= 1);
+    if (model->rowCount() == 1) QVERIFY(childNamed(treeRoot(s.window->tree()), QStringLiteral("Tables")).isValid());
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+}
+
+void ShellTest::treeDockWidensAndLongNamesKeepATooltip() {
+  Session s;
+  ObjectTreeWidget* tree = s.window->tree();
+  const QString longName = QStringLiteral("a_table_with_a_name_longer_than_the_pane_").repeated(4);
+  tree->addNode(1, 0, QStringLiteral("/data/long.mdf"));
+  tree->addNode(2, 1, longName);
+  tree->showCategories();
+  const QModelIndex node = tree->indexFor(2);
+  QVERIFY(QFontMetrics(tree->font()).horizontalAdvance(longName) > tree->viewport()->width());
+  // The name is cut at the pane's edge, and its tooltip gives it whole.
+  QCOMPARE(tree->textElideMode(), Qt::ElideRight);
+  QVERIFY(node.data(Qt::ToolTipRole).toString().contains(longName));
+  // The user drags the pane wider.
+  QDockWidget* dock = s.window->treeDock();
+  const int before = dock->width();
+  s.window->resizeDocks({dock}, {before + 300}, Qt::Horizontal);
+  QTRY_VERIFY(dock->width() >= before + 250);
+  QVERIFY(tree->visualRect(node).width() > 0);
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
