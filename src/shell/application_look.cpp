@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 
 namespace sorbel::shell {
 
@@ -26,6 +28,13 @@ QPalette tinted(QColor window, QColor highlight) {
   p.setColor(QPalette::Text, Qt::black);
   p.setColor(QPalette::WindowText, Qt::black);
   p.setColor(QPalette::ButtonText, Qt::black);
+  // Setting the text roles above overwrote the greyed colours the palette
+  // derived for disabled widgets; a shade of the tint keeps them legible but
+  // plainly inactive.
+  const QColor greyed = window.darker(200);
+  for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+    p.setColor(QPalette::Disabled, role, greyed);
+  }
   return p;
 }
 
@@ -50,6 +59,35 @@ QPalette dark() {
   return p;
 }
 
+// Fusion outlines check boxes and radio buttons in a shade darker than the
+// window, which on the Black look's window is the colour of the box itself:
+// the box vanishes and only a tick is left. Its outline is taken from a grey
+// that shows on the dark fill instead.
+class BlackLookStyle final : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+
+  static constexpr QColor kOutlineSource{150, 152, 158};
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element == PE_IndicatorCheckBox || element == PE_IndicatorRadioButton) {
+      // Fusion reads a check box's state from the button option, so keep its type.
+      if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
+        QStyleOptionButton framed(*button);
+        framed.palette.setColor(QPalette::Window, kOutlineSource);
+        QProxyStyle::drawPrimitive(element, &framed, painter, widget);
+      } else {
+        QStyleOption framed(*option);
+        framed.palette.setColor(QPalette::Window, kOutlineSource);
+        QProxyStyle::drawPrimitive(element, &framed, painter, widget);
+      }
+      return;
+    }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+  }
+};
+
 }  // namespace
 
 std::vector<LookChoice> lookChoices() {
@@ -62,7 +100,8 @@ std::vector<LookChoice> lookChoices() {
 
 void applyLook(int look) {
   const bool classic = look == 210 && QStyleFactory::keys().contains(QStringLiteral("Windows"));
-  QApplication::setStyle(QStyleFactory::create(classic ? QStringLiteral("Windows") : QStringLiteral("Fusion")));
+  QStyle* style = QStyleFactory::create(classic ? QStringLiteral("Windows") : QStringLiteral("Fusion"));
+  QApplication::setStyle(look == 216 ? new BlackLookStyle(style) : style);
   QPalette palette;
   switch (look) {
     case 210: palette = tinted(QColor(212, 208, 200), QColor(10, 36, 106)); break;

@@ -37,12 +37,12 @@ CaptionBar::CaptionBar(QWidget* parent) : QFrame(parent), text_(new QLabel(this)
   setObjectName(QStringLiteral("captionBar"));
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
-  QPalette p = palette();
-  p.setColor(QPalette::Window, p.color(QPalette::ToolTipBase));
-  p.setColor(QPalette::WindowText, p.color(QPalette::ToolTipText));
-  setPalette(p);
+  // Roles rather than copied colours, so the bar takes on every later look.
+  setBackgroundRole(QPalette::ToolTipBase);
+  setForegroundRole(QPalette::ToolTipText);
   auto* icon = new QLabel(this);
   icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(20, 20));
+  text_->setForegroundRole(QPalette::ToolTipText);
   text_->setTextFormat(Qt::PlainText);
   QFont f = text_->font();
   f.setBold(true);

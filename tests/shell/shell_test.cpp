@@ -21,14 +21,17 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <atomic>
 #include <sqlite3.h>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -36,6 +39,7 @@
 #include "dialog_answerer.h"
 #include "session/viewer_session.h"
 #include "shell/about_dialog.h"
+#include "shell/application_look.h"
 #include "shell/file_settings_dialog.h"
 #include "shell/main_window.h"
 #include "shell/object_tree_widget.h"
@@ -226,6 +230,9 @@ class ShellTest : public QObject {
   void recordListResetsOncePerPageAndCopiesRowsAsTabText();
   void workerUpdatesAreQueuedInOrderAndOnlyQuestionsWait();
   void lookIsAppliedAtOnceAndStored();
+  void disabledTextStandsApartInEveryLook_data();
+  void disabledTextStandsApartInEveryLook();
+  void captionBarAndCheckBoxesFollowTheBlackLook();
   void snapshotsSaveAndLoadThroughTheApplicationMenu();
   void labelClicksShowPagesScriptsAndExportTheListPage();
   void wholeTableAndDatabaseExportThroughTheApplicationMenu();
@@ -810,6 +817,103 @@ void ShellTest::lookIsAppliedAtOnceAndStored() {
     answerer->answerNextQuestion(true);
     s.window->close();
   }
+}
+
+namespace {
+
+// How far apart two colours look, by lightness alone: enough to tell text
+// that stands out from text that fades into its background.
+int lightnessGap(const QColor& a, const QColor& b) { return std::abs(a.lightness() - b.lightness()); }
+
+// The fill and the outline of an unticked check box, as drawn.
+struct IndicatorColours {
+  QColor fill;
+  QColor outline;
+};
+
+IndicatorColours indicatorColours(QCheckBox& box) {
+  QStyleOptionButton option;
+  option.initFrom(&box);
+  const QRect indicator = box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+  const QImage image = box.grab().toImage();
+  return {image.pixelColor(indicator.center()), image.pixelColor(indicator.left(), indicator.center().y())};
+}
+
+}  // namespace
+
+void ShellTest::disabledTextStandsApartInEveryLook_data() {
+  QTest::addColumn<int>("look");
+  for (const LookChoice& choice : lookChoices()) QTest::newRow(qPrintable(choice.name)) << choice.id;
+  QTest::newRow("unknown value") << 300;
+}
+
+void ShellTest::disabledTextStandsApartInEveryLook() {
+  QFETCH(int, look);
+  applyLook(look);
+  const QPalette p = QApplication::palette();
+  struct RolePair {
+    QPalette::ColorRole text;
+    QPalette::ColorRole background;
+  };
+  for (const RolePair& pair : {RolePair{QPalette::WindowText, QPalette::Window}, RolePair{QPalette::Text, QPalette::Base},
+                               RolePair{QPalette::ButtonText, QPalette::Button}}) {
+    const QColor active = p.color(QPalette::Active, pair.text);
+    const QColor disabled = p.color(QPalette::Disabled, pair.text);
+    const QColor back = p.color(QPalette::Disabled, pair.background);
+    QVERIFY2(disabled != active, qPrintable(QStringLiteral("role %1").arg(pair.text)));
+    // Greyed out means nearer its background than live text is, yet still legible.
+    QVERIFY2(lightnessGap(disabled, back) + 40 <= lightnessGap(active, p.color(QPalette::Active, pair.background)),
+             qPrintable(QStringLiteral("role %1").arg(pair.text)));
+    QVERIFY2(lightnessGap(disabled, back) >= 30, qPrintable(QStringLiteral("role %1").arg(pair.text)));
+  }
+  applyLook(kDefaultLook);
+}
+
+void ShellTest::captionBarAndCheckBoxesFollowTheBlackLook() {
+  Session s;
+  CaptionBar* caption = s.window->captionBar();
+  auto* text = caption->findChild<QLabel*>();
+  QVERIFY(text);
+  const auto captionBack = [&] {
+    // Right of the sentence, inside the frame: only the bar's own background.
+    return caption->grab().toImage().pixelColor(caption->width() - 12, caption->height() / 2);
+  };
+  // Drawn apart from the window, one unticked box to measure and a ticked one to see.
+  QWidget boxes;
+  auto* column = new QVBoxLayout(&boxes);
+  auto* box = new QCheckBox(QStringLiteral("Unticked box"), &boxes);
+  auto* ticked = new QCheckBox(QStringLiteral("Ticked box"), &boxes);
+  ticked->setChecked(true);
+  column->addWidget(box);
+  column->addWidget(ticked);
+  boxes.adjustSize();
+
+  // The bar must follow a change of look made while it is shown, in both directions.
+  s.window->setLook(215);
+  QVERIFY(captionBack().lightness() > 150);
+  QVERIFY(text->palette().color(text->foregroundRole()).lightness() < 100);
+  const IndicatorColours light = indicatorColours(*box);
+  QVERIFY(light.fill.lightness() > 150);
+  QVERIFY(lightnessGap(light.fill, light.outline) >= 40);
+
+  s.window->setLook(216);
+  QTest::qWait(20);
+  QVERIFY(captionBack().lightness() < 100);
+  QVERIFY(text->palette().color(text->foregroundRole()).lightness() > 150);
+  // A dark box whose outline still shows on it: without one only the tick would be seen.
+  const IndicatorColours dark = indicatorColours(*box);
+  QVERIFY(dark.fill.lightness() < 100);
+  QVERIFY(lightnessGap(dark.fill, dark.outline) >= 40);
+  // The idle window has Stop disabled: the picture shows it greyed beside live buttons.
+  QVERIFY(!s.window->stopAction()->isEnabled());
+  saveScreenshot(s.window.get(), QStringLiteral("look-black-disabled-and-caption.png"));
+  saveScreenshot(&boxes, QStringLiteral("look-black-check-boxes.png"));
+
+  s.window->setLook(215);
+  QTest::qWait(20);
+  QVERIFY(captionBack().lightness() > 150);
+  answerer->answerNextQuestion(true);
+  s.window->close();
 }
 
 void ShellTest::snapshotsSaveAndLoadThroughTheApplicationMenu() {
