@@ -2,6 +2,7 @@
 #include "shell/object_tree_widget.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
@@ -148,6 +149,28 @@ void ObjectTreeWidget::mousePressEvent(QMouseEvent* event) {
     setCurrentIndex(hit);
     Q_EMIT labelClicked(handleOf(hit));
   }
+}
+
+void ObjectTreeWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QModelIndex hit = indexAt(event->position().toPoint());
+  const bool onLabel = hit.isValid() && labelRect(hit).contains(event->position().toPoint());
+  QTreeView::mouseDoubleClickEvent(event);
+  // On the label the first press of the two has opened it already; a
+  // second request would only be refused as busy.
+  if (hit.isValid() && !onLabel && event->button() == Qt::LeftButton) {
+    setCurrentIndex(hit);
+    Q_EMIT openRequested(handleOf(hit));
+  }
+}
+
+void ObjectTreeWidget::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid()) {
+    Q_EMIT openRequested(handleOf(currentIndex()));
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 }  // namespace sorbel::shell
