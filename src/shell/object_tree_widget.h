@@ -56,6 +56,10 @@ class ObjectTreeWidget final : public QTreeView {
   void showModel(QAbstractItemModel* shown);
 
   ObjectTreeModel* nodes_;
+  // The last press on a label, to tell the second press of a double-click
+  // from a new request.
+  TreeItem lastLabelPress_ = 0;
+  quint64 lastLabelPressTime_ = 0;
   QSortFilterProxyModel* filter_;
 };
 
