@@ -278,7 +278,8 @@ void MainWindow::openWithFile(const QString& path) {
 }
 
 void MainWindow::scanFile(const QString& path) {
-  rememberRecentFile(path);
+  // --scan takes any path; only a file that is there is worth offering again.
+  if (QFileInfo(path).isFile()) rememberRecentFile(path);
   driver_->open(defaultScanOptions(QFileInfo(path).absoluteFilePath()));
   updateCommandStates();
 }

@@ -1286,11 +1286,18 @@ void ShellTest::recentFilesKeepTheLastFourNewestFirst() {
   QSettings().remove(QStringLiteral("RecentFiles"));
   QTemporaryDir dir;
   QStringList paths;
-  for (int i = 1; i <= 5; ++i) paths.append(dir.filePath(QStringLiteral("file%1.mdf").arg(i)));
+  for (int i = 1; i <= 5; ++i) {
+    paths.append(dir.filePath(QStringLiteral("file%1.mdf").arg(i)));
+    QFile file(paths.back());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
   {
     Session s;
     QVERIFY(!s.window->recentFilesMenu()->isEnabled());
-    // Opened in turn, the second twice: the repeat moves up, the first falls off.
+    // Opened in turn, the second twice: the repeat moves up, the first falls
+    // off; a path that is no file is not kept.
+    s.window->scanFile(dir.filePath(QStringLiteral("missing.mdf")));
+    QTRY_VERIFY(!s.window->driver().busy());
     for (const QString& p : paths) {
       s.window->scanFile(p);
       QTRY_VERIFY(!s.window->driver().busy());
