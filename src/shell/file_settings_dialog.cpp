@@ -23,6 +23,7 @@
 
 #include "views/views.h"
 #include "shell/message_boxes.h"
+#include "shell/recent_files.h"
 
 namespace sorbel::shell {
 
@@ -169,9 +170,11 @@ void FileSettingsDialog::browseDataFile() {
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(QStringLiteral("mdf"));
   dialog.setNameFilters({QStringLiteral(".mdf Files (*.mdf *.MDF)"), QStringLiteral("All Files (*)")});
+  startInLastFolder(dialog);
   if (!dataFile_->text().isEmpty()) dialog.selectFile(dataFile_->text());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString chosen = dialog.selectedFiles().constFirst();
+  rememberFolder(chosen);
   if (!QFileInfo(chosen).isFile()) {
     showInformation(this, QStringLiteral("Please select valid mdf file."));
     return;

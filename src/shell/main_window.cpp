@@ -7,11 +7,14 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -26,9 +29,11 @@
 #include "shell/application_look.h"
 #include "shell/artwork.h"
 #include "shell/file_settings_dialog.h"
+#include "shell/help_window.h"
 #include "shell/message_boxes.h"
 #include "shell/object_tree_widget.h"
 #include "shell/output_pane.h"
+#include "shell/recent_files.h"
 #include "shell/record_panel.h"
 #include "shell/ribbon_bar.h"
 #include "shell/ui_bridge.h"
@@ -47,12 +52,23 @@ QString withSeparator(QString folder) {
   return folder;
 }
 
+// The data file a drag carries, or empty when it carries none.
+QString droppedDataFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QString path = data->urls().constFirst().toLocalFile();
+  return path.endsWith(QStringLiteral(".mdf"), Qt::CaseInsensitive) ? path : QString();
+}
+
 }  // namespace
 
 MainWindow::MainWindow(AppState& state, QWidget* parent)
-    : QMainWindow(parent), state_(state), bridge_(new UiBridge(this)) {
+    : QMainWindow(parent),
+      state_(state),
+      bridge_(new UiBridge(this)),
+      openGuide_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   setWindowTitle(QString::fromUtf8(kApplicationTitle));
   setWindowIcon(applicationIcon());
+  setAcceptDrops(true);
   applyLook(storedLook());
   buildActions();
   buildPanes();
@@ -69,6 +85,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   driver_->output().closeLog();
 
   connect(tree_, &ObjectTreeWidget::labelClicked, this, &MainWindow::showTreeItem);
+  connect(tree_, &ObjectTreeWidget::openRequested, this, &MainWindow::showTreeItem);
   connect(panel_, &RecordPanel::previousRequested, this, [this] { driver_->showPreviousPage(); });
   connect(panel_, &RecordPanel::nextRequested, this, [this] { driver_->showNextPage(); });
 
@@ -143,6 +160,11 @@ void MainWindow::buildActions() {
 
 void MainWindow::buildPanes() {
   auto* appMenu = new QMenu(this);
+  recent_ = appMenu->addMenu(tr("Recent Files"));
+  // Filled as it opens: another window of the program may have added one.
+  connect(recent_, &QMenu::aboutToShow, this, &MainWindow::fillRecentFiles);
+  fillRecentFiles();
+  appMenu->addSeparator();
   appMenu->addAction(exportCsv_);
   appMenu->addAction(exportTableCsv_);
   appMenu->addAction(exportSqlite_);
@@ -218,11 +240,27 @@ QAction* MainWindow::lookAction(int look) const {
 
 void MainWindow::updateCommandStates() { stop_->setEnabled(state_.processRunning.load()); }
 
+HelpWindow* MainWindow::helpWindow() const { return helpWindow_; }
+
+void MainWindow::fillRecentFiles() {
+  recent_->clear();
+  const QStringList files = recentFiles();
+  for (int i = 0; i < files.size(); ++i) {
+    const QString& path = files.at(i);
+    QAction* a = recent_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+    a->setToolTip(path);
+    a->setData(path);
+    connect(a, &QAction::triggered, this, [this, path] { openWithFile(path); });
+  }
+  recent_->setEnabled(!files.isEmpty());
+}
+
 void MainWindow::startScan(const ScanOptions& options, const QString& prefill) {
   ScanOptions chosen = options;
   FileSettingsDialog dialog(chosen, state_.collationTable, this);
   if (!prefill.isEmpty()) dialog.setDataFilePath(prefill);
   if (dialog.exec() != QDialog::Accepted) return;
+  rememberRecentFile(QString::fromStdString(chosen.dataFilePath));
   // The dialog was modal: nothing can have started meanwhile, but a worker
   // stopped before it opened may still be ending.
   driver_->open(chosen);
@@ -240,6 +278,8 @@ void MainWindow::openWithFile(const QString& path) {
 }
 
 void MainWindow::scanFile(const QString& path) {
+  // --scan takes any path; only a file that is there is worth offering again.
+  if (QFileInfo(path).isFile()) rememberRecentFile(path);
   driver_->open(defaultScanOptions(QFileInfo(path).absoluteFilePath()));
   updateCommandStates();
 }
@@ -254,7 +294,13 @@ void MainWindow::helpCommand() {
     showInformation(this, QString::fromUtf8(kStopToContinue));
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(programDataFile("user-guide.html").string())));
+  const QString guide = QString::fromStdString(programDataFile("user-guide.html").string());
+  if (openGuide_(QUrl::fromLocalFile(guide))) return;
+  // No browser registered: the guide is plain HTML, which Qt draws itself.
+  if (!helpWindow_) helpWindow_ = new HelpWindow(guide, this);
+  helpWindow_->show();
+  helpWindow_->raise();
+  helpWindow_->activateWindow();
 }
 
 void MainWindow::aboutCommand() {
@@ -270,11 +316,13 @@ void MainWindow::exportCsvCommand() {
   const std::optional<std::string> proposal = driver_->csvExportProposal();
   if (!proposal) return;
   QFileDialog dialog(this, tr("Export list page as CSV"));
+  startInLastFolder(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("csv"));
   dialog.setNameFilters({tr("CSV Files (*.csv)"), tr("All Files (*)")});
   dialog.selectFile(QString::fromStdString(*proposal));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  rememberFolder(dialog.selectedFiles().constFirst());
   driver_->exportListToCsv(dialog.selectedFiles().constFirst().toStdString());
 }
 
@@ -283,11 +331,13 @@ void MainWindow::exportTableCsvCommand() {
   const auto table = driver_->tableToExport();
   if (!table) return;
   QFileDialog dialog(this, tr("Export table as CSV"));
+  startInLastFolder(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("csv"));
   dialog.setNameFilters({tr("CSV Files (*.csv)"), tr("All Files (*)")});
   dialog.selectFile(QString::fromStdString(proposedCsvName(table->name)));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  rememberFolder(dialog.selectedFiles().constFirst());
   exportTable(dialog.selectedFiles().constFirst());
 }
 
@@ -296,12 +346,14 @@ bool MainWindow::exportTable(const QString& path) { return driver_->exportTable(
 void MainWindow::exportSqliteCommand() {
   if (driver_->refuseWhileBusy() || !driver_->databaseToExport()) return;
   QFileDialog dialog(this, tr("Export database to SQLite"));
+  startInLastFolder(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("db"));
   dialog.setNameFilters({tr("SQLite Databases (*.db *.sqlite *.sqlite3)"), tr("All Files (*)")});
   dialog.selectFile(QFileInfo(QString::fromStdString(driver_->currentFilePath())).completeBaseName() +
                     QStringLiteral(".db"));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  rememberFolder(dialog.selectedFiles().constFirst());
   exportDatabase(dialog.selectedFiles().constFirst());
 }
 
@@ -310,9 +362,11 @@ bool MainWindow::exportDatabase(const QString& path) { return driver_->exportDat
 void MainWindow::loadSnapshotCommand() {
   if (driver_->refuseWhileBusy()) return;
   QFileDialog dialog(this, tr("Load Snapshot"));
+  startInLastFolder(dialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters({tr("Snapshot Files (*.MDBTRV)"), tr("All Files (*)")});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  rememberFolder(dialog.selectedFiles().constFirst());
   // The log goes where the user last asked for logs; an installed program's
   // own folder is not writable.
   QString folder = QString::fromStdString(state_.scanOptions.logFolder);
@@ -324,10 +378,12 @@ void MainWindow::loadSnapshotCommand() {
 void MainWindow::saveSnapshotCommand() {
   if (driver_->refuseWhileBusy()) return;
   QFileDialog dialog(this, tr("Save Snapshot"));
+  startInLastFolder(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QStringLiteral("MDBTRV"));
   dialog.setNameFilters({tr("Snapshot Files (*.MDBTRV)"), tr("All Files (*)")});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  rememberFolder(dialog.selectedFiles().constFirst());
   driver_->saveSnapshot(dialog.selectedFiles().constFirst().toStdString());
 }
 
@@ -340,6 +396,19 @@ void MainWindow::setLook(int look) {
 void MainWindow::showTreeItem(TreeItem item) {
   driver_->selectItem(item);
   updateCommandStates();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!droppedDataFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = droppedDataFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // The dialog is modal: opened from here it would hold the drag source's
+  // desktop-side drag open until the user answers it.
+  QTimer::singleShot(0, this, [this, path] { openWithFile(path); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,8 +18,10 @@ class QActionGroup;
 class QDockWidget;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QTimer;
+class QUrl;
 
 namespace sorbel {
 class ViewerSession;
@@ -26,6 +30,7 @@ class ViewerSession;
 namespace sorbel::shell {
 
 class CaptionBar;
+class HelpWindow;
 class MessageAdapter;
 class ObjectTreeWidget;
 class OutputList;
@@ -89,15 +94,23 @@ class MainWindow final : public QMainWindow {
   QAction* saveSnapshotAction() const { return saveSnapshot_; }
   QAction* captionAction() const { return captionToggle_; }
   QAction* lookAction(int look) const;
+  QMenu* recentFilesMenu() const { return recent_; }
+  // The guide's own window, once Help has had to open it.
+  HelpWindow* helpWindow() const;
+  // How Help hands the guide to the desktop; false when nothing took it.
+  void setGuideOpener(std::function<bool(const QUrl&)> opener) { openGuide_ = std::move(opener); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildActions();
   void buildPanes();
   void showTreeItem(TreeItem item);
   void updateCommandStates();
+  void fillRecentFiles();
   void startScan(const ScanOptions& options, const QString& prefill);
   // The user or system table selected in the tree, with its object type;
   // nothing (after saying so) when the selection is no table.
@@ -128,6 +141,9 @@ class MainWindow final : public QMainWindow {
   QAction* captionToggle_ = nullptr;
   QAction* quit_ = nullptr;
   QActionGroup* looks_ = nullptr;
+  QMenu* recent_ = nullptr;
+  QPointer<HelpWindow> helpWindow_;
+  std::function<bool(const QUrl&)> openGuide_;
 
   std::unique_ptr<OutputPaneAdapter> paneView_;
   std::unique_ptr<ProgressAdapter> progressView_;

@@ -1,7 +1,9 @@
 // The object tree control on a QTreeView over the tree's model, filtered through a proxy.
 #include "shell/object_tree_widget.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
@@ -146,8 +148,36 @@ void ObjectTreeWidget::mousePressEvent(QMouseEvent* event) {
   QTreeView::mousePressEvent(event);
   if (onLabel) {
     setCurrentIndex(hit);
-    Q_EMIT labelClicked(handleOf(hit));
+    // A double-click brings a second press before its double-click event;
+    // asking again would only meet the display the first press started.
+    const TreeItem item = handleOf(hit);
+    const bool secondOfDouble = item == lastLabelPress_ &&
+                                event->timestamp() - lastLabelPressTime_ < quint64(QApplication::doubleClickInterval());
+    lastLabelPress_ = item;
+    lastLabelPressTime_ = event->timestamp();
+    if (!secondOfDouble) Q_EMIT labelClicked(item);
   }
+}
+
+void ObjectTreeWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QModelIndex hit = indexAt(event->position().toPoint());
+  const bool onLabel = hit.isValid() && labelRect(hit).contains(event->position().toPoint());
+  QTreeView::mouseDoubleClickEvent(event);
+  // On the label the first press of the two has opened it already.
+  if (hit.isValid() && !onLabel && event->button() == Qt::LeftButton) {
+    setCurrentIndex(hit);
+    Q_EMIT openRequested(handleOf(hit));
+  }
+}
+
+void ObjectTreeWidget::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && currentIndex().isValid()) {
+    Q_EMIT openRequested(handleOf(currentIndex()));
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 }  // namespace sorbel::shell

@@ -1,4 +1,4 @@
-// The object tree control: a view over the tree's item model, with check boxes, tooltips, bold tables, a name filter, and a display started only by a click on a label.
+// The object tree control: a view over the tree's item model, with check boxes, tooltips, bold tables, a name filter, and a display started only by a click on a label, Enter or a double-click.
 #pragma once
 
 #include <QTreeView>
@@ -42,15 +42,24 @@ class ObjectTreeWidget final : public QTreeView {
  Q_SIGNALS:
   // The user pressed the left button on an item's label text.
   void labelClicked(sorbel::TreeItem item);
+  // The user asked for the current item by Enter or by a double-click away
+  // from its label (a press on the label has asked already).
+  void openRequested(sorbel::TreeItem item);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // Puts the nodes, or the filter over them, in the view.
   void showModel(QAbstractItemModel* shown);
 
   ObjectTreeModel* nodes_;
+  // The last press on a label, to tell the second press of a double-click
+  // from a new request.
+  TreeItem lastLabelPress_ = 0;
+  quint64 lastLabelPressTime_ = 0;
   QSortFilterProxyModel* filter_;
 };
 

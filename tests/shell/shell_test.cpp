@@ -25,6 +25,15 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QMimeData>
+#include <QFile>
+#include <QFileDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QPointer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -32,6 +41,7 @@
 #include <sqlite3.h>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -41,6 +51,7 @@
 #include "shell/about_dialog.h"
 #include "shell/application_look.h"
 #include "shell/file_settings_dialog.h"
+#include "shell/help_window.h"
 #include "shell/main_window.h"
 #include "shell/object_tree_widget.h"
 #include "shell/output_pane.h"
@@ -240,6 +251,11 @@ class ShellTest : public QObject {
   void filterShowsNamesHoldingTheTextInEveryCategory();
   void stopDuringALargeScanEndsItWithWhatWasRead();
   void treeDockWidensAndLongNamesKeepATooltip();
+  void enterOrADoubleClickOpensTheNodeOnce();
+  void recentFilesKeepTheLastFourNewestFirst();
+  void droppedDataFileOpensTheSettingsDialog();
+  void fileDialogsStartInTheLastFolderUsed();
+  void helpShowsTheGuideItselfWhenNoBrowserTakesIt();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -1295,6 +1311,241 @@ void ShellTest::treeDockWidensAndLongNamesKeepATooltip() {
   s.window->resizeDocks({dock}, {before + 300}, Qt::Horizontal);
   QTRY_VERIFY(dock->width() >= before + 250);
   QVERIFY(tree->visualRect(node).width() > 0);
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+namespace {
+
+// A double-click as a desktop delivers it: press and release, then a second
+// press followed by the double-click event, within the interval.
+void desktopDoubleClick(QWidget* target, QPoint at) {
+  static quint64 clock = quint64{1} << 40;
+  clock += 10000;
+  const QPointF local(at);
+  const QPointF global(target->mapToGlobal(at));
+  const auto send = [&](QEvent::Type type, quint64 ms, Qt::MouseButtons held) {
+    QMouseEvent e(type, local, global, Qt::LeftButton, held, Qt::NoModifier);
+    e.setTimestamp(ms);
+    QApplication::sendEvent(target, &e);
+  };
+  send(QEvent::MouseButtonPress, clock, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, clock + 60, Qt::NoButton);
+  send(QEvent::MouseButtonPress, clock + 150, Qt::LeftButton);
+  send(QEvent::MouseButtonDblClick, clock + 150, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, clock + 200, Qt::NoButton);
+}
+
+}  // namespace
+
+void ShellTest::enterOrADoubleClickOpensTheNodeOnce() {
+  Session s;
+  s.window->scanFile(demoDatabase());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  ObjectTreeWidget* tree = s.window->tree();
+  const QModelIndex userTables =
+      childNamed(childNamed(treeRoot(tree), QStringLiteral("Tables")), QStringLiteral("User Tables"));
+  QVERIFY(tree->model()->rowCount(userTables) >= 3);
+  enum class Gesture { Enter, KeypadEnter, DoubleClickBesideLabel, DoubleClickOnLabel };
+  const Gesture gestures[] = {Gesture::Enter, Gesture::KeypadEnter, Gesture::DoubleClickBesideLabel,
+                              Gesture::DoubleClickOnLabel};
+  answerer->clear();
+  for (int i = 0; i < 4; ++i) {
+    // Each gesture on a table not opened before, reached by the keyboard.
+    const QModelIndex table = tree->model()->index(i % tree->model()->rowCount(userTables), 0, userTables);
+    const QString name = table.data().toString();
+    tree->setFocus();
+    tree->setCurrentIndex(table);
+    tree->scrollTo(table);
+    // Each display ends with the table's name and row count in the pane.
+    const QRegularExpression shown(QStringLiteral("^%1\\[\\d+\\]$").arg(QRegularExpression::escape(name)));
+    const auto displays = [&] { return paneRows(*s.window).filter(shown).size(); };
+    const qsizetype before = displays();
+    const QRect label = tree->labelRect(table);
+    switch (gestures[i]) {
+      case Gesture::Enter:
+        QTest::keyClick(tree, Qt::Key_Return);
+        break;
+      case Gesture::KeypadEnter:
+        QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
+        break;
+      case Gesture::DoubleClickBesideLabel:
+        desktopDoubleClick(tree->viewport(), QPoint(label.right() + 40, label.center().y()));
+        break;
+      case Gesture::DoubleClickOnLabel:
+        desktopDoubleClick(tree->viewport(), label.center());
+        break;
+    }
+    QTRY_VERIFY(!s.window->driver().busy());
+    QTest::qWait(50);
+    QCOMPARE(displays() - before, 1);
+  }
+  QVERIFY(!answerer->texts().contains(QString::fromUtf8(kPleaseWait)));
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::recentFilesKeepTheLastFourNewestFirst() {
+  QSettings().remove(QStringLiteral("RecentFiles"));
+  QTemporaryDir dir;
+  QStringList paths;
+  for (int i = 1; i <= 5; ++i) {
+    paths.append(dir.filePath(QStringLiteral("file%1.mdf").arg(i)));
+    QFile file(paths.back());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  }
+  {
+    Session s;
+    QVERIFY(!s.window->recentFilesMenu()->isEnabled());
+    // Opened in turn, the second twice: the repeat moves up, the first falls
+    // off; a path that is no file is not kept.
+    s.window->scanFile(dir.filePath(QStringLiteral("missing.mdf")));
+    QTRY_VERIFY(!s.window->driver().busy());
+    for (const QString& p : paths) {
+      s.window->scanFile(p);
+      QTRY_VERIFY(!s.window->driver().busy());
+    }
+    s.window->scanFile(paths.at(1));
+    QTRY_VERIFY(!s.window->driver().busy());
+    answerer->answerNextQuestion(true);
+    s.window->close();
+  }
+  // A later run finds them in its application menu.
+  Session s;
+  QMenu* menu = s.window->recentFilesMenu();
+  Q_EMIT menu->aboutToShow();
+  QStringList listed;
+  for (QAction* a : menu->actions()) listed.append(a->data().toString());
+  QCOMPARE(listed, (QStringList{paths.at(1), paths.at(4), paths.at(3), paths.at(2)}));
+  QVERIFY(menu->isEnabled());
+  QVERIFY(menu->actions().front()->text().contains(QStringLiteral("file2.mdf")));
+  // Choosing one opens the settings dialog with it.
+  QString shownPath;
+  answerer->handleNextDialog([&](QDialog* d) {
+    if (auto* settings = qobject_cast<FileSettingsDialog*>(d)) shownPath = settings->dataFileEdit()->text();
+    d->reject();
+  });
+  menu->actions().at(2)->trigger();
+  QCOMPARE(shownPath, paths.at(3));
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::droppedDataFileOpensTheSettingsDialog() {
+  const QString demo = demoDatabase();
+  QTemporaryDir dir;
+  const QString upper = dir.filePath(QStringLiteral("COPY.MDF"));
+  QVERIFY(QFile::copy(demo, upper));
+  struct Case {
+    QList<QUrl> urls;
+    bool opens;
+  };
+  const Case cases[] = {
+      {{QUrl::fromLocalFile(demo)}, true},
+      {{QUrl::fromLocalFile(upper)}, true},
+      {{QUrl::fromLocalFile(dir.filePath(QStringLiteral("notes.txt")))}, false},
+      {{QUrl::fromLocalFile(demo), QUrl::fromLocalFile(upper)}, false},
+      {{QUrl(QStringLiteral("https://example.org/remote.mdf"))}, false},
+  };
+  Session s;
+  for (const Case& c : cases) {
+    QMimeData data;
+    data.setUrls(c.urls);
+    const QPoint at = s.window->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(s.window.get(), &enter);
+    QCOMPARE(enter.isAccepted(), c.opens);
+    if (!c.opens) continue;
+    QString shownPath;
+    answerer->handleNextDialog([&](QDialog* d) {
+      if (auto* settings = qobject_cast<FileSettingsDialog*>(d)) shownPath = settings->dataFileEdit()->text();
+      d->reject();
+    });
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(s.window.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_COMPARE(shownPath, QFileInfo(c.urls.front().toLocalFile()).absoluteFilePath());
+    QVERIFY(!s.window->driver().busy());
+  }
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+namespace {
+
+// Opens a file dialog through open and answers where it started, closing it.
+QString startFolderOf(const std::function<void()>& open) {
+  QString folder;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* files = qobject_cast<QFileDialog*>(w);
+      if (files == nullptr || !files->isVisible() || !folder.isEmpty()) continue;
+      folder = files->directory().absolutePath();
+      QTimer::singleShot(0, files, &QDialog::reject);
+    }
+  });
+  poll.start();
+  open();
+  return folder;
+}
+
+}  // namespace
+
+void ShellTest::fileDialogsStartInTheLastFolderUsed() {
+  QTemporaryDir first;
+  QTemporaryDir second;
+  const QString chosen = second.filePath(QStringLiteral("chosen.mdf"));
+  QFile file(chosen);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.close();
+  Session s;
+  ScanOptions options = s.optionsFor(demoDatabase());
+  FileSettingsDialog settings(options, CollationTable{});
+  const std::function<void()> openers[] = {
+      [&] { s.window->loadSnapshotCommand(); },
+      [&] { QTest::mouseClick(settings.dataFileBrowse(), Qt::LeftButton); },
+  };
+  // A file chosen in one dialog moves every dialog after it to its folder.
+  for (const QString& folder : {first.path(), second.path()}) {
+    const QString pick = folder == second.path() ? chosen : QString();
+    if (!pick.isEmpty()) {
+      answerer->chooseNextFile(pick);
+      QTest::mouseClick(settings.dataFileBrowse(), Qt::LeftButton);
+      QCOMPARE(settings.dataFileEdit()->text(), chosen);
+    } else {
+      QSettings().setValue(QStringLiteral("LastFolder"), folder);
+    }
+    for (const auto& open : openers) QCOMPARE(startFolderOf(open), QFileInfo(folder).absoluteFilePath());
+  }
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::helpShowsTheGuideItselfWhenNoBrowserTakesIt() {
+  Session s;
+  QList<QUrl> offered;
+  s.window->setGuideOpener([&](const QUrl& url) {
+    offered.append(url);
+    return false;
+  });
+  pressKey(s.window.get(), Qt::Key_F1);
+  QCOMPARE(offered.size(), 1);
+  QPointer<QWidget> help = static_cast<QWidget*>(s.window->helpWindow());
+  QVERIFY(help);
+  QTRY_VERIFY(help->isVisible());
+  QVERIFY(help->isWindow() && help != s.window.get());
+  auto* text = qobject_cast<QTextBrowser*>(help.data());
+  QVERIFY(text);
+  QCOMPARE(text->source().toLocalFile(), offered.front().toLocalFile());
+  QVERIFY(text->toPlainText().contains(QStringLiteral("Velmont Sorbel v18.0")));
+  saveScreenshot(help, QStringLiteral("help-window.png"));
+  // Asked again, the same window comes forward rather than a second one.
+  pressKey(s.window.get(), Qt::Key_F1);
+  QCOMPARE(static_cast<QWidget*>(s.window->helpWindow()), help.data());
+  help->close();
   answerer->answerNextQuestion(true);
   s.window->close();
 }
