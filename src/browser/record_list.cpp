@@ -62,6 +62,7 @@ void RecordList::clear() {
   recordedRows_.reset();
   rowsCounted_ = 0;
   endReached_ = false;
+  forgetCounts();
   panel_.setColumns(shown_.headings());
   setPageLabel("");
   panel_.setSizeText("");
@@ -75,9 +76,19 @@ void RecordList::beginSelection() {
   pageNumber_ = 0;
 }
 
+void RecordList::forgetCounts() {
+  countedStarts_.assign(1, PagePosition{});
+  pagesCounted_ = 0;
+  rowsInCountedPages_ = 0;
+}
+
 void RecordList::publishSize(bool lastPage) {
   rowsCounted_ = std::max(rowsCounted_, lastRowNumber_);
   endReached_ = endReached_ || lastPage;
+  if (reader_ && pagesCounted_ > 0 && pagesCounted_ == pages_.pages.size()) {
+    rowsCounted_ = std::max(rowsCounted_, rowsInCountedPages_);
+    endReached_ = true;
+  }
   // The catalog's count leaves out deleted rows, and a stale one can fall
   // short of the rows already listed: then the rows are counted instead.
   if (recordedRows_ && *recordedRows_ < rowsCounted_) recordedRows_.reset();
@@ -120,6 +131,7 @@ void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
     recordedRows_ = table_.chosenRowset.rowCount;
   reader_.emplace(catalog, table_, state_);
   pages_ = choosePages(catalog, table_, state_, scanned);
+  forgetCounts();
   fillFirstPage();
   state_.stopRequested.store(false);
   state_.listDisplayActive.store(false);
@@ -297,6 +309,74 @@ void RecordList::showPreviousPage() {
   pageNumber_ = k - 1;
   afterMove(rowsOnPage);
   publishSize(false);
+}
+
+bool RecordList::countListStarts(std::int64_t wanted) {
+  const std::vector<PageId>& pages = pages_.pages;
+  // A table without list columns gives rows without cells, which no list
+  // page holds.
+  TableDefinition definition = table_.definition();
+  const bool rowsHaveCells = !definition.columns.empty();
+  std::vector<std::uint8_t> buffer;
+  progress_.setRange(0, static_cast<std::int32_t>(pages.size()));
+  progress_.setPosition(static_cast<std::int32_t>(pagesCounted_));
+  while (static_cast<std::int64_t>(countedStarts_.size()) <= wanted && pagesCounted_ < pages.size()) {
+    if (state_.stopRequested.load()) return false;
+    const std::size_t index = pagesCounted_;
+    const std::int64_t rows = rowsHaveCells ? reader_->rowCount(pages[index], definition, &buffer) : 0;
+    // A stop while the page was read may have cut its count short.
+    if (state_.stopRequested.load()) return false;
+    // The rows before a list page's start are a whole number of list pages.
+    const std::int64_t first = rowsInCountedPages_;
+    for (std::int64_t k = (first + kRowsPerListPage - 1) / kRowsPerListPage * kRowsPerListPage; k < first + rows;
+         k += kRowsPerListPage) {
+      if (k > 0) countedStarts_.push_back({static_cast<std::int64_t>(index), k - first});
+    }
+    rowsInCountedPages_ += rows;
+    ++pagesCounted_;
+    progress_.setPosition(static_cast<std::int32_t>(pagesCounted_));
+  }
+  return true;
+}
+
+void RecordList::showListPage(std::int64_t n) { jumpTo(n); }
+
+void RecordList::showLastPage() { jumpTo(std::nullopt); }
+
+void RecordList::jumpTo(std::optional<std::int64_t> wanted) {
+  const std::string shownLabel = pageLabel_;
+  setPageLabel("");
+  const auto endMove = [&] {
+    state_.processRunning.store(false);
+    state_.stopRequested.store(false);
+    progress_.setVisible(false);
+  };
+  if (!reader_) {
+    endMove();
+    return;
+  }
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  if (!countListStarts(wanted ? std::max<std::int64_t>(*wanted, 1) : INT64_MAX)) {
+    // Stopped before the page was found: the page shown stays.
+    setPageLabel(shownLabel);
+    endMove();
+    return;
+  }
+  const auto listPages = static_cast<std::int64_t>(countedStarts_.size());
+  const std::int64_t n = std::clamp<std::int64_t>(wanted.value_or(listPages), 1, listPages);
+  pageStarts_.assign(countedStarts_.begin(), countedStarts_.begin() + n);
+  firstRowNumber_ = (n - 1) * kRowsPerListPage;
+  lastRowNumber_ = firstRowNumber_ + kRowsPerListPage;
+  beginMove();
+  bool pushed = false;
+  const std::int64_t rowsOnPage = readListPage(pageStarts_.back(), true, pushed, firstRowNumber_ + 1);
+  lastRowNumber_ = firstRowNumber_ + rowsOnPage;
+  pageNumber_ = static_cast<std::int32_t>(n);
+  afterMove(rowsOnPage);
+  panel_.setPreviousEnabled(n > 1);
+  panel_.setNextEnabled(pushed);
+  publishSize(!pushed);
 }
 
 }  // namespace sorbel

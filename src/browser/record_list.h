@@ -49,6 +49,12 @@ class RecordList {
 
   void showNextPage();
   void showPreviousPage();
+  // List page n (from 1; a page past the end shows the last one), reached
+  // by counting the rows of the pages before it rather than decoding them.
+  void showListPage(std::int64_t n);
+  void showLastPage();
+  // The list page on screen (0 before the first is shown).
+  std::int64_t pageNumber() const { return pageNumber_; }
 
   // The list as shown.
   const std::vector<std::string>& columns() const { return shown_.headings(); }
@@ -70,6 +76,11 @@ class RecordList {
   // The start and the end every Next and Previous move share.
   void beginMove();
   void afterMove(std::int64_t rowsOnPage);
+  void jumpTo(std::optional<std::int64_t> wanted);
+  void forgetCounts();
+  // Counts pages until the start of list page wanted + 1 is known or every
+  // page is counted; false when Stop ended it first.
+  bool countListStarts(std::int64_t wanted);
 
   AppState& state_;
   RecordPanelView& panel_;
@@ -95,6 +106,11 @@ class RecordList {
   std::optional<std::int64_t> recordedRows_;
   std::int64_t rowsCounted_ = 0;  // the highest row number listed so far
   bool endReached_ = false;
+  // Where every list page starts, as counting the pages' rows finds it: the
+  // first pagesCounted_ pages hold rowsInCountedPages_ rows.
+  std::vector<PagePosition> countedStarts_;
+  std::size_t pagesCounted_ = 0;
+  std::int64_t rowsInCountedPages_ = 0;
 };
 
 // 1990619 as "1,990,619".

@@ -367,6 +367,22 @@ bool ViewerSession::showPreviousPage() {
   return true;
 }
 
+bool ViewerSession::showListPage(std::int64_t n) {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this, n] { list_.showListPage(n); });
+  return true;
+}
+
+bool ViewerSession::showLastPage() {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this] { list_.showLastPage(); });
+  return true;
+}
+
 std::optional<std::string> ViewerSession::csvExportProposal() {
   if (refuseWhileBusy()) return std::nullopt;
   if (tree_.categories().root == 0) {

@@ -118,6 +118,9 @@ class ViewerSession {
   // The Next Records and Previous Records buttons.
   bool showNextPage();
   bool showPreviousPage();
+  // First, Last and a page number typed in: list page n (from 1), or the last.
+  bool showListPage(std::int64_t n);
+  bool showLastPage();
   // The CSV export's checks, with their messages: the proposed file name of
   // the list page on screen, or nothing when there is nothing to export.
   std::optional<std::string> csvExportProposal();
