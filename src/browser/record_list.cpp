@@ -1,6 +1,8 @@
 // Fills a table's first list page and pages forwards and backwards by 1000 rows.
 #include "browser/record_list.h"
 
+#include "browser/csv_export.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -52,6 +54,8 @@ RecordList::RecordList(AppState& state, RecordPanelView& panel, OutputChannel& o
     : state_(state), panel_(panel), output_(output), progress_(progress) {}
 
 void RecordList::clear() {
+  search_.reset();
+  catalog_ = nullptr;
   reader_.reset();
   table_ = {};
   shown_ = {};
@@ -117,6 +121,8 @@ void RecordList::insertRow(const DecodedRow& cells, bool deleted, bool logEveryR
 }
 
 void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
+  search_.reset();
+  catalog_ = &catalog;
   rowsInserted_ = 0;
   rows_.clear();
   shown_ = ShownColumns(table.columns, catalog.legacyCatalog());
@@ -270,6 +276,7 @@ void RecordList::afterMove(std::int64_t rowsOnPage) {
 }
 
 void RecordList::showNextPage() {
+  if (search_) return showResultPage(resultPage_ + 1);
   setPageLabel("");
   if (!reader_ || static_cast<std::int64_t>(pageStarts_.size()) <= pageNumber_) {
     panel_.setNextEnabled(false);
@@ -290,6 +297,7 @@ void RecordList::showNextPage() {
 }
 
 void RecordList::showPreviousPage() {
+  if (search_) return showResultPage(resultPage_ - 1);
   setPageLabel("");
   if (!reader_ || pageNumber_ <= 1) {
     panel_.setPreviousEnabled(false);
@@ -339,9 +347,78 @@ bool RecordList::countListStarts(std::int64_t wanted) {
   return true;
 }
 
-void RecordList::showListPage(std::int64_t n) { jumpTo(n); }
+void RecordList::showListPage(std::int64_t n) {
+  if (search_) return showResultPage(n);
+  jumpTo(n);
+}
 
-void RecordList::showLastPage() { jumpTo(std::nullopt); }
+void RecordList::showLastPage() {
+  if (search_) return showResultPage(search_->resultPages());
+  jumpTo(std::nullopt);
+}
+
+void RecordList::search(const std::string& text) {
+  if (text.empty()) return endSearch();
+  const auto endWork = [&] {
+    state_.processRunning.store(false);
+    state_.stopRequested.store(false);
+    progress_.setVisible(false);
+  };
+  if (!reader_ || !catalog_) return endWork();
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  output_.showCaption("Searching for \"" + text + "\"");
+  search_.emplace(*catalog_, table_, state_, pages_.pages, text, progress_);
+  state_.stopRequested.store(false);
+  panel_.setColumns(search_->headings());
+  showResultPage(1);
+  output_.postLine(search_->summary());
+  endWork();
+}
+
+void RecordList::showResultPage(std::int64_t n) {
+  n = std::clamp<std::int64_t>(n, 1, search_->resultPages());
+  rows_ = search_->resultPage(*catalog_, table_, state_, n);
+  const std::int64_t first = (n - 1) * kRowsPerListPage;
+  const auto count = static_cast<std::int64_t>(rows_.size());
+  resultPage_ = n;
+  panel_.setRows(rows_, first + 1);
+  setPageLabel(pageLabelText(static_cast<std::int32_t>(n), count, count > 0 ? first + 1 : 0, first + count));
+  panel_.setSizeText(search_->summary());
+  panel_.setPreviousEnabled(n > 1);
+  panel_.setNextEnabled(n < search_->resultPages());
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
+void RecordList::endSearch() {
+  const bool wasSearching = search_.has_value();
+  search_.reset();
+  if (!wasSearching || !reader_ || pageNumber_ < 1 || pageStarts_.size() < static_cast<std::size_t>(pageNumber_)) {
+    state_.processRunning.store(false);
+    return;
+  }
+  // The table's list page that was on screen, read again from where it starts.
+  panel_.setColumns(shown_.headings());
+  bool pushed = false;
+  const std::int64_t rowsOnPage =
+      readListPage(pageStarts_[static_cast<std::size_t>(pageNumber_ - 1)], false, pushed, firstRowNumber_ + 1);
+  setPageLabel(pageLabelText(pageNumber_, rowsOnPage, rowsOnPage > 0 ? firstRowNumber_ + 1 : 0, lastRowNumber_));
+  panel_.setPreviousEnabled(pageNumber_ > 1);
+  panel_.setNextEnabled(static_cast<std::int64_t>(pageStarts_.size()) > pageNumber_);
+  publishSize(false);
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
+bool RecordList::writeResultsCsv(const std::string& path, bool markDeleted) {
+  if (!search_ || !catalog_) return false;
+  CsvFileWriter file(path, search_->headings(), markDeleted);
+  search_->forEachResult(*catalog_, table_, state_, [&](const ListRow& row) { file.write(row); });
+  return file.close();
+}
 
 void RecordList::jumpTo(std::optional<std::int64_t> wanted) {
   const std::string shownLabel = pageLabel_;

@@ -10,6 +10,7 @@
 #include "base/app_state.h"
 #include "browser/shown_columns.h"
 #include "browser/table_pages.h"
+#include "browser/table_search.h"
 #include "catalog/catalog.h"
 #include "views/output_channel.h"
 #include "views/record_panel_view.h"
@@ -56,8 +57,17 @@ class RecordList {
   // The list page on screen (0 before the first is shown).
   std::int64_t pageNumber() const { return pageNumber_; }
 
+  // Looks for text in every field of the table shown and lists the rows
+  // found in its place; the paging moves then page through them. An empty
+  // text ends the search and shows the table's list page again.
+  void search(const std::string& text);
+  void endSearch();
+  const std::optional<TableSearch>& searchResults() const { return search_; }
+  // Writes every row found as CSV, like the list page on screen.
+  bool writeResultsCsv(const std::string& path, bool markDeleted);
+
   // The list as shown.
-  const std::vector<std::string>& columns() const { return shown_.headings(); }
+  const std::vector<std::string>& columns() const { return search_ ? search_->headings() : shown_.headings(); }
   const std::vector<ListRow>& rows() const { return rows_; }
   const std::string& pageLabel() const { return pageLabel_; }
   // Where the rows of the table shown come from.
@@ -78,6 +88,7 @@ class RecordList {
   void afterMove(std::int64_t rowsOnPage);
   void jumpTo(std::optional<std::int64_t> wanted);
   void forgetCounts();
+  void showResultPage(std::int64_t n);
   // Counts pages until the start of list page wanted + 1 is known or every
   // page is counted; false when Stop ended it first.
   bool countListStarts(std::int64_t wanted);
@@ -88,6 +99,7 @@ class RecordList {
   ProgressView& progress_;
 
   // The table on display, its pages and the reader of its pages.
+  Catalog* catalog_ = nullptr;
   LoadedTable table_;
   ShownColumns shown_;
   TablePages pages_;
@@ -111,6 +123,10 @@ class RecordList {
   std::vector<PagePosition> countedStarts_;
   std::size_t pagesCounted_ = 0;
   std::int64_t rowsInCountedPages_ = 0;
+  // The rows found by a search, listed in place of the table's, and the
+  // results page on screen.
+  std::optional<TableSearch> search_;
+  std::int64_t resultPage_ = 0;
 };
 
 // 1990619 as "1,990,619".
