@@ -3,6 +3,12 @@
 // usage: bench_window_paging FILE TABLE [--pages N]
 //   prints "next median SECONDS p95 SECONDS max SECONDS pages N rss-start MIB rss-end MIB"
 //   (N: how many times Next was pressed; all the way to the end without --pages)
+//        bench_window_paging FILE TABLE --search TEXT
+//   prints "search SECONDS found TEXT": from Enter in the search box to the
+//   results shown
+//        bench_window_paging FILE TABLE --last
+//   prints "last SECONDS then-first SECONDS label TEXT": Last from the first
+//   page, then First from there
 // Runs on whatever platform QT_QPA_PLATFORM names (offscreen for a machine
 // without a display). Message boxes are answered OK.
 #include <QApplication>
@@ -10,6 +16,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -50,12 +57,14 @@ void waitUntil(Done done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 && !(argc == 5 && QByteArray(argv[3]) == "--pages")) {
-    std::fprintf(stderr, "usage: %s FILE TABLE [--pages N]\n", argv[0]);
+  const bool last = argc == 4 && QByteArray(argv[3]) == "--last";
+  const bool search = argc == 5 && QByteArray(argv[3]) == "--search";
+  if (argc != 3 && !last && !search && !(argc == 5 && QByteArray(argv[3]) == "--pages")) {
+    std::fprintf(stderr, "usage: %s FILE TABLE [--pages N | --last | --search TEXT]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
-  const long long most = argc == 5 ? std::atoll(argv[4]) : -1;
+  const long long most = argc == 5 && !search ? std::atoll(argv[4]) : -1;
 
   sorbel::AppState state;
   state.collationTable = sorbel::loadCollationTable(sorbel::defaultCollationFile());
@@ -82,6 +91,33 @@ int main(int argc, char** argv) {
   sorbel::shell::RecordPanel* panel = window.recordPanel();
   waitUntil([&] { return idle() && !panel->pageLabel()->text().isEmpty(); });
 
+  if (search) {
+    QElapsedTimer clock;
+    panel->searchBox()->setText(QString::fromLocal8Bit(argv[4]));
+    clock.start();
+    Q_EMIT panel->searchBox()->returnPressed();
+    waitUntil([&] { return idle() && panel->sizeLabel()->text().startsWith(QStringLiteral("Found ")); });
+    std::printf("search %.3f found %s\n", clock.nsecsElapsed() / 1e9, qPrintable(panel->sizeLabel()->text()));
+    state.processRunning.store(false);
+    window.driver().output().closeLog();
+    return 0;
+  }
+  if (last) {
+    QElapsedTimer clock;
+    clock.start();
+    panel->lastButton()->click();
+    waitUntil([&] { return idle() && !panel->pageLabel()->text().isEmpty() && !panel->nextButton()->isEnabled(); });
+    const double toLast = clock.nsecsElapsed() / 1e9;
+    const QString label = panel->pageLabel()->text();
+    clock.start();
+    panel->firstButton()->click();
+    waitUntil([&] { return idle() && panel->pageLabel()->text().startsWith(QStringLiteral("Page1 ")); });
+    std::printf("last %.3f then-first %.3f label %s size %s\n", toLast, clock.nsecsElapsed() / 1e9, qPrintable(label),
+                qPrintable(panel->sizeLabel()->text()));
+    state.processRunning.store(false);
+    window.driver().output().closeLog();
+    return 0;
+  }
   const double rssStart = residentMiB();
   std::vector<double> waits;
   QElapsedTimer clock;

@@ -372,6 +372,7 @@ void RecordList::search(const std::string& text) {
   state_.stopRequested.store(false);
   panel_.setColumns(search_->headings());
   showResultPage(1);
+  output_.showCaption(search_->summary());
   output_.postLine(search_->summary());
   endWork();
 }

@@ -91,6 +91,8 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   connect(panel_, &RecordPanel::firstRequested, this, [this] { driver_->showListPage(1); });
   connect(panel_, &RecordPanel::lastRequested, this, [this] { driver_->showLastPage(); });
   connect(panel_, &RecordPanel::pageRequested, this, [this](qint64 page) { driver_->showListPage(page); });
+  connect(panel_, &RecordPanel::searchRequested, this,
+          [this](const QString& text) { driver_->searchTable(text.toStdString()); });
 
   // Stop is offered only while a worker runs; the flag is the core's, so the
   // window looks at it rather than being told.
