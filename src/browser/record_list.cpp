@@ -1,11 +1,11 @@
-// Fills a table's first list page and pages forwards and backwards by 1000 rows.
+// Fills a table's first list page, pages forwards and backwards by 1000 rows, jumps to a page, and lists a search's rows.
 #include "browser/record_list.h"
-
-#include "browser/csv_export.h"
 
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+
+#include "browser/csv_export.h"
 
 namespace sorbel {
 

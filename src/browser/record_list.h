@@ -1,4 +1,4 @@
-// The record list: a table's first list page, and paging forwards and backwards by 1000 rows.
+// The record list: a table's first list page, paging by 1000 rows, jumps to a page, and the rows a search found.
 #pragma once
 
 #include <cstdint>
