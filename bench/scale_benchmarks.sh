@@ -140,7 +140,7 @@ for bench in "${which[@]}"; do
     db="$work/rows-2m.mdf"
     [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
     export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-    read -r _ median _ p95 _ longest _ pages _ rssStart _ rssEnd < <("$build/bin/bench_window_paging" "$db" BigHeap 2> /dev/null)
+    read -r _ _ median _ p95 _ longest _ pages _ rssStart _ rssEnd < <("$build/bin/bench_window_paging" "$db" BigHeap 2> /dev/null)
     read -r _ last _ first _ < <("$build/bin/bench_window_paging" "$db" BigHeap --last 2> /dev/null)
     echo "paging: Next pressed $pages times through BigHeap; page shown after median ${median}s, p95 ${p95}s," \
          "longest ${longest}s (want <= 0.1); resident ${rssStart} MiB at the start, ${rssEnd} MiB at the end (want flat);" \
