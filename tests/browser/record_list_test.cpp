@@ -273,6 +273,53 @@ TEST(RecordPaging, JumpingToAPageShowsWhatPressingNextShows) {
   }
 }
 
+// Sets Stop once counting has gone through a given number of pages.
+class StoppingProgress final : public ProgressView {
+ public:
+  StoppingProgress(AppState& state, std::int32_t at) : stopAt(at), state_(state) {}
+  void setRange(std::int32_t, std::int32_t) override {}
+  void setPosition(std::int32_t position) override {
+    if (position >= stopAt) state_.stopRequested.store(true);
+  }
+  void setVisible(bool shown) override { visible = shown; }
+  std::int32_t stopAt;
+  bool visible = false;
+
+ private:
+  AppState& state_;
+};
+
+TEST(RecordPaging, StopWhileCountingTowardsAPageKeepsThePageShown) {
+  Browser b;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 2500);  // five pages of the builder
+  b.scan(db);
+  Catalog& catalog = *b.s.driver.context().catalog;
+  MemoryRecordPanel panel;
+  MemoryOutputPane pane;
+  OutputChannel output(pane);
+  StoppingProgress progress(b.s.state, 1000);
+  RecordList list(b.s.state, panel, output, progress);
+  list.show(catalog, catalog.loadObject("U ", "N", nullptr), false);
+  list.finishFirstPage("N");
+  ASSERT_EQ(panel.pageLabel, "Page1 - [1000](1-1000) Records");
+  // Stop after two of the five pages have been counted.
+  progress.stopAt = 2;
+  list.showLastPage();
+  EXPECT_EQ(panel.pageLabel, "Page1 - [1000](1-1000) Records");
+  EXPECT_EQ(panel.firstRowNumber, 1);
+  EXPECT_EQ(panel.rows.size(), 1000u);
+  EXPECT_FALSE(b.s.state.processRunning.load());
+  EXPECT_FALSE(b.s.state.stopRequested.load());
+  EXPECT_FALSE(progress.visible);
+  // The next move counts on from the pages counted before Stop.
+  progress.stopAt = 1000;
+  list.showLastPage();
+  EXPECT_EQ(panel.pageLabel, "Page3 - [500](2001-2500) Records");
+  EXPECT_EQ(panel.firstRowNumber, 2001);
+  EXPECT_EQ(panel.rows.front().fields[0], "2001");
+}
+
 TEST(RecordPaging, FirstPageReportsAndNextMovesAreLogged) {
   Browser b;
   SyntheticDatabase db;
