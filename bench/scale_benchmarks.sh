@@ -18,6 +18,14 @@
 #            memory after it (want <= 250 MiB), and the longest wait from Stop
 #            to the scan's end, Stop pressed at points through the scan (want
 #            <= 1 s; bench_window_tree_scale, offscreen);
+#   paging   the desktop window on the 2,000,000-row table: time from Next to
+#            the page shown, median, 95th percentile and longest over Next
+#            pressed through the whole table (want <= 0.1 s), resident memory
+#            before and after (want flat), and Last then First from the first
+#            page (bench_window_paging, offscreen);
+#   search   the window's search of the same table for a text no row holds,
+#            from Enter to the results shown, against sorbel rows of the
+#            table piped into grep -c (ratio = window / grep, want <= 1.5);
 #   sqlite   sorbel to-sqlite of the file with the 2,000,000-row table (the
 #            whole file: its small tables too) against the sqlite3 shell's
 #            .import of the same rows as CSV into the same table (ratio =
@@ -26,7 +34,7 @@
 #            server against psql's \copy of the same rows as CSV into the
 #            same table (ratio = sorbel time / psql time, want <= 1.2).
 #
-# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|window|sqlite|postgres ...]
+# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|window|paging|search|sqlite|postgres ...]
 # The databases are generated into WORK_DIR (default: a folder under the
 # temporary folder, kept for the next run); nothing large is committed.
 set -euo pipefail
@@ -35,7 +43,7 @@ build=${1:-build}
 work=${2:-${TMPDIR:-/tmp}/sorbel-scale}
 shift $(( $# > 2 ? 2 : $# )) || true
 which=("$@")
-[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree window sqlite postgres)
+[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree window paging search sqlite postgres)
 mkdir -p "$work"
 # The sqlite3 shell and /usr/bin/time come from the project's one package list.
 bash tools/install-deps.sh
@@ -127,6 +135,33 @@ for bench in "${which[@]}"; do
     echo "window: 5,000 tables; completed tree in the window ${treeTime}s, sorbel scan ${scanTime}s;" \
          "ratio $(awk "BEGIN{printf \"%.2f\", $treeTime / $scanTime}") (want <= 2); resident after it ${rss} MiB" \
          "(want <= 250); longest Stop ${longestStop}s (want <= 1)"
+    ;;
+  paging)
+    db="$work/rows-2m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
+    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+    read -r _ _ median _ p95 _ longest _ pages _ rssStart _ rssEnd < <("$build/bin/bench_window_paging" "$db" BigHeap 2> /dev/null)
+    read -r _ last _ first _ < <("$build/bin/bench_window_paging" "$db" BigHeap --last 2> /dev/null)
+    echo "paging: Next pressed $pages times through BigHeap; page shown after median ${median}s, p95 ${p95}s," \
+         "longest ${longest}s (want <= 0.1); resident ${rssStart} MiB at the start, ${rssEnd} MiB at the end (want flat);" \
+         "Last from page 1 ${last}s, then First ${first}s"
+    ;;
+  search)
+    db="$work/rows-2m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
+    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+    absent="no row holds this text"
+    # Alternating runs, the fastest of three each.
+    searchTime= grepTime=
+    for _ in 1 2 3; do
+      read -r _ t _ < <("$build/bin/bench_window_paging" "$db" BigHeap --search "$absent" 2> /dev/null)
+      if [ -z "$searchTime" ] || awk "BEGIN{exit !($t < $searchTime)}"; then searchTime=$t; fi
+      /usr/bin/time -f "%e" -o "$work/time.txt" bash -c "'$sorbel' rows '$db' BigHeap | grep -c '$absent' > /dev/null || true"
+      t=$(cat "$work/time.txt")
+      if [ -z "$grepTime" ] || awk "BEGIN{exit !($t < $grepTime)}"; then grepTime=$t; fi
+    done
+    echo "search: BigHeap for a text no row holds; window ${searchTime}s, sorbel rows | grep -c ${grepTime}s;" \
+         "ratio $(awk "BEGIN{printf \"%.2f\", $searchTime / $grepTime}") (want <= 1.5)"
     ;;
   sqlite)
     db="$work/rows-2m.mdf"

@@ -1,9 +1,11 @@
-// Fills a table's first list page and pages forwards and backwards by 1000 rows.
+// Fills a table's first list page, pages forwards and backwards by 1000 rows, jumps to a page, and lists a search's rows.
 #include "browser/record_list.h"
 
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+
+#include "browser/csv_export.h"
 
 namespace sorbel {
 
@@ -52,6 +54,8 @@ RecordList::RecordList(AppState& state, RecordPanelView& panel, OutputChannel& o
     : state_(state), panel_(panel), output_(output), progress_(progress) {}
 
 void RecordList::clear() {
+  search_.reset();
+  catalog_ = nullptr;
   reader_.reset();
   table_ = {};
   shown_ = {};
@@ -62,6 +66,7 @@ void RecordList::clear() {
   recordedRows_.reset();
   rowsCounted_ = 0;
   endReached_ = false;
+  forgetCounts();
   panel_.setColumns(shown_.headings());
   setPageLabel("");
   panel_.setSizeText("");
@@ -75,9 +80,19 @@ void RecordList::beginSelection() {
   pageNumber_ = 0;
 }
 
+void RecordList::forgetCounts() {
+  countedStarts_.assign(1, PagePosition{});
+  pagesCounted_ = 0;
+  rowsInCountedPages_ = 0;
+}
+
 void RecordList::publishSize(bool lastPage) {
   rowsCounted_ = std::max(rowsCounted_, lastRowNumber_);
   endReached_ = endReached_ || lastPage;
+  if (reader_ && pagesCounted_ > 0 && pagesCounted_ == pages_.pages.size()) {
+    rowsCounted_ = std::max(rowsCounted_, rowsInCountedPages_);
+    endReached_ = true;
+  }
   // The catalog's count leaves out deleted rows, and a stale one can fall
   // short of the rows already listed: then the rows are counted instead.
   if (recordedRows_ && *recordedRows_ < rowsCounted_) recordedRows_.reset();
@@ -106,6 +121,8 @@ void RecordList::insertRow(const DecodedRow& cells, bool deleted, bool logEveryR
 }
 
 void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
+  search_.reset();
+  catalog_ = &catalog;
   rowsInserted_ = 0;
   rows_.clear();
   shown_ = ShownColumns(table.columns, catalog.legacyCatalog());
@@ -120,6 +137,7 @@ void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
     recordedRows_ = table_.chosenRowset.rowCount;
   reader_.emplace(catalog, table_, state_);
   pages_ = choosePages(catalog, table_, state_, scanned);
+  forgetCounts();
   fillFirstPage();
   state_.stopRequested.store(false);
   state_.listDisplayActive.store(false);
@@ -258,6 +276,7 @@ void RecordList::afterMove(std::int64_t rowsOnPage) {
 }
 
 void RecordList::showNextPage() {
+  if (search_) return showResultPage(resultPage_ + 1);
   setPageLabel("");
   if (!reader_ || static_cast<std::int64_t>(pageStarts_.size()) <= pageNumber_) {
     panel_.setNextEnabled(false);
@@ -278,6 +297,7 @@ void RecordList::showNextPage() {
 }
 
 void RecordList::showPreviousPage() {
+  if (search_) return showResultPage(resultPage_ - 1);
   setPageLabel("");
   if (!reader_ || pageNumber_ <= 1) {
     panel_.setPreviousEnabled(false);
@@ -297,6 +317,144 @@ void RecordList::showPreviousPage() {
   pageNumber_ = k - 1;
   afterMove(rowsOnPage);
   publishSize(false);
+}
+
+bool RecordList::countListStarts(std::int64_t wanted) {
+  const std::vector<PageId>& pages = pages_.pages;
+  // A table without list columns gives rows without cells, which no list
+  // page holds.
+  TableDefinition definition = table_.definition();
+  const bool rowsHaveCells = !definition.columns.empty();
+  std::vector<std::uint8_t> buffer;
+  progress_.setRange(0, static_cast<std::int32_t>(pages.size()));
+  progress_.setPosition(static_cast<std::int32_t>(pagesCounted_));
+  while (static_cast<std::int64_t>(countedStarts_.size()) <= wanted && pagesCounted_ < pages.size()) {
+    if (state_.stopRequested.load()) return false;
+    const std::size_t index = pagesCounted_;
+    const std::int64_t rows = rowsHaveCells ? reader_->rowCount(pages[index], definition, &buffer) : 0;
+    // A stop while the page was read may have cut its count short.
+    if (state_.stopRequested.load()) return false;
+    // The rows before a list page's start are a whole number of list pages.
+    const std::int64_t first = rowsInCountedPages_;
+    for (std::int64_t k = (first + kRowsPerListPage - 1) / kRowsPerListPage * kRowsPerListPage; k < first + rows;
+         k += kRowsPerListPage) {
+      if (k > 0) countedStarts_.push_back({static_cast<std::int64_t>(index), k - first});
+    }
+    rowsInCountedPages_ += rows;
+    ++pagesCounted_;
+    progress_.setPosition(static_cast<std::int32_t>(pagesCounted_));
+  }
+  return true;
+}
+
+void RecordList::showListPage(std::int64_t n) {
+  if (search_) return showResultPage(n);
+  jumpTo(n);
+}
+
+void RecordList::showLastPage() {
+  if (search_) return showResultPage(search_->resultPages());
+  jumpTo(std::nullopt);
+}
+
+void RecordList::search(const std::string& text) {
+  if (text.empty()) return endSearch();
+  const auto endWork = [&] {
+    state_.processRunning.store(false);
+    state_.stopRequested.store(false);
+    progress_.setVisible(false);
+  };
+  if (!reader_ || !catalog_) return endWork();
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  output_.showCaption("Searching for \"" + text + "\"");
+  search_.emplace(*catalog_, table_, state_, pages_.pages, text, progress_);
+  state_.stopRequested.store(false);
+  panel_.setColumns(search_->headings());
+  showResultPage(1);
+  output_.showCaption(search_->summary());
+  output_.postLine(search_->summary());
+  endWork();
+}
+
+void RecordList::showResultPage(std::int64_t n) {
+  n = std::clamp<std::int64_t>(n, 1, search_->resultPages());
+  rows_ = search_->resultPage(*catalog_, table_, state_, n);
+  const std::int64_t first = (n - 1) * kRowsPerListPage;
+  const auto count = static_cast<std::int64_t>(rows_.size());
+  resultPage_ = n;
+  panel_.setRows(rows_, first + 1);
+  setPageLabel(pageLabelText(static_cast<std::int32_t>(n), count, count > 0 ? first + 1 : 0, first + count));
+  panel_.setSizeText(search_->summary());
+  panel_.setPreviousEnabled(n > 1);
+  panel_.setNextEnabled(n < search_->resultPages());
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
+void RecordList::endSearch() {
+  const bool wasSearching = search_.has_value();
+  search_.reset();
+  if (!wasSearching || !reader_ || pageNumber_ < 1 || pageStarts_.size() < static_cast<std::size_t>(pageNumber_)) {
+    state_.processRunning.store(false);
+    return;
+  }
+  // The table's list page that was on screen, read again from where it starts.
+  panel_.setColumns(shown_.headings());
+  bool pushed = false;
+  const std::int64_t rowsOnPage =
+      readListPage(pageStarts_[static_cast<std::size_t>(pageNumber_ - 1)], false, pushed, firstRowNumber_ + 1);
+  setPageLabel(pageLabelText(pageNumber_, rowsOnPage, rowsOnPage > 0 ? firstRowNumber_ + 1 : 0, lastRowNumber_));
+  panel_.setPreviousEnabled(pageNumber_ > 1);
+  panel_.setNextEnabled(static_cast<std::int64_t>(pageStarts_.size()) > pageNumber_);
+  publishSize(false);
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
+bool RecordList::writeResultsCsv(const std::string& path, bool markDeleted) {
+  if (!search_ || !catalog_) return false;
+  CsvFileWriter file(path, search_->headings(), markDeleted);
+  search_->forEachResult(*catalog_, table_, state_, [&](const ListRow& row) { file.write(row); });
+  return file.close();
+}
+
+void RecordList::jumpTo(std::optional<std::int64_t> wanted) {
+  const std::string shownLabel = pageLabel_;
+  setPageLabel("");
+  const auto endMove = [&] {
+    state_.processRunning.store(false);
+    state_.stopRequested.store(false);
+    progress_.setVisible(false);
+  };
+  if (!reader_) {
+    endMove();
+    return;
+  }
+  state_.processRunning.store(true);
+  progress_.setVisible(true);
+  if (!countListStarts(wanted ? std::max<std::int64_t>(*wanted, 1) : INT64_MAX)) {
+    // Stopped before the page was found: the page shown stays.
+    setPageLabel(shownLabel);
+    endMove();
+    return;
+  }
+  const auto listPages = static_cast<std::int64_t>(countedStarts_.size());
+  const std::int64_t n = std::clamp<std::int64_t>(wanted.value_or(listPages), 1, listPages);
+  pageStarts_.assign(countedStarts_.begin(), countedStarts_.begin() + n);
+  firstRowNumber_ = (n - 1) * kRowsPerListPage;
+  lastRowNumber_ = firstRowNumber_ + kRowsPerListPage;
+  beginMove();
+  bool pushed = false;
+  const std::int64_t rowsOnPage = readListPage(pageStarts_.back(), true, pushed, firstRowNumber_ + 1);
+  lastRowNumber_ = firstRowNumber_ + rowsOnPage;
+  pageNumber_ = static_cast<std::int32_t>(n);
+  afterMove(rowsOnPage);
+  panel_.setPreviousEnabled(n > 1);
+  panel_.setNextEnabled(pushed);
+  publishSize(!pushed);
 }
 
 }  // namespace sorbel

@@ -1,4 +1,4 @@
-// The record list: a table's first list page, and paging forwards and backwards by 1000 rows.
+// The record list: a table's first list page, paging by 1000 rows, jumps to a page, and the rows a search found.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "base/app_state.h"
 #include "browser/shown_columns.h"
 #include "browser/table_pages.h"
+#include "browser/table_search.h"
 #include "catalog/catalog.h"
 #include "views/output_channel.h"
 #include "views/record_panel_view.h"
@@ -49,9 +50,24 @@ class RecordList {
 
   void showNextPage();
   void showPreviousPage();
+  // List page n (from 1; a page past the end shows the last one), reached
+  // by counting the rows of the pages before it rather than decoding them.
+  void showListPage(std::int64_t n);
+  void showLastPage();
+  // The list page on screen (0 before the first is shown).
+  std::int64_t pageNumber() const { return pageNumber_; }
+
+  // Looks for text in every field of the table shown and lists the rows
+  // found in its place; the paging moves then page through them. An empty
+  // text ends the search and shows the table's list page again.
+  void search(const std::string& text);
+  void endSearch();
+  const std::optional<TableSearch>& searchResults() const { return search_; }
+  // Writes every row found as CSV, like the list page on screen.
+  bool writeResultsCsv(const std::string& path, bool markDeleted);
 
   // The list as shown.
-  const std::vector<std::string>& columns() const { return shown_.headings(); }
+  const std::vector<std::string>& columns() const { return search_ ? search_->headings() : shown_.headings(); }
   const std::vector<ListRow>& rows() const { return rows_; }
   const std::string& pageLabel() const { return pageLabel_; }
   // Where the rows of the table shown come from.
@@ -70,6 +86,12 @@ class RecordList {
   // The start and the end every Next and Previous move share.
   void beginMove();
   void afterMove(std::int64_t rowsOnPage);
+  void jumpTo(std::optional<std::int64_t> wanted);
+  void forgetCounts();
+  void showResultPage(std::int64_t n);
+  // Counts pages until the start of list page wanted + 1 is known or every
+  // page is counted; false when Stop ended it first.
+  bool countListStarts(std::int64_t wanted);
 
   AppState& state_;
   RecordPanelView& panel_;
@@ -77,6 +99,7 @@ class RecordList {
   ProgressView& progress_;
 
   // The table on display, its pages and the reader of its pages.
+  Catalog* catalog_ = nullptr;
   LoadedTable table_;
   ShownColumns shown_;
   TablePages pages_;
@@ -95,6 +118,15 @@ class RecordList {
   std::optional<std::int64_t> recordedRows_;
   std::int64_t rowsCounted_ = 0;  // the highest row number listed so far
   bool endReached_ = false;
+  // Where every list page starts, as counting the pages' rows finds it: the
+  // first pagesCounted_ pages hold rowsInCountedPages_ rows.
+  std::vector<PagePosition> countedStarts_;
+  std::size_t pagesCounted_ = 0;
+  std::int64_t rowsInCountedPages_ = 0;
+  // The rows found by a search, listed in place of the table's, and the
+  // results page on screen.
+  std::optional<TableSearch> search_;
+  std::int64_t resultPage_ = 0;
 };
 
 // 1990619 as "1,990,619".

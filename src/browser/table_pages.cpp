@@ -163,36 +163,58 @@ TablePages choosePages(Catalog& catalog, const LoadedTable& table, AppState& sta
 TablePageReader::TablePageReader(Catalog& catalog, const LoadedTable& table, AppState& state)
     : catalog_(catalog), state_(state), owners_(ownerIds(catalog, table)), allocation_(catalog.fileSet()) {}
 
-std::vector<DecodedRow> TablePageReader::read(PageId page, TableDefinition& definition, std::vector<bool>& deleted,
-                                              std::vector<NullMarks>* nulls, std::vector<std::uint8_t>* pageBuffer) {
-  deleted.clear();
-  if (nulls) nulls->clear();
+std::unique_ptr<CDataPage> TablePageReader::ownPage(PageId page, std::vector<std::uint8_t>* pageBuffer, bool& freed) {
   // A chain can lead onto an extent page that still holds another table's
   // old rows, and another allocation unit's pages can state the same object
   // id; decoding them with this table's columns would show garbage.
   // The page is read once, for its header and its rows.
   const FileSet& files = catalog_.fileSet();
-  const auto dataPage = pageBuffer ? readDataPage(files, page, std::move(*pageBuffer)) : readDataPage(files, page);
-  if (!dataPage) return {};
-  struct GiveBack {
-    CDataPage& page;
-    std::vector<std::uint8_t>* buffer;
-    ~GiveBack() {
-      if (buffer) *buffer = page.releaseBuffer();
-    }
-  } giveBack{*dataPage, pageBuffer};
+  auto dataPage = pageBuffer ? readDataPage(files, page, std::move(*pageBuffer)) : readDataPage(files, page);
+  if (!dataPage) return nullptr;
   const CPage_Header& header = dataPage->header;
-  if (owners_.count({header.objectId, -1}) == 0 &&
-      owners_.count({header.objectId, static_cast<std::int32_t>(header.indexId)}) == 0) {
-    return {};
-  }
   // A page the file has freed holds rows that were deleted with it: they
   // are shown only when deleted rows are asked for, and marked as such.
-  const bool freed = !allocation_.allocated(page);
-  if (freed && !state_.scanOptions.showDeletedRecords) return {};
+  const bool owned = owners_.count({header.objectId, -1}) > 0 ||
+                     owners_.count({header.objectId, static_cast<std::int32_t>(header.indexId)}) > 0;
+  freed = owned && !allocation_.allocated(page);
+  if (owned && (!freed || state_.scanOptions.showDeletedRecords)) return dataPage;
+  if (pageBuffer) *pageBuffer = dataPage->releaseBuffer();
+  return nullptr;
+}
+
+namespace {
+
+// Hands a page's buffer back to the run of pages that lent it.
+struct GiveBack {
+  CDataPage& page;
+  std::vector<std::uint8_t>* buffer;
+  ~GiveBack() {
+    if (buffer) *buffer = page.releaseBuffer();
+  }
+};
+
+}  // namespace
+
+std::vector<DecodedRow> TablePageReader::read(PageId page, TableDefinition& definition, std::vector<bool>& deleted,
+                                              std::vector<NullMarks>* nulls, std::vector<std::uint8_t>* pageBuffer) {
+  deleted.clear();
+  if (nulls) nulls->clear();
+  bool freed = false;
+  const auto dataPage = ownPage(page, pageBuffer, freed);
+  if (!dataPage) return {};
+  GiveBack giveBack{*dataPage, pageBuffer};
   auto rows = decodeDataPageRows(*dataPage, page, catalog_.fileSet(), definition, state_, &deleted, nulls);
   if (freed) deleted.assign(rows.size(), true);
   return rows;
+}
+
+std::int64_t TablePageReader::rowCount(PageId page, TableDefinition& definition, std::vector<std::uint8_t>* pageBuffer) {
+  bool freed = false;
+  const auto dataPage = ownPage(page, pageBuffer, freed);
+  if (!dataPage) return 0;
+  GiveBack giveBack{*dataPage, pageBuffer};
+  if (const auto counted = countDataPageRows(*dataPage, page, catalog_.fileSet(), definition)) return *counted;
+  return static_cast<std::int64_t>(decodeDataPageRows(*dataPage, page, catalog_.fileSet(), definition, state_).size());
 }
 
 }  // namespace sorbel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "base/app_state.h"
 #include "browser/page_sources.h"
 #include "catalog/catalog.h"
+#include "records/record_pages.h"
 #include "records/row_decoding.h"
 
 namespace sorbel {
@@ -40,8 +42,15 @@ class TablePageReader {
   std::vector<DecodedRow> read(PageId page, TableDefinition& definition, std::vector<bool>& deleted,
                                std::vector<NullMarks>* nulls = nullptr,
                                std::vector<std::uint8_t>* pageBuffer = nullptr);
+  // How many rows read gives for page: told from the page's records where
+  // they tell it, else by decoding the page.
+  std::int64_t rowCount(PageId page, TableDefinition& definition, std::vector<std::uint8_t>* pageBuffer = nullptr);
 
  private:
+  // The page as a data page of this table, or nothing when read gives no
+  // rows for it; freed: the file has freed it.
+  std::unique_ptr<CDataPage> ownPage(PageId page, std::vector<std::uint8_t>* pageBuffer, bool& freed);
+
   // Object id and index id a page's header may state; index id -1 takes any.
   using Owner = std::pair<std::int32_t, std::int32_t>;
 

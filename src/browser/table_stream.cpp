@@ -107,15 +107,28 @@ class Decoders {
 void streamTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned, const TableRowSink& emit,
                  const std::string& nullText) {
   state.listDisplayActive.store(false);
-  const ShownColumns shown(table.columns, catalog.legacyCatalog());
   const TablePages chosen = choosePages(catalog, table, state, scanned);
-  Decoders decoders(catalog, table, state, chosen.pages);
+  streamTablePages(
+      catalog, table, state, chosen.pages,
+      [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted, RowPlace) {
+        emit(fields, nulls, deleted);
+      },
+      nullText);
+}
+
+void streamTablePages(Catalog& catalog, const LoadedTable& table, AppState& state, const std::vector<PageId>& pages,
+                      const PlacedRowSink& emit, const std::string& nullText,
+                      const std::function<void(std::size_t pagesDone)>& pagesDone) {
+  state.listDisplayActive.store(false);
+  const ShownColumns shown(table.columns, catalog.legacyCatalog());
+  Decoders decoders(catalog, table, state, pages);
   std::vector<std::string> fields;
   std::vector<bool> fieldNulls;
   for (std::size_t run = 0; run < decoders.runCount() && !state.stopRequested.load(); ++run) {
-    auto pages = decoders.next(run);
-    if (!pages) break;
-    for (DecodedPage& page : *pages) {
+    auto decoded = decoders.next(run);
+    if (!decoded) break;
+    for (std::size_t p = 0; p < decoded->size(); ++p) {
+      DecodedPage& page = (*decoded)[p];
       for (std::size_t r = 0; r < page.rows.size(); ++r) {
         if (!shown.takeFields(page.rows[r], fields)) continue;
         fieldNulls.assign(fields.size(), false);
@@ -129,10 +142,11 @@ void streamTable(Catalog& catalog, const LoadedTable& table, AppState& state, bo
             }
           }
         }
-        emit(fields, fieldNulls, r < page.deleted.size() && page.deleted[r]);
+        emit(fields, fieldNulls, r < page.deleted.size() && page.deleted[r], RowPlace{run * kRun + p, r});
       }
     }
-    decoders.giveBack(run, std::move(*pages));
+    decoders.giveBack(run, std::move(*decoded));
+    if (pagesDone) pagesDone(std::min(pages.size(), (run + 1) * kRun));
   }
   decoders.stop();
   decoders.rethrowFailure();

@@ -1,6 +1,7 @@
 // Every row of a table, in the record list's order, decoded on threads of their own: the one path of every export.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,5 +24,20 @@ using TableRowSink =
 // exports may stream tables one after another.
 void streamTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned, const TableRowSink& emit,
                  const std::string& nullText = "NULL");
+
+// Where a streamed row lies: its page's index in the page list and its
+// index among the rows the page reader gives for that page.
+struct RowPlace {
+  std::size_t pageIndex = 0;
+  std::size_t rowIndex = 0;
+};
+using PlacedRowSink = std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& nulls,
+                                         bool deleted, RowPlace place)>;
+
+// The same from a page list the caller chose; pagesDone, when given, hears
+// how many pages have been emitted after each run of them.
+void streamTablePages(Catalog& catalog, const LoadedTable& table, AppState& state, const std::vector<PageId>& pages,
+                      const PlacedRowSink& emit, const std::string& nullText = "NULL",
+                      const std::function<void(std::size_t pagesDone)>& pagesDone = {});
 
 }  // namespace sorbel

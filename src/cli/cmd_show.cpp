@@ -33,7 +33,7 @@ int runShow(const Args& args) {
     else if (!a.empty() && a[0] == '-') positional.clear(), positional.resize(3);
     else positional.push_back(a);
   }
-  if (positional.size() != 2 || moves.find_first_not_of("np") != std::string::npos) {
+  if (positional.size() != 2 || moves.find_first_not_of("npfl") != std::string::npos) {
     printUsage();
     return kExitUsage;
   }
@@ -71,6 +71,8 @@ int runShow(const Args& args) {
   s.driver.waitForWorker();
   for (const char move : moves) {
     if (move == 'n') s.driver.showNextPage();
+    else if (move == 'f') s.driver.showListPage(1);
+    else if (move == 'l') s.driver.showLastPage();
     else s.driver.showPreviousPage();
     s.driver.waitForWorker();
   }

@@ -108,7 +108,8 @@ constexpr Details kDetails[] = {
      "such as Tables/User Tables/Orders) and prints what the record panel shows:\n"
      "pane, box, caption, label, buttons, then script or columns and rows.\n"
      "  --advanced, --deleted, --advanced-deleted   as for sorbel scan\n"
-     "  --moves SEQ   page on: n Next Records, p Previous Records\n"
+     "  --moves SEQ   page on: n Next Records, p Previous Records, f first page,\n"
+     "                l last page\n"
      "  --csv OUT     export the list page shown to OUT (UTF-16LE)\n"},
     {"xml",
      "The XML text of a value in SQL Server's binary xml format cut out into\n"

@@ -2,6 +2,7 @@
 #include "records/row_decoding.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "pagestore/file_set.h"
 #include "records/compressed_records.h"
@@ -108,6 +109,28 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
 }
 
 }  // namespace
+
+std::optional<std::int64_t> countDataPageRows(const CDataPage& page, PageId id, const FileSet& files,
+                                              const TableDefinition& definition) {
+  if (page.header.pageType != header::kDataPage) return 0;
+  if (definition.variant == DecoderVariant::legacyObjectValues) return std::nullopt;
+  // Records met by walking the body make a row only when their columns read
+  // as something, which takes decoding them.
+  if (page.slotsFromBodyWalk || !page.foundRecordOffsets.empty()) return std::nullopt;
+  std::int64_t count = 0;
+  const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
+  for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
+    const CPrimaryRecord* r = page.record(static_cast<std::size_t>(i));
+    if (!tableRecord(r)) continue;
+    if (r->recordType == record::kForwarded) {
+      // The back pointer of a compressed record is only placed by decoding it.
+      if (r->isCompressedRecord) return std::nullopt;
+      if (reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
+    }
+    ++count;
+  }
+  return count;
+}
 
 TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns, DecoderVariant variant) {
   return TableDefinition{columns, variant};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,14 @@ std::vector<DecodedRow> decodeDataPageRows(CDataPage& dataPage, PageId page, con
                                            TableDefinition& definition, AppState& state,
                                            std::vector<bool>* deleted = nullptr,
                                            std::vector<NullMarks>* nulls = nullptr);
+
+// How many rows decodeDataPageRows gives for a data page the caller has
+// read, told from its records without rendering a value; nothing when only
+// decoding can tell (records found by walking the page body, the
+// object-values table, a compressed forwarded record). Stop is the caller's
+// to watch.
+std::optional<std::int64_t> countDataPageRows(const CDataPage& page, PageId id, const FileSet& files,
+                                              const TableDefinition& definition);
 
 // The rows of a page of the object-values table that the caller has read,
 // walked as the definition's object-values variant says.

@@ -367,6 +367,30 @@ bool ViewerSession::showPreviousPage() {
   return true;
 }
 
+bool ViewerSession::showListPage(std::int64_t n) {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this, n] { list_.showListPage(n); });
+  return true;
+}
+
+bool ViewerSession::showLastPage() {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this] { list_.showLastPage(); });
+  return true;
+}
+
+bool ViewerSession::searchTable(const std::string& text) {
+  if (refuseWhileBusy()) return false;
+  if (!context_.catalog) return false;
+  state_.processRunning.store(true);
+  launch([this, text] { list_.search(text); });
+  return true;
+}
+
 std::optional<std::string> ViewerSession::csvExportProposal() {
   if (refuseWhileBusy()) return std::nullopt;
   if (tree_.categories().root == 0) {
@@ -385,8 +409,9 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   if (refuseWhileBusy()) return false;
   // With deleted rows asked for, the file must still tell them from the
   // live ones, as the list does.
-  const bool written =
-      writeCsvFile(path, list_.columns(), list_.rows(), state_.scanOptions.showDeletedRecords);
+  const bool markDeleted = state_.scanOptions.showDeletedRecords;
+  const bool written = list_.searchResults() ? list_.writeResultsCsv(path, markDeleted)
+                                             : writeCsvFile(path, list_.columns(), list_.rows(), markDeleted);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
 }

@@ -118,10 +118,17 @@ class ViewerSession {
   // The Next Records and Previous Records buttons.
   bool showNextPage();
   bool showPreviousPage();
+  // First, Last and a page number typed in: list page n (from 1), or the last.
+  bool showListPage(std::int64_t n);
+  bool showLastPage();
+  // Looks for text in every field of the table shown and lists the rows
+  // found; an empty text shows the table again.
+  bool searchTable(const std::string& text);
   // The CSV export's checks, with their messages: the proposed file name of
   // the list page on screen, or nothing when there is nothing to export.
   std::optional<std::string> csvExportProposal();
-  // Writes the list page on screen to path and says how it went.
+  // Writes the list page on screen (with a search's results listed, every
+  // row found) to path and says how it went.
   bool exportListToCsv(const std::string& path);
   const RecordList& recordList() const { return list_; }
   TreeItem selectedItem() const { return selectedItem_; }

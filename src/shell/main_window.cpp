@@ -88,6 +88,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   connect(tree_, &ObjectTreeWidget::openRequested, this, &MainWindow::showTreeItem);
   connect(panel_, &RecordPanel::previousRequested, this, [this] { driver_->showPreviousPage(); });
   connect(panel_, &RecordPanel::nextRequested, this, [this] { driver_->showNextPage(); });
+  connect(panel_, &RecordPanel::firstRequested, this, [this] { driver_->showListPage(1); });
+  connect(panel_, &RecordPanel::lastRequested, this, [this] { driver_->showLastPage(); });
+  connect(panel_, &RecordPanel::pageRequested, this, [this](qint64 page) { driver_->showListPage(page); });
+  connect(panel_, &RecordPanel::searchRequested, this,
+          [this](const QString& text) { driver_->searchTable(text.toStdString()); });
 
   // Stop is offered only while a worker runs; the flag is the core's, so the
   // window looks at it rather than being told.

@@ -9,6 +9,8 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -28,7 +30,11 @@ RecordPanel::RecordPanel(QWidget* parent)
       sizeLabel_(new QLabel(this)),
       previous_(new QPushButton(style()->standardIcon(QStyle::SP_ArrowBack), tr("Previous Records"), this)),
       next_(new QPushButton(style()->standardIcon(QStyle::SP_ArrowForward), tr("Next Records"), this)),
-      listFooter_(new QWidget(this)) {
+      listFooter_(new QWidget(this)),
+      first_(new QPushButton(style()->standardIcon(QStyle::SP_MediaSkipBackward), QString(), this)),
+      last_(new QPushButton(style()->standardIcon(QStyle::SP_MediaSkipForward), QString(), this)),
+      pageBox_(new QLineEdit(this)),
+      searchBox_(new QLineEdit(this)) {
   list_->setModel(model_);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -59,12 +65,32 @@ RecordPanel::RecordPanel(QWidget* parent)
   footer->addSpacing(16);
   footer->addWidget(sizeLabel_);
   footer->addStretch(1);
+  footer->addWidget(first_);
   footer->addWidget(previous_);
+  footer->addWidget(pageBox_);
   footer->addWidget(next_);
+  footer->addWidget(last_);
+  first_->setToolTip(tr("First page"));
+  last_->setToolTip(tr("Last page"));
+  pageBox_->setPlaceholderText(tr("Page"));
+  pageBox_->setToolTip(tr("Type a page number and press Enter"));
+  pageBox_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-9][0-9]{0,8}")), pageBox_));
+  pageBox_->setMaximumWidth(pageBox_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
+  searchBox_->setPlaceholderText(tr("Search the whole table (Enter)"));
+  searchBox_->setClearButtonEnabled(true);
+  connect(first_, &QPushButton::clicked, this, &RecordPanel::firstRequested);
+  connect(last_, &QPushButton::clicked, this, &RecordPanel::lastRequested);
+  connect(pageBox_, &QLineEdit::returnPressed, this, [this] {
+    if (pageBox_->text().isEmpty()) return;
+    Q_EMIT pageRequested(pageBox_->text().toLongLong());
+    pageBox_->clear();
+  });
+  connect(searchBox_, &QLineEdit::returnPressed, this, [this] { Q_EMIT searchRequested(searchBox_->text()); });
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
+  layout->addWidget(searchBox_);
   layout->addWidget(list_, 1);
   layout->addWidget(script_, 1);
   layout->addWidget(listFooter_);
@@ -100,12 +126,20 @@ void RecordPanel::setSizeText(const QString& text) { sizeLabel_->setText(text); 
 void RecordPanel::showList(bool list) {
   list_->setVisible(list);
   listFooter_->setVisible(list);
+  searchBox_->setVisible(list);
   script_->setVisible(!list);
 }
 
-void RecordPanel::setPreviousEnabled(bool enabled) { previous_->setEnabled(enabled); }
+// First goes where Previous leads and Last where Next does.
+void RecordPanel::setPreviousEnabled(bool enabled) {
+  previous_->setEnabled(enabled);
+  first_->setEnabled(enabled);
+}
 
-void RecordPanel::setNextEnabled(bool enabled) { next_->setEnabled(enabled); }
+void RecordPanel::setNextEnabled(bool enabled) {
+  next_->setEnabled(enabled);
+  last_->setEnabled(enabled);
+}
 
 void RecordPanel::copySelectedRows() {
   QList<int> rows;

@@ -6,6 +6,7 @@
 #include "shell/record_list_model.h"
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
@@ -37,6 +38,10 @@ class RecordPanel final : public QWidget {
   QLabel* sizeLabel() const { return sizeLabel_; }
   QPushButton* previousButton() const { return previous_; }
   QPushButton* nextButton() const { return next_; }
+  QPushButton* firstButton() const { return first_; }
+  QPushButton* lastButton() const { return last_; }
+  QLineEdit* pageBox() const { return pageBox_; }
+  QLineEdit* searchBox() const { return searchBox_; }
 
   // Puts the selected rows on the clipboard as tab-separated lines.
   void copySelectedRows();
@@ -44,6 +49,11 @@ class RecordPanel final : public QWidget {
  Q_SIGNALS:
   void previousRequested();
   void nextRequested();
+  void firstRequested();
+  void lastRequested();
+  void pageRequested(qint64 page);
+  // An empty text ends the search and shows the table again.
+  void searchRequested(const QString& text);
 
  private:
   RecordListModel* model_;
@@ -54,6 +64,10 @@ class RecordPanel final : public QWidget {
   QPushButton* previous_;
   QPushButton* next_;
   QWidget* listFooter_;
+  QPushButton* first_;
+  QPushButton* last_;
+  QLineEdit* pageBox_;
+  QLineEdit* searchBox_;
 };
 
 }  // namespace sorbel::shell

@@ -57,6 +57,35 @@ std::string show(const std::string& file, const std::string& node, const std::st
   return testing::runProgram(SORBEL_CLI_PATH, {"show", file, node, "--moves", moves}).out;
 }
 
+// What the panel shows after moves, from the label on (the pane's log
+// lines differ by the moves that led there).
+std::string panelAfter(const std::string& file, const std::string& node, const std::string& moves) {
+  const std::string out = testing::runProgram(SORBEL_CLI_PATH, {"show", file, node, "--moves", moves}).out;
+  const auto label = out.find("label\t");
+  return label == std::string::npos ? out : out.substr(label);
+}
+
+TEST(CorpusDisplay, FirstAndLastShowWhatPagingThereShows) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(corpus) / "files")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find("northw") == std::string::npos) continue;
+    SCOPED_TRACE(name);
+    ++files;
+    const std::string file = entry.path().string();
+    const std::string details = "Tables/User Tables/Order Details";
+    const std::string last = panelAfter(file, details, "l");
+    EXPECT_EQ(last.rfind("label\tPage3 - [155](2001-2155) Records\nsize\t2,155 rows in 3 pages\nbuttons\t1\t0\n", 0), 0u)
+        << last.substr(0, 200);
+    EXPECT_EQ(last, panelAfter(file, details, "nn"));
+    EXPECT_EQ(panelAfter(file, details, "lp"), panelAfter(file, details, "nnp"));
+    EXPECT_EQ(panelAfter(file, details, "lf"), panelAfter(file, details, "nnpp"));
+  }
+  EXPECT_GE(files, 3);
+}
+
 TEST(CorpusDisplay, NorthwindPagesThroughItsTablesAndShowsItsScripts) {
   const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
   if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";

@@ -150,6 +150,176 @@ TEST(RecordPaging, TheSizeLabelGivesTheRecordedCountOrCountsTheRowsListed) {
   }
 }
 
+// A free-space page marking every page allocated but those given.
+testing::Bytes freeSpacePage(const std::vector<std::int32_t>& freed) {
+  testing::RecordShape shape;
+  shape.nullBitmap = false;
+  shape.columnCount = 0;
+  shape.fixed = testing::Bytes(8088, 0x40);
+  for (const std::int32_t p : freed) shape.fixed[static_cast<std::size_t>(p)] = 0x00;
+  testing::HeaderFields h;
+  h.pageType = 11;
+  h.thisPage = {1, 1};
+  testing::PageBuilder page(h);
+  page.addRecord(testing::buildRecord(shape));
+  return page.build();
+}
+
+// What one list page shows, to compare a page reached by jumping with the
+// same page reached by Next.
+struct ShownPage {
+  std::string label;
+  std::string size;
+  std::string buttons;
+  std::int64_t firstRowNumber = 0;
+  std::vector<std::pair<Texts, bool>> rows;  // fields and deleted mark
+};
+
+ShownPage shownPage(const Browser& b) {
+  ShownPage page{b.s.panel.pageLabel, b.s.panel.sizeText, b.buttons(), b.s.panel.firstRowNumber, {}};
+  for (const ListRow& row : b.s.panel.rows) page.rows.emplace_back(row.fields, row.deleted);
+  return page;
+}
+
+void expectSamePage(const ShownPage& jumped, const ShownPage& paged) {
+  EXPECT_EQ(jumped.label, paged.label);
+  EXPECT_EQ(jumped.buttons, paged.buttons);
+  EXPECT_EQ(jumped.firstRowNumber, paged.firstRowNumber);
+  ASSERT_EQ(jumped.rows.size(), paged.rows.size());
+  EXPECT_TRUE(jumped.rows == paged.rows) << "first row " << (jumped.rows.empty() ? "" : jumped.rows[0].first[0]);
+}
+
+TEST(RecordPaging, JumpingToAPageShowsWhatPressingNextShows) {
+  // Ghost rows, forwarded rows (shown through their stub, not again on the
+  // page they moved to), forwarded records no stub leads to, a page of
+  // another table in the IAM page, and a page the file has freed.
+  const auto tableWith = [](SyntheticDatabase& db, std::optional<PageId> foreign) {
+    numbersTable(db, 1002, "Other", 3);
+    auto& t = numbersTable(db, 1001, "N", 2900);
+    for (std::size_t i = 5; i < 2900; i += 7) t.ghostRows.push_back(i);
+    for (std::size_t i = 3; i < 2900; i += 11) t.forwardedRows.push_back(i);
+    t.strayForwardedRows = {{testing::value(testing::int32Bytes(90001)), testing::value(testing::int16Bytes(1))},
+                            {testing::value(testing::int32Bytes(90002)), testing::value(testing::int16Bytes(2))}};
+    t.withIam = true;
+    if (foreign) t.extraIamPages = {*foreign};
+  };
+  TempDir dir;
+  PageId otherPage;
+  std::int32_t freedPage = 0;
+  {
+    SyntheticDatabase db;
+    tableWith(db, std::nullopt);
+    db.write(dir.file("plain.mdf"));
+    AppState state;
+    SilentNotifyTarget notify;
+    FileSet files(dir.file("plain.mdf"), state, notify);
+    otherPage = PageId{1, static_cast<std::int32_t>(files.dataPages.at(1002).front().pageIndex)};
+    freedPage = static_cast<std::int32_t>(files.dataPages.at(1001).at(1).pageIndex);
+  }
+  SyntheticDatabase db;
+  tableWith(db, otherPage);
+  db.write(dir.file("db.mdf"));
+  std::ifstream in(dir.file("db.mdf"), std::ios::binary);
+  testing::Bytes bytes(std::istreambuf_iterator<char>(in), {});
+  const testing::Bytes pfs = freeSpacePage({freedPage});
+  std::copy(pfs.begin(), pfs.end(), bytes.begin() + 8192);
+  testing::writeBytes(dir.file("freed.mdf"), bytes);
+
+  for (const bool deletedShown : {false, true}) {
+    SCOPED_TRACE(deletedShown ? "deleted rows shown" : "deleted rows not shown");
+    Browser b;
+    b.s.scan(dir.file("freed.mdf"));
+    ASSERT_TRUE(b.s.driver.lastScanCompleted());
+    b.s.state.scanOptions.showDeletedRecords = deletedShown;
+    b.show("Tables/User Tables/N");
+    ASSERT_EQ(b.s.driver.recordList().source(), RowSource::iamChain);
+    std::vector<ShownPage> byNext{shownPage(b)};
+    while (b.s.panel.nextEnabled) {
+      b.move('n');
+      byNext.push_back(shownPage(b));
+    }
+    ASSERT_GE(byNext.size(), 3u) << b.s.driver.recordList().pages().size() << " pages";
+    const auto jump = [&](std::int64_t n) {
+      if (n == 0) b.s.driver.showLastPage();
+      else b.s.driver.showListPage(n);
+      b.s.driver.waitForWorker();
+      EXPECT_FALSE(b.s.state.processRunning.load());
+    };
+    // From the first page to each page, back to the first, past the end, and Last.
+    const auto pages = static_cast<std::int64_t>(byNext.size());
+    for (std::int64_t n = pages; n >= 1; --n) {
+      SCOPED_TRACE("page " + std::to_string(n));
+      b.show("Tables/User Tables/N");
+      jump(n);
+      expectSamePage(shownPage(b), byNext[static_cast<std::size_t>(n - 1)]);
+      // The size is known once the pages up to the last have been counted.
+      if (n == pages) {
+        EXPECT_EQ(b.s.panel.sizeText, byNext.back().size);
+      }
+    }
+    jump(pages + 5);
+    expectSamePage(shownPage(b), byNext.back());
+    jump(1);
+    expectSamePage(shownPage(b), byNext.front());
+    jump(0);
+    expectSamePage(shownPage(b), byNext.back());
+    // Previous and Next carry on from a page jumped to.
+    b.move('p');
+    expectSamePage(shownPage(b), byNext[byNext.size() - 2]);
+    jump(1);
+    jump(2);
+    b.move('n');
+    expectSamePage(shownPage(b), byNext[2]);
+  }
+}
+
+// Sets Stop once counting has gone through a given number of pages.
+class StoppingProgress final : public ProgressView {
+ public:
+  StoppingProgress(AppState& state, std::int32_t at) : stopAt(at), state_(state) {}
+  void setRange(std::int32_t, std::int32_t) override {}
+  void setPosition(std::int32_t position) override {
+    if (position >= stopAt) state_.stopRequested.store(true);
+  }
+  void setVisible(bool shown) override { visible = shown; }
+  std::int32_t stopAt;
+  bool visible = false;
+
+ private:
+  AppState& state_;
+};
+
+TEST(RecordPaging, StopWhileCountingTowardsAPageKeepsThePageShown) {
+  Browser b;
+  SyntheticDatabase db;
+  numbersTable(db, 1001, "N", 2500);  // five pages of the builder
+  b.scan(db);
+  Catalog& catalog = *b.s.driver.context().catalog;
+  MemoryRecordPanel panel;
+  MemoryOutputPane pane;
+  OutputChannel output(pane);
+  StoppingProgress progress(b.s.state, 1000);
+  RecordList list(b.s.state, panel, output, progress);
+  list.show(catalog, catalog.loadObject("U ", "N", nullptr), false);
+  list.finishFirstPage("N");
+  ASSERT_EQ(panel.pageLabel, "Page1 - [1000](1-1000) Records");
+  // Stop after two of the five pages have been counted.
+  progress.stopAt = 2;
+  list.showLastPage();
+  EXPECT_EQ(panel.pageLabel, "Page1 - [1000](1-1000) Records");
+  EXPECT_EQ(panel.firstRowNumber, 1);
+  EXPECT_EQ(panel.rows.size(), 1000u);
+  EXPECT_FALSE(b.s.state.processRunning.load());
+  EXPECT_FALSE(b.s.state.stopRequested.load());
+  EXPECT_FALSE(progress.visible);
+  // The next move counts on from the pages counted before Stop.
+  progress.stopAt = 1000;
+  list.showLastPage();
+  EXPECT_EQ(panel.pageLabel, "Page3 - [500](2001-2500) Records");
+  EXPECT_EQ(panel.firstRowNumber, 2001);
+  EXPECT_EQ(panel.rows.front().fields[0], "2001");
+}
+
 TEST(RecordPaging, FirstPageReportsAndNextMovesAreLogged) {
   Browser b;
   SyntheticDatabase db;
@@ -379,21 +549,6 @@ TEST(RecordList, DeletedRowsShownOnRequestAreMarked) {
   const auto deleted =
       testing::runProgram(SORBEL_CLI_PATH, {"show", dir.file("db.mdf"), "Tables/User Tables/N", "--deleted"});
   EXPECT_EQ(deleted.out.substr(deleted.out.find("row\t")), "row\t1\t1\ndeleted\t2\t2\nrow\t3\t3\n");
-}
-
-// A free-space page marking every page allocated but those given.
-testing::Bytes freeSpacePage(const std::vector<std::int32_t>& freed) {
-  testing::RecordShape shape;
-  shape.nullBitmap = false;
-  shape.columnCount = 0;
-  shape.fixed = testing::Bytes(8088, 0x40);
-  for (const std::int32_t p : freed) shape.fixed[static_cast<std::size_t>(p)] = 0x00;
-  testing::HeaderFields h;
-  h.pageType = 11;
-  h.thisPage = {1, 1};
-  testing::PageBuilder page(h);
-  page.addRecord(testing::buildRecord(shape));
-  return page.build();
 }
 
 TEST(RecordList, RowsOfPagesTheFileHasFreedAreDeletedRows) {

@@ -126,6 +126,19 @@ QString largeCatalog() {
   return path;
 }
 
+// The scale generator's table of 2,000,000 rows (with a small clustered
+// table beside it), written once.
+QString twoMillionRows() {
+  static QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("rows.mdf"));
+  if (!QFileInfo::exists(path)) {
+    const QString tool = QFileInfo(QStringLiteral(SORBEL_CLI_PATH)).dir().filePath(QStringLiteral("sorbel_scale_db"));
+    QProcess::execute(tool, {QStringLiteral("rows"), path, QStringLiteral("--rows"), QStringLiteral("2000000"),
+                             QStringLiteral("--clustered-rows"), QStringLiteral("1000")});
+  }
+  return path;
+}
+
 // The names of the nodes the tree shows that show no children, in order.
 QStringList shownLeaves(const QAbstractItemModel& model, const QModelIndex& parent = {}) {
   QStringList names;
@@ -256,6 +269,8 @@ class ShellTest : public QObject {
   void droppedDataFileOpensTheSettingsDialog();
   void fileDialogsStartInTheLastFolderUsed();
   void helpShowsTheGuideItselfWhenNoBrowserTakesIt();
+  void lastFirstAndATypedPageMoveThroughTwoMillionRows();
+  void searchListsTheRowsFoundAndStopEndsIt();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -1549,3 +1564,121 @@ void ShellTest::helpShowsTheGuideItselfWhenNoBrowserTakesIt() {
   answerer->answerNextQuestion(true);
   s.window->close();
 }
+
+void ShellTest::lastFirstAndATypedPageMoveThroughTwoMillionRows() {
+  Session s;
+  s.window->scanFile(twoMillionRows());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  RecordPanel* panel = s.window->recordPanel();
+  const QModelIndex heap = childNamed(
+      childNamed(childNamed(treeRoot(s.window->tree()), QStringLiteral("Tables")), QStringLiteral("User Tables")),
+      QStringLiteral("BigHeap"));
+  QVERIFY(heap.isValid());
+  clickLabel(s.window->tree(), heap);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QVERIFY(!panel->firstButton()->isEnabled() && panel->lastButton()->isEnabled());
+
+  struct Move {
+    QWidget* widget;  // a button to click, or the page box to type into
+    const char* typed;
+    const char* label;
+    const char* firstRow;
+  };
+  const Move moves[] = {
+      {panel->lastButton(), "", "Page1991 - [619](1990001-1990619) Records", "1990001"},
+      {panel->previousButton(), "", "Page1990 - [1000](1989001-1990000) Records", "1989001"},
+      {panel->pageBox(), "1000", "Page1000 - [1000](999001-1000000) Records", "999001"},
+      {panel->nextButton(), "", "Page1001 - [1000](1000001-1001000) Records", "1000001"},
+      {panel->pageBox(), "99999", "Page1991 - [619](1990001-1990619) Records", "1990001"},
+      {panel->firstButton(), "", "Page1 - [1000](1-1000) Records", "1"},
+  };
+  for (const Move& m : moves) {
+    if (auto* button = qobject_cast<QPushButton*>(m.widget)) {
+      QTest::mouseClick(button, Qt::LeftButton);
+    } else {
+      panel->pageBox()->setFocus();
+      QTest::keyClicks(panel->pageBox(), QString::fromLatin1(m.typed));
+      QTest::keyClick(panel->pageBox(), Qt::Key_Return);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QString::fromLatin1(m.label), 30000);
+    QTRY_VERIFY(!s.window->driver().busy());
+    QCOMPARE(panel->model()->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QString::fromLatin1(m.firstRow));
+    const bool last = QString::fromLatin1(m.label).startsWith(QStringLiteral("Page1991 "));
+    const bool first = QString::fromLatin1(m.label).startsWith(QStringLiteral("Page1 "));
+    QCOMPARE(panel->lastButton()->isEnabled(), !last);
+    QCOMPARE(panel->nextButton()->isEnabled(), !last);
+    QCOMPARE(panel->firstButton()->isEnabled(), !first);
+    QCOMPARE(panel->previousButton()->isEnabled(), !first);
+    QCOMPARE(panel->sizeLabel()->text(), QStringLiteral("1,990,619 rows in 1,991 pages"));
+    if (m.widget == panel->lastButton()) saveScreenshot(s.window.get(), QStringLiteral("table-last-page.png"));
+  }
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::searchListsTheRowsFoundAndStopEndsIt() {
+  Session s;
+  RecordPanel* panel = s.window->recordPanel();
+  const auto openTable = [&](const QString& file, const QString& table, const QString& firstLabel) {
+    answerer->clear();
+    s.window->scanFile(file);
+    QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+    QTRY_VERIFY(!s.window->driver().busy());
+    const QModelIndex node = childNamed(
+        childNamed(childNamed(treeRoot(s.window->tree()), QStringLiteral("Tables")), QStringLiteral("User Tables")),
+        table);
+    QVERIFY(node.isValid());
+    clickLabel(s.window->tree(), node);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), firstLabel, 30000);
+    QTRY_VERIFY(!s.window->driver().busy());
+  };
+  const auto search = [&](const QString& text) {
+    QVERIFY(panel->searchBox()->isVisible());
+    panel->searchBox()->clear();
+    panel->searchBox()->setFocus();
+    QTest::keyClicks(panel->searchBox(), text);
+    QTest::keyClick(panel->searchBox(), Qt::Key_Return);
+  };
+
+  // Stop while the 2,000,000 rows are searched ends it with the rows found so far.
+  openTable(twoMillionRows(), QStringLiteral("BigHeap"), QStringLiteral("Page1 - [1000](1-1000) Records"));
+  answerer->answerNextQuestion(true);
+  search(QStringLiteral("no such text anywhere"));
+  QTRY_VERIFY(s.window->driver().busy());
+  QTest::qWait(200);
+  QVERIFY(s.window->driver().busy());
+  s.window->stopCommand();
+  QTRY_VERIFY_WITH_TIMEOUT(!s.window->driver().busy(), 2000);
+  QTRY_VERIFY(panel->sizeLabel()->text().startsWith(QStringLiteral("Found \"no such text anywhere\" in 0 rows of the first ")));
+  QVERIFY2(panel->sizeLabel()->text().endsWith(QStringLiteral("(stopped)")), qPrintable(panel->sizeLabel()->text()));
+  QCOMPARE(panel->pageLabel()->text(), QStringLiteral("Page1 - [0](0-0) Records"));
+
+  // On the demo's orders: the rows found, with the page and row that show them.
+  openTable(demoDatabase(), QStringLiteral("Orders"), QStringLiteral("Page1 - [1000](1-1000) Records"));
+  search(QStringLiteral("BERLIN"));
+  QTRY_COMPARE_WITH_TIMEOUT(panel->sizeLabel()->text(), QStringLiteral("Found \"BERLIN\" in 250 rows"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->pageLabel()->text(), QStringLiteral("Page1 - [250](1-250) Records"));
+  QCOMPARE(panel->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Page"));
+  QCOMPARE(panel->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Row"));
+  for (int r = 0; r < panel->model()->rowCount(); ++r) {
+    bool holds = false;
+    for (int c = 2; c < panel->model()->columnCount(); ++c)
+      holds = holds || panel->model()->index(r, c).data().toString().contains(QStringLiteral("Berlin"));
+    QVERIFY2(holds, qPrintable(QString::number(r)));
+  }
+  QVERIFY(!panel->nextButton()->isEnabled() && !panel->lastButton()->isEnabled());
+  saveScreenshot(s.window.get(), QStringLiteral("search-results.png"));
+
+  // An empty search shows the table again, on the page it was on.
+  panel->searchBox()->clear();
+  QTest::keyClick(panel->searchBox(), Qt::Key_Return);
+  QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(panel->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("OrderID"));
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
