@@ -54,6 +54,10 @@ const Command kCommands[] = {
     {"show", runShow, "sorbel show FILE NODEPATH [--advanced] [--deleted] [--advanced-deleted] [--moves SEQ] [--csv OUT]",
      "a tree node as the record panel shows it (SEQ: n next, p previous)"},
     {"xml", runXml, "sorbel xml FILE", "print the XML text of the binary xml value in FILE"},
+    {"log", runLog,
+     "sorbel log FILE [--ldf LOG.ldf] [--table T] [--op insert,delete,modify] [--format csv|jsonl]\n"
+     "[--since TIME] [--system] [--summary]",
+     "the row changes FILE's transaction log still holds, with their transactions"},
 };
 
 // Where every summary starts, and where a form's continuation lines start.

@@ -1,0 +1,247 @@
+// Row changes from a log: each row operation mapped to its table and decoded
+// with the table's present definition.
+#include "txlog/log_rows.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/type_codes.h"
+#include "catalog/catalog.h"
+#include "catalog/loaded_table.h"
+#include "records/record_format.h"
+#include "records/row_decoding.h"
+
+namespace sorbel {
+
+namespace {
+
+std::string hexText(ByteView bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const std::uint8_t b : bytes) {
+    text += digits[b >> 4];
+    text += digits[b & 0x0f];
+  }
+  return text;
+}
+
+// Bits 16 to 47 of a SQL Server 2005 and later allocation unit id of a
+// system table hold its object id; the catalog lists user tables' units.
+constexpr std::uint64_t kAllocationUnitIdBase = 0x0001000000000000ULL;
+
+}  // namespace
+
+const char* rowChangeKindName(RowChangeKind kind) {
+  switch (kind) {
+    case RowChangeKind::insert: return "insert";
+    case RowChangeKind::remove: return "delete";
+    case RowChangeKind::modify: return "modify";
+  }
+  return "";
+}
+
+struct LogRowReader::TableInfo {
+  std::string name;
+  bool system = false;
+  bool known = false;  // the catalog has the table and its columns
+  bool indexRows = false;  // rows of a nonclustered index: not table rows
+  LoadedTable loaded;
+};
+
+LogRowReader::LogRowReader(Catalog& catalog, const FileSet& files, AppState& state)
+    : catalog_(catalog), files_(files), state_(state) {}
+
+LogRowReader::~LogRowReader() = default;
+
+const LogRowReader::TableInfo* LogRowReader::tableFor(const LogRecord& record) {
+  std::int32_t objectId = record.objectId;
+  std::int32_t indexId = -1;
+  std::int64_t key = record.objectId;
+  if (layout_ == LogLayout::sql2005) {
+    key = static_cast<std::int64_t>(record.allocationUnitId);
+    if (const auto found = tables_.find(key); found != tables_.end()) return found->second.get();
+    objectId = 0;
+    for (const AllocUnitRow& unit : catalog_.allocUnits) {
+      if (unit.allocUnitId != record.allocationUnitId) continue;
+      for (const RowsetRow& rowset : catalog_.rowsets) {
+        if (rowset.rowsetId != unit.ownerId) continue;
+        objectId = rowset.objectId;
+        indexId = rowset.indexId;
+      }
+    }
+    // A system table's unit needs no catalog row: its id says its object.
+    if (objectId == 0 && (record.allocationUnitId & 0xFFFF000000000000ULL) == kAllocationUnitIdBase)
+      objectId = static_cast<std::int32_t>(pageKeyOf(record.allocationUnitId));
+  } else if (const auto found = tables_.find(key); found != tables_.end()) {
+    return found->second.get();
+  }
+  auto info = std::make_unique<TableInfo>();
+  info->indexRows = indexId > 1;
+  const ObjectRow* object = nullptr;
+  for (const ObjectRow& o : catalog_.objects)
+    if (o.id == objectId && (o.objectType == object_type::kUserTable || o.objectType == object_type::kSystemTable))
+      object = &o;
+  if (object) {
+    info->name = catalog_.displayName(*object);
+    info->system = object->objectType == object_type::kSystemTable;
+    info->loaded = catalog_.loadObject(object->objectType, info->name, nullptr);
+    info->known = info->loaded.tableLoaded && !info->loaded.columns.empty();
+  } else if (objectId != 0) {
+    info->name = "object " + std::to_string(objectId);
+    info->system = objectId < 100;
+  } else {
+    info->name = "allocation unit " + std::to_string(record.allocationUnitId);
+    // Rows of no table the catalog knows (work tables, page moves) are the
+    // server's own work.
+    info->system = true;
+  }
+  const TableInfo* result = info.get();
+  tables_[key] = std::move(info);
+  return result;
+}
+
+void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowChange& change) {
+  change.rowHex = hexText(image);
+  if (!table.known) {
+    change.note = "the data file's catalog has no such table";
+    return;
+  }
+  CPrimaryRecord record(image, nullptr, static_cast<std::uint16_t>(image.size()), state_);
+  if (record.isInvalid || (record.recordType != record::kPrimary && record.recordType != record::kForwarded && record.recordType != record::kGhostData)) {
+    change.note = "the row image is no data row";
+    return;
+  }
+  TableDefinition definition = table.loaded.definition();
+  // A row written before a column was added or dropped holds another number
+  // of columns, or another fixed part: its bytes would land in the wrong
+  // columns, so it is shown as bytes.
+  if (!record.isCompressedRecord) {
+    std::int32_t stored = 0;
+    std::int32_t fixedEnd = static_cast<std::int32_t>(record::kFixedData);
+    for (const ColumnDescriptor& c : definition.columns) {
+      if (c.storageColumnId == kNotStoredColumn || c.isSparse) continue;
+      ++stored;
+      if (c.isStored && c.leafOffset > 0 && !c.isVariableLength)
+        fixedEnd = std::max<std::int32_t>(fixedEnd, c.leafOffset + c.declaredLength);
+    }
+    if (record.columnCount != stored) {
+      change.note = "the row holds " + std::to_string(record.columnCount) + " columns, the table has " +
+                    std::to_string(stored) + " now";
+      return;
+    }
+    if (record.fixedLength != fixedEnd) {
+      change.note = "the row's fixed part ends at " + std::to_string(record.fixedLength) +
+                    ", the table's columns at " + std::to_string(fixedEnd);
+      return;
+    }
+  }
+  decodeRecordColumns(record, definition, files_, state_);
+  change.rowHex.clear();
+  for (const ColumnDescriptor& c : definition.columns) {
+    change.columns.push_back(c.name);
+    change.values.push_back(c.text);
+    change.nulls.push_back(c.valueIsNull);
+  }
+}
+
+void LogRowReader::describeModify(const TableInfo& table, const LogRecord& record, LogRowChange& change) {
+  // The changed bytes, and the fixed columns they fall in; bytes past the
+  // fixed part belong to the variable columns or the row's bookkeeping.
+  const std::size_t from = record.rowOffset;
+  const std::size_t to = from + std::max(record.bytesBefore().size(), record.bytesAfter().size());
+  std::string fallsIn;
+  if (table.known)
+    for (const ColumnDescriptor& c : table.loaded.columns)
+      if (c.isStored && c.leafOffset > 0 && !c.isVariableLength && c.leafOffset < static_cast<std::int32_t>(to) &&
+          c.leafOffset + c.declaredLength > static_cast<std::int32_t>(from))
+        fallsIn += (fallsIn.empty() ? "" : ",") + c.name;
+  change.columns.push_back("offset " + std::to_string(record.rowOffset) +
+                           (fallsIn.empty() ? std::string() : " (" + fallsIn + ")"));
+  change.before.push_back(hexText(record.bytesBefore()));
+  change.values.push_back(hexText(record.bytesAfter()));
+  change.nulls.push_back(false);
+  if (record.operation == logop::kModifyColumns) change.note = "modify columns: the changed bytes as the log holds them";
+}
+
+void LogRowReader::read(LogFile& log, const LogReadOptions& options,
+                        const std::function<void(const LogRowChange&)>& emit, LogReadTotals* totals) {
+  // Which layout the records are in, from the first records of the log.
+  std::vector<ByteView> sample;
+  std::vector<std::vector<std::uint8_t>> kept;
+  log.forEachBlock([&](const LogBlock& block) {
+    for (std::size_t i = 0; i < block.recordOffsets.size() && kept.size() < 256; ++i)
+      kept.push_back(block.record(i).toVector());
+    return kept.size() < 256;
+  });
+  for (const auto& k : kept) sample.emplace_back(k);
+  layout_ = guessLayout(sample);
+  // First the transactions, so that a row knows its transaction's begin even
+  // where the wrap put the begin later in the file.
+  log.forEachBlock([&](const LogBlock& block) {
+    for (std::size_t i = 0; i < block.recordOffsets.size(); ++i) {
+      const LogRecord r = decodeLogRecord(block.record(i), block.recordLsn(i), layout_);
+      if (r.operation == logop::kBeginTransaction) {
+        Transaction& t = transactions_[r.transactionId];
+        t.beginTime = r.time;
+        t.name = r.transactionName;
+      } else if (r.operation == logop::kCommitTransaction) {
+        transactions_[r.transactionId].outcome = "committed";
+      } else if (r.operation == logop::kAbortTransaction) {
+        transactions_[r.transactionId].outcome = "aborted";
+      }
+    }
+    return !state_.stopRequested.load();
+  });
+  log.forEachBlock([&](const LogBlock& block) {
+    if (totals) {
+      ++totals->blocks;
+      if (block.pass == BlockPass::olderPass) ++totals->olderPassBlocks;
+    }
+    for (std::size_t i = 0; i < block.recordOffsets.size(); ++i) {
+      const LogRecord r = decodeLogRecord(block.record(i), block.recordLsn(i), layout_);
+      if (totals) {
+        ++totals->records;
+        ++totals->operations[operationName(r.operation)];
+        const bool decoded = r.isRowOperation() || r.operation == logop::kBeginTransaction ||
+                             r.operation == logop::kCommitTransaction || r.operation == logop::kAbortTransaction;
+        if (!decoded) ++totals->undecodedRecords;
+      }
+      if (!r.isRowOperation()) continue;
+      // Rows of tables and their text: index rows and page bookkeeping are
+      // not rows a user wrote.
+      const std::uint8_t c = r.context;
+      if (c != logcontext::kHeap && c != logcontext::kClustered && c != logcontext::kMarkAsGhost) continue;
+      const TableInfo* table = tableFor(r);
+      if (table->indexRows || (table->system && !options.systemTables)) continue;
+      LogRowChange change;
+      change.lsn = r.lsn;
+      change.olderPass = block.pass == BlockPass::olderPass;
+      change.transactionId = r.transactionId;
+      if (const auto t = transactions_.find(r.transactionId); t != transactions_.end()) {
+        change.beginTime = t->second.beginTime;
+        change.transactionName = t->second.name;
+        change.outcome = t->second.outcome;
+      } else {
+        change.outcome = "open";
+      }
+      change.table = table->name;
+      change.systemTable = table->system;
+      change.page = std::to_string(r.fileId) + ":" + std::to_string(r.pageId);
+      change.slot = r.slot;
+      if (r.operation == logop::kInsertRows || r.operation == logop::kDeleteRows) {
+        change.kind = r.operation == logop::kInsertRows ? RowChangeKind::insert : RowChangeKind::remove;
+        if (!r.problem.empty()) change.note = r.problem;
+        else decodeImage(*table, r.rowImage(), change);
+      } else {
+        change.kind = RowChangeKind::modify;
+        if (!r.problem.empty()) change.note = r.problem;
+        else describeModify(*table, r, change);
+      }
+      emit(change);
+    }
+    return !state_.stopRequested.load();
+  });
+}
+
+}  // namespace sorbel
