@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "base/type_codes.h"
 #include "catalog/catalog.h"
@@ -118,21 +119,42 @@ void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowCha
   // columns, so it is shown as bytes.
   if (!record.isCompressedRecord) {
     std::int32_t stored = 0;
-    std::int32_t fixedEnd = static_cast<std::int32_t>(record::kFixedData);
+    std::int32_t fixedBytes = 0;
+    std::int32_t bits = 0;
+    std::set<std::int32_t> variableSlots;  // 1-based places among the variable columns
     for (const ColumnDescriptor& c : definition.columns) {
       if (c.storageColumnId == kNotStoredColumn || c.isSparse) continue;
       ++stored;
-      if (c.isStored && c.leafOffset > 0 && !c.isVariableLength)
-        fixedEnd = std::max<std::int32_t>(fixedEnd, c.leafOffset + c.declaredLength);
+      // Where the catalog places the column decides, as for the decoder: a
+      // column altered to another type keeps its old place in the record.
+      // SQL Server 2000 catalogs give the place in the row as a second offset.
+      const std::int32_t place = state_.scanOptions.isSql2000 ? c.leafOffsetHigh : c.leafOffset;
+      const bool variable = place != 0 ? place < 0 : c.isVariableLength;
+      if (variable) {
+        if (place < 0) variableSlots.insert(-place);
+        continue;
+      }
+      if (c.typeCode == type_code::kBit) ++bits;
+      else fixedBytes += parenthesisedNumber(c.typeText);
     }
+    // Bit columns share bytes, eight to a byte.
+    fixedBytes += (bits + 7) / 8;
     if (record.columnCount != stored) {
       change.note = "the row holds " + std::to_string(record.columnCount) + " columns, the table has " +
                     std::to_string(stored) + " now";
       return;
     }
-    if (record.fixedLength != fixedEnd) {
-      change.note = "the row's fixed part ends at " + std::to_string(record.fixedLength) +
-                    ", the table's columns at " + std::to_string(fixedEnd);
+    // A variable value in a place no column has now belonged to a column
+    // since dropped, and the values after it would shift onto others.
+    for (std::int32_t v = 1; v <= record.variableColumnCount; ++v) {
+      if (!variableSlots.empty() && !variableSlots.contains(v)) {
+        change.note = "the row's variable value " + std::to_string(v) + " belongs to no column of the table now";
+        return;
+      }
+    }
+    if (record.fixedLength != fixedBytes) {
+      change.note = "the row's fixed part holds " + std::to_string(record.fixedLength) +
+                    " bytes, the table's fixed columns " + std::to_string(fixedBytes);
       return;
     }
   }
