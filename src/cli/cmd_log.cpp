@@ -13,6 +13,7 @@
 #include "export/value_forms.h"
 #include "txlog/log_file.h"
 #include "txlog/log_location.h"
+#include "txlog/log_record.h"
 #include "txlog/log_rows.h"
 
 namespace sorbel::cli {
@@ -85,6 +86,40 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
+// Every record of the log, one line each, decoded or listed by its code.
+void printRecords(LogFile& log) {
+  std::vector<std::vector<std::uint8_t>> sample;
+  log.forEachBlock([&](const LogBlock& block) {
+    for (std::size_t i = 0; i < block.recordOffsets.size() && sample.size() < 256; ++i)
+      sample.push_back(block.record(i).toVector());
+    return sample.size() < 256;
+  });
+  const LogLayout layout = guessLayout(std::vector<ByteView>(sample.begin(), sample.end()));
+  std::printf("lsn\tprevious\ttransaction\toperation\tcontext\tpage\tunit\tpass\tdetail\n");
+  log.forEachBlock([&](const LogBlock& block) {
+    for (std::size_t i = 0; i < block.recordOffsets.size(); ++i) {
+      const LogRecord r = decodeLogRecord(block.record(i), block.recordLsn(i), layout);
+      std::string page;
+      std::string unit;
+      if (r.touchesPage) {
+        page = std::to_string(r.fileId) + ":" + std::to_string(r.pageId) + ":" + std::to_string(r.slot);
+        unit = layout == LogLayout::sql2000 ? "object " + std::to_string(r.objectId)
+                                            : std::to_string(r.allocationUnitId);
+      }
+      std::string detail = r.problem;
+      if (!r.time.empty()) detail = r.time + (r.transactionName.empty() ? "" : " " + r.transactionName);
+      if (const std::string sid = sidText(r.userSid); !sid.empty()) detail += " " + sid;
+      std::printf("%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", r.lsn.text().c_str(), r.previousLsn.text().c_str(),
+                  r.transactionId.c_str(), operationName(r.operation).c_str(), contextName(r.context).c_str(),
+                  page.c_str(), unit.c_str(), block.pass == BlockPass::olderPass ? "older" : "current",
+                  detail.c_str());
+    }
+    return true;
+  });
+  for (const LogProblem& p : log.problems())
+    std::printf("not readable at byte %llu: %s\n", static_cast<unsigned long long>(p.fileOffset), p.text.c_str());
+}
+
 }  // namespace
 
 int runLog(const Args& args) {
@@ -96,6 +131,7 @@ int runLog(const Args& args) {
   bool jsonl = false;
   bool summary = false;
   bool system = false;
+  bool records = false;
   bool bad = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -105,6 +141,7 @@ int runLog(const Args& args) {
     else if (a == "--since" && hasValue) since = args[++i];
     else if (a == "--summary") summary = true;
     else if (a == "--system") system = true;
+    else if (a == "--records") records = true;
     else if (a == "--format" && hasValue) {
       const std::string& f = args[++i];
       if (f == "jsonl") jsonl = true;
@@ -152,6 +189,10 @@ int runLog(const Args& args) {
     std::fprintf(stderr, "%s: not a transaction log: %s\n", ldf.c_str(),
                  log.problems().empty() ? "" : log.problems().front().text.c_str());
     return kExitInvalidFile;
+  }
+  if (records) {
+    printRecords(log);
+    return kExitOk;
   }
   LogReadOptions options;
   options.systemTables = system;

@@ -56,7 +56,7 @@ const Command kCommands[] = {
     {"xml", runXml, "sorbel xml FILE", "print the XML text of the binary xml value in FILE"},
     {"log", runLog,
      "sorbel log FILE [--ldf LOG.ldf] [--table T] [--op insert,delete,modify] [--format csv|jsonl]\n"
-     "[--since TIME] [--system] [--summary]",
+     "[--since TIME] [--system] [--summary] [--records]",
      "the row changes FILE's transaction log still holds, with their transactions"},
 };
 
