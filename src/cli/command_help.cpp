@@ -57,6 +57,22 @@ constexpr Details kDetails[] = {
      "the foreign keys after all tables; for mssql the modules as stored.\n"
      "  --table T        only table T\n"
      "  --dialect D      mssql (default), postgres, mysql or sqlite\n"},
+    {"log",
+     "The row changes the transaction log beside FILE still holds: one line per\n"
+     "inserted, deleted or modified row with its LSN, transaction, the\n"
+     "transaction's begin time and name, and the row's values decoded with the\n"
+     "table's present definition (a row that no longer fits it as hex, with the\n"
+     "reason). Without --ldf the log is looked for as the catalog's files table\n"
+     "names it beside FILE, then as FILE_log.ldf and FILE.ldf; not found: exit 2\n"
+     "with the paths tried.\n"
+     "  --ldf LOG        read LOG\n"
+     "  --table T        only table T\n"
+     "  --op LIST        only these of insert,delete,modify\n"
+     "  --format F       csv (default) or jsonl\n"
+     "  --since TIME     only transactions begun at TIME or later (2015-04-28 10:00)\n"
+     "  --system         system tables too\n"
+     "  --summary        per table the inserts, deletes, modifies and time range\n"
+     "  --records        every record of the log, decoded or by its code\n"},
     {"to-sqlite",
      "Writes every user table into a new SQLite database, one transaction per\n"
      "table, with the module texts in sorbel_modules. The file is built beside\n"
