@@ -28,7 +28,7 @@ void readContents(ByteView bytes, std::size_t at, LogRecord& record) {
     record.problem = "no contents where the record's contents begin";
     return;
   }
-  if (*count > kMaxContents || !bytes.has(at + 2, 2u * *count)) {
+  if (!bytes.has(at + 2, 2u * *count)) {
     record.problem = "contents count runs past the record";
     return;
   }

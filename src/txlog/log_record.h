@@ -46,9 +46,9 @@ inline constexpr std::size_t kBeginContentsAt2000 = 48;
 // Commit and abort (2005 on; 2000 keeps the begin LSN at the same place).
 inline constexpr std::size_t kEndTimeAt = 24;         // datetime (2005 on)
 inline constexpr std::size_t kBeginLsnAt = 32;
-// Contents: a count, a length per item, then the items, each from a 4-byte boundary.
+// Contents: a count, a length per item, then the items, each from a 4-byte
+// boundary. A page-sized insert carries hundreds of rows: the record bounds the count.
 inline constexpr std::size_t kContentAlignment = 4;
-inline constexpr std::size_t kMaxContents = 256;
 }  // namespace logrecord
 
 // Operation codes this reader decodes; every other code is listed as it is.
