@@ -1,7 +1,6 @@
 // sorbel log: the row changes a data file's transaction log still holds, or per table a summary of them.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -79,12 +78,6 @@ struct TableSummary {
   std::string last;
 };
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
 
 // Every record of the log, one line each, decoded or listed by its code.
 void printRecords(LogFile& log) {
@@ -168,18 +161,12 @@ int runLog(const Args& args) {
   Catalog& catalog = *o.catalog;
   std::vector<std::string> tried;
   if (ldf.empty()) {
-    for (const std::string& candidate : logFileCandidates(positional[0], catalog.files)) {
-      tried.push_back(candidate);
-      if (std::filesystem::is_regular_file(candidate)) {
-        ldf = candidate;
-        break;
-      }
-    }
+    ldf = findLogFile(positional[0], catalog.files, tried);
   } else {
     tried.push_back(ldf);
   }
   std::vector<std::uint8_t> bytes;
-  if (ldf.empty() || !readWholeFile(ldf, bytes)) {
+  if (ldf.empty() || !readLogFileBytes(ldf, bytes)) {
     std::fprintf(stderr, "%s: no transaction log found; tried:\n", positional[0].c_str());
     for (const std::string& t : tried) std::fprintf(stderr, "  %s\n", t.c_str());
     return kExitInvalidFile;

@@ -78,7 +78,10 @@ constexpr Details kDetails[] = {
      "table, with the module texts in sorbel_modules. The file is built beside\n"
      "OUT.db and moved into place when complete; progress on standard error.\n"
      "  --deleted   deleted rows into TABLE__deleted\n"
-     "  --force     replace an existing OUT.db\n"},
+     "  --force     replace an existing OUT.db\n"
+     "  --log       the row changes of FILE's transaction log into sorbel_log,\n"
+     "              the log looked for as sorbel log looks for it\n"
+     "  --ldf LOG   the same from the log LOG\n"},
     {"to-postgres",
      "Creates every user table in the PostgreSQL database CONNINFO names, as\n"
      "schema --dialect postgres declares it, sends each table's rows with COPY\n"

@@ -36,7 +36,7 @@ const Command kCommands[] = {
      "(default) or base64, or as JSON lines or INSERT statements"},
     {"schema", runSchema, "sorbel schema FILE [--table T] [--dialect mssql|postgres|mysql|sqlite]",
      "CREATE TABLE scripts of the user tables (mssql: with the modules)"},
-    {"to-sqlite", runToSqlite, "sorbel to-sqlite FILE OUT.db [--deleted] [--force]",
+    {"to-sqlite", runToSqlite, "sorbel to-sqlite FILE OUT.db [--deleted] [--force] [--log] [--ldf LOG.ldf]",
      "every user table into a new SQLite database (deleted rows: TABLE__deleted)"},
     {"to-postgres", runToPostgres, "sorbel to-postgres FILE CONNINFO [--schema S] [--deleted] [--force]",
      "every user table into a PostgreSQL database, the rows through COPY"},

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace sorbel {
 
@@ -27,6 +29,23 @@ std::vector<std::string> logFileCandidates(const std::string& dataPath, const st
   add(folder / (stem + "_log.ldf"));
   add(folder / (stem + ".ldf"));
   return out;
+}
+
+bool readLogFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+std::string findLogFile(const std::string& dataPath, const std::vector<FileRow>& files,
+                        std::vector<std::string>& tried) {
+  for (const std::string& candidate : logFileCandidates(dataPath, files)) {
+    tried.push_back(candidate);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+  }
+  return {};
 }
 
 }  // namespace sorbel
