@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "catalog/catalog.h"
@@ -182,6 +183,40 @@ TEST(LogCommand, looksForTheLogBesideTheFileAndSaysWhereItLooked) {
   const auto bad = testing::runProgram(SORBEL_CLI_PATH, {"log", data.string(), "--op", "update"});
   EXPECT_EQ(bad.exitCode, 1);
   fs::remove_all(folder);
+}
+
+TEST(LogCommand, toSqliteWithTheLogAddsEveryRowChange) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  const fs::path out = fs::temp_directory_path() / ("sorbel-log-" + std::to_string(::getpid()) + ".db");
+  fs::remove(out);
+  const std::string data = (fs::path(corpus) / "files" / "539_pubs_sqldata.mdf").string();
+  const auto missing = testing::runProgram(SORBEL_CLI_PATH, {"to-sqlite", data, out.string(), "--log"});
+  EXPECT_EQ(missing.exitCode, 2);
+  EXPECT_FALSE(fs::exists(out)) << "nothing is written when the log is missing";
+
+  const std::string ldf = (fs::path(corpus) / "logs" / "539_pubs_sqldata.ldf").string();
+  const auto r = testing::runProgram(SORBEL_CLI_PATH, {"to-sqlite", data, out.string(), "--ldf", ldf});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(out.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  const auto scalar = [&](const char* sql) {
+    sqlite3_stmt* s = nullptr;
+    std::string text;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+      if (const unsigned char* t = sqlite3_column_text(s, 0)) text = reinterpret_cast<const char*>(t);
+    sqlite3_finalize(s);
+    return text;
+  };
+  EXPECT_EQ(scalar("SELECT count(*) FROM sorbel_log WHERE table_name = 'authors' AND operation = 'insert'"), "23");
+  EXPECT_EQ(scalar("SELECT json_extract(row_values, '$.au_lname') FROM sorbel_log "
+                   "WHERE json_extract(row_values, '$.au_id') = '409-56-7008'"),
+            "Bennet");
+  EXPECT_EQ(scalar("SELECT count(*) FROM sorbel_log WHERE table_name = 'employee' AND row_values IS NULL "
+                   "AND row_bytes IS NOT NULL AND note IS NOT NULL"),
+            "43");
+  sqlite3_close(db);
+  fs::remove(out);
 }
 
 }  // namespace
