@@ -11,6 +11,8 @@
 #include "catalog/loaded_table.h"
 #include "records/record_format.h"
 #include "records/row_decoding.h"
+#include "pagestore/file_set.h"
+#include "pagestore/page_id.h"
 
 namespace sorbel {
 
@@ -102,17 +104,18 @@ const LogRowReader::TableInfo* LogRowReader::tableFor(const LogRecord& record) {
   return result;
 }
 
-void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowChange& change) {
-  change.rowHex = hexText(image);
-  if (!table.known) {
-    change.note = "the data file's catalog has no such table";
-    return;
-  }
+std::int32_t LogRowReader::placeOf(const ColumnDescriptor& c) const {
+  // SQL Server 2000 catalogs give the place in the row as a second offset.
+  return state_.scanOptions.isSql2000 ? c.leafOffsetHigh : c.leafOffset;
+}
+
+std::string LogRowReader::decodeRow(const TableInfo& table, ByteView image, std::vector<std::string>& values,
+                                    std::vector<bool>& nulls) {
+  if (!table.known) return "the data file's catalog has no such table";
   CPrimaryRecord record(image, nullptr, static_cast<std::uint16_t>(image.size()), state_);
-  if (record.isInvalid || (record.recordType != record::kPrimary && record.recordType != record::kForwarded && record.recordType != record::kGhostData)) {
-    change.note = "the row image is no data row";
-    return;
-  }
+  if (record.isInvalid || (record.recordType != record::kPrimary && record.recordType != record::kForwarded &&
+                           record.recordType != record::kGhostData))
+    return "the row image is no data row";
   TableDefinition definition = table.loaded.definition();
   // A row written before a column was added or dropped holds another number
   // of columns, or another fixed part: its bytes would land in the wrong
@@ -127,8 +130,7 @@ void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowCha
       ++stored;
       // Where the catalog places the column decides, as for the decoder: a
       // column altered to another type keeps its old place in the record.
-      // SQL Server 2000 catalogs give the place in the row as a second offset.
-      const std::int32_t place = state_.scanOptions.isSql2000 ? c.leafOffsetHigh : c.leafOffset;
+      const std::int32_t place = placeOf(c);
       const bool variable = place != 0 ? place < 0 : c.isVariableLength;
       if (variable) {
         if (place < 0) variableSlots.insert(-place);
@@ -139,51 +141,105 @@ void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowCha
     }
     // Bit columns share bytes, eight to a byte.
     fixedBytes += (bits + 7) / 8;
-    if (record.columnCount != stored) {
-      change.note = "the row holds " + std::to_string(record.columnCount) + " columns, the table has " +
-                    std::to_string(stored) + " now";
-      return;
-    }
+    if (record.columnCount != stored)
+      return "the row holds " + std::to_string(record.columnCount) + " columns, the table has " +
+             std::to_string(stored) + " now";
     // A variable value in a place no column has now belonged to a column
     // since dropped, and the values after it would shift onto others.
-    for (std::int32_t v = 1; v <= record.variableColumnCount; ++v) {
-      if (!variableSlots.empty() && !variableSlots.contains(v)) {
-        change.note = "the row's variable value " + std::to_string(v) + " belongs to no column of the table now";
-        return;
-      }
-    }
-    if (record.fixedLength != fixedBytes) {
-      change.note = "the row's fixed part holds " + std::to_string(record.fixedLength) +
-                    " bytes, the table's fixed columns " + std::to_string(fixedBytes);
-      return;
-    }
+    for (std::int32_t v = 1; v <= record.variableColumnCount; ++v)
+      if (!variableSlots.empty() && !variableSlots.contains(v))
+        return "the row's variable value " + std::to_string(v) + " belongs to no column of the table now";
+    if (record.fixedLength != fixedBytes)
+      return "the row's fixed part holds " + std::to_string(record.fixedLength) + " bytes, the table's fixed columns " +
+             std::to_string(fixedBytes);
   }
   decodeRecordColumns(record, definition, files_, state_);
-  change.rowHex.clear();
+  values.clear();
+  nulls.clear();
   for (const ColumnDescriptor& c : definition.columns) {
-    change.columns.push_back(c.name);
-    change.values.push_back(c.text);
-    change.nulls.push_back(c.valueIsNull);
+    values.push_back(c.text);
+    nulls.push_back(c.valueIsNull);
   }
+  return {};
+}
+
+void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowChange& change) {
+  change.note = decodeRow(table, image, change.values, change.nulls);
+  if (!change.note.empty()) {
+    change.rowHex = hexText(image);
+    return;
+  }
+  for (const ColumnDescriptor& c : table.loaded.columns) change.columns.push_back(c.name);
+}
+
+std::optional<std::vector<std::uint8_t>> LogRowReader::rowOnPage(const LogRecord& record) {
+  const auto page = files_.readRawPage(PageId{static_cast<std::int16_t>(record.fileId),
+                                               static_cast<std::int32_t>(record.pageId)});
+  if (!page || page->size() < kPageSize) return std::nullopt;
+  const ByteView bytes(*page);
+  // The slot array grows back from the page's end, two bytes a slot.
+  const std::size_t slotAt = kPageSize - 2u * (record.slot + 1u);
+  const std::uint16_t offset = bytes.read<std::uint16_t>(slotAt);
+  constexpr std::uint16_t kPageHeaderSize = 96;
+  if (offset < kPageHeaderSize || offset >= slotAt) return std::nullopt;
+  const auto length = measureRecordLength(bytes.sub(offset, slotAt - offset), nullptr, state_);
+  if (!length || *length <= 0) return std::nullopt;
+  return bytes.sub(offset, static_cast<std::size_t>(*length)).toVector();
 }
 
 void LogRowReader::describeModify(const TableInfo& table, const LogRecord& record, LogRowChange& change) {
-  // The changed bytes, and the fixed columns they fall in; bytes past the
-  // fixed part belong to the variable columns or the row's bookkeeping.
-  const std::size_t from = record.rowOffset;
-  const std::size_t to = from + std::max(record.bytesBefore().size(), record.bytesAfter().size());
+  const ByteView before = record.bytesBefore();
+  const ByteView after = record.bytesAfter();
+  // Where the page still holds the row as this change left it, the row
+  // before is that row with the old bytes put back: both decode in full.
+  if (table.known && record.operation == logop::kModifyRow && before.size() == after.size() && !after.empty()) {
+    if (const auto row = rowOnPage(record)) {
+      const std::size_t at = record.rowOffset;
+      if (at + after.size() <= row->size() && std::equal(after.begin(), after.end(), row->begin() + at)) {
+        std::vector<std::uint8_t> old = *row;
+        std::copy(before.begin(), before.end(), old.begin() + static_cast<std::ptrdiff_t>(at));
+        std::vector<bool> oldNulls;
+        if (decodeRow(table, *row, change.values, change.nulls).empty() &&
+            decodeRow(table, old, change.before, oldNulls).empty()) {
+          for (const ColumnDescriptor& c : table.loaded.columns) change.columns.push_back(c.name);
+          change.note = "rebuilt from the row the page still holds";
+          return;
+        }
+        change.values.clear();
+        change.nulls.clear();
+        change.before.clear();
+      }
+    }
+  }
+  if (record.operation == logop::kModifyColumns) {
+    // Its contents are the changed columns' offsets and lengths, then their
+    // bytes before and after; they are given as the log holds them.
+    std::string all;
+    for (const ByteView& c : record.contents) all += (all.empty() ? "" : " ") + hexText(c);
+    change.columns.push_back("log contents");
+    change.before.push_back({});
+    change.values.push_back(all);
+    change.nulls.push_back(false);
+    change.note = "modify columns: the log's contents as they are";
+    return;
+  }
+  // Else the changed bytes, and the fixed columns they fall in; bytes past
+  // the fixed part belong to the variable columns or the row's bookkeeping.
+  const std::int32_t from = record.rowOffset;
+  const std::int32_t to = from + static_cast<std::int32_t>(std::max(before.size(), after.size()));
   std::string fallsIn;
-  if (table.known)
-    for (const ColumnDescriptor& c : table.loaded.columns)
-      if (c.isStored && c.leafOffset > 0 && !c.isVariableLength && c.leafOffset < static_cast<std::int32_t>(to) &&
-          c.leafOffset + c.declaredLength > static_cast<std::int32_t>(from))
-        fallsIn += (fallsIn.empty() ? "" : ",") + c.name;
+  if (table.known) {
+    for (const ColumnDescriptor& c : table.loaded.columns) {
+      const std::int32_t place = placeOf(c);
+      const std::int32_t size = c.typeCode == type_code::kBit ? 1 : parenthesisedNumber(c.typeText);
+      if (place > 0 && place < to && place + size > from) fallsIn += (fallsIn.empty() ? "" : ",") + c.name;
+    }
+  }
   change.columns.push_back("offset " + std::to_string(record.rowOffset) +
                            (fallsIn.empty() ? std::string() : " (" + fallsIn + ")"));
-  change.before.push_back(hexText(record.bytesBefore()));
-  change.values.push_back(hexText(record.bytesAfter()));
+  change.before.push_back(hexText(before));
+  change.values.push_back(hexText(after));
   change.nulls.push_back(false);
-  if (record.operation == logop::kModifyColumns) change.note = "modify columns: the changed bytes as the log holds them";
 }
 
 void LogRowReader::read(LogFile& log, const LogReadOptions& options,

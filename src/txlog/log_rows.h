@@ -7,10 +7,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/app_state.h"
+#include "base/column_descriptor.h"
 #include "txlog/log_file.h"
 #include "txlog/log_record.h"
 
@@ -78,7 +80,13 @@ class LogRowReader {
   };
   struct TableInfo;
   const TableInfo* tableFor(const LogRecord& record);
+  std::int32_t placeOf(const ColumnDescriptor& column) const;
+  // The row's values, or why they cannot be given (then values is left as it was).
+  std::string decodeRow(const TableInfo& table, ByteView image, std::vector<std::string>& values,
+                        std::vector<bool>& nulls);
   void decodeImage(const TableInfo& table, ByteView image, LogRowChange& change);
+  // The record at the change's page and slot in the data file, as it is now.
+  std::optional<std::vector<std::uint8_t>> rowOnPage(const LogRecord& record);
   void describeModify(const TableInfo& table, const LogRecord& record, LogRowChange& change);
 
   Catalog& catalog_;
