@@ -94,10 +94,10 @@ const LogRowReader::TableInfo* LogRowReader::tableFor(const LogRecord& record) {
     info->name = "object " + std::to_string(objectId);
     info->system = objectId < 100;
   } else {
+    // A unit the catalog no longer lists held a table since dropped: its
+    // rows are shown as bytes. Unit 0 is the server's own work (page moves).
     info->name = "allocation unit " + std::to_string(record.allocationUnitId);
-    // Rows of no table the catalog knows (work tables, page moves) are the
-    // server's own work.
-    info->system = true;
+    info->system = record.allocationUnitId == 0;
   }
   const TableInfo* result = info.get();
   tables_[key] = std::move(info);
@@ -217,7 +217,6 @@ void LogRowReader::describeModify(const TableInfo& table, const LogRecord& recor
     std::string all;
     for (const ByteView& c : record.contents) all += (all.empty() ? "" : " ") + hexText(c);
     change.columns.push_back("log contents");
-    change.before.push_back({});
     change.values.push_back(all);
     change.nulls.push_back(false);
     change.note = "modify columns: the log's contents as they are";
