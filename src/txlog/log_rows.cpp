@@ -30,8 +30,10 @@ std::string hexText(ByteView bytes) {
 }
 
 // Bits 16 to 47 of a SQL Server 2005 and later allocation unit id of a
-// system table hold its object id; the catalog lists user tables' units.
+// system table hold its object id, bits 48 and up the unit's type; units of
+// user tables are numbered from 2^56 and only the catalog knows them.
 constexpr std::uint64_t kAllocationUnitIdBase = 0x0001000000000000ULL;
+constexpr std::uint64_t kFirstNumberedUnit = 0x0100000000000000ULL;
 
 }  // namespace
 
@@ -74,7 +76,8 @@ const LogRowReader::TableInfo* LogRowReader::tableFor(const LogRecord& record) {
       }
     }
     // A system table's unit needs no catalog row: its id says its object.
-    if (objectId == 0 && (record.allocationUnitId & 0xFFFF000000000000ULL) == kAllocationUnitIdBase)
+    if (objectId == 0 && record.allocationUnitId >= kAllocationUnitIdBase &&
+        record.allocationUnitId < kFirstNumberedUnit)
       objectId = static_cast<std::int32_t>(pageKeyOf(record.allocationUnitId));
   } else if (const auto found = tables_.find(key); found != tables_.end()) {
     return found->second.get();
