@@ -1,4 +1,4 @@
-// Fuzzes the transaction log reader: any bytes, as the blocks of a VLF or as a whole log file, must read without a fault.
+// Fuzzes the transaction log reader: any bytes, as a VLF's blocks or a whole log file, must read without a fault.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

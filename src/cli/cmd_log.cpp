@@ -38,11 +38,11 @@ std::string jsonObject(const LogRowChange& c, const std::vector<std::string>& va
 void printChange(const LogRowChange& c, bool jsonl, CsvLine& line) {
   const bool modify = c.kind == RowChangeKind::modify;
   if (jsonl) {
-    std::string text = "{\"lsn\":" + jsonString(c.lsn.text()) + ",\"transaction\":" + jsonString(c.transactionId) +
-                       ",\"begin_time\":" + jsonString(c.beginTime) + ",\"transaction_name\":" +
-                       jsonString(c.transactionName) + ",\"outcome\":" + jsonString(c.outcome) +
-                       ",\"operation\":" + jsonString(rowChangeKindName(c.kind)) + ",\"table\":" +
-                       jsonString(c.table) + ",\"page\":" + jsonString(c.page) + ",\"slot\":" + std::to_string(c.slot);
+    std::string text = "{\"lsn\":" + jsonString(c.lsn.text()) + ",\"transaction\":" + jsonString(c.transactionId);
+    text += ",\"begin_time\":" + jsonString(c.beginTime) + ",\"transaction_name\":" + jsonString(c.transactionName);
+    text += ",\"user_sid\":" + jsonString(c.userSid) + ",\"outcome\":" + jsonString(c.outcome);
+    text += ",\"operation\":" + jsonString(rowChangeKindName(c.kind)) + ",\"table\":" + jsonString(c.table);
+    text += ",\"page\":" + jsonString(c.page) + ",\"slot\":" + std::to_string(c.slot);
     if (c.olderPass) text += ",\"older_pass\":true";
     if (!c.rowHex.empty()) text += ",\"row_bytes\":" + jsonString(c.rowHex) + ",\"note\":" + jsonString(c.note);
     else {
@@ -59,6 +59,7 @@ void printChange(const LogRowChange& c, bool jsonl, CsvLine& line) {
   line.field(c.transactionId);
   line.field(c.beginTime);
   line.field(c.transactionName);
+  line.field(c.userSid);
   line.field(c.outcome);
   line.field(rowChangeKindName(c.kind));
   line.field(c.table);
@@ -189,8 +190,8 @@ int runLog(const Args& args) {
   CsvLine line;
   if (!summary && !jsonl) {
     line.clear();
-    for (const char* h : {"lsn", "transaction", "begin_time", "transaction_name", "outcome", "operation", "table",
-                          "row", "values", "before", "note"})
+    for (const char* h : {"lsn", "transaction", "begin_time", "transaction_name", "user_sid", "outcome", "operation",
+                          "table", "row", "values", "before", "note"})
       line.field(h);
     const std::string& text = line.finish();
     std::fwrite(text.data(), 1, text.size(), stdout);

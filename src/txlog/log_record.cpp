@@ -47,13 +47,15 @@ void readContents(ByteView bytes, std::size_t at, LogRecord& record) {
 void readTransactionFields(ByteView bytes, LogLayout layout, LogRecord& record) {
   if (record.operation == logop::kBeginTransaction) {
     if (bytes.has(kBeginTimeAt, 8)) record.time = formatDateTime(bytes.sub(kBeginTimeAt, 8));
-    const std::size_t at = layout == LogLayout::sql2000 ? kBeginContentsAt2000 : bytes.read<std::uint16_t>(kFixedLengthAt);
+    const std::size_t at =
+        layout == LogLayout::sql2000 ? kBeginContentsAt2000 : bytes.read<std::uint16_t>(kFixedLengthAt);
     readContents(bytes, at, record);
     if (!record.contents.empty()) record.transactionName = utf16leToUtf8(record.contents[0], false);
     if (record.contents.size() > 1) record.userSid = record.contents[1].toVector();
     record.contents.clear();
   } else {
-    if (layout == LogLayout::sql2005 && bytes.has(kEndTimeAt, 8)) record.time = formatDateTime(bytes.sub(kEndTimeAt, 8));
+    if (layout == LogLayout::sql2005 && bytes.has(kEndTimeAt, 8))
+      record.time = formatDateTime(bytes.sub(kEndTimeAt, 8));
     record.beginLsn = readLsn(bytes, kBeginLsnAt);
   }
 }

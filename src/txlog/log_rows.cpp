@@ -265,6 +265,7 @@ void LogRowReader::read(LogFile& log, const LogReadOptions& options,
         Transaction& t = transactions_[r.transactionId];
         t.beginTime = r.time;
         t.name = r.transactionName;
+        t.userSid = sidText(r.userSid);
       } else if (r.operation == logop::kCommitTransaction) {
         transactions_[r.transactionId].outcome = "committed";
       } else if (r.operation == logop::kAbortTransaction) {
@@ -301,6 +302,7 @@ void LogRowReader::read(LogFile& log, const LogReadOptions& options,
       if (const auto t = transactions_.find(r.transactionId); t != transactions_.end()) {
         change.beginTime = t->second.beginTime;
         change.transactionName = t->second.name;
+        change.userSid = t->second.userSid;
         change.outcome = t->second.outcome;
       } else {
         change.outcome = "open";

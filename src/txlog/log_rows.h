@@ -33,6 +33,7 @@ struct LogRowChange {
   std::string transactionId;
   std::string beginTime;  // empty when the begin record is no longer in the log
   std::string transactionName;
+  std::string userSid;    // S-1-5-...; empty where the begin record holds none
   std::string outcome;    // "committed", "aborted" or "open"
   RowChangeKind kind = RowChangeKind::insert;
   std::string table;      // schema.name; "object N" when the catalog no longer has it
@@ -76,6 +77,7 @@ class LogRowReader {
   struct Transaction {
     std::string beginTime;
     std::string name;
+    std::string userSid;
     std::string outcome = "open";
   };
   struct TableInfo;

@@ -30,9 +30,9 @@ std::string jsonValues(const LogRowChange& c, const std::vector<std::string>& va
 
 constexpr const char* kCreate =
     "CREATE TABLE sorbel_log (lsn TEXT, transaction_id TEXT, begin_time TEXT, transaction_name TEXT, "
-    "outcome TEXT, operation TEXT, table_name TEXT, page TEXT, slot INTEGER, older_pass INTEGER, "
+    "user_sid TEXT, outcome TEXT, operation TEXT, table_name TEXT, page TEXT, slot INTEGER, older_pass INTEGER, "
     "row_values TEXT, before_values TEXT, row_bytes TEXT, note TEXT)";
-constexpr const char* kInsert = "INSERT INTO sorbel_log VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+constexpr const char* kInsert = "INSERT INTO sorbel_log VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 
 }  // namespace
 
@@ -44,7 +44,9 @@ std::string writeLogTable(const std::string& path,
   const int opened = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   std::unique_ptr<sqlite3, CloseDatabase> db(raw);
   if (opened != SQLITE_OK) return db ? sqlite3_errmsg(db.get()) : "cannot open the database";
-  const auto exec = [&](const char* sql) { return sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK; };
+  const auto exec = [&](const char* sql) {
+    return sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  };
   if (!exec("BEGIN") || !exec("DROP TABLE IF EXISTS sorbel_log") || !exec(kCreate)) return sqlite3_errmsg(db.get());
   sqlite3_stmt* rawStatement = nullptr;
   if (sqlite3_prepare_v2(db.get(), kInsert, -1, &rawStatement, nullptr) != SQLITE_OK) return sqlite3_errmsg(db.get());
@@ -58,6 +60,7 @@ std::string writeLogTable(const std::string& path,
                                  c.transactionId,
                                  c.beginTime,
                                  c.transactionName,
+                                 c.userSid,
                                  c.outcome,
                                  rowChangeKindName(c.kind),
                                  c.table,

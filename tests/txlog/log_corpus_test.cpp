@@ -173,7 +173,8 @@ TEST(LogCommand, looksForTheLogBesideTheFileAndSaysWhereItLooked) {
   EXPECT_NE(found.out.find("authors\t23\t0\t0\t"), std::string::npos) << found.out;
 
   const auto filtered =
-      testing::runProgram(SORBEL_CLI_PATH, {"log", data.string(), "--table", "jobs", "--op", "insert", "--format", "jsonl"});
+      testing::runProgram(SORBEL_CLI_PATH,
+                          {"log", data.string(), "--table", "jobs", "--op", "insert", "--format", "jsonl"});
   EXPECT_EQ(filtered.exitCode, 0);
   std::size_t lines = 0;
   for (const char ch : filtered.out) lines += ch == '\n';

@@ -148,7 +148,8 @@ TEST(LogRows, olderPassAndOpenTransactionsAreSaidSo) {
   LogBuilder builder;
   const std::size_t vlf = builder.addVlf(20, 0x80);
   const LogLsn begin = builder.addBlock(vlf, {beginRecord(kTransaction, 0, 42000, "")});
-  builder.addBlock(vlf, {rowRecord(logop::kInsertRows, begin, kPartsUnit, {tableRecord(partsColumns(), part(6, "a", 1))})});
+  builder.addBlock(vlf,
+                   {rowRecord(logop::kInsertRows, begin, kPartsUnit, {tableRecord(partsColumns(), part(6, "a", 1))})});
   builder.skipSectors(vlf, 4);
   builder.addBlock(vlf, {rowRecord(logop::kDeleteRows, {}, kPartsUnit, {tableRecord(partsColumns(), part(7, "b", 2))})},
                    18, 0x40);
