@@ -12,6 +12,7 @@
 #include "records/record_format.h"
 #include "records/row_decoding.h"
 #include "pagestore/file_set.h"
+#include "pagestore/page_header.h"
 #include "pagestore/page_id.h"
 
 namespace sorbel {
@@ -176,14 +177,17 @@ void LogRowReader::decodeImage(const TableInfo& table, ByteView image, LogRowCha
 }
 
 std::optional<std::vector<std::uint8_t>> LogRowReader::rowOnPage(const LogRecord& record) {
-  const auto page = files_.readRawPage(PageId{static_cast<std::int16_t>(record.fileId),
-                                               static_cast<std::int32_t>(record.pageId)});
+  auto page = files_.readRawPage(PageId{static_cast<std::int16_t>(record.fileId),
+                                        static_cast<std::int32_t>(record.pageId)});
   if (!page || page->size() < kPageSize) return std::nullopt;
+  // The page's torn bits go back first, or a row crossing a sector end
+  // would read with the bits the server put there.
+  const CPage_Header header = CPage_Header::decode(std::span<std::uint8_t>(*page));
+  if (record.slot >= header.slotCount) return std::nullopt;
   const ByteView bytes(*page);
   // The slot array grows back from the page's end, two bytes a slot.
   const std::size_t slotAt = kPageSize - 2u * (record.slot + 1u);
   const std::uint16_t offset = bytes.read<std::uint16_t>(slotAt);
-  constexpr std::uint16_t kPageHeaderSize = 96;
   if (offset < kPageHeaderSize || offset >= slotAt) return std::nullopt;
   const auto length = measureRecordLength(bytes.sub(offset, slotAt - offset), nullptr, state_);
   if (!length || *length <= 0) return std::nullopt;

@@ -1,6 +1,7 @@
 // The six real logs: every record is read, rows come out with the values the data file holds, the command finds logs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -150,6 +151,30 @@ TEST(LogCorpus, systemTableRowsOnlyWhenAskedFor) {
   std::map<std::string, int> byTable;
   for (const LogRowChange& c : system) ++byTable[c.table];
   EXPECT_GT(byTable["sysschobjs"], 0);
+}
+
+// This file's pages carry torn bits: a row rebuilt from its page must read
+// with them put back, as the row list reads it.
+TEST(LogCorpus, modifiesRebuiltFromThePageReadItWithItsTornBitsPutBack) {
+  const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
+  if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
+  Opened wessig(corpus, "706_pubs_wessig");
+  ASSERT_TRUE(wessig.catalog);
+  int rebuilt = 0;
+  for (const LogRowChange& c : wessig.changes(true)) {
+    const auto column = std::find(c.columns.begin(), c.columns.end(), "pname");
+    if (c.table != "sysprufiles" || column == c.columns.end()) continue;
+    ++rebuilt;
+    const auto at = static_cast<std::size_t>(column - c.columns.begin());
+    ASSERT_LT(at, c.before.size());
+    ASSERT_LT(at, c.values.size());
+    for (const auto* values : {&c.before, &c.values}) {
+      const std::string& pname = (*values)[at];
+      EXPECT_TRUE(pname.ends_with("_log.ldf") || pname.ends_with(".mdf")) << c.lsn.text() << " " << pname;
+      EXPECT_EQ(pname.find("\xC9\xA3"), std::string::npos) << c.lsn.text() << " " << pname;
+    }
+  }
+  EXPECT_GE(rebuilt, 3);
 }
 
 TEST(LogCommand, looksForTheLogBesideTheFileAndSaysWhereItLooked) {
