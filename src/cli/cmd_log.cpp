@@ -19,13 +19,6 @@ namespace sorbel::cli {
 
 namespace {
 
-std::string rowValues(const LogRowChange& c, const std::vector<std::string>& values) {
-  std::string text;
-  for (std::size_t i = 0; i < c.columns.size() && i < values.size(); ++i)
-    text += (i ? "; " : "") + c.columns[i] + "=" + values[i];
-  return text;
-}
-
 std::string jsonObject(const LogRowChange& c, const std::vector<std::string>& values, bool withNulls) {
   std::string text = "{";
   for (std::size_t i = 0; i < c.columns.size() && i < values.size(); ++i) {
@@ -55,18 +48,7 @@ void printChange(const LogRowChange& c, bool jsonl, CsvLine& line) {
     return;
   }
   line.clear();
-  line.field(c.lsn.text());
-  line.field(c.transactionId);
-  line.field(c.beginTime);
-  line.field(c.transactionName);
-  line.field(c.userSid);
-  line.field(c.outcome);
-  line.field(rowChangeKindName(c.kind));
-  line.field(c.table);
-  line.field(c.page + ":" + std::to_string(c.slot));
-  line.field(c.rowHex.empty() ? rowValues(c, c.values) : c.rowHex);
-  line.field(modify ? rowValues(c, c.before) : "");
-  line.field(c.note + (c.olderPass ? (c.note.empty() ? "older pass of the log" : "; older pass of the log") : ""));
+  for (const std::string& field : logChangeFields(c)) line.field(field);
   const std::string& text = line.finish();
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
@@ -190,9 +172,7 @@ int runLog(const Args& args) {
   CsvLine line;
   if (!summary && !jsonl) {
     line.clear();
-    for (const char* h : {"lsn", "transaction", "begin_time", "transaction_name", "user_sid", "outcome", "operation",
-                          "table", "row", "values", "before", "note"})
-      line.field(h);
+    for (const std::string& h : logChangeHeadings()) line.field(h);
     const std::string& text = line.finish();
     std::fwrite(text.data(), 1, text.size(), stdout);
   }

@@ -47,6 +47,40 @@ const char* rowChangeKindName(RowChangeKind kind) {
   return "";
 }
 
+namespace {
+
+std::string joinedValues(const LogRowChange& c, const std::vector<std::string>& values) {
+  std::string text;
+  for (std::size_t i = 0; i < c.columns.size() && i < values.size(); ++i)
+    text += (i ? "; " : "") + c.columns[i] + "=" + values[i];
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> logChangeHeadings() {
+  return {"lsn",   "transaction", "begin_time", "transaction_name", "user_sid", "outcome",
+          "operation", "table",   "row",        "values",           "before",   "note"};
+}
+
+std::vector<std::string> logChangeFields(const LogRowChange& c) {
+  const bool modify = c.kind == RowChangeKind::modify;
+  std::string note = c.note;
+  if (c.olderPass) note += note.empty() ? "older pass of the log" : "; older pass of the log";
+  return {c.lsn.text(),
+          c.transactionId,
+          c.beginTime,
+          c.transactionName,
+          c.userSid,
+          c.outcome,
+          rowChangeKindName(c.kind),
+          c.table,
+          c.page + ":" + std::to_string(c.slot),
+          c.rowHex.empty() ? joinedValues(c, c.values) : c.rowHex,
+          modify ? joinedValues(c, c.before) : std::string(),
+          note};
+}
+
 struct LogRowReader::TableInfo {
   std::string name;
   bool system = false;

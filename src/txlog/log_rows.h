@@ -51,6 +51,11 @@ struct LogRowChange {
   std::string note;
 };
 
+// The fields of a change as the CSV list gives them, and their headings:
+// values as "column=value; ...", a modify's before likewise.
+std::vector<std::string> logChangeHeadings();
+std::vector<std::string> logChangeFields(const LogRowChange& change);
+
 struct LogReadOptions {
   bool systemTables = false;
 };
