@@ -243,7 +243,7 @@ void LogRowReader::describeModify(const TableInfo& table, const LogRecord& recor
         if (decodeRow(table, *row, change.values, change.nulls).empty() &&
             decodeRow(table, old, change.before, oldNulls).empty()) {
           for (const ColumnDescriptor& c : table.loaded.columns) change.columns.push_back(c.name);
-          change.note = "rebuilt from the row the page still holds";
+          change.note = "rebuilt from the row the page still holds; its other columns as they are now";
           return;
         }
         change.values.clear();
