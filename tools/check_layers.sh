@@ -16,7 +16,7 @@ declare -A rank=(
   [values]=3
   [records]=4
   [catalog]=5
-  [browser]=6 [objecttree]=6 [export]=6
+  [browser]=6 [objecttree]=6 [export]=6 [txlog]=6
   [session]=7
   [cli]=8 [shell]=8
 )

@@ -27,7 +27,9 @@
 
 #include "pagestore/page_header.h"
 #include "records/record_pages.h"
+#include "log_builder.h"
 #include "sample_database.h"
+#include "txlog/log_record.h"
 
 namespace {
 
@@ -329,6 +331,96 @@ std::vector<std::vector<std::string>> commandsFor(const std::string& path, const
   return commands;
 }
 
+// Transaction logs to damage beside the data file: one the log builder
+// writes (a wrapped VLF, transactions with inserts, deletes and a modify) and,
+// where this machine has them, the real logs.
+std::vector<Bytes> logBases(const Options& o) {
+  using namespace sorbel;
+  using sorbel::testing::LogRecordSpec;
+  sorbel::testing::LogBuilder builder;
+  const std::size_t first = builder.addVlf(7, 0x80);
+  builder.addVlf(8, 0x80, 32 * 1024);
+  const LogLsn begin = builder.addBlock(first, {sorbel::testing::beginRecord(0x501, 11009706, 42120, "user_transaction")});
+  const Bytes row = {0x10, 0x00, 0x08, 0x00, 0x2a, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00};
+  std::vector<Bytes> changes;
+  for (const std::uint8_t op : {logop::kInsertRows, logop::kDeleteRows, logop::kModifyRow}) {
+    LogRecordSpec spec;
+    spec.operation = op;
+    spec.context = logcontext::kHeap;
+    spec.transaction = 0x501;
+    spec.previous = begin;
+    spec.allocationUnit = 72057594039042048ULL;
+    spec.page = 80;
+    spec.contents = op == logop::kModifyRow ? std::vector<Bytes>{{0x2a}, {0x2b}} : std::vector<Bytes>{row};
+    changes.push_back(sorbel::testing::logRecord(spec));
+  }
+  changes.push_back(sorbel::testing::endRecord(0x501, begin));
+  builder.addBlock(first, changes);
+  builder.skipSectors(first, 3);
+  builder.addBlock(first, {changes[0], changes[1]}, 4, 0x40);
+  std::vector<Bytes> out = {builder.bytes()};
+  if (!o.corpus.empty()) {
+    const fs::path logs = fs::path(o.corpus).parent_path() / "logs";
+    for (const char* name : {"539_northwnd_sqldata.ldf", "706_pubs_wessig.ldf", "852_products_aspnetcoursenote.ldf"})
+      if (fs::exists(logs / name)) out.push_back(readFile((logs / name).string()));
+  }
+  return out;
+}
+
+// The kinds of damage a log meets: flipped bits, torn and zeroed sectors,
+// parity bytes of another pass, wild block header fields, a cut file.
+void damageLog(Bytes& log, std::mt19937_64& random) {
+  const auto any = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  if (log.size() < 1024) return;
+  const std::size_t sectors = log.size() / 512;
+  switch (any(6)) {
+    case 0:
+      for (std::size_t i = 1 + any(64); i > 0; --i) log[any(log.size())] ^= static_cast<std::uint8_t>(1u << any(8));
+      break;
+    case 1:
+      for (std::size_t i = 1 + any(8); i > 0; --i) std::fill_n(log.begin() + static_cast<std::ptrdiff_t>(any(sectors) * 512), 512, 0);
+      break;
+    case 2:
+      for (std::size_t i = 1 + any(32); i > 0; --i) log[any(sectors) * 512] ^= 0xC0;
+      break;
+    case 3:
+      // Block headers: counts, offsets and sizes at a sector start.
+      for (std::size_t i = 1 + any(32); i > 0; --i) {
+        const std::size_t at = any(sectors) * 512 + 2 + any(20);
+        log[at] = static_cast<std::uint8_t>(any(256));
+      }
+      break;
+    case 4:
+      log.resize(512 * (1 + any(sectors)) - any(2) * 7);
+      break;
+    default:
+      // Halves of sectors trade places, as a disk that wrote them out of order.
+      for (std::size_t i = 1 + any(16); i > 0; --i) {
+        const auto a = log.begin() + static_cast<std::ptrdiff_t>(any(sectors) * 512);
+        const auto b = log.begin() + static_cast<std::ptrdiff_t>(any(sectors) * 512 + 256);
+        std::swap_ranges(a, a + 256, b);
+      }
+      break;
+  }
+}
+
+// Writes a damaged log beside the copy and answers the log commands to run.
+std::vector<std::vector<std::string>> logCommandsFor(const std::string& path, const std::vector<Bytes>& logs,
+                                                     std::mt19937_64& random) {
+  const auto any = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  Bytes log = logs[any(logs.size())];
+  damageLog(log, random);
+  const std::string ldf = fs::path(path).replace_extension(".ldf").string();
+  writeFile(ldf, log);
+  static const std::vector<std::vector<std::string>> kOptions = {
+      {"--summary", "--system"}, {"--records"}, {"--format", "jsonl", "--system"}, {"--op", "delete,modify"}};
+  std::vector<std::vector<std::string>> commands = {{"log", path}};
+  for (const std::string& o : kOptions[any(kOptions.size())]) commands.back().push_back(o);
+  commands.push_back({"log", path, "--ldf", ldf, "--records"});
+  commands.push_back({"to-sqlite", path, path + ".log.db", "--force", "--log"});
+  return commands;
+}
+
 std::string joined(const std::vector<std::string>& args) {
   std::string text;
   for (const auto& a : args) text += (text.empty() ? "" : " ") + a;
@@ -408,6 +500,7 @@ int main(int argc, char** argv) {
 
   std::mt19937_64 random(o.seed);
   Damager damager(random, bases);
+  const std::vector<Bytes> logs = logBases(o);
   const auto start = Clock::now();
   std::size_t copies = 0, runs = 0, failures = 0;
   double slowest = 0;
@@ -431,7 +524,9 @@ int main(int argc, char** argv) {
 
     const std::string label = base.name + " / " + Damager::kKinds[kind] + " / copy " + std::to_string(copies);
     bool failed = false;
-    for (const auto& args : commandsFor(path, base, random, bytes.size() / kPageSize)) {
+    auto commands = commandsFor(path, base, random, bytes.size() / kPageSize);
+    for (auto& c : logCommandsFor(path, logs, random)) commands.push_back(std::move(c));
+    for (const auto& args : commands) {
       const RunResult r = runCommand(o, args, (work / "stderr").string());
       ++runs;
       slowest = std::max(slowest, r.seconds);

@@ -68,6 +68,16 @@ if [ -d ../shared/corpus/files ]; then
     done
   done
 fi
+# Block areas of the real logs seed the log fuzzer: an option byte (bit 2:
+# the SQL Server 2000 record layout), then the first blocks of a VLF.
+seedLogs=$(mktemp -d)
+if [ -d ../shared/corpus/logs ]; then
+  for f in ../shared/corpus/logs/*.ldf; do
+    option='\x00'
+    case "$(basename "$f")" in 539_*) option='\x04' ;; esac
+    { printf "$option"; dd if="$f" bs=4096 skip=4 count=2 status=none; } > "$seedLogs/$(basename "$f")"
+  done
+fi
 # The database fuzzer starts from the sample database in both catalog forms.
 seedDatabases=$(mktemp -d)
 build/bin/damage_campaign --write-samples "$seedDatabases"
@@ -83,13 +93,14 @@ for harness in build-fuzz/bin/fuzz_*; do
   [ -d "fuzz/seeds/$name" ] && seeds+=("fuzz/seeds/$name")
   [ "$name" = page_records ] && seeds+=("$seedPages")
   [ "$name" = whole_database ] && seeds+=("$seedDatabases")
+  [ "$name" = log_blocks ] && seeds+=("$seedLogs")
   echo "fuzzing $name"
   "$harness" -seed=1 -max_total_time="${SORBEL_FUZZ_SECONDS:-20}" -rss_limit_mb=4096 \
     -artifact_prefix="$work/" "$work" "${seeds[@]}" 2>"$work/log" || { tail -50 "$work/log"; exit 1; }
   tail -1 "$work/log"
   rm -rf "$work"
 done
-rm -rf "$seedPages" "$seedDatabases"
+rm -rf "$seedPages" "$seedDatabases" "$seedLogs"
 
 # The Debian package from the normal build: its contents, both programs
 # started from a dpkg -x of it, and lintian.

@@ -57,12 +57,31 @@ constexpr Details kDetails[] = {
      "the foreign keys after all tables; for mssql the modules as stored.\n"
      "  --table T        only table T\n"
      "  --dialect D      mssql (default), postgres, mysql or sqlite\n"},
+    {"log",
+     "The row changes the transaction log beside FILE still holds: one line per\n"
+     "inserted, deleted or modified row with its LSN, transaction, the\n"
+     "transaction's begin time and name, and the row's values decoded with the\n"
+     "table's present definition (a row that no longer fits it as hex, with the\n"
+     "reason). Without --ldf the log is looked for as the catalog's files table\n"
+     "names it beside FILE, then as FILE_log.ldf and FILE.ldf; not found: exit 2\n"
+     "with the paths tried.\n"
+     "  --ldf LOG        read LOG\n"
+     "  --table T        only table T\n"
+     "  --op LIST        only these of insert,delete,modify\n"
+     "  --format F       csv (default) or jsonl\n"
+     "  --since TIME     only transactions begun at TIME or later (2015-04-28 10:00)\n"
+     "  --system         system tables too\n"
+     "  --summary        per table the inserts, deletes, modifies and time range\n"
+     "  --records        every record of the log, decoded or by its code\n"},
     {"to-sqlite",
      "Writes every user table into a new SQLite database, one transaction per\n"
      "table, with the module texts in sorbel_modules. The file is built beside\n"
      "OUT.db and moved into place when complete; progress on standard error.\n"
      "  --deleted   deleted rows into TABLE__deleted\n"
-     "  --force     replace an existing OUT.db\n"},
+     "  --force     replace an existing OUT.db\n"
+     "  --log       the row changes of FILE's transaction log into sorbel_log,\n"
+     "              the log looked for as sorbel log looks for it\n"
+     "  --ldf LOG   the same from the log LOG\n"},
     {"to-postgres",
      "Creates every user table in the PostgreSQL database CONNINFO names, as\n"
      "schema --dialect postgres declares it, sends each table's rows with COPY\n"

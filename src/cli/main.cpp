@@ -36,7 +36,7 @@ const Command kCommands[] = {
      "(default) or base64, or as JSON lines or INSERT statements"},
     {"schema", runSchema, "sorbel schema FILE [--table T] [--dialect mssql|postgres|mysql|sqlite]",
      "CREATE TABLE scripts of the user tables (mssql: with the modules)"},
-    {"to-sqlite", runToSqlite, "sorbel to-sqlite FILE OUT.db [--deleted] [--force]",
+    {"to-sqlite", runToSqlite, "sorbel to-sqlite FILE OUT.db [--deleted] [--force] [--log] [--ldf LOG.ldf]",
      "every user table into a new SQLite database (deleted rows: TABLE__deleted)"},
     {"to-postgres", runToPostgres, "sorbel to-postgres FILE CONNINFO [--schema S] [--deleted] [--force]",
      "every user table into a PostgreSQL database, the rows through COPY"},
@@ -54,6 +54,10 @@ const Command kCommands[] = {
     {"show", runShow, "sorbel show FILE NODEPATH [--advanced] [--deleted] [--advanced-deleted] [--moves SEQ] [--csv OUT]",
      "a tree node as the record panel shows it (SEQ: n next, p previous)"},
     {"xml", runXml, "sorbel xml FILE", "print the XML text of the binary xml value in FILE"},
+    {"log", runLog,
+     "sorbel log FILE [--ldf LOG.ldf] [--table T] [--op insert,delete,modify] [--format csv|jsonl]\n"
+     "[--since TIME] [--system] [--summary] [--records]",
+     "the row changes FILE's transaction log still holds, with their transactions"},
 };
 
 // Where every summary starts, and where a form's continuation lines start.

@@ -30,6 +30,7 @@
 #include "shell/artwork.h"
 #include "shell/file_settings_dialog.h"
 #include "shell/help_window.h"
+#include "shell/log_window.h"
 #include "shell/message_boxes.h"
 #include "shell/object_tree_widget.h"
 #include "shell/output_pane.h"
@@ -128,6 +129,7 @@ void MainWindow::buildActions() {
   exportCsv_ = new QAction(themed("document-save-as", QStyle::SP_DialogSaveButton, s), tr("Export list page as CSV..."), this);
   exportSqlite_ = new QAction(themed("document-export", QStyle::SP_DialogSaveButton, s), tr("Export database to SQLite..."), this);
   exportTableCsv_ = new QAction(themed("document-save-as", QStyle::SP_DialogSaveButton, s), tr("Export table as CSV..."), this);
+  transactionLog_ = new QAction(tr("Transaction Log..."), this);
   loadSnapshot_ = new QAction(themed("document-revert", QStyle::SP_DirOpenIcon, s), tr("Load Snapshot..."), this);
   saveSnapshot_ = new QAction(themed("document-save", QStyle::SP_DriveFDIcon, s), tr("Save Snapshot..."), this);
   captionToggle_ = new QAction(tr("Caption Bar"), this);
@@ -147,6 +149,7 @@ void MainWindow::buildActions() {
   connect(exportCsv_, &QAction::triggered, this, &MainWindow::exportCsvCommand);
   connect(exportSqlite_, &QAction::triggered, this, &MainWindow::exportSqliteCommand);
   connect(exportTableCsv_, &QAction::triggered, this, &MainWindow::exportTableCsvCommand);
+  connect(transactionLog_, &QAction::triggered, this, [this] { openTransactionLog(this, *driver_); });
   connect(loadSnapshot_, &QAction::triggered, this, &MainWindow::loadSnapshotCommand);
   connect(saveSnapshot_, &QAction::triggered, this, &MainWindow::saveSnapshotCommand);
   connect(quit_, &QAction::triggered, this, &QWidget::close);
@@ -173,6 +176,7 @@ void MainWindow::buildPanes() {
   appMenu->addAction(exportCsv_);
   appMenu->addAction(exportTableCsv_);
   appMenu->addAction(exportSqlite_);
+  appMenu->addAction(transactionLog_);
   appMenu->addSeparator();
   appMenu->addAction(loadSnapshot_);
   appMenu->addAction(saveSnapshot_);

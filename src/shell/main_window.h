@@ -89,6 +89,7 @@ class MainWindow final : public QMainWindow {
   QAction* stopAction() const { return stop_; }
   QAction* exportCsvAction() const { return exportCsv_; }
   QAction* exportSqliteAction() const { return exportSqlite_; }
+  QAction* transactionLogAction() const { return transactionLog_; }
   QAction* exportTableCsvAction() const { return exportTableCsv_; }
   QAction* loadSnapshotAction() const { return loadSnapshot_; }
   QAction* saveSnapshotAction() const { return saveSnapshot_; }
@@ -135,6 +136,7 @@ class MainWindow final : public QMainWindow {
   QAction* about_ = nullptr;
   QAction* exportCsv_ = nullptr;
   QAction* exportSqlite_ = nullptr;
+  QAction* transactionLog_ = nullptr;
   QAction* exportTableCsv_ = nullptr;
   QAction* loadSnapshot_ = nullptr;
   QAction* saveSnapshot_ = nullptr;
