@@ -246,7 +246,7 @@ class ColumnWalk {
   }
 
   std::string largeValue(ByteView b, std::int32_t code, LobFlags flags) {
-    const bool placeholders = !objectValues() && state_.listDisplayActive.load();
+    const bool placeholders = !objectValues() && state_.listDisplayActive.load() && def_.largeValuePlaceholders;
     const std::uint8_t first = b[0];
     const auto xmlFrom = [&](bool textPointer) {
       ByteChunkList chunks;

@@ -26,6 +26,9 @@ enum class DecoderVariant { standardTable, legacyTable, legacyObjectValues };
 struct TableDefinition {
   std::vector<ColumnDescriptor> columns;
   DecoderVariant variant = DecoderVariant::legacyTable;
+  // While listDisplayActive is set, large values give a placeholder instead
+  // of being read; a list that shows the start of each value clears this.
+  bool largeValuePlaceholders = true;
 };
 
 TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns,

@@ -391,6 +391,13 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   return written;
 }
 
+std::optional<std::string> ViewerSession::wholeValue(std::size_t row, std::size_t field) {
+  // The file set and catalog belong to a running worker; one value is not
+  // worth making the user wait for it.
+  if (busy()) return std::nullopt;
+  return list_.wholeValue(row, field);
+}
+
 std::optional<TableChoice> ViewerSession::tableToExport() {
   if (tree_.categories().root == 0 || !context_.catalog) {
     views_.messages.information(kNoTreeToExport);
