@@ -308,6 +308,38 @@ std::optional<std::string> RecordList::wholeValue(std::size_t row, std::size_t f
   return std::move(rows[index][cell]);
 }
 
+std::vector<ListRow> RecordList::wholeRows() {
+  std::vector<ListRow> rows = rows_;
+  if (!reader_ || rowPlaces_.size() != rows.size()) return rows;
+  const bool wasActive = state_.listDisplayActive.exchange(true);
+  TableDefinition definition = table_.definition();
+  definition.largeValuePlaceholders = false;
+  std::vector<bool> deleted;
+  std::vector<NullMarks> nulls;
+  std::vector<DecodedRow> pageRows;
+  std::int64_t pageRead = -1;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ListRow& row = rows[i];
+    if (row.shortened.empty()) continue;
+    const PagePosition place = rowPlaces_[i];
+    if (place.pageIndex != pageRead) {
+      if (place.pageIndex < 0 || static_cast<std::size_t>(place.pageIndex) >= pages_.pages.size()) continue;
+      pageRows = readPage(static_cast<std::size_t>(place.pageIndex), definition, deleted, nulls);
+      pageRead = place.pageIndex;
+    }
+    const auto index = static_cast<std::size_t>(place.rowIndex);
+    if (index >= pageRows.size()) continue;
+    for (std::size_t f = 0; f < row.fields.size(); ++f) {
+      const std::size_t cell = shown_.cellOf(f);
+      if (!row.isShortened(f) || cell >= pageRows[index].size()) continue;
+      row.fields[f] = std::move(pageRows[index][cell]);
+    }
+    row.shortened.clear();
+  }
+  state_.listDisplayActive.store(wasActive);
+  return rows;
+}
+
 void RecordList::beginMove() {
   state_.processRunning.store(true);
   progress_.setVisible(true);

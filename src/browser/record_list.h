@@ -55,6 +55,9 @@ class RecordList {
   // keeps no more than that. Nothing when the row is gone or was not read
   // from a page. Called while no worker runs.
   std::optional<std::string> wholeValue(std::size_t row, std::size_t field);
+  // The rows of the list page on screen with every shortened field whole,
+  // each page read again once: what an export of the list page writes.
+  std::vector<ListRow> wholeRows();
 
   // The list as shown.
   const std::vector<std::string>& columns() const { return shown_.headings(); }

@@ -385,8 +385,9 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   if (refuseWhileBusy()) return false;
   // With deleted rows asked for, the file must still tell them from the
   // live ones, as the list does.
+  // Whole values, not the starts the list shows of long ones.
   const bool written =
-      writeCsvFile(path, list_.columns(), list_.rows(), state_.scanOptions.showDeletedRecords);
+      writeCsvFile(path, list_.columns(), list_.wholeRows(), state_.scanOptions.showDeletedRecords);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
 }

@@ -102,7 +102,7 @@ QString hexDump(const QByteArray& bytes, qsizetype limit) {
     out += QLatin1Char('\n');
   }
   if (bytes.size() > shown)
-    out += QObject::tr("... %1 more bytes not shown\n").arg(QLocale::c().toString(bytes.size() - shown));
+    out += QObject::tr("... %1 more bytes not shown\n").arg(QLocale(QLocale::English, QLocale::UnitedStates).toString(bytes.size() - shown));
   return out;
 }
 
@@ -209,7 +209,8 @@ void ValuePanel::showText(const QString& text, bool wrap, bool monospace) {
 void ValuePanel::showCell(const QString& heading, ListColumnKind kind, const QString& value, bool isNull) {
   picture_ = {};
   pictureLabel_->clear();
-  const QLocale c = QLocale::c();
+  // Grouped as the size label groups: "10,746".
+  const QLocale c(QLocale::English, QLocale::UnitedStates);
   if (isNull) {
     title_->setText(tr("%1 (%2): NULL").arg(heading, kindName(kind)));
     showText(QString(), true, false);

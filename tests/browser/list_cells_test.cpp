@@ -1,6 +1,8 @@
 // The record list's cells as the window gets them: kinds of columns, NULL marks, the starts of large values and the whole value on request.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "browser/record_list.h"
 #include "lob_builder.h"
 #include "memory_session.h"
@@ -81,6 +83,12 @@ TEST(ListCells, TheWindowsListShowsTheStartOfLargeValuesAndReadsOneWholeOnReques
   EXPECT_EQ(f.s.driver.wholeValue(1, 3), "NULL");
   EXPECT_EQ(f.s.driver.wholeValue(5000, 1), std::nullopt);
   EXPECT_EQ(f.s.driver.wholeValue(0, 9), std::nullopt);
+  // An export of the list page writes the values whole.
+  ASSERT_TRUE(f.s.driver.exportListToCsv(f.dir.file("docs.csv")));
+  std::ifstream file(f.dir.file("docs.csv"), std::ios::binary);
+  std::string csv;
+  for (char low, high; file.get(low) && file.get(high);) csv += low;  // UTF-16LE of ASCII text
+  EXPECT_NE(csv.find("1," + f.novel + ",0x47494638,plain\r\n"), std::string::npos) << csv.substr(0, 80);
 
   // On the next list page the rows are read from their own pages.
   f.s.driver.showNextPage();
