@@ -111,6 +111,9 @@ std::vector<DecodedRow> RecordList::readPage(std::size_t index, TableDefinition&
 TableDefinition RecordList::listDefinition() const {
   TableDefinition definition = table_.definition();
   definition.largeValuePlaceholders = !state_.listOptions.largeValueStarts;
+  // One byte past what a cell shows, so that a longer value is marked as
+  // shortened; the rest is read only when it is asked for.
+  if (state_.listOptions.largeValueStarts) definition.largeValueTextLimit = kListCellBytes + 1;
   return definition;
 }
 

@@ -274,19 +274,19 @@ class ColumnWalk {
       if (code == kXml) return xmlFrom(true);
       if (placeholders) return "<BINARY DATA>";
       if (joined) return joinedFrom(true);
-      return readTextPointerValue(b, files_, flags, nullptr);
+      return readTextPointerValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
     }
     if (first == kRowOverflowRoot) {
       if (code == kXml) return xmlFrom(false);
       if (joined) return joinedFrom(false);
-      return readInRowRootValue(b, files_, flags, nullptr);
+      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
     }
     if (first == kLargeValueRoot) {
       // The legacy decoder shows the placeholder for xml values too.
       if (code == kXml && !(placeholders && v_ == DecoderVariant::legacyTable)) return xmlFrom(false);
       if (placeholders) return "<BIG BINARY DATA>";
       if (joined) return joinedFrom(false);
-      return readInRowRootValue(b, files_, flags, nullptr);
+      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
     }
     return {};
   }
