@@ -223,7 +223,7 @@ void ValuePanel::showCell(const QString& heading, ListColumnKind kind, const QSt
     QString format;
     picture_ = pictureOf(bytes, &format);
     if (!picture_.isNull()) {
-      title_->setText(tr("%1 (%2): %3 picture, %4 \u00D7 %5, in %6 bytes")
+      title_->setText(tr("%1 (%2): %3 picture, %4\u00A0\u00D7\u00A0%5, in %6 bytes")
                           .arg(heading, kindName(kind), format, c.toString(picture_.width()),
                                c.toString(picture_.height()), c.toString(bytes.size())));
       pages_->setCurrentWidget(pictureArea_);
