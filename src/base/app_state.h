@@ -34,6 +34,16 @@ struct DatabaseCollation {
   std::string collationName;
 };
 
+// How the record list shows and copies its cells. The window turns on the
+// starts of large values; the command line keeps placeholders, as before.
+struct ListOptions {
+  // Large values show their first characters instead of a placeholder, and
+  // long cells are cut (the whole value is read again on request).
+  bool largeValueStarts = false;
+  bool copyNullAsEmpty = false;   // a NULL is copied as an empty field, else as NULL
+  bool copyWithHeadings = false;  // a copy of cells starts with a line of headings
+};
+
 // The state one session shares between the scan worker, the catalog and the
 // display: options, flags and collation. It is one object passed by
 // reference, not globals, so that a test builds its own and two sessions
@@ -41,6 +51,7 @@ struct DatabaseCollation {
 // the user-interface thread.
 struct AppState {
   ScanOptions scanOptions;
+  ListOptions listOptions;
   std::atomic<bool> processRunning{false};
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> listDisplayActive{false};

@@ -35,6 +35,16 @@ std::string groupedNumber(std::int64_t n) {
   return n < 0 ? "-" + out : out;
 }
 
+bool shortenCellText(std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return false;
+  std::size_t cut = limit;
+  // Not inside a UTF-8 sequence: continuation bytes are 10xxxxxx.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  text.resize(cut);
+  text += "\u2026";
+  return true;
+}
+
 std::string tableSizeText(std::int64_t rows, bool exact) {
   if (!exact) return "more than " + groupedNumber(rows) + (rows == 1 ? " row" : " rows");
   if (rows == 0) return "0 rows";
@@ -63,17 +73,20 @@ void RecordList::clear() {
   pageStarts_.clear();
   pageNumber_ = 0;
   rows_.clear();
+  rowPlaces_.clear();
   recordedRows_.reset();
   rowsCounted_ = 0;
   endReached_ = false;
   forgetCounts();
   panel_.setColumns(shown_.headings());
+  panel_.setColumnKinds(shown_.kinds());
   setPageLabel("");
   panel_.setSizeText("");
 }
 
 void RecordList::beginSelection() {
   rows_.clear();
+  rowPlaces_.clear();
   panel_.setRows(rows_, 1);
   setPageLabel("");
   panel_.setSizeText("");
@@ -106,13 +119,43 @@ void RecordList::setPageLabel(const std::string& text) {
 }
 
 std::vector<DecodedRow> RecordList::readPage(std::size_t index, TableDefinition& definition,
-                                             std::vector<bool>& deleted) {
-  return reader_->read(pages_.pages[index], definition, deleted);
+                                             std::vector<bool>& deleted, std::vector<NullMarks>& nulls) {
+  return reader_->read(pages_.pages[index], definition, deleted, &nulls);
 }
 
-void RecordList::insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow) {
-  std::vector<std::string> fields;
-  if (shown_.fieldsOf(cells, fields)) rows_.push_back(ListRow{std::move(fields), deleted});
+TableDefinition RecordList::listDefinition() const {
+  TableDefinition definition = table_.definition();
+  definition.largeValuePlaceholders = !state_.listOptions.largeValueStarts;
+  // One byte past what a cell shows, so that a longer value is marked as
+  // shortened; the rest is read only when it is asked for.
+  if (state_.listOptions.largeValueStarts) definition.largeValueTextLimit = kListCellBytes + 1;
+  return definition;
+}
+
+void RecordList::insertRow(const DecodedRow& cells, bool deleted, const NullMarks* nulls, PagePosition place,
+                           bool logEveryRow) {
+  ListRow row;
+  row.deleted = deleted;
+  if (shown_.fieldsOf(cells, row.fields)) {
+    if (nulls && !nulls->empty()) {
+      row.nulls.resize(row.fields.size());
+      for (std::size_t f = 0; f < row.fields.size(); ++f) {
+        const std::size_t cell = shown_.cellOf(f);
+        row.nulls[f] = cell < nulls->size() && (*nulls)[cell];
+      }
+    }
+    // The whole value is read again when asked for; a list page of long
+    // values must not hold them all.
+    if (state_.listOptions.largeValueStarts) {
+      for (std::size_t f = 0; f < row.fields.size(); ++f) {
+        if (!shortenCellText(row.fields[f])) continue;
+        row.shortened.resize(row.fields.size());
+        row.shortened[f] = true;
+      }
+    }
+    rows_.push_back(std::move(row));
+    rowPlaces_.push_back(place);
+  }
   ++rowsInserted_;
   const std::string text = rowInsertedText(rowsInserted_);
   output_.showCaption(text);
@@ -127,6 +170,7 @@ void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
   rows_.clear();
   shown_ = ShownColumns(table.columns, catalog.legacyCatalog());
   panel_.setColumns(shown_.headings());
+  panel_.setColumnKinds(shown_.kinds());
   state_.listDisplayActive.store(true);
   panel_.setScriptText("");
   table_ = std::move(table);
@@ -147,8 +191,9 @@ std::int64_t RecordList::fillFirstPage() {
   pageStarts_.clear();
   pageStarts_.push_back({0, 0});
   rows_.clear();
+  rowPlaces_.clear();
   rowsInserted_ = 0;
-  TableDefinition definition = table_.definition();
+  TableDefinition definition = listDefinition();
   const std::vector<PageId>& pages = pages_.pages;
   std::int64_t rowsOnPage = 0;
   const bool legacyChain = pages_.source == RowSource::legacyChain;
@@ -162,13 +207,14 @@ std::int64_t RecordList::fillFirstPage() {
     progress_.setPosition(0);
   }
   std::vector<bool> deleted;
+  std::vector<NullMarks> nulls;
   bool full = false;
   for (std::size_t pageIndex = 0; pageIndex < pages.size() && !full && !state_.stopRequested.load(); ++pageIndex) {
     if (rowsOnPage >= kRowsPerListPage) {
       if (pageStarts_.size() == 1) pageStarts_.push_back({static_cast<std::int64_t>(pageIndex), 0});
       break;
     }
-    const auto rows = readPage(pageIndex, definition, deleted);
+    const auto rows = readPage(pageIndex, definition, deleted, nulls);
     for (std::size_t rowIndex = 0; rowIndex < rows.size() && !state_.stopRequested.load(); ++rowIndex) {
       if (rowsOnPage >= kRowsPerListPage) {
         pageStarts_.push_back({static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)});
@@ -177,7 +223,9 @@ std::int64_t RecordList::fillFirstPage() {
       }
       if (rows[rowIndex].empty()) continue;
       ++rowsOnPage;
-      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], logEveryRow);
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex],
+                rowIndex < nulls.size() ? &nulls[rowIndex] : nullptr,
+                {static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)}, logEveryRow);
     }
     if (!legacyChain) progress_.setPosition(static_cast<std::int32_t>(pageIndex + 1));
   }
@@ -218,18 +266,20 @@ void RecordList::finishFirstPage(const std::string& name) {
 std::int64_t RecordList::readListPage(PagePosition from, bool pushNext, bool& pushed, std::int64_t firstRowNumber) {
   pushed = false;
   rows_.clear();
+  rowPlaces_.clear();
   rowsInserted_ = 0;
   // Rendered as on the first list page: a row must not look different on
   // page 2 than on page 1.
   state_.listDisplayActive.store(true);
-  TableDefinition definition = table_.definition();
+  TableDefinition definition = listDefinition();
   const std::vector<PageId>& pages = pages_.pages;
   std::int64_t rowsOnPage = 0;
   std::vector<bool> deleted;
+  std::vector<NullMarks> nulls;
   bool done = false;
   for (auto pageIndex = static_cast<std::size_t>(std::max<std::int64_t>(from.pageIndex, 0));
        pageIndex < pages.size() && !done; ++pageIndex) {
-    const auto rows = readPage(pageIndex, definition, deleted);
+    const auto rows = readPage(pageIndex, definition, deleted, nulls);
     std::size_t rowIndex = static_cast<std::int64_t>(pageIndex) == from.pageIndex
                                ? static_cast<std::size_t>(std::max<std::int64_t>(from.rowIndex, 0))
                                : 0;
@@ -249,12 +299,66 @@ std::int64_t RecordList::readListPage(PagePosition from, bool pushNext, bool& pu
       if (rows[rowIndex].empty()) continue;
       progress_.setPosition(static_cast<std::int32_t>(rowsOnPage));
       ++rowsOnPage;
-      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex], true);
+      insertRow(rows[rowIndex], rowIndex < deleted.size() && deleted[rowIndex],
+                rowIndex < nulls.size() ? &nulls[rowIndex] : nullptr,
+                {static_cast<std::int64_t>(pageIndex), static_cast<std::int64_t>(rowIndex)}, true);
     }
   }
   state_.listDisplayActive.store(false);
   panel_.setRows(rows_, firstRowNumber);
   return rowsOnPage;
+}
+
+std::optional<std::string> RecordList::wholeValue(std::size_t row, std::size_t field) {
+  if (!reader_ || row >= rows_.size() || row >= rowPlaces_.size()) return std::nullopt;
+  const PagePosition place = rowPlaces_[row];
+  if (place.pageIndex < 0 || static_cast<std::size_t>(place.pageIndex) >= pages_.pages.size()) return std::nullopt;
+  // Rendered as the list renders (each column's code page), but with every
+  // large value read whole.
+  const bool wasActive = state_.listDisplayActive.exchange(true);
+  TableDefinition definition = table_.definition();
+  definition.largeValuePlaceholders = false;
+  std::vector<bool> deleted;
+  std::vector<NullMarks> nulls;
+  auto rows = readPage(static_cast<std::size_t>(place.pageIndex), definition, deleted, nulls);
+  state_.listDisplayActive.store(wasActive);
+  const auto index = static_cast<std::size_t>(place.rowIndex);
+  if (index >= rows.size() || rows[index].empty()) return std::nullopt;
+  const std::size_t cell = shown_.cellOf(field);
+  if (field >= shown_.headings().size() || cell >= rows[index].size()) return std::nullopt;
+  return std::move(rows[index][cell]);
+}
+
+std::vector<ListRow> RecordList::wholeRows() {
+  std::vector<ListRow> rows = rows_;
+  if (!reader_ || rowPlaces_.size() != rows.size()) return rows;
+  const bool wasActive = state_.listDisplayActive.exchange(true);
+  TableDefinition definition = table_.definition();
+  definition.largeValuePlaceholders = false;
+  std::vector<bool> deleted;
+  std::vector<NullMarks> nulls;
+  std::vector<DecodedRow> pageRows;
+  std::int64_t pageRead = -1;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ListRow& row = rows[i];
+    if (row.shortened.empty()) continue;
+    const PagePosition place = rowPlaces_[i];
+    if (place.pageIndex != pageRead) {
+      if (place.pageIndex < 0 || static_cast<std::size_t>(place.pageIndex) >= pages_.pages.size()) continue;
+      pageRows = readPage(static_cast<std::size_t>(place.pageIndex), definition, deleted, nulls);
+      pageRead = place.pageIndex;
+    }
+    const auto index = static_cast<std::size_t>(place.rowIndex);
+    if (index >= pageRows.size()) continue;
+    for (std::size_t f = 0; f < row.fields.size(); ++f) {
+      const std::size_t cell = shown_.cellOf(f);
+      if (!row.isShortened(f) || cell >= pageRows[index].size()) continue;
+      row.fields[f] = std::move(pageRows[index][cell]);
+    }
+    row.shortened.clear();
+  }
+  state_.listDisplayActive.store(wasActive);
+  return rows;
 }
 
 void RecordList::beginMove() {
@@ -371,6 +475,10 @@ void RecordList::search(const std::string& text) {
   search_.emplace(*catalog_, table_, state_, pages_.pages, text, progress_);
   state_.stopRequested.store(false);
   panel_.setColumns(search_->headings());
+  // The place columns come first, then the table's own.
+  std::vector<ListColumnKind> kinds{ListColumnKind::number, ListColumnKind::number};
+  kinds.insert(kinds.end(), shown_.kinds().begin(), shown_.kinds().end());
+  panel_.setColumnKinds(kinds);
   showResultPage(1);
   output_.showCaption(search_->summary());
   output_.postLine(search_->summary());
@@ -380,6 +488,9 @@ void RecordList::search(const std::string& text) {
 void RecordList::showResultPage(std::int64_t n) {
   n = std::clamp<std::int64_t>(n, 1, search_->resultPages());
   rows_ = search_->resultPage(*catalog_, table_, state_, n);
+  // The places belong to the table's page, not to these rows: no cell of a
+  // result may be read again from them.
+  rowPlaces_.clear();
   const std::int64_t first = (n - 1) * kRowsPerListPage;
   const auto count = static_cast<std::int64_t>(rows_.size());
   resultPage_ = n;
@@ -402,6 +513,7 @@ void RecordList::endSearch() {
   }
   // The table's list page that was on screen, read again from where it starts.
   panel_.setColumns(shown_.headings());
+  panel_.setColumnKinds(shown_.kinds());
   bool pushed = false;
   const std::int64_t rowsOnPage =
       readListPage(pageStarts_[static_cast<std::size_t>(pageNumber_ - 1)], false, pushed, firstRowNumber_ + 1);

@@ -66,6 +66,15 @@ class RecordList {
   // Writes every row found as CSV, like the list page on screen.
   bool writeResultsCsv(const std::string& path, bool markDeleted);
 
+  // The whole value of a field of a row of the list page on screen, read
+  // again from its page: a list that shows only the start of long values
+  // keeps no more than that. Nothing when the row is gone or was not read
+  // from a page. Called while no worker runs.
+  std::optional<std::string> wholeValue(std::size_t row, std::size_t field);
+  // The rows of the list page on screen with every shortened field whole,
+  // each page read again once: what an export of the list page writes.
+  std::vector<ListRow> wholeRows();
+
   // The list as shown.
   const std::vector<std::string>& columns() const { return search_ ? search_->headings() : shown_.headings(); }
   const std::vector<ListRow>& rows() const { return rows_; }
@@ -76,8 +85,11 @@ class RecordList {
 
  private:
   void setPageLabel(const std::string& text);
-  void insertRow(const DecodedRow& cells, bool deleted, bool logEveryRow);
-  std::vector<DecodedRow> readPage(std::size_t index, TableDefinition& definition, std::vector<bool>& deleted);
+  void insertRow(const DecodedRow& cells, bool deleted, const NullMarks* nulls, PagePosition place, bool logEveryRow);
+  std::vector<DecodedRow> readPage(std::size_t index, TableDefinition& definition, std::vector<bool>& deleted,
+                                   std::vector<NullMarks>& nulls);
+  // The definition a list page is decoded with.
+  TableDefinition listDefinition() const;
   std::int64_t fillFirstPage();
   std::int64_t readListPage(PagePosition from, bool pushNext, bool& pushed, std::int64_t firstRowNumber);
   // The size label after a list page has been shown; lastPage: no page
@@ -107,6 +119,7 @@ class RecordList {
 
   // The list page on screen and where every list page seen so far starts.
   std::vector<ListRow> rows_;
+  std::vector<PagePosition> rowPlaces_;  // where each row of rows_ was read
   std::string pageLabel_;
   std::deque<PagePosition> pageStarts_;
   std::int64_t firstRowNumber_ = 0;
@@ -131,6 +144,12 @@ class RecordList {
 
 // 1990619 as "1,990,619".
 std::string groupedNumber(std::int64_t n);
+// How many bytes of a long value a list cell shows when the list shows the
+// starts of large values.
+inline constexpr std::size_t kListCellBytes = 256;
+// text cut to at most limit bytes at a character boundary, with "…" after
+// it; false (and text unchanged) when it is no longer than limit.
+bool shortenCellText(std::string& text, std::size_t limit = kListCellBytes);
 // The size label: "1,990,619 rows in 1,991 pages" (list pages of 1000
 // rows); "more than 2,000 rows" while the rows are still being counted.
 std::string tableSizeText(std::int64_t rows, bool exact);

@@ -3,6 +3,23 @@
 
 namespace sorbel {
 
+ListColumnKind listColumnKind(std::int32_t typeCode) {
+  using namespace type_code;
+  switch (typeCode) {
+    case kBigInt: case kInt: case kSmallInt: case kTinyInt: case kMoney: case kSmallMoney: case kFloat: case kReal:
+    case kNumeric: case kDecimal:
+      return ListColumnKind::number;
+    case kDateTime: case kDate: case kTime: case kDateTime2: case kDateTimeOffset: case kSmallDateTime:
+      return ListColumnKind::dateTime;
+    case kBinary: case kVarBinary: case kLegacyBinary: case kTimestamp: case kUserDefined:
+      return ListColumnKind::binary;
+    case kXml:
+      return ListColumnKind::xml;
+    default:
+      return ListColumnKind::text;
+  }
+}
+
 ShownColumns::ShownColumns(const std::vector<ColumnDescriptor>& columns, bool legacy) {
   const auto hidden = [&](const ColumnDescriptor& d) { return !legacy && d.storageColumnId == -99; };
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -14,6 +31,7 @@ ShownColumns::ShownColumns(const std::vector<ColumnDescriptor>& columns, bool le
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (hidden(columns[i])) continue;
     headings_.push_back(columns[i].name);
+    kinds_.push_back(listColumnKind(columns[i].typeCode));
     if (i > firstShown_) laterCells_.push_back(i);
   }
   // Every column of the SQL Server 2000 form has a list column, so its row

@@ -246,7 +246,7 @@ class ColumnWalk {
   }
 
   std::string largeValue(ByteView b, std::int32_t code, LobFlags flags) {
-    const bool placeholders = !objectValues() && state_.listDisplayActive.load();
+    const bool placeholders = !objectValues() && state_.listDisplayActive.load() && def_.largeValuePlaceholders;
     const std::uint8_t first = b[0];
     const auto xmlFrom = [&](bool textPointer) {
       ByteChunkList chunks;
@@ -274,19 +274,19 @@ class ColumnWalk {
       if (code == kXml) return xmlFrom(true);
       if (placeholders) return "<BINARY DATA>";
       if (joined) return joinedFrom(true);
-      return readTextPointerValue(b, files_, flags, nullptr);
+      return readTextPointerValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
     }
     if (first == kRowOverflowRoot) {
       if (code == kXml) return xmlFrom(false);
       if (joined) return joinedFrom(false);
-      return readInRowRootValue(b, files_, flags, nullptr);
+      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
     }
     if (first == kLargeValueRoot) {
       // The legacy decoder shows the placeholder for xml values too.
       if (code == kXml && !(placeholders && v_ == DecoderVariant::legacyTable)) return xmlFrom(false);
       if (placeholders) return "<BIG BINARY DATA>";
       if (joined) return joinedFrom(false);
-      return readInRowRootValue(b, files_, flags, nullptr);
+      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
     }
     return {};
   }

@@ -60,9 +60,11 @@ std::string fragmentToText(const TextRecord& record, const FileSet& files, LobFl
   return fragmentToText(record, files, flags, chunks, walk);
 }
 
-std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks) {
+std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
+                                 std::size_t textLimit) {
   if (!pointer.has(lob::kTextPointerPage, lob::kTextPointerSize - lob::kTextPointerPage)) return {};
   LobWalk walk;
+  walk.textLimit = textLimit;
   const LobContext context{files, flags, chunks, walk};
   const auto text = readFragmentAt(readLobAddress(pointer, lob::kTextPointerPage), context);
   if (!text) return {};
@@ -71,12 +73,14 @@ std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlag
   return text->empty() ? std::string(" ") : *text;
 }
 
-std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks) {
+std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
+                               std::size_t textLimit) {
   LobWalk walk;
+  walk.textLimit = textLimit;
   const LobContext context{files, flags, chunks, walk};
   std::string text;
   for (std::size_t at = lob::kInRowRootLinks; at < value.size(); at += lob::kLinkSize) {
-    if (files.state().stopRequested.load() || !value.has(at, lob::kLinkSize)) break;
+    if (files.state().stopRequested.load() || !value.has(at, lob::kLinkSize) || text.size() >= textLimit) break;
     LobLink link = readLobLink(value, at);
     if (link.size <= 0) continue;
     // No data file has such an id; these links are read from the primary file.

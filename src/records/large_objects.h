@@ -102,6 +102,10 @@ struct LobWalk {
   // pages, which are then read once instead of once per fragment.
   std::shared_ptr<const TextMixPage> lastPage;
   PageId lastPageId;
+  // A reader that needs only the start of a value stops following links
+  // once it has this much text.
+  std::size_t textLimit = kWholeValue;
+  static constexpr std::size_t kWholeValue = static_cast<std::size_t>(-1);
 };
 
 // What every fragment's text is made with.
@@ -178,11 +182,16 @@ std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& 
 std::unique_ptr<LobStructureBase> makeLobStructure(const TextRecord& record);
 
 // The value a 16-byte text pointer leads to; " " when the fragment is there
-// but gives no text, "" when it is not there.
-std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks);
+// but gives no text, "" when it is not there. With a textLimit, no further
+// fragment is read once the text is that long: the value's start, whole
+// fragments of it.
+std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
+                                 std::size_t textLimit = LobWalk::kWholeValue);
 
-// The concatenated values of an in-row root's links (first byte 2 or 4).
-std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks);
+// The concatenated values of an in-row root's links (first byte 2 or 4);
+// textLimit as above.
+std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
+                               std::size_t textLimit = LobWalk::kWholeValue);
 
 // The text of one fragment record and of the fragments it links to. Hex
 // digits carry no "0x" prefix; the column extraction adds it.

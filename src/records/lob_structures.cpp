@@ -126,7 +126,7 @@ std::string Internal::toText(const LobContext& context) const {
   const LobContext linked = forLinkedFragments(context);
   std::string text;
   for (const LobAddress& entry : entries) {
-    if (stopRequested(context)) break;
+    if (stopRequested(context) || text.size() >= context.walk.textLimit) break;
     if (const auto part = readFragmentAt(entry, linked)) text += *part;
   }
   return text;
@@ -165,7 +165,7 @@ std::string LargeRootYukon::toText(const LobContext& context) const {
   const LobContext linked = forLinkedFragments(context);
   std::string text;
   for (const LobLink& link : links) {
-    if (stopRequested(context)) break;
+    if (stopRequested(context) || text.size() >= context.walk.textLimit) break;
     if (const auto part = readFragmentAt(link.target, linked)) text += *part;
   }
   return text;

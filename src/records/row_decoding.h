@@ -27,6 +27,12 @@ enum class DecoderVariant { standardTable, legacyTable, legacyObjectValues };
 struct TableDefinition {
   std::vector<ColumnDescriptor> columns;
   DecoderVariant variant = DecoderVariant::legacyTable;
+  // While listDisplayActive is set, large values give a placeholder instead
+  // of being read; a list that shows the start of each value clears this.
+  bool largeValuePlaceholders = true;
+  // How much text of a large value is read: a list that shows only the
+  // start of each value reads no further than it shows.
+  std::size_t largeValueTextLimit = static_cast<std::size_t>(-1);
 };
 
 TableDefinition makeTableDefinition(const std::vector<ColumnDescriptor>& columns,

@@ -410,10 +410,18 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   // With deleted rows asked for, the file must still tell them from the
   // live ones, as the list does.
   const bool markDeleted = state_.scanOptions.showDeletedRecords;
+  // Whole values, not the starts the list shows of long ones.
   const bool written = list_.searchResults() ? list_.writeResultsCsv(path, markDeleted)
-                                             : writeCsvFile(path, list_.columns(), list_.rows(), markDeleted);
+                                             : writeCsvFile(path, list_.columns(), list_.wholeRows(), markDeleted);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
+}
+
+std::optional<std::string> ViewerSession::wholeValue(std::size_t row, std::size_t field) {
+  // The file set and catalog belong to a running worker; one value is not
+  // worth making the user wait for it.
+  if (busy()) return std::nullopt;
+  return list_.wholeValue(row, field);
 }
 
 std::optional<TableChoice> ViewerSession::tableToExport() {

@@ -131,6 +131,9 @@ class ViewerSession {
   // row found) to path and says how it went.
   bool exportListToCsv(const std::string& path);
   const RecordList& recordList() const { return list_; }
+  // The whole value of a field of the list page on screen, read again from
+  // the file; nothing while a worker runs or when it cannot be read.
+  std::optional<std::string> wholeValue(std::size_t row, std::size_t field);
   TreeItem selectedItem() const { return selectedItem_; }
 
   // The selected table a whole-table export writes, after telling the user

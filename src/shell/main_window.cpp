@@ -202,6 +202,14 @@ void MainWindow::buildPanes() {
 
   panel_ = new RecordPanel(this);
   setCentralWidget(panel_);
+  // The window shows the start of large values and reads one whole on
+  // request; the command line keeps the placeholders.
+  state_.listOptions.largeValueStarts = true;
+  panel_->useListOptions(&state_.listOptions);
+  panel_->setWholeValueSource([this](int row, int column) -> std::optional<std::string> {
+    if (row < 0 || column < 0) return std::nullopt;
+    return driver_->wholeValue(static_cast<std::size_t>(row), static_cast<std::size_t>(column));
+  });
 
   tree_ = new ObjectTreeWidget(this);
   treeDock_ = new QDockWidget(tr("MS SQL Database Objects"), this);

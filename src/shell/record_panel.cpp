@@ -1,6 +1,7 @@
-// The record panel: a table view over the list model, the script text and the paging row.
+// The record panel: a table view over the list model beside the value panel, the script text and the paging row.
 #include "shell/record_panel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -11,13 +12,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "shell/value_panel.h"
 
 namespace sorbel::shell {
 
@@ -34,10 +39,23 @@ RecordPanel::RecordPanel(QWidget* parent)
       first_(new QPushButton(style()->standardIcon(QStyle::SP_MediaSkipBackward), QString(), this)),
       last_(new QPushButton(style()->standardIcon(QStyle::SP_MediaSkipForward), QString(), this)),
       pageBox_(new QLineEdit(this)),
-      searchBox_(new QLineEdit(this)) {
+      searchBox_(new QLineEdit(this)),
+      value_(new ValuePanel(this)),
+      splitter_(new QSplitter(Qt::Horizontal, this)),
+      copyCell_(new QAction(tr("Copy Cell"), this)),
+      copyRows_(new QAction(tr("Copy Rows"), this)),
+      copyWithHeadings_(new QAction(tr("Copy with Headings"), this)),
+      nullAsEmpty_(new QAction(tr("Copy NULL as Empty"), this)),
+      headingsOnCopy_(new QAction(tr("Headings with Every Copy"), this)) {
   list_->setModel(model_);
-  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // Cells, not rows: a cell is what the value panel shows and Ctrl+C copies;
+  // a click on a row number still takes the whole row.
+  list_->setSelectionBehavior(QAbstractItemView::SelectItems);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  // Nothing is sorted until a heading is clicked; a second click reverses.
+  list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  list_->horizontalHeader()->setSortIndicatorShown(true);
+  list_->setSortingEnabled(true);
   list_->setShowGrid(true);
   list_->setWordWrap(false);
   list_->setAlternatingRowColors(true);
@@ -87,16 +105,41 @@ RecordPanel::RecordPanel(QWidget* parent)
   });
   connect(searchBox_, &QLineEdit::returnPressed, this, [this] { Q_EMIT searchRequested(searchBox_->text()); });
 
+  splitter_->addWidget(list_);
+  splitter_->addWidget(value_);
+  splitter_->setStretchFactor(0, 3);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setChildrenCollapsible(true);
+  splitter_->setSizes({900, 300});
+
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(searchBox_);
-  layout->addWidget(list_, 1);
+  layout->addWidget(splitter_, 1);
   layout->addWidget(script_, 1);
   layout->addWidget(listFooter_);
 
   auto* copy = new QShortcut(QKeySequence::Copy, list_, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(copy, &QShortcut::activated, this, &RecordPanel::copySelectedRows);
+  connect(copy, &QShortcut::activated, this, &RecordPanel::copySelectedCells);
+  list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  auto* separator = new QAction(this);
+  separator->setSeparator(true);
+  nullAsEmpty_->setCheckable(true);
+  headingsOnCopy_->setCheckable(true);
+  list_->addActions({copyCell_, copyRows_, copyWithHeadings_, separator, nullAsEmpty_, headingsOnCopy_});
+  connect(nullAsEmpty_, &QAction::toggled, this, [this](bool on) {
+    if (options_) options_->copyNullAsEmpty = on;
+  });
+  connect(headingsOnCopy_, &QAction::toggled, this, [this](bool on) {
+    if (options_) options_->copyWithHeadings = on;
+  });
+  connect(copyCell_, &QAction::triggered, this, &RecordPanel::copyCurrentCell);
+  connect(copyRows_, &QAction::triggered, this, &RecordPanel::copySelectedRows);
+  connect(copyWithHeadings_, &QAction::triggered, this, &RecordPanel::copySelectedCellsWithHeadings);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, &RecordPanel::showCurrentValue);
+  // A new page or another table: the cell shown is gone.
+  connect(model_, &QAbstractItemModel::modelReset, value_, &ValuePanel::clear);
   connect(previous_, &QPushButton::clicked, this, &RecordPanel::previousRequested);
   connect(next_, &QPushButton::clicked, this, &RecordPanel::nextRequested);
 
@@ -105,7 +148,11 @@ RecordPanel::RecordPanel(QWidget* parent)
   showList(false);
 }
 
-void RecordPanel::setColumns(const std::vector<std::string>& headings) { model_->setColumns(headings); }
+void RecordPanel::setColumns(const std::vector<std::string>& headings) {
+  model_->setColumns(headings);
+  // Another table starts unsorted.
+  list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+}
 
 void RecordPanel::setPage(RecordListModel::Page page) {
   model_->setPage(std::move(page));
@@ -124,6 +171,7 @@ void RecordPanel::setPageLabel(const QString& text) { pageLabel_->setText(text);
 void RecordPanel::setSizeText(const QString& text) { sizeLabel_->setText(text); }
 
 void RecordPanel::showList(bool list) {
+  splitter_->setVisible(list);
   list_->setVisible(list);
   listFooter_->setVisible(list);
   searchBox_->setVisible(list);
@@ -141,12 +189,64 @@ void RecordPanel::setNextEnabled(bool enabled) {
   last_->setEnabled(enabled);
 }
 
+void RecordPanel::useListOptions(ListOptions* options) {
+  options_ = options;
+  nullAsEmpty_->setChecked(options && options->copyNullAsEmpty);
+  headingsOnCopy_->setChecked(options && options->copyWithHeadings);
+}
+
+QString RecordPanel::nullText() const {
+  return options_ && options_->copyNullAsEmpty ? QString() : QStringLiteral("NULL");
+}
+
+void RecordPanel::copySelectedCells() {
+  const QModelIndexList cells = list_->selectionModel()->selectedIndexes();
+  if (cells.isEmpty()) return;
+  QApplication::clipboard()->setText(model_->cellsAsText(cells, options_ && options_->copyWithHeadings, nullText()));
+}
+
+void RecordPanel::copySelectedCellsWithHeadings() {
+  const QModelIndexList cells = list_->selectionModel()->selectedIndexes();
+  if (cells.isEmpty()) return;
+  QApplication::clipboard()->setText(model_->cellsAsText(cells, true, nullText()));
+}
+
+void RecordPanel::copyCurrentCell() {
+  const QModelIndex current = list_->currentIndex();
+  if (!current.isValid()) return;
+  QApplication::clipboard()->setText(model_->isNull(current.row(), current.column()) ? nullText()
+                                                                                    : cellValue(current));
+}
+
 void RecordPanel::copySelectedRows() {
+  // Every row with a selected cell, whole.
   QList<int> rows;
-  for (const QModelIndex& i : list_->selectionModel()->selectedRows()) rows.append(i.row());
+  for (const QModelIndex& i : list_->selectionModel()->selectedIndexes())
+    if (!rows.contains(i.row())) rows.append(i.row());
   std::sort(rows.begin(), rows.end());
   if (rows.isEmpty()) return;
-  QApplication::clipboard()->setText(model_->rowsAsText(rows));
+  QModelIndexList cells;
+  for (const int r : rows)
+    for (int c = 0; c < model_->columnCount(); ++c) cells.append(model_->index(r, c));
+  QApplication::clipboard()->setText(model_->cellsAsText(cells, options_ && options_->copyWithHeadings, nullText()));
+}
+
+QString RecordPanel::cellValue(const QModelIndex& index) const {
+  const QString shown = model_->text(index.row(), index.column());
+  if (!model_->isShortened(index.row(), index.column()) || !wholeValue_) return shown;
+  const std::optional<std::string> whole = wholeValue_(model_->pageRow(index.row()), index.column());
+  return whole ? QString::fromStdString(*whole) : shown;
+}
+
+void RecordPanel::showCurrentValue() {
+  const QModelIndex current = list_->currentIndex();
+  if (!current.isValid()) {
+    value_->clear();
+    return;
+  }
+  const int column = current.column();
+  value_->showCell(model_->heading(column), model_->kind(column), cellValue(current),
+                   model_->isNull(current.row(), column));
 }
 
 }  // namespace sorbel::shell

@@ -95,6 +95,10 @@ void RecordPanelAdapter::setColumns(const std::vector<std::string>& headings) {
   bridge_.post([panel = &panel_, headings] { panel->setColumns(headings); });
 }
 
+void RecordPanelAdapter::setColumnKinds(const std::vector<ListColumnKind>& kinds) {
+  bridge_.post([panel = &panel_, kinds] { panel->setColumnKinds(kinds); });
+}
+
 void RecordPanelAdapter::setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber) {
   // Converted here, on the worker: the UI thread only swaps the page in.
   auto page = std::make_shared<RecordListModel::Page>(RecordListModel::pageOf(rows, firstRowNumber));

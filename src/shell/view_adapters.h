@@ -79,6 +79,7 @@ class RecordPanelAdapter final : public RecordPanelView {
  public:
   RecordPanelAdapter(UiBridge& bridge, RecordPanel& panel) : bridge_(bridge), panel_(panel) {}
   void setColumns(const std::vector<std::string>& headings) override;
+  void setColumnKinds(const std::vector<ListColumnKind>& kinds) override;
   void setRows(const std::vector<ListRow>& rows, std::int64_t firstRowNumber) override;
   void setScriptText(const std::string& text) override;
   void setPageLabel(const std::string& text) override;

@@ -16,6 +16,10 @@ class MemoryRecordPanel final : public RecordPanelView {
     columns = headings;
     rows.clear();
   }
+  void setColumnKinds(const std::vector<ListColumnKind>& columnKinds) override {
+    std::lock_guard lock(mutex_);
+    kinds = columnKinds;
+  }
   void setRows(const std::vector<ListRow>& listRows, std::int64_t firstNumber) override {
     std::lock_guard lock(mutex_);
     rows = listRows;
@@ -42,6 +46,7 @@ class MemoryRecordPanel final : public RecordPanelView {
 
   // Read once the worker has ended.
   std::vector<std::string> columns;
+  std::vector<ListColumnKind> kinds;
   std::vector<ListRow> rows;
   std::string scriptText;
   std::string pageLabel;

@@ -270,3 +270,42 @@ TEST(LargeObjects, DeepChainsEnd) {
 
 }  // namespace
 }  // namespace sorbel
+
+namespace sorbel {
+namespace {
+
+// A reader that needs only a value's start reads whole fragments until it
+// has that much text, through each way a value links its fragments.
+TEST(LargeObjects, ALimitedReadStopsAfterTheFragmentsItNeeds) {
+  std::string value;
+  for (int i = 0; value.size() < 4 * LobWriter::kDataFragmentSize; ++i) value += "line " + std::to_string(i) + "; ";
+  const Bytes bytes = ascii(value);
+  LobFile f;
+  const auto links = f.lob.addData(bytes);
+  ASSERT_GE(links.size(), 4u);
+  std::vector<LobAddress> entries;
+  for (const auto& link : links) entries.push_back(link.target);
+  const LobAddress internal = f.lob.addInternal(entries);
+  const LobAddress root = f.lob.addLargeRoot(links);
+  f.open();
+  const std::string first = value.substr(0, LobWriter::kDataFragmentSize);
+  const std::string two = value.substr(0, 2 * LobWriter::kDataFragmentSize);
+  const Bytes inRow = LobWriter::inRowRoot(links);
+  struct Case {
+    std::size_t limit;
+    std::string expected;
+  };
+  const Case cases[] = {{10, first}, {LobWriter::kDataFragmentSize, first}, {LobWriter::kDataFragmentSize + 1, two},
+                        {LobWalk::kWholeValue, value}};
+  for (const Case& c : cases) {
+    const auto pointer = [&](LobAddress at) {
+      return readTextPointerValue(ByteView(LobWriter::textPointer(at)), *f.files, {}, nullptr, c.limit);
+    };
+    EXPECT_EQ(readInRowRootValue(ByteView(inRow), *f.files, {}, nullptr, c.limit), c.expected) << c.limit;
+    EXPECT_EQ(pointer(internal), c.expected) << c.limit;
+    EXPECT_EQ(pointer(root), c.expected) << c.limit;
+  }
+}
+
+}  // namespace
+}  // namespace sorbel

@@ -29,7 +29,10 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QMimeData>
+#include <QBuffer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QFileDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -61,7 +64,9 @@
 #include "shell/single_instance.h"
 #include "shell/startup.h"
 #include "shell/ui_bridge.h"
+#include "shell/value_panel.h"
 #include "shell/view_adapters.h"
+#include "synthetic_database.h"
 
 using namespace sorbel;
 using namespace sorbel::shell;
@@ -273,6 +278,13 @@ class ShellTest : public QObject {
   void lastFirstAndATypedPageMoveThroughTwoMillionRows();
   void searchListsTheRowsFoundAndStopEndsIt();
   void transactionLogShowsTheLogsChangesAndExportsThemAsTheCommandDoes();
+  void aHeadingClickSortsNumbersDatesAndTextsWithNullsFirst();
+  void cellsCompareInTheOrderOfTheirKindOfValue();
+  void nullIsDrawnApartAndCopiedAsTheSettingSays();
+  void copiesCarryHeadingsByTheSettingOrTheContextMenu();
+  void valuePanelDrawsNorthwindsCategoryPicture();
+  void valuePanelShowsAnEmployeesLongNotesWhole();
+  void valuePanelFormsXmlBinaryAndPictures();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -1657,6 +1669,123 @@ void ShellTest::lastFirstAndATypedPageMoveThroughTwoMillionRows() {
     QCOMPARE(panel->previousButton()->isEnabled(), !first);
     QCOMPARE(panel->sizeLabel()->text(), QStringLiteral("1,990,619 rows in 1,991 pages"));
     if (m.widget == panel->lastButton()) saveScreenshot(s.window.get(), QStringLiteral("table-last-page.png"));
+namespace {
+
+// Sales: an id, an amount (decimal), a date (datetime) and a name
+// (nvarchar), with NULLs in each and the stored text 'NULL' in one name.
+QString salesDatabase() {
+  static QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("sales.mdf"));
+  if (QFileInfo::exists(path)) return path;
+  using namespace sorbel::testing;
+  const auto amount = [](std::int32_t cents) {
+    Bytes b{static_cast<std::uint8_t>(cents < 0 ? 0 : 1)};
+    const Bytes magnitude = int32Bytes(cents < 0 ? -cents : cents);
+    b.insert(b.end(), magnitude.begin(), magnitude.end());
+    return value(b);
+  };
+  const auto when = [](int y, int m, int d, int seconds, int ticks = 0) {
+    Bytes b = int32Bytes(seconds * 300 + ticks);
+    const Bytes days = int32Bytes(static_cast<std::int32_t>(QDate(1900, 1, 1).daysTo(QDate(y, m, d))));
+    b.insert(b.end(), days.begin(), days.end());
+    return value(b);
+  };
+  const auto name = [](const char* text) { return value(utf16(text)); };
+  SyntheticDatabase db;
+  auto& t = db.addTable(1001, "Sales",
+                        {intColumn("Id"), typedColumn("Amount", 106, 5, 9, 2), typedColumn("Placed", 61, 8),
+                         typedColumn("Name", 231, 40)});
+  t.rows = {
+      {value(int32Bytes(1)), amount(950), when(2024, 3, 1, 0), name("banana")},
+      {value(int32Bytes(2)), nullValue(), when(1999, 12, 31, 0), nullValue()},
+      {value(int32Bytes(3)), amount(1000), nullValue(), name("Apple")},
+      {value(int32Bytes(4)), amount(-300), when(2024, 2, 29, 13 * 3600), name("apple")},
+      {value(int32Bytes(5)), amount(10025), when(2023, 12, 31, 86399, 299), name("cherry")},
+      {value(int32Bytes(6)), amount(0), when(2024, 3, 1, 0, 1), name("NULL")},
+  };
+  db.write(path.toStdString());
+  return path;
+}
+
+// Scans file and shows the table at the path below "Tables/User Tables";
+// the caller returns when the test has failed.
+void showTable(Session& s, DialogAnswerer& answerer, const QString& file, const QString& table) {
+  s.window->scanFile(file);
+  QVERIFY(waitForBox(answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY_WITH_TIMEOUT(!s.window->driver().busy(), 30000);
+  ObjectTreeWidget* tree = s.window->tree();
+  const QModelIndex node =
+      childNamed(childNamed(childNamed(treeRoot(tree), QStringLiteral("Tables")), QStringLiteral("User Tables")), table);
+  QVERIFY(node.isValid());
+  clickLabel(tree, node);
+  QTRY_VERIFY_WITH_TIMEOUT(s.window->recordPanel()->pageLabel()->text().startsWith(QStringLiteral("Page1")), 30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+}
+
+void clickHeading(QTableView* list, int column) {
+  QHeaderView* header = list->horizontalHeader();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                    QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+}
+
+QStringList columnTexts(const QAbstractItemModel* model, int column) {
+  QStringList texts;
+  for (int r = 0; r < model->rowCount(); ++r) texts.append(model->index(r, column).data().toString());
+  return texts;
+}
+
+int columnNamed(const QAbstractItemModel* model, const QString& heading) {
+  for (int c = 0; c < model->columnCount(); ++c)
+    if (model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == heading) return c;
+  return -1;
+}
+
+// Ctrl+C reaches the list of the active window only.
+void focusList(QWidget* window, QTableView* list) {
+  window->activateWindow();
+  if (!QTest::qWaitForWindowActive(window)) qWarning("window not active");
+  list->setFocus();
+}
+
+void clickCell(QTableView* list, const QModelIndex& index) {
+  list->scrollTo(index);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+}
+
+}  // namespace
+
+void ShellTest::aHeadingClickSortsNumbersDatesAndTextsWithNullsFirst() {
+  Session s;
+  showTable(s, *answerer, salesDatabase(), QStringLiteral("Sales"));
+  if (QTest::currentTestFailed()) return;
+  RecordPanel* panel = s.window->recordPanel();
+  QTableView* list = panel->list();
+  QCOMPARE(list->model()->rowCount(), 6);
+  struct Case {
+    const char* heading;
+    QStringList ids;  // ascending, NULLs first
+  };
+  const Case cases[] = {
+      // As texts: -3.00, 0.00, 10.00, 100.25, 9.50.
+      {"Amount", {"2", "4", "6", "1", "3", "5"}},
+      {"Placed", {"3", "2", "5", "4", "1", "6"}},
+      // As plain code points: Apple, NULL, apple, banana, cherry.
+      {"Name", {"2", "3", "4", "1", "5", "6"}},
+  };
+  for (const Case& c : cases) {
+    const int column = columnNamed(list->model(), QString::fromLatin1(c.heading));
+    QVERIFY(column >= 0);
+    clickHeading(list, column);
+    QCOMPARE(columnTexts(list->model(), 0), c.ids);
+    // Each row keeps its number in the table.
+    for (int r = 0; r < 6; ++r)
+      QCOMPARE(list->model()->headerData(r, Qt::Vertical, Qt::DisplayRole).toString(), c.ids[r]);
+    if (QLatin1String(c.heading) == QLatin1String("Amount")) saveScreenshot(s.window.get(), QStringLiteral("list-sorted.png"));
+    // A second click on the same heading reverses the order.
+    clickHeading(list, column);
+    QStringList reversed = c.ids;
+    std::reverse(reversed.begin(), reversed.end());
+    QCOMPARE(columnTexts(list->model(), 0), reversed);
   }
   answerer->answerNextQuestion(true);
   s.window->close();
@@ -1722,7 +1851,248 @@ void ShellTest::searchListsTheRowsFoundAndStopEndsIt() {
   QTRY_COMPARE_WITH_TIMEOUT(panel->pageLabel()->text(), QStringLiteral("Page1 - [1000](1-1000) Records"), 30000);
   QTRY_VERIFY(!s.window->driver().busy());
   QCOMPARE(panel->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("OrderID"));
+void ShellTest::cellsCompareInTheOrderOfTheirKindOfValue() {
+  struct Case {
+    ListColumnKind kind;
+    const char* smaller;
+    const char* larger;
+  };
+  const Case cases[] = {
+      {ListColumnKind::number, "9.5", "10"},
+      {ListColumnKind::number, "-10", "-9.99"},
+      {ListColumnKind::number, "99999999999999999999999999999999999998", "99999999999999999999999999999999999999"},
+      {ListColumnKind::number, "0.0001", "0.001"},
+      {ListColumnKind::number, "1.5e+20", "2e+20"},
+      {ListColumnKind::number, "-1.5e+20", "3"},
+      {ListColumnKind::number, "12", "not a number"},
+      {ListColumnKind::dateTime, "999-01-01", "1999-01-01"},
+      {ListColumnKind::dateTime, "2024-01-01 10:00:00 +05:00", "2024-01-01 08:00:00 +00:00"},
+      {ListColumnKind::dateTime, "2024-01-01 00:30:00 +01:00", "2023-12-31 23:45:00 +00:00"},
+      {ListColumnKind::dateTime, "2024-01-01 00:00:00.05", "2024-01-01 00:00:00.1"},
+      {ListColumnKind::dateTime, "9:00:00", "10:00:00"},
+      {ListColumnKind::text, "apple", "Banana"},
+      {ListColumnKind::text, "Apple", "apple"},
+      {ListColumnKind::binary, "0x0001", "0x00FF"},
+  };
+  for (const Case& c : cases) {
+    const QString a = QString::fromLatin1(c.smaller), b = QString::fromLatin1(c.larger);
+    QVERIFY2(compareCells(c.kind, a, b) < 0, c.smaller);
+    QVERIFY2(compareCells(c.kind, b, a) > 0, c.larger);
+  }
+  QCOMPARE(compareCells(ListColumnKind::number, QStringLiteral("10.50"), QStringLiteral("10.5")), 0);
+  QCOMPARE(compareCells(ListColumnKind::number, QStringLiteral("-0.00"), QStringLiteral("0")), 0);
+}
+
+void ShellTest::nullIsDrawnApartAndCopiedAsTheSettingSays() {
+  Session s;
+  showTable(s, *answerer, salesDatabase(), QStringLiteral("Sales"));
+  if (QTest::currentTestFailed()) return;
+  RecordPanel* panel = s.window->recordPanel();
+  QTableView* list = panel->list();
+  const QAbstractItemModel* model = list->model();
+  const int name = columnNamed(model, QStringLiteral("Name"));
+  const int amount = columnNamed(model, QStringLiteral("Amount"));
+  const QModelIndex null = model->index(1, name);    // row 2: NULL
+  const QModelIndex text = model->index(5, name);    // row 6: the text 'NULL'
+  QCOMPARE(null.data().toString(), QStringLiteral("NULL"));
+  QCOMPARE(text.data().toString(), QStringLiteral("NULL"));
+  QVERIFY(null.data(Qt::FontRole).value<QFont>().italic());
+  QVERIFY(!text.data(Qt::FontRole).isValid() || !text.data(Qt::FontRole).value<QFont>().italic());
+  QVERIFY(null.data(Qt::ForegroundRole).isValid());
+  QVERIFY(!text.data(Qt::ForegroundRole).isValid());
+  // Numbers stand to the right; texts to the left.
+  QVERIFY(model->index(0, amount).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+  QVERIFY(model->index(0, name).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignLeft);
+  QCOMPARE(model->index(0, amount).data().toString(), QStringLiteral("9.50"));
+
+  struct Case {
+    bool nullAsEmpty;
+    QString copied;
+  };
+  const Case cases[] = {{false, QStringLiteral("NULL\nNULL\n")}, {true, QStringLiteral("\nNULL\n")}};
+  for (const Case& c : cases) {
+    if (panel->nullAsEmptyAction()->isChecked() != c.nullAsEmpty) panel->nullAsEmptyAction()->trigger();
+    QCOMPARE(s.state.listOptions.copyNullAsEmpty, c.nullAsEmpty);
+    list->selectionModel()->clearSelection();
+    list->selectionModel()->select(null, QItemSelectionModel::Select);
+    list->selectionModel()->select(text, QItemSelectionModel::Select);
+    focusList(s.window.get(), list);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), c.copied);
+  }
   answerer->answerNextQuestion(true);
   s.window->close();
 }
 
+void ShellTest::copiesCarryHeadingsByTheSettingOrTheContextMenu() {
+  Session s;
+  showTable(s, *answerer, salesDatabase(), QStringLiteral("Sales"));
+  if (QTest::currentTestFailed()) return;
+  RecordPanel* panel = s.window->recordPanel();
+  QTableView* list = panel->list();
+  const QAbstractItemModel* model = list->model();
+  const int name = columnNamed(model, QStringLiteral("Name"));
+  const auto select = [&](const QList<QModelIndex>& cells) {
+    list->selectionModel()->clearSelection();
+    for (const QModelIndex& i : cells) list->selectionModel()->select(i, QItemSelectionModel::Select);
+    list->selectionModel()->setCurrentIndex(cells.front(), QItemSelectionModel::NoUpdate);
+    focusList(s.window.get(), list);
+  };
+  const QList<QModelIndex> cells = {model->index(0, 0), model->index(0, name), model->index(2, name)};
+  // Cells of two rows and two columns; the one left out stays an empty field.
+  select(cells);
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\tbanana\n\tApple\n"));
+  panel->headingsOnCopyAction()->trigger();
+  QVERIFY(s.state.listOptions.copyWithHeadings);
+  select(cells);
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Id\tName\n1\tbanana\n\tApple\n"));
+  panel->headingsOnCopyAction()->trigger();
+  QVERIFY(!s.state.listOptions.copyWithHeadings);
+
+  // The context menu offers the same and more, whatever the setting.
+  QVERIFY(list->actions().contains(panel->copyCellAction()));
+  QVERIFY(list->actions().contains(panel->copyRowsAction()));
+  QVERIFY(list->actions().contains(panel->copyWithHeadingsAction()));
+  select(cells);
+  panel->copyWithHeadingsAction()->trigger();
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Id\tName\n1\tbanana\n\tApple\n"));
+  select(cells);
+  panel->copyRowsAction()->trigger();
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\t9.50\t2024-03-01 00:00:00\tbanana\n"
+                                                             "3\t10.00\tNULL\tApple\n"));
+  select({model->index(2, name)});
+  panel->copyCellAction()->trigger();
+  QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Apple"));
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::valuePanelDrawsNorthwindsCategoryPicture() {
+  const QString file = corpusFile("655_northwnd_brind.mdf");
+  if (file.isEmpty()) QSKIP("no corpus on this machine");
+  Session s;
+  showTable(s, *answerer, file, QStringLiteral("Categories"));
+  if (QTest::currentTestFailed()) return;
+  RecordPanel* panel = s.window->recordPanel();
+  QTableView* list = panel->list();
+  const int picture = columnNamed(list->model(), QStringLiteral("Picture"));
+  QVERIFY(picture >= 0);
+  // The list shows the start of the value, not a placeholder: the OLE
+  // object header that comes before the bitmap.
+  const QModelIndex cell = list->model()->index(0, picture);
+  QVERIFY2(cell.data().toString().startsWith(QStringLiteral("0x151C2F00")), qPrintable(cell.data().toString().left(40)));
+  clickCell(list, cell);
+  ValuePanel* value = panel->valuePanel();
+  QVERIFY(value->isVisible());
+  QVERIFY(value->showsPicture());
+  QCOMPARE(value->picture().size(), QSize(172, 120));
+  QVERIFY(value->title()->text().contains(QStringLiteral("BMP picture")));
+  saveScreenshot(s.window.get(), QStringLiteral("value-panel-category-picture.png"));
+  // A text cell beside it shows as text again.
+  clickCell(list, list->model()->index(0, columnNamed(list->model(), QStringLiteral("Description"))));
+  QVERIFY(!value->showsPicture());
+  QCOMPARE(value->text()->toPlainText(), QStringLiteral("Soft drinks, coffees, teas, beers, and ales"));
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::valuePanelShowsAnEmployeesLongNotesWhole() {
+  const QString file = corpusFile("655_northwnd_brind.mdf");
+  if (file.isEmpty()) QSKIP("no corpus on this machine");
+  // The notes as the command line reads them, whole.
+  QProcess rows;
+  rows.start(QStringLiteral(SORBEL_CLI_PATH), {QStringLiteral("rows"), file, QStringLiteral("Employees"),
+                                               QStringLiteral("--format"), QStringLiteral("jsonl")});
+  QVERIFY(rows.waitForFinished(30000));
+  QString notes;
+  for (const QByteArray& line : rows.readAllStandardOutput().split('\n')) {
+    const QJsonObject row = QJsonDocument::fromJson(line).object();
+    if (row.value(QStringLiteral("LastName")).toString() == QStringLiteral("Fuller"))
+      notes = row.value(QStringLiteral("Notes")).toString();
+  }
+  QVERIFY(notes.size() > 400);
+
+  Session s;
+  showTable(s, *answerer, file, QStringLiteral("Employees"));
+  if (QTest::currentTestFailed()) return;
+  RecordPanel* panel = s.window->recordPanel();
+  QTableView* list = panel->list();
+  const QAbstractItemModel* model = list->model();
+  const int lastName = columnNamed(model, QStringLiteral("LastName"));
+  const int column = columnNamed(model, QStringLiteral("Notes"));
+  QVERIFY(column >= 0);
+  int row = 0;
+  while (row < model->rowCount() && model->index(row, lastName).data().toString() != QStringLiteral("Fuller")) ++row;
+  QVERIFY(row < model->rowCount());
+  // The list holds the start of the notes; the panel reads them whole.
+  const QString start = model->index(row, column).data().toString();
+  QVERIFY2(start.endsWith(QChar(0x2026)) && notes.startsWith(start.chopped(1)), qPrintable(start));
+  clickCell(list, model->index(row, column));
+  ValuePanel* value = panel->valuePanel();
+  QVERIFY(!value->showsPicture());
+  QCOMPARE(value->text()->toPlainText(), notes);
+  QCOMPARE(value->text()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  saveScreenshot(s.window.get(), QStringLiteral("value-panel-employee-notes.png"));
+  // Copy Cell takes the whole notes too.
+  panel->copyCellAction()->trigger();
+  QCOMPARE(QApplication::clipboard()->text(), notes);
+  answerer->answerNextQuestion(true);
+  s.window->close();
+}
+
+void ShellTest::valuePanelFormsXmlBinaryAndPictures() {
+  // Pictures of each format, at the start of the value and behind a
+  // 78-byte header as Access stores them.
+  const auto encoded = [](const char* format) {
+    QImage image(7, 5, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+  };
+  // The smallest GIF (1 by 1): Qt reads GIF but does not write it.
+  const QByteArray gif = QByteArray::fromHex(
+      "47494638396101000100800000ffffff00000021f90401000000002c00000000010001000002024401003b");
+  struct Picture {
+    QByteArray bytes;
+    QSize size;
+  };
+  const Picture pictures[] = {
+      {encoded("PNG"), {7, 5}}, {encoded("JPEG"), {7, 5}}, {encoded("BMP"), {7, 5}}, {gif, {1, 1}}};
+  for (const Picture& p : pictures) {
+    QVERIFY(!p.bytes.isEmpty());
+    QCOMPARE(pictureOf(p.bytes).size(), p.size);
+    QCOMPARE(pictureOf(QByteArray(78, '\x15') + p.bytes).size(), p.size);
+  }
+  QVERIFY(pictureOf(QByteArray("BM and then no bitmap at all")).isNull());
+  QVERIFY(pictureOf(QByteArray()).isNull());
+
+  QCOMPARE(bytesOfHexText(QStringLiteral("0x00fF10")), QByteArray::fromHex("00ff10"));
+  QVERIFY(bytesOfHexText(QStringLiteral("0x<BINARY DATA>")).isEmpty());
+  QCOMPARE(hexDump(QByteArray("Hello, world!\x00\x01\xff" "ABCD", 20), 1 << 20),
+           QStringLiteral("00000000  48 65 6C 6C 6F 2C 20 77  6F 72 6C 64 21 00 01 FF  Hello, world!...\n"
+                          "00000010  41 42 43 44                                       ABCD\n"));
+  QVERIFY(hexDump(QByteArray(40, 'x'), 16).endsWith(QStringLiteral("... 24 more bytes not shown\n")));
+
+  QCOMPARE(indentedXml(QStringLiteral("<a k=\"1\"><b>x &lt; y</b><c/></a><d/>")),
+           QStringLiteral("<a k=\"1\">\n  <b>x &lt; y</b>\n  <c/>\n</a>\n<d/>"));
+  QCOMPARE(indentedXml(QStringLiteral("<a><b></a>")), QStringLiteral("<a><b></a>"));
+
+  // The panel picks the form by the column's kind.
+  ValuePanel panel;
+  panel.resize(400, 300);
+  panel.showCell(QStringLiteral("Doc"), ListColumnKind::xml, QStringLiteral("<a><b/></a>"), false);
+  QCOMPARE(panel.text()->toPlainText(), QStringLiteral("<a>\n  <b/>\n</a>"));
+  panel.showCell(QStringLiteral("Blob"), ListColumnKind::binary, QStringLiteral("0x4142"), false);
+  QVERIFY(panel.text()->toPlainText().startsWith(QStringLiteral("00000000  41 42")));
+  QVERIFY(QFontInfo(panel.text()->font()).fixedPitch());
+  panel.showCell(QStringLiteral("Blob"), ListColumnKind::binary, QStringLiteral("0x") + QString::fromLatin1(gif.toHex()), false);
+  QVERIFY(panel.showsPicture());
+  panel.showCell(QStringLiteral("Name"), ListColumnKind::text, QStringLiteral("NULL"), true);
+  QVERIFY(panel.text()->toPlainText().isEmpty());
+  QVERIFY(panel.title()->text().endsWith(QStringLiteral("NULL")));
+}
