@@ -31,6 +31,7 @@ int runSchema(const Args& args);
 int runToSqlite(const Args& args);
 int runTables(const Args& args);
 int runToPostgres(const Args& args);
+int runSql(const Args& args);
 
 void printUsage();
 
