@@ -41,6 +41,19 @@ std::size_t shownWidth(std::string_view text) {
   }));
 }
 
+// A text on one line of its cell: line breaks and tabs as escapes.
+std::string oneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<ResultFormat> resultFormatNamed(std::string_view name) {
@@ -75,7 +88,7 @@ bool ResultWriter::write(sqlite3_stmt* statement, std::string& error) {
         const int type = sqlite3_column_type(statement, i);
         if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) rightAligned[static_cast<std::size_t>(i)] = true;
         row.push_back(type == SQLITE_NULL ? "NULL" : type == SQLITE_BLOB ? hexText(statement, i)
-                                                                           : std::string(valueText(statement, i)));
+                                                                           : oneLine(valueText(statement, i)));
       }
     }
   }

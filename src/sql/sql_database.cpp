@@ -68,8 +68,10 @@ std::unique_ptr<SqlDatabase> SqlDatabase::open(const std::string& path, bool wit
                                  kModuleName + "(" + quotedLiteral(path) + ", " + quotedLiteral(table) + ")";
       char* message = nullptr;
       if (sqlite3_exec(raw, create.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        warnings.push_back(message ? message : sqlite3_errmsg(raw));
+        const std::string why = message ? message : sqlite3_errmsg(raw);
         sqlite3_free(message);
+        warnings.push_back(why);
+        database->unattached_[sqlName] = why;
         continue;
       }
       database->tables_.push_back({sqlName, t.label, declaredTable(raw, sqlName)});
@@ -86,6 +88,13 @@ bool SqlDatabase::run(const std::string& sql, const std::function<bool(sqlite3_s
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db_.get(), next, -1, &raw, &tail) != SQLITE_OK) {
       error = sqlite3_errmsg(db_.get());
+      // A table the file has but could not give: say why, not just that
+      // there is no such table.
+      const std::string missing = "no such table: ";
+      if (error.starts_with(missing)) {
+        const auto why = unattached_.find(error.substr(missing.size()));
+        if (why != unattached_.end()) error = why->second;
+      }
       return false;
     }
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ class SqlDatabase {
  private:
   std::unique_ptr<sqlite3, SqliteCloser> db_;
   std::vector<AttachedTable> tables_;
+  // Why a table of the file is not among them, by the name it would have.
+  std::map<std::string, std::string> unattached_;
 };
 
 // What a statement that writes is refused with.

@@ -31,7 +31,17 @@ struct Table : sqlite3_vtab {
   // Chosen at the first scan: connecting to every table of a file reads
   // nothing but the catalog.
   std::optional<std::vector<PageId>> pages;
+  // The rows the catalog counts for the heap or clustered index, where it
+  // keeps a count.
+  std::int64_t recordedRows = 0;
 };
+
+std::int64_t recordedRows(const LoadedTable& table) {
+  std::int64_t total = 0;
+  for (const RowsetRow& r : table.tableRowsets)
+    if ((r.indexId == 0 || r.indexId == 1) && r.rowCount > 0) total += r.rowCount;
+  return total;
+}
 
 struct Cursor : sqlite3_vtab_cursor {
   Cursor() : sqlite3_vtab_cursor{} {}
@@ -110,6 +120,7 @@ int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     const TableSchema schema = loadedTableSchema(catalog, table->loaded, noTexts);
     for (const ExportColumn* c : schema.shownColumns()) table->kinds.push_back(valueKindOf(c->type));
     table->deletedRows = deletedRows;
+    table->recordedRows = recordedRows(table->loaded);
     table->source = std::move(source);
     const int rc = sqlite3_declare_vtab(db, declaration(schema, deletedRows).c_str());
     if (rc != SQLITE_OK) {
@@ -157,6 +168,13 @@ int advance(Cursor& cursor) {
     for (;;) {
       if (!cursor.rows->next()) {
         cursor.atEnd = true;
+        // Damage that hides every row must not pass for an empty table.
+        if (!table.deletedRows && cursor.rowid == 0 && table.recordedRows > 0 &&
+            !table.source->state().stopRequested.load()) {
+          setError(&table, "user table \"" + table.label + "\" unreadable: the catalog counts " +
+                               std::to_string(table.recordedRows) + " rows, and none of them could be read");
+          return SQLITE_ERROR;
+        }
         return SQLITE_OK;
       }
       if (cursor.rows->deleted() == table.deletedRows) break;
