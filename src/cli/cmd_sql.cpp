@@ -19,13 +19,16 @@ namespace {
 
 void writeOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-bool runStatements(SqlDatabase& db, const std::string& sql, ResultFormat format) {
+// The exit code: a table that could not be read is told from a statement
+// SQLite refused, as the other commands tell them apart.
+int runStatements(SqlDatabase& db, const std::string& sql, ResultFormat format) {
   ResultWriter writer(format, writeOut);
   std::string error;
   const bool ok = db.run(sql, [&](sqlite3_stmt* s, std::string& e) { return writer.write(s, e); }, error);
   std::fflush(stdout);
-  if (!ok) std::fprintf(stderr, "error: %s\n", error.c_str());
-  return ok;
+  if (ok) return kExitOk;
+  std::fprintf(stderr, "error: %s\n", error.c_str());
+  return error.find(" unreadable") != std::string::npos ? kExitUnreadable : kExitUsage;
 }
 
 std::string trimmed(const std::string& text) {
@@ -131,7 +134,7 @@ int runSql(const Args& args) {
     return kExitInvalidFile;
   }
   for (const std::string& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
-  if (positional.size() == 2) return runStatements(*db, positional[1], format) ? kExitOk : kExitUsage;
+  if (positional.size() == 2) return runStatements(*db, positional[1], format);
   prompt(*db, formatGiven ? format : ResultFormat::table);
   return kExitOk;
 }

@@ -63,6 +63,21 @@ constexpr Details kDetails[] = {
      "OUT.db and moved into place when complete; progress on standard error.\n"
      "  --deleted   deleted rows into TABLE__deleted\n"
      "  --force     replace an existing OUT.db\n"},
+    {"sql",
+     "Runs SQL over the user tables of FILE without copying them anywhere: each\n"
+     "table is a read-only SQLite virtual table named as schema --dialect sqlite\n"
+     "names it (Sales.Orders is Sales_Orders), with its columns and types, and\n"
+     "values as the exchange forms of rows give them (datetimes in ISO 8601,\n"
+     "bytes as blobs, exact numbers too long for a REAL as text). Rows are read\n"
+     "page by page as the statement asks for them. Statements that write are\n"
+     "refused; the data file is never written. Without a statement, a prompt\n"
+     "with line editing and history (~/.sorbel_sql_history) runs statements\n"
+     "ended by ; and the commands .tables, .schema [T], .mode [csv|jsonl|table]\n"
+     "and .quit. Exit 1 when SQLite refuses a statement, 4 when a table it reads\n"
+     "is unreadable (the table is named, never given as empty).\n"
+     "  --format F   csv (the default; NULL as an empty field), jsonl or table\n"
+     "               (the prompt starts in table)\n"
+     "  --deleted    also TABLE__deleted: the deleted rows, with deleted_row\n"},
     {"to-postgres",
      "Creates every user table in the PostgreSQL database CONNINFO names, as\n"
      "schema --dialect postgres declares it, sends each table's rows with COPY\n"

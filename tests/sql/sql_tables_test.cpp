@@ -198,16 +198,17 @@ TEST(SqlDamage, AnUnreadableTableIsAnErrorNamingItNeverAnEmptyTable) {
   db.write(path);
   struct Case {
     const char* statement;
+    int exitCode;
     const char* said;
   };
   const Case cases[] = {
-      {"SELECT count(*) FROM Lost", "user table \"Lost\" found but unreadable"},
-      {"SELECT * FROM Missing", "no such table: Missing"},
+      {"SELECT count(*) FROM Lost", 4, "user table \"Lost\" found but unreadable"},
+      {"SELECT * FROM Missing", 1, "no such table: Missing"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.statement);
     const auto r = testing::runProgram(kCli, {"sql", path, c.statement});
-    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
   }
@@ -236,9 +237,30 @@ TEST(SqlDamage, ATableWhosePagesAllFailIsAnErrorNamingIt) {
     f.write("\x77\x77\x00\x00", 4);
   }
   const auto r = testing::runProgram(kCli, {"sql", path, "SELECT count(*) FROM Orders"});
-  EXPECT_NE(r.exitCode, 0);
+  EXPECT_EQ(r.exitCode, 4);
   EXPECT_NE(r.err.find("user table \"Orders\" unreadable"), std::string::npos) << r.err << r.out;
   EXPECT_EQ(testing::runProgram(kCli, {"sql", path, "SELECT count(*) FROM Customers"}).out, "count(*)\r\n2\r\n");
+}
+
+}  // namespace
+}  // namespace sorbel
+
+namespace sorbel {
+namespace {
+
+TEST_F(SqlShop, ThePromptRunsDotCommandsAndStatementsOverSeveralLines) {
+  const std::string input =
+      ".tables\\n.schema Customers\\n.mode\\nSELECT count(*)\\n  FROM Orders;\\n.mode csv\\n"
+      "SELECT CustomerID FROM Customers ORDER BY 1;\\n.mode nosuch\\n.quit\\nSELECT 'after quit';\\n";
+  const auto r = testing::runProgram("/bin/sh", {"-c", "printf '" + input + "' | \"$0\" sql \"$1\"", kCli, path});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Customers\nOrders\n"
+            "CREATE TABLE \"Customers\" (\n  \"CustomerID\" TEXT,\n  \"Name\" TEXT\n);\n"
+            "table\n"
+            "+----------+\n| count(*) |\n+----------+\n|        3 |\n+----------+\n"
+            "CustomerID\r\nALFKI\r\nBONAP\r\n");
+  EXPECT_EQ(r.err, "error: modes are csv, jsonl and table\n");
 }
 
 }  // namespace
