@@ -19,8 +19,9 @@ namespace {
 
 void writeOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// The exit code: a table that could not be read is told from a statement
-// SQLite refused, as the other commands tell them apart.
+// The exit code: a table that could not be read, and one the file does not
+// have, are told from a statement SQLite refused, as the other commands
+// tell them apart.
 int runStatements(SqlDatabase& db, const std::string& sql, ResultFormat format) {
   ResultWriter writer(format, writeOut);
   std::string error;
@@ -28,7 +29,8 @@ int runStatements(SqlDatabase& db, const std::string& sql, ResultFormat format) 
   std::fflush(stdout);
   if (ok) return kExitOk;
   std::fprintf(stderr, "error: %s\n", error.c_str());
-  return error.find(" unreadable") != std::string::npos ? kExitUnreadable : kExitUsage;
+  if (error.find(" unreadable") != std::string::npos) return kExitUnreadable;
+  return error.starts_with("no such table") ? kExitNotFound : kExitUsage;
 }
 
 std::string trimmed(const std::string& text) {

@@ -73,8 +73,9 @@ constexpr Details kDetails[] = {
      "refused; the data file is never written. Without a statement, a prompt\n"
      "with line editing and history (~/.sorbel_sql_history) runs statements\n"
      "ended by ; and the commands .tables, .schema [T], .mode [csv|jsonl|table]\n"
-     "and .quit. Exit 1 when SQLite refuses a statement, 4 when a table it reads\n"
-     "is unreadable (the table is named, never given as empty).\n"
+     "and .quit. Exit 1 when SQLite refuses a statement, 3 for a table the file\n"
+     "does not have, 4 when a table it reads is unreadable (the table is named,\n"
+     "never given as empty).\n"
      "  --format F   csv (the default; NULL as an empty field), jsonl or table\n"
      "               (the prompt starts in table)\n"
      "  --deleted    also TABLE__deleted: the deleted rows, with deleted_row\n"},

@@ -203,7 +203,8 @@ TEST(SqlDamage, AnUnreadableTableIsAnErrorNamingItNeverAnEmptyTable) {
   };
   const Case cases[] = {
       {"SELECT count(*) FROM Lost", 4, "user table \"Lost\" found but unreadable"},
-      {"SELECT * FROM Missing", 1, "no such table: Missing"},
+      {"SELECT * FROM Missing", 3, "no such table: Missing"},
+      {"SELECT FROM Orders", 1, "syntax error"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.statement);
