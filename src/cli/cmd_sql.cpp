@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "sql/result_writer.h"
 #include "sql/sql_database.h"
+#include "sql/table_module.h"
 
 namespace sorbel::cli {
 
@@ -44,7 +45,8 @@ bool dotCommand(SqlDatabase& db, const std::string& line, ResultFormat& format) 
   const std::string text = trimmed(line);
   const auto blank = text.find_first_of(" \t");
   const std::string word = text.substr(0, blank);
-  const std::string argument = blank == std::string::npos ? std::string() : trimmed(text.substr(blank));
+  // A name may come quoted, as in a statement: .schema "Order Details".
+  const std::string argument = blank == std::string::npos ? std::string() : unquotedArgument(trimmed(text.substr(blank)));
   if (word == ".quit" || word == ".exit") return false;
   if (word == ".tables") {
     for (const AttachedTable& t : db.tables()) std::printf("%s\n", t.sqlName.c_str());
