@@ -28,14 +28,16 @@ std::shared_ptr<DataSource> DataSource::open(const std::string& path, bool withD
   return source;
 }
 
-std::vector<SqlTableName> DataSource::tables() const {
+std::vector<SqlTableName> DataSource::tables() const { return sqlTableNames(*catalog_); }
+
+std::vector<SqlTableName> sqlTableNames(const Catalog& catalog) {
   std::vector<SqlTableName> names;
   std::set<std::string> seen;
-  for (const ObjectRow& o : catalog_->objects) {
+  for (const ObjectRow& o : catalog.objects) {
     if (o.objectType != object_type::kUserTable) continue;
-    std::string label = catalog_->displayName(o);
+    std::string label = catalog.displayName(o);
     if (!seen.insert(label).second) continue;
-    const std::string schema = catalog_->schemaNameOf(o.id);
+    const std::string schema = catalog.schemaNameOf(o.id);
     // Unquoted: the name a statement uses, e.g. Sales_Orders.
     std::string sqlName = schema == "dbo" ? o.name : schema + "_" + o.name;
     // Always with its schema, so that dbo.Orders beside Sales.Orders is

@@ -21,6 +21,10 @@ struct SqlTableName {
   std::string sqlName;
 };
 
+// The user tables of a catalog in catalog order, each once, with their SQL
+// names: what `sorbel sql` attaches and what an editor completes.
+std::vector<SqlTableName> sqlTableNames(const Catalog& catalog);
+
 // Opened once and shared by every virtual table over the same file. The
 // virtual tables of one connection run on one thread, so the catalog needs
 // no lock.

@@ -56,6 +56,14 @@ std::string oneLine(std::string_view text) {
 
 }  // namespace
 
+std::string cellText(sqlite3_stmt* statement, int i) {
+  switch (sqlite3_column_type(statement, i)) {
+    case SQLITE_NULL: return "NULL";
+    case SQLITE_BLOB: return hexText(statement, i);
+    default: return std::string(valueText(statement, i));
+  }
+}
+
 std::optional<ResultFormat> resultFormatNamed(std::string_view name) {
   if (name == "csv") return ResultFormat::csv;
   if (name == "jsonl") return ResultFormat::jsonl;

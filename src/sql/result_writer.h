@@ -17,6 +17,10 @@ enum class ResultFormat { csv, jsonl, table };
 // "csv", "jsonl", "table"; nothing for another name.
 std::optional<ResultFormat> resultFormatNamed(std::string_view name);
 
+// Column i of the current row as the record list shows a value: NULL as
+// NULL, bytes as 0x and hex digits, everything else as SQLite gives its text.
+std::string cellText(sqlite3_stmt* statement, int i);
+
 // Steps a statement and writes its rows, each piece of text handed to out
 // as it is complete. CSV and JSON lines stream; a table is drawn once its
 // widths are known, so it holds the answer.

@@ -80,6 +80,20 @@ std::unique_ptr<SqlDatabase> SqlDatabase::open(const std::string& path, bool wit
   return database;
 }
 
+void SqlDatabase::setStopFlag(const std::atomic<bool>* flag) {
+  // Checked every few thousand steps of SQLite's machine: often enough for
+  // Stop to answer at once, seldom enough to cost nothing.
+  constexpr int kStepsBetweenChecks = 4000;
+  if (!flag) {
+    sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
+    return;
+  }
+  sqlite3_progress_handler(
+      db_.get(), kStepsBetweenChecks,
+      [](void* stop) { return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0; },
+      const_cast<std::atomic<bool>*>(flag));
+}
+
 bool SqlDatabase::run(const std::string& sql, const std::function<bool(sqlite3_stmt*, std::string&)>& result,
                       std::string& error) {
   const char* next = sql.c_str();

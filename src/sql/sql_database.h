@@ -1,6 +1,7 @@
 // A SQLite connection in memory with every user table of one data file attached as a virtual table.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -32,6 +33,9 @@ class SqlDatabase {
                                            std::vector<std::string>& warnings);
 
   sqlite3* handle() { return db_.get(); }
+  // A statement running while flag is set is interrupted (SQLite answers
+  // "interrupted"); nullptr runs every statement to its end.
+  void setStopFlag(const std::atomic<bool>* flag);
   const std::vector<AttachedTable>& tables() const { return tables_; }
 
   // Runs the statements of sql one after another, each handed to result
