@@ -32,9 +32,14 @@
 #            sorbel time / sqlite3 time, want <= 2);
 #   postgres sorbel to-postgres of the same file into a throwaway PostgreSQL
 #            server against psql's \copy of the same rows as CSV into the
-#            same table (ratio = sorbel time / psql time, want <= 1.2).
+#            same table (ratio = sorbel time / psql time, want <= 1.2);
+#   query    sorbel sql's SELECT count(*) FROM BigHeap WHERE Note LIKE '%zz%'
+#            over the 2,000,000-row file against sorbel rows | grep -c zz
+#            (ratio = sql time / grep time, want <= 1.5) and against the same
+#            query in the sqlite3 shell on the file's to-sqlite database
+#            (ratio reported), with sorbel sql's peak memory (want <= 64 MiB).
 #
-# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|window|paging|search|sqlite|postgres ...]
+# usage: bash bench/scale_benchmarks.sh [BUILD_DIR] [WORK_DIR] [export|first|catalog|mapping|tree|window|paging|search|sqlite|postgres|query ...]
 # The databases are generated into WORK_DIR (default: a folder under the
 # temporary folder, kept for the next run); nothing large is committed.
 set -euo pipefail
@@ -43,7 +48,7 @@ build=${1:-build}
 work=${2:-${TMPDIR:-/tmp}/sorbel-scale}
 shift $(( $# > 2 ? 2 : $# )) || true
 which=("$@")
-[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree window paging search sqlite postgres)
+[ ${#which[@]} -eq 0 ] && which=(export first catalog mapping tree window paging search sqlite postgres query)
 mkdir -p "$work"
 # The sqlite3 shell and /usr/bin/time come from the project's one package list.
 bash tools/install-deps.sh
@@ -229,6 +234,35 @@ for bench in "${which[@]}"; do
     [ "$written" = "$copied" ] || { echo "postgres: to-postgres wrote $written rows, \\copy $copied" >&2; exit 1; }
     echo "postgres: $written rows; sorbel to-postgres ${sorbelTime}s, psql \\copy ${copyTime}s;" \
          "ratio sorbel/psql $(awk "BEGIN{printf \"%.2f\", $sorbelTime / $copyTime}") (want <= 1.2)"
+    ;;
+  query)
+    db="$work/rows-2m.mdf"
+    [ -f "$db" ] || "$build/bin/sorbel_scale_db" rows "$db" --rows 2000000 --clustered-rows 1000
+    query="SELECT count(*) FROM BigHeap WHERE Note LIKE '%zz%'"
+    exported="$work/query-to-sqlite.db"
+    [ -f "$exported" ] || "$sorbel" to-sqlite "$db" "$exported" 2> /dev/null
+    # Alternating runs, the fastest of three each; grep finding nothing is
+    # no failure.
+    sqlTime= grepTime= sqliteTime= maxKiB=0
+    for _ in 1 2 3; do
+      /usr/bin/time -f "%e %M" -o "$work/time.txt" "$sorbel" sql "$db" "$query" > "$work/query-sql.txt"
+      t=$(cut -d' ' -f1 "$work/time.txt"); k=$(peakKiB)
+      [ "$k" -gt "$maxKiB" ] && maxKiB=$k
+      if [ -z "$sqlTime" ] || awk "BEGIN{exit !($t < $sqlTime)}"; then sqlTime=$t; fi
+      /usr/bin/time -f "%e" -o "$work/time.txt" bash -c "'$sorbel' rows '$db' BigHeap | grep -c zz || true" > "$work/query-grep.txt"
+      t=$(cat "$work/time.txt")
+      if [ -z "$grepTime" ] || awk "BEGIN{exit !($t < $grepTime)}"; then grepTime=$t; fi
+      /usr/bin/time -f "%e" -o "$work/time.txt" sqlite3 "$exported" "$query" > "$work/query-sqlite.txt"
+      t=$(cat "$work/time.txt")
+      if [ -z "$sqliteTime" ] || awk "BEGIN{exit !($t < $sqliteTime)}"; then sqliteTime=$t; fi
+    done
+    counted=$(tail -1 "$work/query-sql.txt" | tr -d '\r')
+    [ "$counted" = "$(cat "$work/query-sqlite.txt")" ] \
+      || { echo "query: sorbel sql counted $counted, sqlite3 $(cat "$work/query-sqlite.txt")" >&2; exit 1; }
+    echo "query: $counted rows match; sorbel sql ${sqlTime}s (peak $((maxKiB / 1024)) MiB), sorbel rows | grep" \
+         "${grepTime}s, sqlite3 on the to-sqlite file ${sqliteTime}s; ratio sql/grep" \
+         "$(awk "BEGIN{printf \"%.2f\", $sqlTime / $grepTime}") (want <= 1.5, peak <= 64 MiB), ratio sql/sqlite3" \
+         "$(awk "BEGIN{printf \"%.1f\", $sqlTime / $sqliteTime}")"
     ;;
   *) echo "unknown benchmark $bench" >&2; exit 1 ;;
   esac

@@ -24,9 +24,11 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmont Sorbel opens SQL Server data files
 without any database server, even when they are damaged, and shows their
 tables and rows (deleted rows included on request), keys and constraints,
 and the SQL text of views, procedures, functions and triggers. It exports
-tables as CSV, JSON lines or INSERT statements and whole files into SQLite.
+tables as CSV, JSON lines or INSERT statements and whole files into SQLite,
+and runs SQL over the tables in place.
 .
-The package holds the desktop program velmont-sorbel and the command sorbel.")
+The package holds the desktop program velmont-sorbel, the command sorbel and
+the SQLite extension libsorbel_sqlite.so.")
 # Dependencies from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)

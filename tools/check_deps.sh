@@ -24,10 +24,11 @@ while IFS='=' read -r key value; do
   case "$key" in
     SQLite3_INCLUDE_DIR:PATH) files+=("$value/sqlite3.h") ;;
     PostgreSQL_INCLUDE_DIR:PATH) files+=("$value/libpq-fe.h") ;;
+    LIBEDIT_INCLUDE_DIR:PATH) files+=("$value/editline/readline.h") ;;
     *_DIR:PATH) config=$(ls "$value"/*[Cc]onfig.cmake 2>/dev/null | head -1 || true); [ -n "$config" ] && files+=("$config") ;;
     *_LIBRARY:FILEPATH | *_LIBRARY_RELEASE:FILEPATH | CMAKE_CXX_COMPILER:FILEPATH | CMAKE_MAKE_PROGRAM:FILEPATH) files+=("$value") ;;
   esac
-done < <(grep -E '^(SQLite3|PostgreSQL|GTest|Qt6|CMAKE_CXX_COMPILER|CMAKE_MAKE_PROGRAM)[A-Za-z0-9_]*:(PATH|FILEPATH)=/' "$build/CMakeCache.txt")
+done < <(grep -E '^(SQLite3|PostgreSQL|LIBEDIT|GTest|Qt6|CMAKE_CXX_COMPILER|CMAKE_MAKE_PROGRAM)[A-Za-z0-9_]*:(PATH|FILEPATH)=/' "$build/CMakeCache.txt")
 # Programs the test command, the tests, the package and the benchmarks run.
 for prog in cmake ninja clang++ sqlite3 lintian dpkg-shlibdeps dpkg-deb runuser; do
   path=$(command -v "$prog") || { echo "check_deps: $prog is not installed" >&2; exit 1; }

@@ -16,7 +16,7 @@ declare -A rank=(
   [values]=3
   [records]=4
   [catalog]=5
-  [browser]=6 [objecttree]=6 [export]=6 [txlog]=6
+  [browser]=6 [objecttree]=6 [export]=6 [txlog]=6 [sql]=6
   [session]=7
   [cli]=8 [shell]=8
 )
@@ -125,7 +125,7 @@ fi
 report=$(check "${1:-src}" "${knownExceptions[@]}")
 if [ -n "$report" ]; then
   echo "$report"
-  echo "layer check failed: the order is base, views, pagestore, values, records, catalog, browser/objecttree/export, session, cli/shell"
+  echo "layer check failed: the order is base, views, pagestore, values, records, catalog, browser/objecttree/export/sql, session, cli/shell"
   exit 1
 fi
 echo "layer check passed"

@@ -287,6 +287,27 @@ class Damager {
   const std::vector<Base>& bases_;
 };
 
+// A few fixed queries through sorbel sql: a count, a scan with a WHERE on
+// every row, the first rows as JSON lines, and the tables with their
+// deleted rows. A table the damage took away answers exit 3, one it left
+// unreadable exit 4; neither may come back as an empty table.
+std::vector<std::vector<std::string>> sqlCommandsFor(const std::string& path, const Base& base,
+                                                     const std::function<std::size_t(std::size_t)>& any) {
+  std::vector<std::vector<std::string>> commands = {
+      {"sql", path, "SELECT count(*) FROM sqlite_schema", "--deleted", "--format", "table"}};
+  if (base.tables.empty()) return commands;
+  // As the virtual tables are named: Sales.Orders is Sales_Orders.
+  std::string table = base.tables[any(base.tables.size())];
+  if (const auto dot = table.find('.'); dot != std::string::npos) table[dot] = '_';
+  std::string quoted = "\"";
+  for (const char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  quoted += "\"";
+  commands.push_back({"sql", path, "SELECT count(*) FROM " + quoted});
+  commands.push_back({"sql", path, "SELECT count(*) FROM " + quoted + " WHERE rowid % 2 = 0 OR quote(rowid) LIKE '%7%'"});
+  commands.push_back({"sql", path, "SELECT * FROM " + quoted + " LIMIT 5", "--format", "jsonl"});
+  return commands;
+}
+
 std::vector<std::vector<std::string>> commandsFor(const std::string& path, const Base& base, std::mt19937_64& random,
                                                   std::size_t pageCount) {
   const auto any = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
@@ -328,6 +349,7 @@ std::vector<std::vector<std::string>> commandsFor(const std::string& path, const
   }
   commands.push_back({"to-sqlite", path, path + ".export.db", "--force"});
   if (any(2) == 0) commands.back().push_back("--deleted");
+  for (auto& c : sqlCommandsFor(path, base, any)) commands.push_back(std::move(c));
   return commands;
 }
 

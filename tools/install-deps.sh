@@ -6,6 +6,8 @@ set -euo pipefail
 #   g++ cmake ninja-build        the build
 #   libsqlite3-dev               find_package(SQLite3): the SQLite export
 #   libpq-dev                    find_package(PostgreSQL): the PostgreSQL export
+#   libedit-dev                  line editing and history at the prompt of
+#                                sorbel sql
 #   qt6-base-dev                 find_package(Qt6 Widgets Test); through
 #                                libqt6gui6 also the offscreen platform plugin
 #                                the GUI tests run on
@@ -20,7 +22,7 @@ set -euo pipefail
 #   dpkg-dev                     CPack reads the .deb's dependencies with
 #                                dpkg-shlibdeps
 #   lintian                      the package check
-packages=(g++ cmake ninja-build libsqlite3-dev libpq-dev qt6-base-dev fonts-dejavu-core
+packages=(g++ cmake ninja-build libsqlite3-dev libpq-dev libedit-dev qt6-base-dev fonts-dejavu-core
           libgtest-dev libgmock-dev clang libclang-rt-14-dev postgresql
           sqlite3 time dpkg-dev lintian)
 if [ "${1:-}" = --list ]; then

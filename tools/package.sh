@@ -10,7 +10,7 @@ bash tools/install-deps.sh
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORBEL_TESTS=OFF -DSORBEL_BENCH=OFF >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target sorbel velmont-sorbel manpages debian_changelog
+cmake --build "$build" -j "$(nproc)" --target sorbel sorbel_sqlite velmont-sorbel manpages debian_changelog
 # Only the install rules' files go in; CPack writes into its own folder.
 (cd "$build" && cpack -G DEB -B "$PWD/package" >/dev/null)
 ls "$build"/package/velmont-sorbel_*_amd64.deb

@@ -82,6 +82,22 @@ constexpr Details kDetails[] = {
      "  --log       the row changes of FILE's transaction log into sorbel_log,\n"
      "              the log looked for as sorbel log looks for it\n"
      "  --ldf LOG   the same from the log LOG\n"},
+    {"sql",
+     "Runs SQL over the user tables of FILE without copying them anywhere: each\n"
+     "table is a read-only SQLite virtual table named as schema --dialect sqlite\n"
+     "names it (Sales.Orders is Sales_Orders), with its columns and types, and\n"
+     "values as the exchange forms of rows give them (datetimes in ISO 8601,\n"
+     "bytes as blobs, exact numbers too long for a REAL as text). Rows are read\n"
+     "page by page as the statement asks for them. Statements that write are\n"
+     "refused; the data file is never written. Without a statement, a prompt\n"
+     "with line editing and history (~/.sorbel_sql_history) runs statements\n"
+     "ended by ; and the commands .tables, .schema [T], .mode [csv|jsonl|table]\n"
+     "and .quit. Exit 1 when SQLite refuses a statement, 3 for a table the file\n"
+     "does not have, 4 when a table it reads is unreadable (the table is named,\n"
+     "never given as empty).\n"
+     "  --format F   csv (the default; NULL as an empty field), jsonl or table\n"
+     "               (the prompt starts in table)\n"
+     "  --deleted    also TABLE__deleted: the deleted rows, with deleted_row\n"},
     {"to-postgres",
      "Creates every user table in the PostgreSQL database CONNINFO names, as\n"
      "schema --dialect postgres declares it, sends each table's rows with COPY\n"

@@ -32,6 +32,7 @@ int runToSqlite(const Args& args);
 int runTables(const Args& args);
 int runToPostgres(const Args& args);
 int runLog(const Args& args);
+int runSql(const Args& args);
 
 void printUsage();
 

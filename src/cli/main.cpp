@@ -40,6 +40,9 @@ const Command kCommands[] = {
      "every user table into a new SQLite database (deleted rows: TABLE__deleted)"},
     {"to-postgres", runToPostgres, "sorbel to-postgres FILE CONNINFO [--schema S] [--deleted] [--force]",
      "every user table into a PostgreSQL database, the rows through COPY"},
+    {"sql", runSql, "sorbel sql FILE [\"SELECT ...\"] [--format csv|jsonl|table] [--deleted]",
+     "SQL over the user tables of FILE, read in place (--deleted: TABLE__deleted);\n"
+     "without a statement, a prompt with .tables, .schema T and .mode"},
     {"columns", runColumns, "sorbel columns FILE TABLE [--system]", "the columns TABLE loads with, one line each"},
     {"module", runModule, "sorbel module FILE NAME", "the SQL text of a view, procedure, function, trigger..."},
     {"page", runPage, "sorbel page FILE FILEID:PAGE [--deleted] [--advanced-deleted] [--advanced]",

@@ -3,7 +3,6 @@
 
 #include <sqlite3.h>
 
-#include <charconv>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "export/row_export.h"
 #include "export/schema_script.h"
 #include "export/table_schema.h"
+#include "export/sqlite_values.h"
 #include "export/value_forms.h"
 
 namespace sorbel {
@@ -31,7 +31,6 @@ using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 constexpr std::size_t kKeptRefusals = 20;
 constexpr std::int64_t kProgressEveryRows = 50000;
-constexpr std::size_t kSqliteDigits = 15;
 
 bool execute(sqlite3* db, const std::string& sql, std::string& error) {
   char* message = nullptr;
@@ -64,22 +63,6 @@ std::string insertStatement(const TableSchema& table, const std::string& name) {
   return "INSERT INTO " + tableName(table.schema, name, Dialect::sqlite) + " (" + names + ") VALUES (" + marks + ")";
 }
 
-// Significant digits of a plain decimal text, trailing fraction zeros
-// aside; and whether its fraction is all zeros.
-std::size_t significantDigits(std::string_view text, bool& wholeNumber) {
-  const auto point = text.find('.');
-  std::string_view whole = text.substr(0, point);
-  std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-  if (!whole.empty() && (whole.front() == '-' || whole.front() == '+')) whole.remove_prefix(1);
-  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
-  wholeNumber = fraction.empty();
-  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
-  if (whole.empty()) {
-    while (!fraction.empty() && fraction.front() == '0') fraction.remove_prefix(1);
-  }
-  return whole.size() + fraction.size();
-}
-
 // Binds one shown value by its kind, so that SQLite stores numbers as
 // numbers and bytes as blobs.
 class ValueBinder {
@@ -87,84 +70,28 @@ class ValueBinder {
   explicit ValueBinder(std::int64_t& roundedValues) : rounded_(roundedValues) {}
 
   void bind(sqlite3_stmt* statement, int index, const std::string& shown, bool isNull, ValueKind kind) {
-    if (texts_.size() <= static_cast<std::size_t>(index)) texts_.resize(static_cast<std::size_t>(index) + 1);
-    if (isNull) {
-      sqlite3_bind_null(statement, index);
-      return;
+    // Each column keeps its own value until the row is stepped.
+    if (values_.size() <= static_cast<std::size_t>(index)) values_.resize(static_cast<std::size_t>(index) + 1);
+    SqliteValue& v = values_[static_cast<std::size_t>(index)];
+    sqliteValueOf(shown, isNull, kind, v);
+    // The column's NUMERIC affinity turns the text into a REAL all the same.
+    if (v.tooPrecise) ++rounded_;
+    switch (v.storage) {
+      case SqliteValue::Storage::null: sqlite3_bind_null(statement, index); return;
+      case SqliteValue::Storage::integer: sqlite3_bind_int64(statement, index, v.integer); return;
+      case SqliteValue::Storage::real: sqlite3_bind_double(statement, index, v.real); return;
+      case SqliteValue::Storage::blob:
+        sqlite3_bind_blob64(statement, index, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT);
+        return;
+      case SqliteValue::Storage::text:
+        sqlite3_bind_text64(statement, index, v.text.data(), v.text.size(), SQLITE_STATIC, SQLITE_UTF8);
+        return;
     }
-    switch (kind) {
-      case ValueKind::integer: {
-        std::int64_t v = 0;
-        const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
-        if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
-          sqlite3_bind_int64(statement, index, v);
-          return;
-        }
-        break;
-      }
-      case ValueKind::boolean:
-        sqlite3_bind_int(statement, index, exchangeText(shown, kind, BinaryForm::hex) == "1" ? 1 : 0);
-        return;
-      case ValueKind::approxNumber: {
-        double v = 0;
-        const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
-        if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
-          sqlite3_bind_double(statement, index, v);
-          return;
-        }
-        break;
-      }
-      case ValueKind::exactNumber: {
-        if (!isPlainNumber(shown)) break;
-        bool wholeNumber = false;
-        const std::size_t digits = significantDigits(shown, wholeNumber);
-        if (wholeNumber) {
-          std::int64_t v = 0;
-          const auto end = shown.data() + std::min(shown.find('.'), shown.size());
-          const auto r = std::from_chars(shown.data() + (shown.front() == '+' ? 1 : 0), end, v);
-          if (r.ec == std::errc() && r.ptr == end) {
-            sqlite3_bind_int64(statement, index, v);
-            return;
-          }
-        }
-        if (digits > kSqliteDigits) {
-          ++rounded_;
-        } else {
-          // What SQLite's NUMERIC affinity would make of the text, without
-          // its parsing it again.
-          double v = 0;
-          const auto r = std::from_chars(shown.data(), shown.data() + shown.size(), v);
-          if (r.ec == std::errc() && r.ptr == shown.data() + shown.size()) {
-            sqlite3_bind_double(statement, index, v);
-            return;
-          }
-        }
-        sqlite3_bind_text(statement, index, shown.data(), static_cast<int>(shown.size()), SQLITE_STATIC);
-        return;
-      }
-      case ValueKind::binary:
-        if (shownBytes(shown, bytes_)) {
-          sqlite3_bind_blob64(statement, index, bytes_.data(), bytes_.size(), SQLITE_TRANSIENT);
-          return;
-        }
-        break;
-      case ValueKind::dateTime:
-      case ValueKind::dateTimeOffset: {
-        // Each column keeps its own text until the row is stepped.
-        std::string& iso = texts_[static_cast<std::size_t>(index)];
-        iso = isoDateTime(shown);
-        sqlite3_bind_text64(statement, index, iso.data(), iso.size(), SQLITE_STATIC, SQLITE_UTF8);
-        return;
-      }
-      default: break;
-    }
-    sqlite3_bind_text64(statement, index, shown.data(), shown.size(), SQLITE_STATIC, SQLITE_UTF8);
   }
 
  private:
   std::int64_t& rounded_;
-  std::vector<std::uint8_t> bytes_;
-  std::vector<std::string> texts_;
+  std::vector<SqliteValue> values_;
 };
 
 SqliteExportResult failed(SqliteExportResult result, std::string error) {

@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -34,6 +35,7 @@
 #include "shell/message_boxes.h"
 #include "shell/object_tree_widget.h"
 #include "shell/output_pane.h"
+#include "shell/query_panel.h"
 #include "shell/recent_files.h"
 #include "shell/record_panel.h"
 #include "shell/ribbon_bar.h"
@@ -80,6 +82,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   treeView_ = std::make_unique<TreeAdapter>(*bridge_, *tree_);
   panelView_ = std::make_unique<RecordPanelAdapter>(*bridge_, *panel_);
   driver_ = std::make_unique<ViewerSession>(state_, Views{*paneView_, *progressView_, *messageView_, *treeView_, *panelView_});
+  query_ = new QueryPanel(*driver_, *bridge_, this);
+  tabs_->addTab(query_, tr("Query"));
+  connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+    if (tabs_->currentWidget() == query_) query_->refreshTableNames();
+  });
 
   caption_->setCaption(QString::fromUtf8(kInitialCaption));
   progress_->hide();
@@ -201,7 +208,10 @@ void MainWindow::buildPanes() {
   connect(captionToggle_, &QAction::toggled, caption_, &QWidget::setVisible);
 
   panel_ = new RecordPanel(this);
-  setCentralWidget(panel_);
+  tabs_ = new QTabWidget(this);
+  tabs_->setDocumentMode(true);
+  tabs_->addTab(panel_, tr("Records"));
+  setCentralWidget(tabs_);
   // The window shows the start of large values and reads one whole on
   // request; the command line keeps the placeholders.
   state_.listOptions.largeValueStarts = true;

@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
+class QTabWidget;
 class QTimer;
 class QUrl;
 
@@ -35,6 +36,7 @@ class MessageAdapter;
 class ObjectTreeWidget;
 class OutputList;
 class OutputPaneAdapter;
+class QueryPanel;
 class ProgressAdapter;
 class RecordPanel;
 class RecordPanelAdapter;
@@ -82,6 +84,9 @@ class MainWindow final : public QMainWindow {
   QDockWidget* treeDock() const { return treeDock_; }
   OutputList* outputList() const { return output_; }
   RecordPanel* recordPanel() const { return panel_; }
+  // The Query tab beside the record panel, and the tabs that hold both.
+  QueryPanel* queryPanel() const { return query_; }
+  QTabWidget* centralTabs() const { return tabs_; }
   CaptionBar* captionBar() const { return caption_; }
   QProgressBar* progressBar() const { return progress_; }
   RibbonBar* ribbon() const { return ribbon_; }
@@ -123,6 +128,8 @@ class MainWindow final : public QMainWindow {
   ObjectTreeWidget* tree_ = nullptr;
   OutputList* output_ = nullptr;
   RecordPanel* panel_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  QueryPanel* query_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QLabel* titlePane_ = nullptr;
   QDockWidget* treeDock_ = nullptr;

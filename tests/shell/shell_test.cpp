@@ -22,6 +22,9 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOption>
+#include <QCompleter>
+#include <QStringListModel>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +62,7 @@
 #include "shell/main_window.h"
 #include "shell/object_tree_widget.h"
 #include "shell/output_pane.h"
+#include "shell/query_panel.h"
 #include "shell/record_panel.h"
 #include "shell/ribbon_bar.h"
 #include "shell/single_instance.h"
@@ -285,6 +289,7 @@ class ShellTest : public QObject {
   void valuePanelDrawsNorthwindsCategoryPicture();
   void valuePanelShowsAnEmployeesLongNotesWhole();
   void valuePanelFormsXmlBinaryAndPictures();
+  void queryTabRunsPagesStopsAndShowsErrorsUnderTheEditor();
 
  private:
   std::unique_ptr<DialogAnswerer> answerer;
@@ -2105,4 +2110,77 @@ void ShellTest::valuePanelFormsXmlBinaryAndPictures() {
   panel.showCell(QStringLiteral("Name"), ListColumnKind::text, QStringLiteral("NULL"), true);
   QVERIFY(panel.text()->toPlainText().isEmpty());
   QVERIFY(panel.title()->text().endsWith(QStringLiteral("NULL")));
+}
+
+void ShellTest::queryTabRunsPagesStopsAndShowsErrorsUnderTheEditor() {
+  Session s;
+  s.window->scanFile(demoDatabase());
+  QVERIFY(waitForBox(*answerer, QStringLiteral("Scanning process completed.")));
+  QTRY_VERIFY(!s.window->driver().busy());
+  QueryPanel* query = s.window->queryPanel();
+  s.window->centralTabs()->setCurrentWidget(query);
+  // The editor completes the file's tables by the names a statement uses.
+  const auto* names = qobject_cast<QStringListModel*>(query->completer()->model());
+  QVERIFY(names);
+  QCOMPARE(names->stringList(), (QStringList{QStringLiteral("Customers"), QStringLiteral("Orders"),
+                                             QStringLiteral("ProductNotes"), QStringLiteral("Products")}));
+
+  // F5 runs the statement on the worker; the answer fills the query's list.
+  query->editor()->setFocus();
+  query->editor()->setPlainText(
+      QStringLiteral("SELECT City, count(*) AS n FROM Customers GROUP BY 1 ORDER BY 2 DESC, 1 LIMIT 2"));
+  pressKey(s.window.get(), Qt::Key_F5);
+  RecordListModel* model = query->results()->model();
+  QTRY_COMPARE(model->rowCount(), 2);
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("n"));
+  QCOMPARE(model->rowsAsText({0, 1}), QStringLiteral("NULL\t4\nBerlin\t4\n"));
+  QVERIFY(!query->errorLabel()->isVisible());
+  saveScreenshot(s.window.get(), QStringLiteral("query-tab.png"));
+
+  // An answer longer than a page pages as the record list does.
+  query->editor()->setPlainText(QStringLiteral("SELECT OrderID FROM Orders ORDER BY OrderID"));
+  query->runButton()->click();
+  QTRY_VERIFY(query->results()->nextButton()->isEnabled());
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(model->rowCount(), 1000);
+  QVERIFY(!query->results()->previousButton()->isEnabled());
+  query->results()->nextButton()->click();
+  QTRY_COMPARE(query->results()->pageLabel()->text(), QStringLiteral("Rows 1001 to 2000"));
+  QTRY_VERIFY(!s.window->driver().busy());
+  QVERIFY(query->results()->previousButton()->isEnabled());
+  QCOMPARE(model->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("1001"));
+
+  // A statement SQLite refuses says why under the editor; the answer stays.
+  query->editor()->setPlainText(QStringLiteral("SELECT * FROM NoSuchTable"));
+  query->runButton()->click();
+  QTRY_VERIFY(query->errorLabel()->isVisible());
+  QTRY_VERIFY(!s.window->driver().busy());
+  QCOMPARE(query->errorLabel()->text(), QStringLiteral("no such table: NoSuchTable"));
+  QCOMPARE(model->rowCount(), 1000);
+
+  // A query that would never end stops on Stop; the progress bar shows meanwhile.
+  query->editor()->setPlainText(
+      QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c"));
+  query->runButton()->click();
+  QTRY_VERIFY(s.window->stopAction()->isEnabled());
+  QTRY_VERIFY(s.window->progressBar()->isVisible());
+  QTest::qWait(200);
+  QVERIFY(s.window->driver().busy());
+  answerer->answerNextQuestion(true);
+  s.window->stopCommand();
+  QTRY_COMPARE(query->errorLabel()->text(), QString::fromUtf8(kQueryStopped));
+  QTRY_VERIFY(!s.window->driver().busy());
+  QVERIFY(!s.window->progressBar()->isVisible());
+
+  // The last answer that ran goes whole into a CSV file.
+  const QString csv = s.logs.filePath(QStringLiteral("answer.csv"));
+  answerer->clear();
+  query->exportCsv(csv);
+  QVERIFY(waitForBox(*answerer, QString::fromUtf8(kCsvSaved)));
+  QFile written(csv);
+  QVERIFY(written.open(QIODevice::ReadOnly));
+  QCOMPARE(written.readAll().count("\r\n"), 2998);
+  answerer->answerNextQuestion(true);
+  s.window->close();
 }
