@@ -34,7 +34,10 @@ constexpr std::size_t kPageRows = 1000;
 std::vector<ListRow> listRows(const QueryPage& page) {
   std::vector<ListRow> rows;
   rows.reserve(page.rows.size());
-  for (const auto& cells : page.rows) rows.push_back(ListRow{cells, false});
+  for (std::size_t i = 0; i < page.rows.size(); ++i) {
+    ListRow& row = rows.emplace_back(ListRow{page.rows[i], false});
+    if (i < page.nulls.size()) row.nulls = page.nulls[i];
+  }
   return rows;
 }
 

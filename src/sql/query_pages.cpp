@@ -30,7 +30,14 @@ bool queryPage(SqlDatabase& db, const std::string& sql, std::size_t index, std::
           }
           if (row++ < first) continue;
           std::vector<std::string>& cells = page.rows.emplace_back();
-          for (int i = 0; i < count; ++i) cells.push_back(cellText(statement, i));
+          std::vector<bool>& nulls = page.nulls.emplace_back();
+          for (int i = 0; i < count; ++i) {
+            cells.push_back(cellText(statement, i));
+            if (sqlite3_column_type(statement, i) == SQLITE_NULL) {
+              nulls.resize(static_cast<std::size_t>(count), false);
+              nulls[static_cast<std::size_t>(i)] = true;
+            }
+          }
         }
         if (rc == SQLITE_DONE) return true;
         stepError = sqlite3_errmsg(sqlite3_db_handle(statement));

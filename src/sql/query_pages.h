@@ -12,6 +12,9 @@ namespace sorbel {
 struct QueryPage {
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;  // cells as cellText gives them
+  // Per row, which cells are NULL (their text reads "NULL", as a stored
+  // text 'NULL' would); empty for a row without one.
+  std::vector<std::vector<bool>> nulls;
   std::size_t firstRow = 0;                    // of the whole answer, from 0
   bool more = false;                           // rows follow this page
 };
