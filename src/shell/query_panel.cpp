@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -69,6 +70,12 @@ QueryPanel::QueryPanel(ViewerSession& driver, UiBridge& bridge, QWidget* parent)
   error_->hide();
   results_ = new RecordPanel(this);
   results_->showList(true);
+  // An answer is stepped through from its start, so neither its last page
+  // nor a typed one can be reached without running it to there; nor is
+  // there a table to search.
+  results_->searchBox()->hide();
+  results_->lastButton()->hide();
+  results_->pageBox()->hide();
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
@@ -87,6 +94,9 @@ QueryPanel::QueryPanel(ViewerSession& driver, UiBridge& bridge, QWidget* parent)
   f5->setContext(Qt::WidgetWithChildrenShortcut);
   connect(f5, &QShortcut::activated, this, &QueryPanel::run);
   connect(results_, &RecordPanel::nextRequested, this, [this] { runPage(lastSql_, page_ + 1); });
+  connect(results_, &RecordPanel::firstRequested, this, [this] {
+    if (page_ > 0) runPage(lastSql_, 0);
+  });
   connect(results_, &RecordPanel::previousRequested, this, [this] {
     if (page_ > 0) runPage(lastSql_, page_ - 1);
   });
