@@ -36,6 +36,13 @@ for f in share/applications/velmont-sorbel.desktop share/icons/hicolor/scalable/
          share/man/man1/sorbel.1.gz share/man/man1/velmont-sorbel.1.gz share/bash-completion/completions/sorbel; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
+# The SQLite extension loads from its installed place and finds the data
+# folder from there.
+extension=$(find "$prefix/lib" -name libsorbel_sqlite.so | head -n 1)
+[ -n "$extension" ] || { echo "not installed: libsorbel_sqlite.so"; exit 1; }
+[ "$(sqlite3 :memory: ".load ${extension%.so}" \
+    "CREATE VIRTUAL TABLE t USING sorbel('$prefix/demo.mdf', 'dbo.Orders');" "SELECT count(*) > 0 FROM t;")" = 1 ] \
+  || { echo "the installed SQLite extension did not read the demo database"; exit 1; }
 rm -rf "$prefix"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
