@@ -18,8 +18,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -55,6 +57,10 @@ struct Base {
   std::vector<std::string> tables;
   std::vector<std::string> modules;
   std::vector<std::string> recordedFiles;  // base names of the files its files table lists
+  // Each table's rows in the undamaged file, one JSON line each, counted.
+  std::map<std::string, std::map<std::string, int>> rowsByTable;
+  // Every row of every table, for telling another table's records apart.
+  std::set<std::string> anyRow;
 };
 
 Bytes readFile(const std::string& path) {
@@ -84,12 +90,13 @@ struct RunResult {
   std::string err;
 };
 
-RunResult runCommand(const Options& o, const std::vector<std::string>& args, const std::string& errPath) {
+RunResult runCommand(const Options& o, const std::vector<std::string>& args, const std::string& errPath,
+                     const std::string& outPath = "/dev/null") {
   RunResult r;
   const auto start = Clock::now();
   const pid_t pid = ::fork();
   if (pid == 0) {
-    const int devNull = ::open("/dev/null", O_WRONLY);
+    const int devNull = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(devNull, 1);
     ::dup2(err, 2);
@@ -443,6 +450,17 @@ std::vector<std::vector<std::string>> logCommandsFor(const std::string& path, co
   return commands;
 }
 
+// The tables whose answers a copy is checked on: two of the base's.
+std::vector<std::string> oracleTables(const Base& base, std::mt19937_64& random) {
+  std::vector<std::string> tables;
+  for (int i = 0; i < 2 && !base.rowsByTable.empty(); ++i) {
+    auto it = base.rowsByTable.begin();
+    std::advance(it, static_cast<std::ptrdiff_t>(std::uniform_int_distribution<std::size_t>(0, base.rowsByTable.size() - 1)(random)));
+    if (std::find(tables.begin(), tables.end(), it->first) == tables.end()) tables.push_back(it->first);
+  }
+  return tables;
+}
+
 std::string joined(const std::vector<std::string>& args) {
   std::string text;
   for (const auto& a : args) text += (text.empty() ? "" : " ") + a;
@@ -458,6 +476,64 @@ std::optional<std::string> fault(const RunResult& r, const Options& o) {
     return "exit code " + std::to_string(r.exitCode);
   if (r.maxRssKb > o.maxRssMb * 1024) return "used " + std::to_string(r.maxRssKb / 1024) + " MB";
   return std::nullopt;
+}
+
+// The answer oracle: an exit-0 answer on a damaged copy must not hold what
+// the intact file does not (another table's records, a row more often than
+// the intact table has it) nor quietly lose a whole table.
+
+std::map<std::string, int> countedLines(const std::string& path) {
+  std::map<std::string, int> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) ++lines[line];
+  return lines;
+}
+
+std::vector<std::string> tableRowsCommand(const std::string& path, const std::string& table) {
+  return {"rows", path, table, "--format", "jsonl", "--mark-damaged"};
+}
+
+void learnAnswers(const Options& o, Base& base, const std::string& path, const fs::path& work) {
+  const std::string out = (work / "answer").string();
+  for (const std::string& table : base.tables) {
+    const RunResult r = runCommand(o, tableRowsCommand(path, table), (work / "stderr").string(), out);
+    if (r.exitCode != 0) continue;
+    auto& rows = base.rowsByTable[table];
+    rows = countedLines(out);
+    for (const auto& [row, count] : rows) base.anyRow.insert(row);
+  }
+}
+
+// Damage that leaves every record's bytes as they were (it lies about
+// pages, owners and slots, or takes pages away): a row it brings that the
+// intact file has nowhere is a wrong answer, not a damaged value.
+bool recordsUntouched(int kind) {
+  const std::string name = Damager::kKinds[kind];
+  return name == "header bits" || name == "wild slots" || name == "shuffled page ids" || name == "foreign ndf";
+}
+
+// What is wrong in one table's exit-0 answer on a damaged copy; empty when
+// nothing is.
+std::vector<std::string> answerFaults(const Base& base, const std::string& table, int kind, const std::string& outPath,
+                                      const RunResult& r) {
+  std::vector<std::string> faults;
+  const auto intact = base.rowsByTable.find(table);
+  if (r.exitCode != 0 || intact == base.rowsByTable.end()) return faults;
+  const auto damaged = countedLines(outPath);
+  std::size_t foreign = 0, doubled = 0;
+  for (const auto& [row, count] : damaged) {
+    // A row whose large value the program says it read only in part is
+    // announced, not wrong.
+    if (!row.ends_with("\"damaged_value\":null}")) continue;
+    const auto was = intact->second.find(row);
+    const int before = was == intact->second.end() ? 0 : was->second;
+    if (before == 0 && (recordsUntouched(kind) || base.anyRow.count(row))) ++foreign;
+    else if (before > 0 && count > before) ++doubled;
+  }
+  if (foreign) faults.push_back(std::to_string(foreign) + " rows found in no table of the intact file");
+  if (doubled) faults.push_back(std::to_string(doubled) + " rows present more often than in the intact file");
+  if (damaged.empty() && !intact->second.empty() && r.err.empty()) faults.push_back("the table became empty without a word");
+  return faults;
 }
 
 int usage() {
@@ -500,13 +576,13 @@ int main(int argc, char** argv) {
   std::vector<Base> bases;
   for (const bool legacy : {false, true}) {
     auto sample = sorbel::testing::sampleDatabase(legacy);
-    bases.push_back(Base{legacy ? "sample2000.mdf" : "sample.mdf", std::move(sample.bytes), sample.tables, sample.modules, {}});
+    bases.push_back(Base{legacy ? "sample2000.mdf" : "sample.mdf", std::move(sample.bytes), sample.tables, sample.modules, {}, {}, {}});
   }
   if (!o.corpus.empty()) {
     for (const char* name : {"539_pubs_sqldata.mdf", "611_aspnetdb_tractis.mdf", "655_northwnd_brind.mdf",
                              "706_pubs_wessig.mdf", "852_school_webtonic.mdf"}) {
       const fs::path path = fs::path(o.corpus) / name;
-      if (fs::exists(path)) bases.push_back(Base{name, readFile(path.string()), {}, {}, {}});
+      if (fs::exists(path)) bases.push_back(Base{name, readFile(path.string()), {}, {}, {}, {}, {}});
     }
   }
   for (Base& base : bases) {
@@ -517,6 +593,7 @@ int main(int argc, char** argv) {
     base.modules.clear();
     learnCatalog(o, base, path);
     if (base.tables.empty()) base.tables = tables;
+    learnAnswers(o, base, path, work);
     fs::remove(path);
   }
 
@@ -555,6 +632,17 @@ int main(int argc, char** argv) {
       largestRssKb = std::max(largestRssKb, r.maxRssKb);
       if (const auto why = fault(r, o)) {
         std::fprintf(stderr, "FAULT %s: sorbel %s: %s\n%s\n", label.c_str(), joined(args).c_str(), why->c_str(),
+                     r.err.substr(0, 4000).c_str());
+        failed = true;
+      }
+    }
+    for (const std::string& table : oracleTables(base, random)) {
+      const std::string out = (work / "answer").string();
+      const auto args = tableRowsCommand(path, table);
+      const RunResult r = runCommand(o, args, (work / "stderr").string(), out);
+      ++runs;
+      for (const std::string& why : answerFaults(base, table, kind, out, r)) {
+        std::fprintf(stderr, "FAULT %s: sorbel %s: %s\n%s\n", label.c_str(), joined(args).c_str(), why.c_str(),
                      r.err.substr(0, 4000).c_str());
         failed = true;
       }

@@ -58,6 +58,9 @@ struct ColumnDescriptor {
   // Set by the row decoder when the value is NULL (its text then reads
   // "NULL"), so that a NULL can be told from the text 'NULL'.
   bool valueIsNull = false;
+  // Set by the row decoder when a large value's fragments could not all be
+  // followed: the text holds only the part that was read.
+  bool valueDamaged = false;
   std::uint8_t precision = 0;
   std::uint8_t scale = 0;
   std::int32_t storageColumnId = 0;  // kNotStoredColumn: not stored in the record

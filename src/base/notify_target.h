@@ -17,6 +17,9 @@ class NotifyTarget {
   virtual void fatalNotice(const std::string& text) = 0;
   virtual void progressPosition(std::int32_t position) = 0;
   virtual void logLine(const std::string& text) = 0;
+  // A part of the file that lies, and what was done about it: a line of the
+  // log and the output pane; the command line writes it on standard error.
+  virtual void damageNotice(const std::string& text) { logLine(text); }
 };
 
 // A target that drops every event (the command line).

@@ -13,6 +13,9 @@ namespace sorbel {
 // The last column of a list or table written with its deleted rows: 1 for a
 // deleted row, 0 for a live one.
 inline constexpr const char* kDeletedRowColumn = "deleted_row";
+// The last column of an export that names the columns whose large values
+// could be read only in part.
+inline constexpr const char* kDamagedValueColumn = "damaged_value";
 
 // The proposed file name with the characters a file name cannot hold
 // replaced by "_".

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "pagestore/page_header.h"
+#include "records/record_format.h"
 #include "records/record_pages.h"
 
 namespace sorbel {
@@ -13,7 +14,7 @@ namespace {
 using Owner = std::pair<std::int32_t, std::int32_t>;
 
 std::set<Owner> ownerIds(const Catalog& catalog, const LoadedTable& table) {
-  if (catalog.legacyCatalog()) return {{table.loadedObject.id, -1}};
+  if (catalog.legacyCatalog()) return {{table.storedObjectId, -1}};
   // A page states the allocation unit it belongs to as two parts of its id:
   // bits 16 to 47 as the object id, bits 48 to 63 as the index id. Another
   // unit can share the first part, so both must match.
@@ -30,6 +31,8 @@ std::set<Owner> ownerIds(const Catalog& catalog, const LoadedTable& table) {
   return ids;
 }
 
+std::string pagesText(std::size_t count) { return std::to_string(count) + (count == 1 ? " page" : " pages"); }
+
 // Tries the walks a table's catalog rows point to, keeping each one tried.
 class PageChoice {
  public:
@@ -43,6 +46,13 @@ class PageChoice {
 
   TablePages choose(bool scanned) {
     if (scanned) return fromScan();
+    TablePages chosen = chooseWalk();
+    addUnlistedPages(chosen);
+    return chosen;
+  }
+
+ private:
+  TablePages chooseWalk() {
     if (catalog_.legacyCatalog()) {
       if (const auto chosen = legacyWalks()) return *chosen;
     } else {
@@ -59,7 +69,81 @@ class PageChoice {
     return tried_.empty() ? scannedPages : tried_.front();
   }
 
- private:
+  // Whether a page the scan filed under the table is one of its own: its
+  // header names the table's object and index (or, in the SQL Server 2000
+  // form, its object), it is a data page, and the free-space pages mark it
+  // allocated.
+  bool attributed(PageId page, PageAllocation& allocation) const {
+    const auto header = files_.readPageHeader(page);
+    if (!header || header->pageType != header::kDataPage) return false;
+    if (catalog_.legacyCatalog()) {
+      if (header->objectId != table_.storedObjectId) return false;
+    } else {
+      const std::uint64_t unit = table_.chosenAllocUnit.allocUnitId;
+      const auto indexPart = static_cast<std::int32_t>(unit >> 48);
+      const auto stated = static_cast<std::int32_t>(header->indexId);
+      if (header->objectId != pageKeyOf(unit) || (stated != indexPart && !(indexPart < 256 && stated == 0)))
+        return false;
+    }
+    return allocation.allocated(page);
+  }
+
+  // A chain that lists fewer pages than the scan found of the table (an IAM
+  // page with a damaged body, a cut page chain) loses the rows of the pages
+  // it misses: those are added after the chain's own, and the user is told.
+  // A table that still gives no row although pages are its own says so too.
+  void addUnlistedPages(TablePages& chosen) {
+    const bool fromChain = chosen.source != RowSource::scannedPages;
+    PageAllocation allocation(files_);
+    const std::set<PageId> listed(chosen.pages.begin(), chosen.pages.end());
+    std::vector<PageId> own;
+    std::size_t added = 0;
+    for (const PageId page : table_.tablePageList) {
+      if (state_.stopRequested.load()) return;
+      if (!pagePresent(page) || !attributed(page, allocation)) continue;
+      own.push_back(page);
+      if (!fromChain || listed.count(page)) continue;
+      chosen.pages.push_back(page);
+      ++added;
+    }
+    const std::string& name = table_.loadedObject.name;
+    if (added > 0) {
+      chosen.intact = false;
+      files_.reportDamage("Table " + name + ": " + pagesText(added) +
+                          " that its allocation chain does not list added from the scan.");
+    }
+    if (own.empty() || usable(chosen)) return;
+    const auto live = static_cast<std::size_t>(
+        std::count_if(own.begin(), own.end(), [&](PageId page) { return holdsLiveRecords(page); }));
+    if (live > 0) files_.reportDamage("Table " + name + ": no row could be read from its " + pagesText(live) + ".");
+  }
+
+  // Whether a page lists a record that is not deleted: an empty table keeps
+  // pages whose rows were all deleted, and those are no reason to speak.
+  // A slot array that lies can hide every record: the body, walked record
+  // by record up to the free-data offset, is asked too.
+  bool holdsLiveRecords(PageId page) const {
+    const auto dataPage = readDataPage(files_, page);
+    if (!dataPage) return false;
+    for (std::size_t i = 0; i < dataPage->records.size(); ++i) {
+      const CPrimaryRecord* r = dataPage->record(i);
+      if (r && !dataPage->isFoundRecord(i) &&
+          (r->recordType == record::kPrimary || r->recordType == record::kForwarded))
+        return true;
+    }
+    const auto raw = files_.readRawPage(page);
+    if (!raw) return false;
+    const ByteView body(*raw);
+    const std::size_t end = std::min<std::size_t>(dataPage->header.freeDataOffset, slots::kFirstSlot);
+    for (std::size_t at = kPageHeaderSize; at < end;) {
+      const auto length = measureRecordLength(body.from(at), dataPage.get(), state_);
+      if (!length || *length <= 0) break;
+      if (((body[at + record::kStatusA] >> 1) & 7) == record::kPrimary) return true;
+      at += static_cast<std::size_t>(*length);
+    }
+    return false;
+  }
+
   TablePages fromScan() const {
     TablePages t{RowSource::scannedPages, {}, true};
     for (const PageId page : table_.tablePageList)
@@ -118,7 +202,7 @@ class PageChoice {
   // The SQL Server 2000 form: the data-page chain its index row starts, with
   // the scanned pages the chain does not reach; else its IAM pages.
   std::optional<TablePages> legacyWalks() {
-    const std::int32_t id = table_.loadedObject.id;
+    const std::int32_t id = table_.storedObjectId;
     const auto entry = catalog_.legacyIndexes.find(id);
     if (entry != catalog_.legacyIndexes.end() && entry->second.objectId == id) {
       const std::int16_t fileId = entry->second.fileId > 0 ? entry->second.fileId : 1;
@@ -161,7 +245,11 @@ TablePages choosePages(Catalog& catalog, const LoadedTable& table, AppState& sta
 }
 
 TablePageReader::TablePageReader(Catalog& catalog, const LoadedTable& table, AppState& state)
-    : catalog_(catalog), state_(state), owners_(ownerIds(catalog, table)), allocation_(catalog.fileSet()) {}
+    : catalog_(catalog),
+      state_(state),
+      owners_(ownerIds(catalog, table)),
+      allocation_(catalog.fileSet()),
+      tableName_(table.loadedObject.name) {}
 
 std::unique_ptr<CDataPage> TablePageReader::ownPage(PageId page, std::vector<std::uint8_t>* pageBuffer, bool& freed) {
   // A chain can lead onto an extent page that still holds another table's
@@ -196,14 +284,29 @@ struct GiveBack {
 }  // namespace
 
 std::vector<DecodedRow> TablePageReader::read(PageId page, TableDefinition& definition, std::vector<bool>& deleted,
-                                              std::vector<NullMarks>* nulls, std::vector<std::uint8_t>* pageBuffer) {
+                                              std::vector<NullMarks>* nulls, std::vector<std::uint8_t>* pageBuffer,
+                                              std::vector<std::string>* damaged) {
   deleted.clear();
   if (nulls) nulls->clear();
+  if (damaged) damaged->clear();
   bool freed = false;
   const auto dataPage = ownPage(page, pageBuffer, freed);
   if (!dataPage) return {};
   GiveBack giveBack{*dataPage, pageBuffer};
-  auto rows = decodeDataPageRows(*dataPage, page, catalog_.fileSet(), definition, state_, &deleted, nulls);
+  const FileSet& files = catalog_.fileSet();
+  auto rows = decodeDataPageRows(*dataPage, page, files, definition, state_, &deleted, nulls);
+  if (dataPage->foreignRecords)
+    files.reportDamage("Page " + std::to_string(page.fileId) + ":" + std::to_string(page.pageNumber) +
+                       " is left out of table " + tableName_ + ": its records do not fit the table.");
+  if (damaged && !dataPage->damagedValues.empty()) damaged->assign(rows.size(), std::string());
+  for (const auto& value : dataPage->damagedValues) {
+    std::string columns;
+    for (const std::string& name : value.columns) columns += (columns.empty() ? "" : ", ") + name;
+    files.reportDamage("Table " + tableName_ + ", page " + std::to_string(page.fileId) + ":" +
+                       std::to_string(page.pageNumber) + " slot " + std::to_string(value.slot) + ": the large value of " +
+                       columns + " could not be read whole; its readable part is shown.");
+    if (damaged && value.row < damaged->size()) (*damaged)[value.row] = columns;
+  }
   if (freed) deleted.assign(rows.size(), true);
   return rows;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -41,7 +42,8 @@ class TablePageReader {
   // read into and handed back, so that a run of pages reuses one buffer.
   std::vector<DecodedRow> read(PageId page, TableDefinition& definition, std::vector<bool>& deleted,
                                std::vector<NullMarks>* nulls = nullptr,
-                               std::vector<std::uint8_t>* pageBuffer = nullptr);
+                               std::vector<std::uint8_t>* pageBuffer = nullptr,
+                               std::vector<std::string>* damaged = nullptr);
   // How many rows read gives for page: told from the page's records where
   // they tell it, else by decoding the page.
   std::int64_t rowCount(PageId page, TableDefinition& definition, std::vector<std::uint8_t>* pageBuffer = nullptr);
@@ -58,6 +60,7 @@ class TablePageReader {
   AppState& state_;
   std::set<Owner> owners_;
   PageAllocation allocation_;
+  std::string tableName_;
 };
 
 }  // namespace sorbel

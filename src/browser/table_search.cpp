@@ -51,7 +51,7 @@ TableSearch::TableSearch(Catalog& catalog, const LoadedTable& table, AppState& s
   // A NULL reads as no text, so that looking for "NULL" finds the text only.
   streamTablePages(
       catalog, table, state, pages_,
-      [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool, RowPlace place) {
+      [&](const std::vector<std::string>& fields, const std::vector<bool>&, bool, RowPlace place, const std::string&) {
         ++rowsSearched_;
         for (const std::string& field : fields) {
           if (!holdsText(field, needle)) continue;

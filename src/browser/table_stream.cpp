@@ -19,6 +19,7 @@ struct DecodedPage {
   std::vector<DecodedRow> rows;
   std::vector<bool> deleted;
   std::vector<NullMarks> nulls;
+  std::vector<std::string> damaged;  // per row: the columns read only in part; empty when none was
 };
 using Run = std::vector<DecodedPage>;
 
@@ -79,7 +80,7 @@ class Decoders {
         Run pages;
         for (std::size_t i = run * kRun; i < std::min(pages_.size(), (run + 1) * kRun); ++i) {
           DecodedPage& page = pages.emplace_back();
-          page.rows = reader.read(pages_[i], definition, page.deleted, &page.nulls, &pageBuffer);
+          page.rows = reader.read(pages_[i], definition, page.deleted, &page.nulls, &pageBuffer, &page.damaged);
         }
         if (!queue.push(std::move(pages))) break;
       }
@@ -106,19 +107,29 @@ class Decoders {
 
 void streamTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned, const TableRowSink& emit,
                  const std::string& nullText) {
+  streamTableMarked(
+      catalog, table, state, scanned,
+      [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted, const std::string&) {
+        emit(fields, nulls, deleted);
+      },
+      nullText);
+}
+
+void streamTableMarked(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned,
+                       const MarkedRowSink& emit, const std::string& nullText) {
   state.listDisplayActive.store(false);
   const TablePages chosen = choosePages(catalog, table, state, scanned);
   streamTablePages(
       catalog, table, state, chosen.pages,
-      [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted, RowPlace) {
-        emit(fields, nulls, deleted);
-      },
+      [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted, RowPlace,
+          const std::string& damagedColumns) { emit(fields, nulls, deleted, damagedColumns); },
       nullText);
 }
 
 void streamTablePages(Catalog& catalog, const LoadedTable& table, AppState& state, const std::vector<PageId>& pages,
                       const PlacedRowSink& emit, const std::string& nullText,
                       const std::function<void(std::size_t pagesDone)>& pagesDone) {
+  static const std::string kNoDamage;
   state.listDisplayActive.store(false);
   const ShownColumns shown(table.columns, catalog.legacyCatalog());
   Decoders decoders(catalog, table, state, pages);
@@ -142,7 +153,8 @@ void streamTablePages(Catalog& catalog, const LoadedTable& table, AppState& stat
             }
           }
         }
-        emit(fields, fieldNulls, r < page.deleted.size() && page.deleted[r], RowPlace{run * kRun + p, r});
+        emit(fields, fieldNulls, r < page.deleted.size() && page.deleted[r], RowPlace{run * kRun + p, r},
+             r < page.damaged.size() ? page.damaged[r] : kNoDamage);
       }
     }
     decoders.giveBack(run, std::move(*decoded));

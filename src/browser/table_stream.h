@@ -25,6 +25,13 @@ using TableRowSink =
 void streamTable(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned, const TableRowSink& emit,
                  const std::string& nullText = "NULL");
 
+// One row as above, with the names of the columns whose large values could
+// be read only in part ("" when none).
+using MarkedRowSink = std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& nulls,
+                                         bool deleted, const std::string& damagedColumns)>;
+void streamTableMarked(Catalog& catalog, const LoadedTable& table, AppState& state, bool scanned,
+                       const MarkedRowSink& emit, const std::string& nullText = "NULL");
+
 // Where a streamed row lies: its page's index in the page list and its
 // index among the rows the page reader gives for that page.
 struct RowPlace {
@@ -32,7 +39,7 @@ struct RowPlace {
   std::size_t rowIndex = 0;
 };
 using PlacedRowSink = std::function<void(const std::vector<std::string>& fields, const std::vector<bool>& nulls,
-                                         bool deleted, RowPlace place)>;
+                                         bool deleted, RowPlace place, const std::string& damagedColumns)>;
 
 // The same from a page list the caller chose; pagesDone, when given, hears
 // how many pages have been emitted after each run of them.

@@ -124,6 +124,10 @@ class Catalog {
   void buildColumns(const ObjectRow& object, const std::string& tableName, const ModuleTextStore* textStore,
                     LoadedTable& table);
 
+  // In Advanced Mode, the id whose column rows and storage a user table
+  // without column rows of its own is read with; the table's own id else.
+  std::int32_t columnsStandIn(const ObjectRow& object);
+
   void buildLegacyTables();
   void inventObjectsFromColumns();
   void buildForeignKeyColumns();

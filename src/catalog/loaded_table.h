@@ -30,6 +30,10 @@ struct PrimaryKeyColumn {
 // record list keeps one for its paging while an export loads others.
 struct LoadedTable {
   ObjectRow loadedObject;
+  // The id its column rows, storage and pages are filed under: the object's
+  // own, unless Advanced Mode reads a table whose id in the objects table
+  // was damaged through the id its rows still name.
+  std::int32_t storedObjectId = -1;
   std::vector<ChildObject> childObjects;
   RowsetRow chosenRowset;
   AllocUnitRow chosenAllocUnit;

@@ -43,6 +43,23 @@ std::optional<std::string> firstValueText(const CPrimaryRecord& r) {
   return utf16leToUtf8(r.varValues[0].view());
 }
 
+// The object types SQL Server writes. Two zero bytes are kept as they
+// were always shown: the objects tables of intact files hold such rows.
+bool knownObjectType(const std::string& type) {
+  static const std::set<std::string> kTypes = {"AF", "C ", "D ", "EC", "ET", "F ", "FN", "FS", "FT", "IF", "IT",
+                                               "K ", "L ", "P ", "PC", "PG", "PK", "R ", "RF", "S ", "SN", "SO",
+                                               "SQ", "TA", "TF", "TR", "TT", "U ", "UQ", "V ", "X ",
+                                               std::string(2, '\0')};
+  return kTypes.count(type) > 0;
+}
+
+// A stored name is text: no control character and nothing that was not
+// UTF-16 (which converts to U+FFFD).
+bool nameIsText(const std::string& name) {
+  if (name.find("\xEF\xBF\xBD") != std::string::npos) return false;
+  return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
 std::string typeBytes(ByteView fixed, std::size_t offset) {
   if (!fixed.has(offset, 2)) return {};
   return std::string{static_cast<char>(fixed[offset]), static_cast<char>(fixed[offset + 1])};
@@ -93,7 +110,7 @@ void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& v
   if (found == lists.end()) return;
   // The list is copied: attaching files may not change it, but a reader must
   // not depend on that.
-  const std::vector<PageRef> refs = found->second;
+  const std::vector<PageRef> refs = withChainedPages(found->second);
   for (const PageRef ref : refs) {
     if (state_.stopRequested.load(std::memory_order_relaxed)) break;
     if (table.onlyDataPageRefs && ref.pageType != header::kDataPage) continue;
@@ -114,6 +131,37 @@ void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& v
     }
     if (pageDone) pageDone();
   }
+}
+
+// A system table's pages link to each other. A data page the chain links to
+// (and which links back) is the table's whatever object id its header
+// states: one damaged id must not lose the rows of a page of the column
+// table, and with them whole tables.
+std::vector<PageRef> SystemTableReader::withChainedPages(std::vector<PageRef> refs) const {
+  std::set<std::pair<std::uint16_t, std::uint32_t>> listed;
+  for (const PageRef& ref : refs) listed.insert({ref.fileId, ref.pageIndex});
+  const std::size_t filed = refs.size();
+  for (std::size_t i = 0; i < filed && !state_.stopRequested.load(std::memory_order_relaxed); ++i) {
+    const PageId start{static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)};
+    for (const bool forward : {true, false}) {
+      PageId at = start;
+      for (std::size_t steps = 0; steps < files_.pageCount + 1; ++steps) {
+        const auto header = files_.readPageHeader(at);
+        if (!header) break;
+        const PageId next = forward ? header->nextPage : header->prevPage;
+        if (next.fileId != at.fileId || next.pageNumber <= 0) break;
+        const auto key = std::make_pair(static_cast<std::uint16_t>(next.fileId), static_cast<std::uint32_t>(next.pageNumber));
+        if (listed.count(key)) break;
+        const auto linked = files_.readPageHeader(next);
+        if (!linked || linked->pageType != header::kDataPage || (forward ? linked->prevPage : linked->nextPage) != at)
+          break;
+        listed.insert(key);
+        refs.push_back(PageRef{key.first, key.second, header::kDataPage});
+        at = next;
+      }
+    }
+  }
+  return refs;
 }
 
 void SystemTableReader::readFiles(std::vector<FileRow>& rows) {
@@ -139,9 +187,24 @@ void SystemTableReader::readFiles(std::vector<FileRow>& rows) {
 
 void SystemTableReader::readObjectsFrom(std::int32_t objectId, bool legacyLayout, std::vector<ObjectRow>& rows) {
   using namespace layout::objects;
+  // A page filed under the objects table whose rows are mostly not objects
+  // (a random page, another table's page whose header lies) is not one of
+  // its pages: none of its rows is taken.
+  std::vector<ObjectRow> pageRows;
+  std::size_t pageRecords = 0, pageMisfits = 0;
+  const auto pageDone = [&] {
+    if (pageMisfits * 2 <= pageRecords)
+      for (ObjectRow& row : pageRows) rows.push_back(std::move(row));
+    pageRows.clear();
+    pageRecords = pageMisfits = 0;
+  };
   readTable({objectId, {4}}, [&](const CPrimaryRecord& r, PageId) {
+    ++pageRecords;
     const Fixed f(r);
-    if (!f.atLeast(kNeeded)) return;
+    if (!f.atLeast(kNeeded)) {
+      ++pageMisfits;
+      return;
+    }
     ObjectRow row;
     f.get(row.id, kId);
     if (row.id <= 0) return;
@@ -159,10 +222,14 @@ void SystemTableReader::readObjectsFrom(std::int32_t objectId, bool legacyLayout
     f.get(row.parentClass, kParentClass);
     f.get(row.intProp, kIntProp);
     const auto stored = firstValueText(r);
+    if (!knownObjectType(row.objectType) || (stored && !nameIsText(*stored))) {
+      ++pageMisfits;
+      return;
+    }
     row.name = stored ? *stored : generatedName("Repairname");
     if (row.name.empty()) row.name = generatedName("RepairColumn");
-    rows.push_back(std::move(row));
-  });
+    pageRows.push_back(std::move(row));
+  }, pageDone);
 }
 
 void SystemTableReader::readObjects(std::vector<ObjectRow>& rows) {

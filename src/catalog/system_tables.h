@@ -356,6 +356,7 @@ class SystemTableReader {
   };
   void readTable(const TableRead& table, const RecordVisitor& visit,
                  const std::function<void()>& pageDone = {});
+  std::vector<PageRef> withChainedPages(std::vector<PageRef> refs) const;
   std::string generatedName(const char* prefix);
   void nameColumn(std::string& name, const CPrimaryRecord& record);
   void readObjectsFrom(std::int32_t objectId, bool legacyLayout, std::vector<ObjectRow>& rows);

@@ -162,7 +162,9 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
   const CatalogLookup& maps = lookup();
   if (!found) return w;
   w.loadedObject = *found;
-  const ObjectRow object = *found;
+  ObjectRow object = *found;
+  object.id = columnsStandIn(object);
+  w.storedObjectId = object.id;
 
   for (const std::uint32_t i : CatalogLookup::at(maps.objectsByParent, object.id)) {
     if (state_.stopRequested.load()) break;
@@ -193,6 +195,64 @@ LoadedTable Catalog::loadObject(const std::string& objectType, const std::string
   }
   w.tableLoaded = true;
   return w;
+}
+
+// A damaged id in the objects table leaves a table without column rows
+// while its columns, storage and pages stay filed under the old id, which
+// no object names now. Advanced Mode reads the table through such an id
+// where one fits: one bit away from the table's (a flipped bit), else the
+// only one, when this is the only user table without column rows. It must
+// have storage of its own and column ids that a table can have.
+std::int32_t Catalog::columnsStandIn(const ObjectRow& object) {
+  if (state_.scanOptions.recoveryMode != ScanOptions::kAdvancedRecovery ||
+      object.objectType != object_type::kUserTable)
+    return object.id;
+  const bool legacy = legacyCatalog();
+  const CatalogLookup& maps = lookup();
+  const auto& columnsByObject = legacy ? maps.legacyColumnsByObject : maps.columnParamsByObject;
+  const auto hasColumns = [&](std::int32_t id) {
+    return !CatalogLookup::at(columnsByObject, id & kColumnObjectMask).empty();
+  };
+  if (hasColumns(object.id)) return object.id;
+
+  std::set<std::int32_t> named;
+  std::size_t tablesWithoutColumns = 0;
+  for (const ObjectRow& o : objects) {
+    named.insert(o.id & kColumnObjectMask);
+    if (o.objectType == object_type::kUserTable && !hasColumns(o.id)) ++tablesWithoutColumns;
+  }
+  const auto hasStorage = [&](std::int32_t id) {
+    if (legacy) return legacyIndexes.count(id) > 0 || dataPagesUnder(files_, id) != nullptr;
+    return !CatalogLookup::at(maps.rowsetsByObject, id).empty() ||
+           !CatalogLookup::at(maps.indexesByObject, id).empty();
+  };
+  const auto plausibleColumns = [&](std::int32_t id) {
+    std::set<std::int32_t> columnIds;
+    for (const std::uint32_t i : CatalogLookup::at(columnsByObject, id)) {
+      const std::int32_t columnId = legacy ? legacyColumns[i].columnId : columnParams[i].columnId;
+      if (!legacy && columnParams[i].number != 0) continue;
+      if (columnId <= 0 || columnId > 4096) return false;
+      columnIds.insert(columnId);
+    }
+    return !columnIds.empty();
+  };
+  std::vector<std::int32_t> orphans, oneBitAway;
+  for (const auto& [masked, rows] : columnsByObject) {
+    // The map is keyed by the masked id; storage is filed under the whole one.
+    const std::int32_t id = legacy ? legacyColumns[rows.front()].objectId : columnParams[rows.front()].objectId;
+    if (id <= 100 || named.count(masked) || !hasStorage(id) || !plausibleColumns(masked)) continue;
+    orphans.push_back(id);
+    const auto differing = static_cast<std::uint32_t>(id ^ object.id);
+    if ((differing & (differing - 1)) == 0) oneBitAway.push_back(id);
+  }
+  std::int32_t standIn = object.id;
+  if (oneBitAway.size() == 1) standIn = oneBitAway.front();
+  else if (oneBitAway.empty() && orphans.size() == 1 && tablesWithoutColumns == 1) standIn = orphans.front();
+  if (standIn != object.id)
+    files_.reportDamage("Table " + displayName(object) + ": no column rows name its object id " +
+                        std::to_string(object.id) + "; it is read with the columns and pages of object id " +
+                        std::to_string(standIn) + ", which no object names.");
+  return standIn;
 }
 
 void Catalog::buildPageList(const ObjectRow& object, LoadedTable& w) {

@@ -16,6 +16,7 @@ class CliNotifyTarget final : public NotifyTarget {
   void fatalNotice(const std::string& text) override { fatal_ = text; }
   void progressPosition(std::int32_t) override {}
   void logLine(const std::string&) override {}
+  void damageNotice(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 
   // Prints the fatal notice on standard error; the exit code of an invalid file.
   int reportFatal() const {

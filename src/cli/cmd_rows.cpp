@@ -39,10 +39,9 @@ void writeExportRows(Catalog& catalog, const LoadedTable& loaded, AppState& stat
   const TableSchema table = loadedTableSchema(catalog, loaded, noTexts);
   RowWriter writer(table, format, [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   writer.begin();
-  streamTable(catalog, loaded, state, scanned,
-              [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
-                writer.row(fields, nulls, deleted);
-              });
+  streamTableMarked(catalog, loaded, state, scanned,
+                    [&](const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted,
+                        const std::string& damaged) { writer.row(fields, nulls, deleted, damaged); });
   writer.end();
 }
 
@@ -75,7 +74,10 @@ int runRows(const Args& args) {
     else if (a == "--scanned") scanned = true;
     else if (a == "--null" && i + 1 < args.size()) nullText = args[++i];
     else if (a == "--null") missingValue = true;
-    else if (a == "--no-header") {
+    else if (a == "--mark-damaged") {
+      format.markDamaged = true;
+      exchange = true;
+    } else if (a == "--no-header") {
       format.header = false;
       exchange = true;
     } else if (a == "--delimiter" && i + 1 < args.size()) {
@@ -115,6 +117,8 @@ int runRows(const Args& args) {
   }
   // A batch size means nothing without INSERT statements to batch.
   if (batchGiven && format.layout != RowLayout::insert) badValue = true;
+  // INSERT statements have no place for the mark.
+  if (format.markDamaged && format.layout == RowLayout::insert) badValue = true;
   if (positional.size() != 2 || missingValue || badValue) {
     printUsage();
     return kExitUsage;

@@ -72,7 +72,7 @@ const char* compressionOf(const FileSet& files, const LoadedTable& table, AppSta
 
 const char* storageOf(const Catalog& catalog, const LoadedTable& table) {
   if (catalog.legacyCatalog()) {
-    const auto it = catalog.legacyIndexes.find(table.loadedObject.id);
+    const auto it = catalog.legacyIndexes.find(table.storedObjectId);
     return it != catalog.legacyIndexes.end() && it->second.indexId == 1 ? "clustered" : "heap";
   }
   for (const RowsetRow& r : table.tableRowsets)

@@ -50,7 +50,9 @@ constexpr Details kDetails[] = {
      "  --format csv|jsonl   delimited text or one JSON object per row\n"
      "  --insert DIALECT     INSERT statements for mssql, postgres, mysql or sqlite\n"
      "  --batch-size N       rows per INSERT statement (default 1)\n"
-     "Any of the last seven switches gives the exchange forms: ISO 8601\n"
+     "  --mark-damaged       a last column damaged_value naming the columns whose\n"
+     "                       large values could be read only in part (CSV, JSON)\n"
+     "Any of the last eight switches gives the exchange forms: ISO 8601\n"
      "datetimes, bit as 1 or 0, bytes in hex or base64.\n"},
     {"schema",
      "CREATE TABLE statements of every user table, keys and constraints, and\n"

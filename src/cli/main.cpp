@@ -30,7 +30,7 @@ const Command kCommands[] = {
     {"rows", runRows,
      "sorbel rows FILE TABLE [--deleted] [--advanced-deleted] [--advanced] [--system] [--scanned]\n"
      "[--null TEXT] [--no-header] [--delimiter C] [--binary hex|base64] [--format csv|jsonl]\n"
-     "[--insert mssql|postgres|mysql|sqlite [--batch-size N]]",
+     "[--insert mssql|postgres|mysql|sqlite [--batch-size N]] [--mark-damaged]",
      "the rows of TABLE as CSV; with any of the options from --no-header on,\n"
      "in an exchange form: datetimes in ISO 8601, bit as 1 or 0, bytes in hex\n"
      "(default) or base64, or as JSON lines or INSERT statements"},

@@ -104,6 +104,7 @@ void RowWriter::begin() {
       csvLine_.clear();
       for (const ExportColumn* c : columns_) csvLine_.field(c->name);
       if (format_.markDeleted) csvLine_.plainField(kDeletedRowColumn);
+      if (format_.markDamaged) csvLine_.plainField(kDamagedValueColumn);
       out_(csvLine_.finish());
       return;
     }
@@ -114,7 +115,8 @@ void RowWriter::begin() {
   }
 }
 
-void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted) {
+void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted,
+                    const std::string& damagedColumns) {
   const auto isNull = [&](std::size_t i) { return i < nulls.size() && nulls[i]; };
   const auto field = [&](std::size_t i) -> const std::string& {
     static const std::string kEmpty;
@@ -126,6 +128,7 @@ void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bo
       for (std::size_t i = 0; i < columns_.size(); ++i)
         csvLine_.field(isNull(i) ? format_.nullText : exchangeText(field(i), kinds_[i], format_.binary));
       if (format_.markDeleted) csvLine_.plainField(deleted ? "1" : "0");
+      if (format_.markDamaged) csvLine_.field(damagedColumns);
       out_(csvLine_.finish());
       return;
     }
@@ -139,6 +142,11 @@ void RowWriter::row(const std::vector<std::string>& fields, const std::vector<bo
       if (format_.markDeleted) {
         if (!columns_.empty()) line += ',';
         line += jsonString(kDeletedRowColumn) + (deleted ? ":true" : ":false");
+      }
+      if (format_.markDamaged) {
+        if (!columns_.empty() || format_.markDeleted) line += ',';
+        line += jsonString(kDamagedValueColumn) + ':' +
+                (damagedColumns.empty() ? std::string("null") : jsonString(damagedColumns));
       }
       out_(line + "}\n");
       return;

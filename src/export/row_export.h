@@ -29,6 +29,8 @@ struct RowFormat {
   // end each row with a deleted_row field. INSERT statements put deleted
   // rows into TABLE__deleted whatever this says.
   bool markDeleted = false;
+  // A last column naming the columns whose large values were read only in part.
+  bool markDamaged = false;
 };
 
 // The table a table's deleted rows go into, beside the table itself.
@@ -58,7 +60,8 @@ class RowWriter {
 
   // The heading line, or what comes before the first INSERT.
   void begin();
-  void row(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted = false);
+  void row(const std::vector<std::string>& fields, const std::vector<bool>& nulls, bool deleted = false,
+           const std::string& damagedColumns = {});
   // The last INSERT batch, or what closes the statements.
   void end();
 

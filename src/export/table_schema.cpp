@@ -136,7 +136,7 @@ TableSchema loadedTableSchema(const Catalog& catalog, const LoadedTable& w, cons
   TableSchema table;
   table.schema = catalog.schemaNameOf(w.loadedObject.id);
   table.name = w.loadedObject.name;
-  table.objectId = w.loadedObject.id;
+  table.objectId = w.storedObjectId;
 
   std::map<std::int32_t, const ObjectRow*> objectById;
   for (const ObjectRow& o : catalog.objects) objectById.emplace(o.id, &o);

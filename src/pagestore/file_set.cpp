@@ -170,6 +170,11 @@ std::optional<std::string> FileSet::foreignReason(const DataFile& file, std::uin
   return std::nullopt;
 }
 
+void FileSet::reportDamage(const std::string& text) const {
+  const std::lock_guard<std::mutex> lock(damageMutex_);
+  if (damageReported_.insert(text).second) notify_.damageNotice(text);
+}
+
 void FileSet::refuse(const std::string& filePath, const std::string& reason) {
   const std::string line = filePath + " is left out: " + reason;
   refusedFiles.push_back(line);

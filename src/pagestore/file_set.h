@@ -76,6 +76,10 @@ class FileSet {
 
   AppState& state() const { return state_; }
   NotifyTarget& notifyTarget() const { return notify_; }
+  // Tells the notify target of damage found while reading, each text once
+  // while the file set lives: a table shown again, or read by several
+  // threads, does not repeat it. Safe from any thread.
+  void reportDamage(const std::string& text) const;
 
   // Which page numbers a read may ask for: the system-table reader alone may
   // read page 0 of the primary file.
@@ -122,6 +126,8 @@ class FileSet {
 
   AppState& state_;
   NotifyTarget& notify_;
+  mutable std::mutex damageMutex_;
+  mutable std::set<std::string> damageReported_;
   std::unique_ptr<DataFile> primary_;
   // Secondary files stay open while the file set lives instead of being
   // opened again for every page read from them.

@@ -61,11 +61,17 @@ class ColumnWalk {
       if (def_.columns[walked].storageColumnId != kNotStoredColumn) ++stored;
       ++walked;
     }
-    for (std::size_t h = 0; h < walked; ++h) column(h, walked);
+    for (std::size_t h = 0; h < walked; ++h) {
+      lobBroken_ = false;
+      column(h, walked);
+      def_.columns[h].valueDamaged = lobBroken_;
+    }
     // Columns the record does not reach were added to the table after the
     // row was written: the server reads them as NULL.
-    for (std::size_t h = walked; h < count; ++h)
+    for (std::size_t h = walked; h < count; ++h) {
+      def_.columns[h].valueDamaged = false;
       if (def_.columns[h].storageColumnId != kNotStoredColumn) setNull(def_.columns[h]);
+    }
   }
 
  private:
@@ -250,8 +256,8 @@ class ColumnWalk {
     const std::uint8_t first = b[0];
     const auto xmlFrom = [&](bool textPointer) {
       ByteChunkList chunks;
-      if (textPointer) readTextPointerValue(b, files_, flags, &chunks);
-      else readInRowRootValue(b, files_, flags, &chunks);
+      if (textPointer) readTextPointerValue(b, files_, flags, &chunks, LobWalk::kWholeValue, &lobBroken_);
+      else readInRowRootValue(b, files_, flags, &chunks, LobWalk::kWholeValue, &lobBroken_);
       return decodeXmlChunks(chunks);
     };
     // In a double-byte code page a character may straddle two fragments:
@@ -260,8 +266,8 @@ class ColumnWalk {
                         isDoubleByteCodePage(flags.codePage);
     const auto joinedFrom = [&](bool textPointer) {
       ByteChunkList chunks;
-      if (textPointer) readTextPointerValue(b, files_, flags, &chunks);
-      else readInRowRootValue(b, files_, flags, &chunks);
+      if (textPointer) readTextPointerValue(b, files_, flags, &chunks, LobWalk::kWholeValue, &lobBroken_);
+      else readInRowRootValue(b, files_, flags, &chunks, LobWalk::kWholeValue, &lobBroken_);
       std::vector<std::uint8_t> bytes;
       for (const ByteChunk& chunk : chunks)
         if (chunk.bytes) bytes.insert(bytes.end(), chunk.bytes.get(), chunk.bytes.get() + chunk.length);
@@ -274,19 +280,19 @@ class ColumnWalk {
       if (code == kXml) return xmlFrom(true);
       if (placeholders) return "<BINARY DATA>";
       if (joined) return joinedFrom(true);
-      return readTextPointerValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
+      return readTextPointerValue(b, files_, flags, nullptr, def_.largeValueTextLimit, &lobBroken_);
     }
     if (first == kRowOverflowRoot) {
       if (code == kXml) return xmlFrom(false);
       if (joined) return joinedFrom(false);
-      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
+      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit, &lobBroken_);
     }
     if (first == kLargeValueRoot) {
       // The legacy decoder shows the placeholder for xml values too.
       if (code == kXml && !(placeholders && v_ == DecoderVariant::legacyTable)) return xmlFrom(false);
       if (placeholders) return "<BIG BINARY DATA>";
       if (joined) return joinedFrom(false);
-      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit);
+      return readInRowRootValue(b, files_, flags, nullptr, def_.largeValueTextLimit, &lobBroken_);
     }
     return {};
   }
@@ -389,6 +395,8 @@ class ColumnWalk {
   std::int64_t varOrdinal_ = 0;
   std::int64_t sparseCount_ = 0;
   bool sparseTable_ = false;
+  // Whether the large value of the column being read was followed only in part.
+  bool lobBroken_ = false;
 };
 
 }  // namespace

@@ -26,10 +26,16 @@ class DepthStep {
 std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& context) {
   // Beyond the depth bound nothing is marked read: the same fragment may
   // still be reached by a shorter path.
-  if (context.walk.depth >= LobWalk::kMaxDepth) return std::string();
-  if (!context.walk.visited.insert(address).second) return std::string();
+  const auto broken = [&]() -> std::optional<std::string> {
+    context.walk.broken = true;
+    return std::nullopt;
+  };
+  if (context.walk.depth >= LobWalk::kMaxDepth || !context.walk.visited.insert(address).second) {
+    context.walk.broken = true;
+    return std::string();
+  }
   // The page stays open while the fragments it links to are read.
-  if (address.slot < 0) return std::nullopt;
+  if (address.slot < 0) return broken();
   LobWalk& walk = context.walk;
   if (!walk.lastPage || walk.lastPageId != address.page) {
     walk.lastPage = readTextMixPage(context.files, address.page);
@@ -37,14 +43,16 @@ std::optional<std::string> readFragmentAt(LobAddress address, const LobContext& 
   }
   // Held here too: reading the fragments this one links to replaces lastPage.
   const std::shared_ptr<const TextMixPage> page = walk.lastPage;
-  if (!page) return std::nullopt;
+  if (!page) return broken();
   // Another slot naming the same fragment is the same fragment: read once.
   const auto slot = static_cast<std::size_t>(address.slot);
   if (page->recordSlot(slot) != slot &&
-      !context.walk.visited.insert({address.page, static_cast<std::int16_t>(page->recordSlot(slot))}).second)
+      !context.walk.visited.insert({address.page, static_cast<std::int16_t>(page->recordSlot(slot))}).second) {
+    context.walk.broken = true;
     return std::string();
+  }
   const TextRecord* record = page->record(slot);
-  if (!record || !record->hasPayload()) return std::nullopt;
+  if (!record || !record->hasPayload()) return broken();
   return fragmentToText(*record, context.files, context.flags, context.chunks, context.walk);
 }
 
@@ -61,12 +69,13 @@ std::string fragmentToText(const TextRecord& record, const FileSet& files, LobFl
 }
 
 std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
-                                 std::size_t textLimit) {
+                                 std::size_t textLimit, bool* broken) {
   if (!pointer.has(lob::kTextPointerPage, lob::kTextPointerSize - lob::kTextPointerPage)) return {};
   LobWalk walk;
   walk.textLimit = textLimit;
   const LobContext context{files, flags, chunks, walk};
   const auto text = readFragmentAt(readLobAddress(pointer, lob::kTextPointerPage), context);
+  if (broken) *broken = walk.broken;
   if (!text) return {};
   // A value that is there but gives no text shows as one space, so that it
   // differs from a pointer that leads nowhere.
@@ -74,7 +83,7 @@ std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlag
 }
 
 std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
-                               std::size_t textLimit) {
+                               std::size_t textLimit, bool* broken) {
   LobWalk walk;
   walk.textLimit = textLimit;
   const LobContext context{files, flags, chunks, walk};
@@ -87,6 +96,7 @@ std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags fl
     if (link.target.page.fileId > lob::kMaxLinkFileId) link.target.page.fileId = 1;
     if (const auto part = readFragmentAt(link.target, context)) text += *part;
   }
+  if (broken) *broken = walk.broken;
   return text;
 }
 

@@ -106,6 +106,9 @@ struct LobWalk {
   // once it has this much text.
   std::size_t textLimit = kWholeValue;
   static constexpr std::size_t kWholeValue = static_cast<std::size_t>(-1);
+  // Set when a link led to no fragment, back to one already read, or past
+  // the depth bound: the value read is then only part of the value.
+  bool broken = false;
 };
 
 // What every fragment's text is made with.
@@ -184,14 +187,15 @@ std::unique_ptr<LobStructureBase> makeLobStructure(const TextRecord& record);
 // The value a 16-byte text pointer leads to; " " when the fragment is there
 // but gives no text, "" when it is not there. With a textLimit, no further
 // fragment is read once the text is that long: the value's start, whole
-// fragments of it.
+// fragments of it. A given broken is set when the value could not be
+// followed whole.
 std::string readTextPointerValue(ByteView pointer, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
-                                 std::size_t textLimit = LobWalk::kWholeValue);
+                                 std::size_t textLimit = LobWalk::kWholeValue, bool* broken = nullptr);
 
 // The concatenated values of an in-row root's links (first byte 2 or 4);
-// textLimit as above.
+// textLimit and broken as above.
 std::string readInRowRootValue(ByteView value, const FileSet& files, LobFlags flags, ByteChunkList* chunks,
-                               std::size_t textLimit = LobWalk::kWholeValue);
+                               std::size_t textLimit = LobWalk::kWholeValue, bool* broken = nullptr);
 
 // The text of one fragment record and of the fragments it links to. Hex
 // digits carry no "0x" prefix; the column extraction adds it.

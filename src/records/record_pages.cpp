@@ -52,6 +52,7 @@ PrimaryRecordPage::PrimaryRecordPage(std::vector<std::uint8_t> buffer, const Fil
   keepsRawRecords = false;
   buildSlotArray();
   if (!slotOffsets_ && bodyWalkWanted()) walkBodyForRecords();
+  else if (slotOffsets_) replaceWildSlots();
   readCompressionInfo();
   if (state.scanOptions.showDeletedRecords && state.scanOptions.showAdvancedDeletedRecords) scanPageForRecords();
   buildRecords();
@@ -88,6 +89,83 @@ bool PrimaryRecordPage::bodyWalkWanted() const {
   if (!system && state.scanOptions.recoveryMode != ScanOptions::kAdvancedRecovery) return false;
   // The free-data offset says whether the body holds any record at all.
   return header.freeDataOffset > kPageHeaderSize && header.freeDataOffset <= slots::kFirstSlot;
+}
+
+// The slot entries that cannot name a record: one outside the record area,
+// one naming the offset another entry names, one that starts inside the
+// record another entry starts, and one whose record runs into the next.
+// Entries that are 0 (an emptied slot) are not wild.
+std::vector<bool> PrimaryRecordPage::wildSlots() const {
+  const auto& offsets = *slotOffsets_;
+  std::vector<bool> wild(offsets.size(), false);
+  const ByteView page = bytes();
+  const std::size_t recordAreaEnd = slots::kFirstSlot + 2 - 2 * offsets.size();
+  struct Span {
+    std::size_t start, end, slot;
+  };
+  const auto inRecordArea = [&](std::size_t offset) { return offset >= kPageHeaderSize && offset < recordAreaEnd; };
+  // A row-compressed table's pages carry no compression flag: the form most
+  // of the records take is the page's form.
+  std::size_t compressed = 0, plain = 0;
+  for (const std::uint16_t offset : offsets)
+    if (inRecordArea(offset)) ++((page[offset + record::kStatusA] & record::kCompressed) ? compressed : plain);
+  const bool fixedVarPage = plain >= compressed;
+  std::vector<Span> spans;
+  for (std::size_t j = 0; j < offsets.size(); ++j) {
+    const std::size_t offset = offsets[j];
+    if (offset == 0) continue;
+    if (!inRecordArea(offset)) {
+      wild[j] = true;
+      continue;
+    }
+    const std::uint8_t status = page[offset + record::kStatusA];
+    if (!fixedVarPage) {
+      spans.push_back({offset, offset + 1, j});
+      continue;
+    }
+    // On a page of FixedVar records, a record in the compressed form or of
+    // a type no data page holds is no record, and a live record that does
+    // not parse is no record's start: the entry points into a record's
+    // body. Others that cannot be measured (a stub, a ghost) are taken to
+    // be one byte long: only their start is checked.
+    const int type = (status >> 1) & 7;
+    const auto length = measureRecordLength(page.from(offset), this, state);
+    const bool live = type == record::kPrimary || type == record::kForwarded;
+    if ((status & record::kCompressed) || type == record::kIndex || type == record::kLargeObjectFragment ||
+        type == record::kGhostIndex || (live && !length)) {
+      wild[j] = true;
+      continue;
+    }
+    spans.push_back({offset, offset + (length && *length > 0 ? static_cast<std::size_t>(*length) : 1), j});
+  }
+  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+  for (std::size_t k = 1; k < spans.size(); ++k) {
+    const Span& before = spans[k - 1];
+    if (spans[k].start < before.end) {
+      // Of two entries that clash, the later one in the slot array is taken
+      // to be the one that went wild.
+      wild[std::max(before.slot, spans[k].slot)] = true;
+    }
+  }
+  return wild;
+}
+
+// A slot array with wild entries gives rows twice, rows of garbage and no
+// row for the records it lost: the records are then found by walking the
+// page body, as for a slot count that cannot be right. Where the walk finds
+// none, only the wild entries are dropped.
+void PrimaryRecordPage::replaceWildSlots() {
+  if (header.pageType != header::kDataPage || (header.typeFlagBits & header::kCompressedPage)) return;
+  if (state.stopRequested.load(std::memory_order_relaxed)) return;
+  const std::vector<bool> wild = wildSlots();
+  if (std::none_of(wild.begin(), wild.end(), [](bool w) { return w; })) return;
+  std::vector<std::uint16_t> listed = std::move(*slotOffsets_);
+  slotOffsets_.reset();
+  if (header.freeDataOffset > kPageHeaderSize && header.freeDataOffset <= slots::kFirstSlot) walkBodyForRecords();
+  if (slotOffsets_) return;
+  for (std::size_t j = 0; j < listed.size(); ++j)
+    if (wild[j]) listed[j] = 0;
+  slotOffsets_ = std::move(listed);
 }
 
 void PrimaryRecordPage::walkBodyForRecords() {

@@ -112,11 +112,26 @@ class PrimaryRecordPage : public RecordPage {
   // by walking the page body instead; they then stand in for the slots.
   bool slotsFromBodyWalk = false;
   std::vector<std::uint16_t> walkedRecordOffsets;
+  // Set by the row decoder when most of the page's records cannot be rows of
+  // the table it was decoded for: the page is another table's, whatever its
+  // header says, and gave no rows.
+  bool foreignRecords = false;
+  // Set by the row decoder: the rows (by index among the rows it gave, with
+  // their slot) holding a large value it could read only in part, and the
+  // names of those columns.
+  struct DamagedValues {
+    std::size_t row = 0;
+    std::size_t slot = 0;
+    std::vector<std::string> columns;
+  };
+  std::vector<DamagedValues> damagedValues;
 
  private:
   bool headerChecksPass() const;
   void readCompressionInfo();
   bool bodyWalkWanted() const;
+  std::vector<bool> wildSlots() const;
+  void replaceWildSlots();
   void walkBodyForRecords();
   void scanPageForRecords();
   void buildRecords();

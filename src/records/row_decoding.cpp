@@ -7,6 +7,7 @@
 #include "pagestore/file_set.h"
 #include "records/compressed_records.h"
 #include "records/record_pages.h"
+#include "values/value_rendering.h"
 
 namespace sorbel {
 
@@ -77,6 +78,45 @@ NullMarks nullMarks(const TableDefinition& definition) {
   return marks;
 }
 
+bool nullBitSet(const CPrimaryRecord& r, std::int32_t nullBit) {
+  const auto byte = static_cast<std::size_t>((nullBit - 1) / 8);
+  return r.nullBitmap && byte < r.nullBitmap->size() && (((*r.nullBitmap)[byte] >> ((nullBit - 1) % 8)) & 1);
+}
+
+// Whether a record can be one of the table's rows: it has no more columns
+// than the table, every fixed column it reaches starts inside its fixed part,
+// and no NOT NULL fixed column it reaches is NULL. Another table's records, filed under this one by a header
+// that lies, fail this as a rule. Records the layout cannot tell about
+// (compressed, sparse tables) are taken as they are.
+bool recordFits(const CPrimaryRecord& r, const TableDefinition& definition, const AppState& state) {
+  if (r.isCompressedRecord || !r.fixedData) return true;
+  if (std::any_of(definition.columns.begin(), definition.columns.end(), [](const ColumnDescriptor& d) { return d.isSparse; }))
+    return true;
+  const bool sql2000 = definition.variant == DecoderVariant::legacyTable && state.scanOptions.isSql2000;
+  // A record holds at most the columns its table ever had; the null bits
+  // number them, dropped ones included where they sit before a kept one.
+  std::int32_t columns = 0, stored = 0;
+  for (const ColumnDescriptor& d : definition.columns) {
+    if (d.storageColumnId == kNotStoredColumn) continue;
+    ++stored;
+    columns = std::max(columns, d.nullBit);
+  }
+  columns = std::max(columns, stored);
+  if (columns > 0 && r.columnCount > columns) return false;
+  for (const ColumnDescriptor& d : definition.columns) {
+    if (!d.isStored || d.storageColumnId == kNotStoredColumn || d.nullBit < 1 || d.nullBit > r.columnCount) continue;
+    const TypeDescriptor t = describeType(d, d.typeCode, nullptr);
+    const std::int64_t offset = sql2000 ? d.leafOffsetHigh : d.leafOffset;
+    if (t.isVariable || offset <= 0) continue;
+    // Only the value's first byte is asked for: the bytes some types take
+    // depend on a scale the layout may not state.
+    if (offset >= static_cast<std::int64_t>(record::kFixedData) + std::int64_t{r.fixedLength}) return false;
+    // The SQL Server 2000 catalog's nullability is not trusted this far.
+    if (definition.variant == DecoderVariant::standardTable && !d.isNullable && nullBitSet(r, d.nullBit)) return false;
+  }
+  return true;
+}
+
 std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& definition, const FileSet& files,
                                  AppState& state, std::vector<bool>* deleted = nullptr,
                                  std::vector<NullMarks>* nulls = nullptr) {
@@ -84,7 +124,28 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
   const bool tableRows = variant == DecoderVariant::standardTable || variant == DecoderVariant::legacyTable;
   std::vector<DecodedRow> rows;
   const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
+  // Records that cannot be the table's are no rows; when they are most of
+  // the page, the page is not the table's at all.
+  std::vector<bool> misfit;
+  if (tableRows) {
+    std::size_t checked = 0, failed = 0;
+    misfit.assign(page.records.size(), false);
+    for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
+      const CPrimaryRecord* r = page.record(static_cast<std::size_t>(i));
+      if (!tableRecord(r)) continue;
+      ++checked;
+      if (!recordFits(*r, definition, state)) {
+        misfit[static_cast<std::size_t>(i)] = true;
+        ++failed;
+      }
+    }
+    if (failed > 0 && failed * 2 > checked) {
+      page.foreignRecords = true;
+      return rows;
+    }
+  }
   for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
+    if (!misfit.empty() && misfit[static_cast<std::size_t>(i)]) continue;
     if (state.stopRequested.load(std::memory_order_relaxed)) break;
     CPrimaryRecord* r = page.record(static_cast<std::size_t>(i));
     if (variant == DecoderVariant::legacyObjectValues) {
@@ -100,6 +161,10 @@ std::vector<DecodedRow> pageLoop(CDataPage& page, PageId id, TableDefinition& de
     if (r->recordType == record::kForwarded && reachedThroughStub(*r, files, id, static_cast<std::size_t>(i))) continue;
     if (decodeRecordColumns(*r, definition, files, state)) {
       if (tableRows && metByBodyWalk(page, static_cast<std::size_t>(i)) && nothingRead(definition)) continue;
+      std::vector<std::string> damaged;
+      for (const ColumnDescriptor& d : definition.columns)
+        if (d.valueDamaged) damaged.push_back(d.name);
+      if (!damaged.empty()) page.damagedValues.push_back({rows.size(), static_cast<std::size_t>(i), std::move(damaged)});
       rows.push_back(texts(definition));
       if (deleted) deleted->push_back(r->recordType == record::kGhostData || page.isFoundRecord(static_cast<std::size_t>(i)));
       if (nulls) nulls->push_back(nullMarks(definition));

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "catalog/catalog.h"
 #include "cli_runner.h"
@@ -179,6 +180,98 @@ TEST_F(CorpusDamage, ObjectsPageWithoutSlotCountKeepsItsObjects) {
   const std::string path = copy("611_pubs_manav.mdf", "pubs.mdf");
   patch(path, 222 * kPageSize + header::kSlotCount, {0x00, 0x00});  // a sysschobjs page
   EXPECT_NE(sorbel({"catalog", path}).out.find("count objects 71\n"), std::string::npos);
+}
+
+// Pages of other system tables whose header names the objects table: their
+// records are not objects (type code or name), so the catalog lists the
+// objects of the intact file and no made-up ones.
+TEST_F(CorpusDamage, OtherSystemTablesPagesFiledAsObjectsAddNoObjects) {
+  const auto objectLines = [](const std::string& catalog) {
+    std::string lines;
+    std::istringstream in(catalog);
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("object ", 0) == 0) lines += line + "\n";
+    return lines;
+  };
+  const std::string intact = objectLines(sorbel({"catalog", original("611_pubs_manav.mdf")}).out);
+  ASSERT_FALSE(intact.empty());
+  for (const std::uint32_t page : {10u, 17u, 74u}) {
+    const std::string path = copy("611_pubs_manav.mdf", "pubs" + std::to_string(page) + ".mdf");
+    patch(path, page * kPageSize + header::kObjectId, {systable::kObjects, 0, 0, 0});
+    const auto catalog = sorbel({"catalog", path});
+    EXPECT_EQ(catalog.exitCode, 0) << page;
+    EXPECT_EQ(objectLines(catalog.out), intact) << page;
+  }
+}
+
+// A page of the column table whose header names a user table still sits in
+// the column table's page chain: its rows stay the column table's, so the
+// tables whose columns it holds keep them (and the page gives none of their
+// rows).
+TEST_F(CorpusDamage, ColumnPageNamingAnotherObjectStaysInItsChain) {
+  struct Case {
+    std::int32_t objectId;
+    const char* table;
+  };
+  const Case cases[] = {{1977058079, "authors"}, {2121058592, "titles"}};
+  for (const Case& c : cases) {
+    const std::string path = copy("539_pubs_sqldata.mdf", std::string(c.table) + ".mdf");
+    Bytes id(4);
+    for (int k = 0; k < 4; ++k) id[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(c.objectId >> (8 * k));
+    patch(path, 84 * kPageSize + header::kObjectId, id);  // the last page of syscolumns
+    const auto rows = sorbel({"rows", path, c.table});
+    EXPECT_EQ(rows.exitCode, 0) << c.table << rows.err;
+    EXPECT_EQ(rows.out, sorbel({"rows", original("539_pubs_sqldata.mdf"), c.table}).out) << c.table;
+    EXPECT_EQ(rows.err, "Page 1:84 is left out of table " + std::string(c.table) + ": its records do not fit the table.\n")
+        << c.table;
+  }
+}
+
+// One flipped bit in a table's id in the objects table: its column rows,
+// storage and pages still name the old id. A plain scan refuses the table as
+// before; Advanced Mode reads it through the old id and says so.
+TEST_F(CorpusDamage, TableWhoseObjectIdFlippedIsReadInAdvancedMode) {
+  struct Case {
+    const char* file;
+    const char* table;
+    std::int32_t objectsTable;
+  };
+  const Case cases[] = {{"539_northwnd_sqldata.mdf", "Orders", systable::kLegacyObjects},
+                        {"539_northwnd_sqldata.mdf", "Products", systable::kLegacyObjects},
+                        {"611_northwind_renthouse.mdf", "Orders", systable::kObjects},
+                        {"661_northwnd_bi.mdf", "Products", systable::kObjects}};
+  for (const Case& c : cases) {
+    const std::string catalog = sorbel({"catalog", original(c.file)}).out;
+    const std::size_t line = catalog.find("\t" + std::string(c.table) + "\n");
+    ASSERT_NE(line, std::string::npos) << c.table;
+    const std::size_t start = catalog.rfind("object ", line) + 7;
+    const auto id = static_cast<std::int32_t>(std::stol(catalog.substr(start)));
+
+    const std::string path = copy(c.file, std::string(c.file) + "." + c.table + ".mdf");
+    const Bytes whole = readBytes(path);
+    std::size_t flipped = 0;
+    for (std::size_t page = 0; (page + 1) * kPageSize <= whole.size(); ++page) {
+      const ByteView view(whole.data() + page * kPageSize, kPageSize);
+      if (rawObjectId(view) != c.objectsTable) continue;
+      const auto slots = view.read<std::uint16_t>(header::kSlotCount);
+      for (std::size_t slot = 0; slot < slots && slot < kPageSize / 2; ++slot) {
+        const auto offset = view.read<std::uint16_t>(kPageSize - 2 * (slot + 1));
+        if (offset + 8u > kPageSize || view.read<std::int32_t>(offset + 4u) != id) continue;
+        patch(path, page * kPageSize + offset + 4u, {static_cast<std::uint8_t>(whole[page * kPageSize + offset + 4] ^ 0x10)});
+        ++flipped;
+      }
+    }
+    ASSERT_EQ(flipped, 1u) << c.file << " " << c.table;
+
+    EXPECT_EQ(sorbel({"rows", path, c.table}).exitCode, kExitUnreadable) << c.file << " " << c.table;
+    const auto advanced = sorbel({"rows", path, c.table, "--advanced"});
+    EXPECT_EQ(advanced.exitCode, 0) << c.file << " " << c.table << advanced.err;
+    EXPECT_TRUE(advanced.out == sorbel({"rows", original(c.file), c.table, "--advanced"}).out) << c.file << " " << c.table;
+    EXPECT_EQ(advanced.err, "Table " + std::string(c.table) + ": no column rows name its object id " +
+                                std::to_string(id ^ 0x10) + "; it is read with the columns and pages of object id " +
+                                std::to_string(id) + ", which no object names.\n")
+        << c.file;
+  }
 }
 
 TEST_F(CorpusDamage, OnePageOfARealFileIsNoDatabase) {

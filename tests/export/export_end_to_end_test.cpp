@@ -199,7 +199,7 @@ TEST_F(ExportShop, ToSqliteKeepsDeletedRowsApartAndRefusesToOverwrite) {
 
 TEST_F(ExportShop, PostgresTakesTheSchemaAndTheRows) {
   testing::PostgresServer server;
-  if (!server.running()) GTEST_SKIP() << "no PostgreSQL server binaries here";
+  SORBEL_NEED_POSTGRES(server);
   const auto loaded = server.load("shop", script("postgres"));
   ASSERT_EQ(loaded.exitCode, 0) << loaded.out << loaded.err;
   EXPECT_EQ(server.query("shop", "SELECT \"OrderID\", \"Freight\", \"Placed\", \"Shipped\", \"Note\" IS NULL, "

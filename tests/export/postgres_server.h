@@ -7,27 +7,42 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "cli_runner.h"
 #include "page_builder.h"
 
 namespace sorbel::testing {
 
+// A test that needs the server fails when it cannot start one: a skip would
+// let a machine without PostgreSQL pass the suite without these tests having
+// run. tools/install-deps.sh installs it.
+#define SORBEL_NEED_POSTGRES(server) ASSERT_TRUE((server).running()) << (server).problem()
+
 class PostgresServer {
  public:
-  PostgresServer() {
-    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/postgresql", ec_)) {
+  explicit PostgresServer(const std::filesystem::path& installs = "/usr/lib/postgresql") {
+    for (const auto& entry : std::filesystem::directory_iterator(installs, ec_)) {
       if (std::filesystem::exists(entry.path() / "bin" / "initdb")) bin_ = entry.path() / "bin";
     }
-    if (bin_.empty()) return;
+    if (bin_.empty()) {
+      problem_ = "no PostgreSQL server programs under " + installs.string() + ": run tools/install-deps.sh";
+      return;
+    }
     // The server refuses to run as root: it runs as the postgres user, which
     // must be able to enter the folder.
     asRoot_ = ::geteuid() == 0;
     std::filesystem::permissions(dir_.path(), std::filesystem::perms::all, ec_);
     const std::string data = dir_.file("data");
-    if (run("initdb", {"-D", data, "-A", "trust", "-E", "UTF8", "--locale=C.UTF-8"}).exitCode != 0) return;
-    started_ = run("pg_ctl", {"-D", data, "-o", "-k " + dir_.path().string() + " -c listen_addresses=''", "-l",
-                              dir_.file("log"), "-w", "start"})
-                   .exitCode == 0;
+    const CliResult made = run("initdb", {"-D", data, "-A", "trust", "-E", "UTF8", "--locale=C.UTF-8"});
+    if (made.exitCode != 0) {
+      problem_ = "initdb failed: " + made.out + made.err;
+      return;
+    }
+    const CliResult start = run("pg_ctl", {"-D", data, "-o", "-k " + dir_.path().string() + " -c listen_addresses=''",
+                                           "-l", dir_.file("log"), "-w", "start"});
+    started_ = start.exitCode == 0;
+    if (!started_) problem_ = "pg_ctl start failed: " + start.out + start.err + readTextFile(dir_.file("log"));
   }
   ~PostgresServer() {
     if (started_) run("pg_ctl", {"-D", dir_.file("data"), "-m", "immediate", "stop"});
@@ -36,6 +51,8 @@ class PostgresServer {
   PostgresServer& operator=(const PostgresServer&) = delete;
 
   bool running() const { return started_; }
+  // Why the server is not running, for the failure message.
+  const std::string& problem() const { return problem_; }
   // A libpq connection string for database, as the server's own user.
   std::string conninfo(const std::string& database) const {
     return "host=" + dir_.path().string() + " dbname=" + database + " user=postgres";
@@ -75,6 +92,7 @@ class PostgresServer {
   std::filesystem::path bin_;
   bool asRoot_ = false;
   bool started_ = false;
+  std::string problem_;
 };
 
 }  // namespace sorbel::testing

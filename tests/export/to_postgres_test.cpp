@@ -1,4 +1,5 @@
 // sorbel to-postgres: the corpus files' tables, rows and foreign keys in a throwaway server; existing tables, --deleted and --schema.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +28,17 @@ std::string pgName(const std::string& name) {
   return quoted + "\"";
 }
 
+void needServerUnder(const char* installs) {
+  testing::PostgresServer server(installs);
+  SORBEL_NEED_POSTGRES(server);
+}
+
+// Without the server programs the export tests fail, saying how to get them,
+// instead of skipping and leaving the suite green.
+TEST(ToPostgres, missingServerFailsTheTestsThatNeedIt) {
+  EXPECT_FATAL_FAILURE(needServerUnder("/nonexistent/postgresql"), "tools/install-deps.sh");
+}
+
 // Every Northwind and pubs file of the corpus: each table holds as many rows
 // as sorbel rows gives, and every foreign key of the schema script is there
 // and was checked against those rows.
@@ -34,7 +46,7 @@ TEST(ToPostgres, corpusFilesArriveWithTheirRowsAndValidForeignKeys) {
   const std::string corpus = testing::corpusFolder(SORBEL_SOURCE_DIR);
   if (corpus.empty()) GTEST_SKIP() << "no corpus on this machine";
   testing::PostgresServer server;
-  if (!server.running()) GTEST_SKIP() << "no PostgreSQL server binaries here";
+  SORBEL_NEED_POSTGRES(server);
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(corpus + "/files")) {
     const std::string base = entry.path().filename().string();
@@ -66,7 +78,7 @@ TEST(ToPostgres, corpusFilesArriveWithTheirRowsAndValidForeignKeys) {
 // tables.
 TEST(ToPostgres, existingTablesDeletedRowsAndTargetSchema) {
   testing::PostgresServer server;
-  if (!server.running()) GTEST_SKIP() << "no PostgreSQL server binaries here";
+  SORBEL_NEED_POSTGRES(server);
   testing::TempDir dir;
   testing::SyntheticDatabase db;
   auto& plain = db.addTable(1001, "Plain", {testing::intColumn("id", false), testing::typedColumn("note", 231, 40)});

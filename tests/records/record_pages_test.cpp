@@ -41,7 +41,9 @@ TEST(RecordPages, BadSlotCountsGiveNoRecords) {
   }
 }
 
-TEST(RecordPages, BadSlotOffsetsGiveEmptyEntriesInTheirPlace) {
+// Entries outside the record area cannot name a record: the records are
+// found by walking the page body instead, none lost and none made up.
+TEST(RecordPages, BadSlotOffsetsGiveWayToTheBodyWalk) {
   AppState state;
   PageBuilder b;
   b.addRecord(simpleRecord(1));
@@ -50,8 +52,45 @@ TEST(RecordPages, BadSlotOffsetsGiveEmptyEntriesInTheirPlace) {
   b.addRecord(simpleRecord(2));
   b.addSlot(9000);
   const PrimaryRecordPage page(b.build(), nullptr, state);
-  EXPECT_EQ(presentEntries(page), (std::vector<bool>{true, false, false, true, false}));
-  EXPECT_EQ((*page.record(3)->fixedData)[0], 2);
+  EXPECT_TRUE(page.slotsFromBodyWalk);
+  ASSERT_EQ(presentEntries(page), (std::vector<bool>{true, true}));
+  EXPECT_EQ((*page.record(0)->fixedData)[0], 1);
+  EXPECT_EQ((*page.record(1)->fixedData)[0], 2);
+}
+
+// Entries naming one offset twice, or a place inside another record, are
+// wild too; a page whose records the walk cannot find keeps its sound
+// entries only.
+TEST(RecordPages, WildSlotEntriesAreNoRecords) {
+  struct Case {
+    const char* name;
+    std::uint16_t wildOffset;  // replaces the second record's entry
+    bool bodyReadable;         // the free-data offset lets the body be walked
+    std::vector<bool> present;
+  };
+  const Case cases[] = {
+      {"same offset as the first, walked", kPageHeaderSize, true, {true, true}},
+      {"inside the first record, walked", kPageHeaderSize + 4, true, {true, true}},
+      {"same offset as the first, no walk", kPageHeaderSize, false, {true, false}},
+      {"inside the first record, no walk", kPageHeaderSize + 4, false, {true, false}},
+  };
+  for (const Case& c : cases) {
+    AppState state;
+    PageBuilder b;
+    b.addRecord(simpleRecord(1));
+    b.addRecord(simpleRecord(2));
+    std::vector<std::uint8_t> bytes = b.build();
+    const std::size_t second = slots::kFirstSlot - 2;
+    bytes[second] = static_cast<std::uint8_t>(c.wildOffset);
+    bytes[second + 1] = static_cast<std::uint8_t>(c.wildOffset >> 8);
+    if (!c.bodyReadable) bytes[header::kFreeDataOffset] = bytes[header::kFreeDataOffset + 1] = 0;
+    const PrimaryRecordPage page(std::move(bytes), nullptr, state);
+    EXPECT_EQ(presentEntries(page), c.present) << c.name;
+    EXPECT_EQ((*page.record(0)->fixedData)[0], 1) << c.name;
+    if (c.present.back()) {
+      EXPECT_EQ((*page.record(1)->fixedData)[0], 2) << c.name;
+    }
+  }
 }
 
 TEST(RecordPages, UpperIndexLevelsAndGhostPages) {
