@@ -65,6 +65,7 @@ RecordList::RecordList(AppState& state, RecordPanelView& panel, OutputChannel& o
 
 void RecordList::clear() {
   search_.reset();
+  given_.reset();
   catalog_ = nullptr;
   reader_.reset();
   table_ = {};
@@ -165,6 +166,7 @@ void RecordList::insertRow(const DecodedRow& cells, bool deleted, const NullMark
 
 void RecordList::show(Catalog& catalog, LoadedTable table, bool scanned) {
   search_.reset();
+  given_.reset();
   catalog_ = &catalog;
   rowsInserted_ = 0;
   rows_.clear();
@@ -380,6 +382,7 @@ void RecordList::afterMove(std::int64_t rowsOnPage) {
 }
 
 void RecordList::showNextPage() {
+  if (given_) return showGivenPage(resultPage_ + 1);
   if (search_) return showResultPage(resultPage_ + 1);
   setPageLabel("");
   if (!reader_ || static_cast<std::int64_t>(pageStarts_.size()) <= pageNumber_) {
@@ -401,6 +404,7 @@ void RecordList::showNextPage() {
 }
 
 void RecordList::showPreviousPage() {
+  if (given_) return showGivenPage(resultPage_ - 1);
   if (search_) return showResultPage(resultPage_ - 1);
   setPageLabel("");
   if (!reader_ || pageNumber_ <= 1) {
@@ -452,11 +456,13 @@ bool RecordList::countListStarts(std::int64_t wanted) {
 }
 
 void RecordList::showListPage(std::int64_t n) {
+  if (given_) return showGivenPage(n);
   if (search_) return showResultPage(n);
   jumpTo(n);
 }
 
 void RecordList::showLastPage() {
+  if (given_) return showGivenPage(given_->listPages());
   if (search_) return showResultPage(search_->resultPages());
   jumpTo(std::nullopt);
 }
@@ -504,6 +510,34 @@ void RecordList::showResultPage(std::int64_t n) {
   progress_.setVisible(false);
 }
 
+void RecordList::showGivenRows(GivenRows given) {
+  clear();
+  given_ = std::move(given);
+  panel_.setColumns(given_->headings);
+  panel_.setColumnKinds(given_->kinds);
+  showGivenPage(1);
+}
+
+void RecordList::showGivenPage(std::int64_t n) {
+  n = std::clamp<std::int64_t>(n, 1, given_->listPages());
+  const std::int64_t first = (n - 1) * kRowsPerListPage;
+  const auto count =
+      std::min<std::int64_t>(kRowsPerListPage, static_cast<std::int64_t>(given_->rows.size()) - first);
+  rows_.assign(given_->rows.begin() + first, given_->rows.begin() + first + std::max<std::int64_t>(count, 0));
+  // Given rows come whole from no page: none is read again.
+  rowPlaces_.clear();
+  resultPage_ = n;
+  pageNumber_ = static_cast<std::int32_t>(n);
+  panel_.setRows(rows_, first + 1);
+  setPageLabel(pageLabelText(static_cast<std::int32_t>(n), count, count > 0 ? first + 1 : 0, first + count));
+  panel_.setSizeText(given_->sizeText);
+  panel_.setPreviousEnabled(n > 1);
+  panel_.setNextEnabled(n < given_->listPages());
+  state_.processRunning.store(false);
+  state_.stopRequested.store(false);
+  progress_.setVisible(false);
+}
+
 void RecordList::endSearch() {
   const bool wasSearching = search_.has_value();
   search_.reset();
@@ -527,6 +561,11 @@ void RecordList::endSearch() {
 }
 
 bool RecordList::writeResultsCsv(const std::string& path, bool markDeleted) {
+  if (given_) {
+    CsvFileWriter file(path, given_->headings, markDeleted);
+    for (const ListRow& row : given_->rows) file.write(row);
+    return file.close();
+  }
   if (!search_ || !catalog_) return false;
   CsvFileWriter file(path, search_->headings(), markDeleted);
   search_->forEachResult(*catalog_, table_, state_, [&](const ListRow& row) { file.write(row); });

@@ -1,6 +1,7 @@
 // The record list: a table's first list page, paging by 1000 rows, jumps to a page, and the rows a search found.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -28,6 +29,19 @@ struct PagePosition {
   bool operator==(const PagePosition&) const = default;
 };
 
+// Rows handed to the list whole rather than read from a table's pages: a
+// table's row changes in the transaction log. The size text stands beside
+// the page label.
+struct GivenRows {
+  std::vector<std::string> headings;
+  std::vector<ListColumnKind> kinds;
+  std::vector<ListRow> rows;
+  std::string sizeText;
+  std::int64_t listPages() const {
+    return std::max<std::int64_t>(1, (static_cast<std::int64_t>(rows.size()) + kRowsPerListPage - 1) / kRowsPerListPage);
+  }
+};
+
 // Owns the table on display and where its list pages start; the panel gets
 // the columns when a table is shown and each list page's rows in one call.
 // Called on one worker at a time.
@@ -47,6 +61,10 @@ class RecordList {
   void show(Catalog& catalog, LoadedTable table, bool scanned);
   // Buttons, label and log lines after the first list page of name.
   void finishFirstPage(const std::string& name);
+  // Shows rows given whole, 1000 to a list page, in place of a table; the
+  // moves page through them and an export writes them all.
+  void showGivenRows(GivenRows given);
+  const std::optional<GivenRows>& givenRows() const { return given_; }
 
   void showNextPage();
   void showPreviousPage();
@@ -63,7 +81,8 @@ class RecordList {
   void search(const std::string& text);
   void endSearch();
   const std::optional<TableSearch>& searchResults() const { return search_; }
-  // Writes every row found as CSV, like the list page on screen.
+  // Writes every row found (or every row given) as CSV, like the list page
+  // on screen.
   bool writeResultsCsv(const std::string& path, bool markDeleted);
 
   // The whole value of a field of a row of the list page on screen, read
@@ -76,7 +95,9 @@ class RecordList {
   std::vector<ListRow> wholeRows();
 
   // The list as shown.
-  const std::vector<std::string>& columns() const { return search_ ? search_->headings() : shown_.headings(); }
+  const std::vector<std::string>& columns() const {
+    return given_ ? given_->headings : search_ ? search_->headings() : shown_.headings();
+  }
   const std::vector<ListRow>& rows() const { return rows_; }
   const std::string& pageLabel() const { return pageLabel_; }
   // Where the rows of the table shown come from.
@@ -101,6 +122,7 @@ class RecordList {
   void jumpTo(std::optional<std::int64_t> wanted);
   void forgetCounts();
   void showResultPage(std::int64_t n);
+  void showGivenPage(std::int64_t n);
   // Counts pages until the start of list page wanted + 1 is known or every
   // page is counted; false when Stop ended it first.
   bool countListStarts(std::int64_t wanted);
@@ -140,6 +162,7 @@ class RecordList {
   // results page on screen.
   std::optional<TableSearch> search_;
   std::int64_t resultPage_ = 0;
+  std::optional<GivenRows> given_;
 };
 
 // 1990619 as "1,990,619".

@@ -11,6 +11,7 @@ void ObjectTree::clear() {
   nodes_.clear();
   view_.clear();
   categories_ = {};
+  logLists_ = false;
 }
 
 TreeItem ObjectTree::add(TreeItem parent, TreeNode node) {
@@ -138,6 +139,16 @@ LoadedTable ObjectTree::populateTableNode(TreeItem tableNode, const std::string&
   if (!table.tableLoaded) return table;
   const std::vector<ColumnDescriptor>& columns = table.columns;
   const TreeItem columnsNode = nodes_.firstChild(tableNode);
+  if (logLists_ && objectType == object_type::kUserTable) {
+    // Each goes in before the children there are: changes, then deleted
+    // rows, end up in that order above Columns.
+    TreeNode changes = plainNode(kLogChangesNode, NodeKind::logList);
+    changes.logList = LogListKind::changes;
+    add(tableNode, std::move(changes));
+    TreeNode deleted = plainNode(kLogDeletedRowsNode, NodeKind::logList);
+    deleted.logList = LogListKind::deletedRows;
+    add(tableNode, std::move(deleted));
+  }
   const TreeItem primaryKey = add(tableNode, plainNode(kPrimaryKeyNode, NodeKind::keyGroup, KeyGroupKind::primaryKey));
   const TreeItem constraint = add(tableNode, plainNode(kConstraintNode, NodeKind::keyGroup, KeyGroupKind::constraint));
   const TreeItem unique = add(tableNode, plainNode(kUniqueNode, NodeKind::keyGroup, KeyGroupKind::unique));

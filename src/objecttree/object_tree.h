@@ -33,6 +33,8 @@ inline constexpr const char* kPrimaryKeyNode = "PrimaryKey";
 inline constexpr const char* kConstraintNode = "Constraint";
 inline constexpr const char* kUniqueNode = "Unique";
 inline constexpr const char* kForeignKeyNode = "ForeignKey";
+inline constexpr const char* kLogDeletedRowsNode = "Log: deleted rows";
+inline constexpr const char* kLogChangesNode = "Log: changes";
 
 // Builds the tree into its own node records and sends every change to the
 // view, which only draws.
@@ -60,6 +62,9 @@ class ObjectTree {
 
   // Whether a table node still waits for its key groups and columns.
   bool awaitsKeys(TreeItem tableNode) const;
+  // Whether user tables get the log list nodes when they are populated: a
+  // transaction log was found beside the scanned file.
+  void setLogLists(bool withLogLists) { logLists_ = withLogLists; }
 
   // Adds the key groups, constraints and column nodes under a table's node
   // the first time the table is selected. Answers the table as loaded; no
@@ -76,6 +81,7 @@ class ObjectTree {
   TreeView& view_;
   TreeNodes nodes_;
   CategoryNodes categories_;
+  bool logLists_ = false;
 };
 
 // The text of a column node: name, two blanks, type, key marks.

@@ -19,7 +19,10 @@ enum class NodeKind : std::uint8_t {
   keyGroup,  // PrimaryKey, Unique, ForeignKey or Constraint under a table
   key,       // a key or constraint in its group
   module,    // a view, procedure, function, trigger or default
+  logList,   // a table's row changes in the transaction log beside the file
 };
+
+enum class LogListKind : std::uint8_t { none, deletedRows, changes };
 
 enum class CategoryKind : std::uint8_t {
   none,
@@ -50,6 +53,8 @@ struct TreeNode {
   // A primary or unique key in the SQL Server 2000 form: its table's id,
   // which its script looks the table up by. 0 otherwise.
   std::int32_t keyId = 0;
+  // A log list: which rows of the log it lists.
+  LogListKind logList = LogListKind::none;
   bool bold = false;
 };
 

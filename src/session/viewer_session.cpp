@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "base/type_codes.h"
 #include "browser/csv_export.h"
@@ -10,6 +11,8 @@
 #include "export/sqlite_export.h"
 #include "objecttree/selection.h"
 #include "session/snapshot.h"
+#include "txlog/log_file.h"
+#include "txlog/log_location.h"
 
 namespace sorbel {
 
@@ -93,6 +96,8 @@ void ViewerSession::resetScan() {
   scanEndStore_ = {};
   moduleStore_ = {};
   selectedItem_ = 0;
+  logPath_.clear();
+  logChanges_.reset();
   clearPanel();
   tree_.clear();
 }
@@ -178,6 +183,9 @@ void ViewerSession::completeScan(const std::string& scannedPath) {
   }
   tree_.sortChildren(tree_.categories().userTables);
   tree_.redraw();
+  std::vector<std::string> tried;
+  logPath_ = findLogFile(currentFilePath_, context_.catalog->files, tried);
+  tree_.setLogLists(!logPath_.empty());
   fillStore(scanEndStore_, *context_.catalog, state_, notifier_);
   tree_.redraw();
   const bool stopped = stopDuringScan_.load();
@@ -310,6 +318,9 @@ void ViewerSession::selectionWorker(TreeItem node) {
     } else {
       loaded = catalog.loadObject(type, name, &scanEndStore_);
     }
+  } else if (picked.kind == NodeKind::logList) {
+    showLogList(catalog, picked.logList, nodes.text(picked.parent));
+    return end();
   } else if (picked.kind == NodeKind::key && picked.group != KeyGroupKind::constraint) {
     if (picked.group == KeyGroupKind::primaryKey) script = primaryKeyScript(catalog, keyTable, name, picked.keyId);
     else if (picked.group == KeyGroupKind::unique) script = uniqueKeyScript(catalog, keyTable, name, picked.keyId);
@@ -349,6 +360,83 @@ void ViewerSession::selectionWorker(TreeItem node) {
     }
   }
   list_.finishFirstPage(name);
+}
+
+void ViewerSession::showLogList(Catalog& catalog, LogListKind kind, const std::string& tableName) {
+  if (!logChanges_) {
+    std::vector<std::uint8_t> bytes;
+    std::vector<LogRowChange> changes;
+    if (readLogFileBytes(logPath_, bytes)) {
+      LogFile log{ByteView(bytes)};
+      if (log.valid()) {
+        LogRowReader reader(catalog, *context_.fileSet, state_);
+        reader.read(log, LogReadOptions{}, [&](const LogRowChange& c) { changes.push_back(c); });
+      }
+    }
+    // A stop while the log was read leaves it to be read again next time.
+    if (state_.stopRequested.load()) return;
+    logChanges_ = std::move(changes);
+  }
+  // The log names tables with their schema, the tree dbo's without it.
+  const auto ofTable = [&](const LogRowChange& c) { return c.table == tableName || c.table == "dbo." + tableName; };
+
+  GivenRows given;
+  if (kind == LogListKind::deletedRows) {
+    // The rows as they were, in the table's columns, after when and in
+    // which transaction they were deleted.
+    const LoadedTable table = catalog.loadObject(object_type::kUserTable, tableName, &scanEndStore_);
+    const ShownColumns shown(table.columns, catalog.legacyCatalog());
+    given.headings = {"Transaction time", "Transaction", "Transaction name", "LSN"};
+    given.kinds = {ListColumnKind::dateTime, ListColumnKind::text, ListColumnKind::text, ListColumnKind::text};
+    const std::size_t firstColumn = given.headings.size();
+    std::map<std::string, std::size_t> place;
+    for (std::size_t i = 0; i < shown.headings().size(); ++i) {
+      place.emplace(shown.headings()[i], firstColumn + i);
+      given.headings.push_back(shown.headings()[i]);
+      given.kinds.push_back(i < shown.kinds().size() ? shown.kinds()[i] : ListColumnKind::text);
+    }
+    given.headings.push_back("Note");
+    given.kinds.push_back(ListColumnKind::text);
+    for (const LogRowChange& c : *logChanges_) {
+      if (c.kind != RowChangeKind::remove || !ofTable(c)) continue;
+      ListRow row;
+      row.fields.assign(given.headings.size(), std::string());
+      row.nulls.assign(given.headings.size(), false);
+      row.fields[0] = c.beginTime;
+      row.fields[1] = c.transactionId;
+      row.fields[2] = c.transactionName;
+      row.fields[3] = c.lsn.text();
+      for (std::size_t i = 0; i < c.columns.size() && i < c.values.size(); ++i) {
+        const auto at = place.find(c.columns[i]);
+        if (at == place.end()) continue;
+        row.fields[at->second] = c.values[i];
+        row.nulls[at->second] = i < c.nulls.size() && c.nulls[i];
+      }
+      std::string note = c.note;
+      // A row image that fits no column now is shown as its bytes.
+      if (!c.rowHex.empty()) note += (note.empty() ? "" : "; ") + c.rowHex;
+      if (c.olderPass) note += note.empty() ? "older pass of the log" : "; older pass of the log";
+      row.fields.back() = note;
+      given.rows.push_back(std::move(row));
+    }
+    given.sizeText = groupedNumber(static_cast<std::int64_t>(given.rows.size())) + " deleted rows in the log";
+  } else {
+    given.headings = logChangeHeadings();
+    given.kinds.assign(given.headings.size(), ListColumnKind::text);
+    given.kinds[2] = ListColumnKind::dateTime;
+    for (const LogRowChange& c : *logChanges_) {
+      if (!ofTable(c)) continue;
+      ListRow row;
+      row.fields = logChangeFields(c);
+      given.rows.push_back(std::move(row));
+    }
+    given.sizeText = groupedNumber(static_cast<std::int64_t>(given.rows.size())) + " changes in the log";
+  }
+  const std::string line = tableName + ": " + given.sizeText + " (" + logPath_ + ")";
+  views_.panel.showList(true);
+  list_.showGivenRows(std::move(given));
+  output_.showCaption(line);
+  output_.postLine(line);
 }
 
 bool ViewerSession::showNextPage() {
@@ -411,7 +499,8 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   // live ones, as the list does.
   const bool markDeleted = state_.scanOptions.showDeletedRecords;
   // Whole values, not the starts the list shows of long ones.
-  const bool written = list_.searchResults() ? list_.writeResultsCsv(path, markDeleted)
+  const bool written = list_.givenRows()       ? list_.writeResultsCsv(path, false)
+                       : list_.searchResults() ? list_.writeResultsCsv(path, markDeleted)
                                              : writeCsvFile(path, list_.columns(), list_.wholeRows(), markDeleted);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;

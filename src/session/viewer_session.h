@@ -19,6 +19,7 @@
 #include "pagestore/file_set.h"
 #include "views/output_channel.h"
 #include "session/snapshot.h"
+#include "txlog/log_rows.h"
 #include "views/views.h"
 
 namespace sorbel {
@@ -175,6 +176,9 @@ class ViewerSession {
   void endWorkerPath();
   void selectionWorker(TreeItem node);
   void showScript(const std::string& script);
+  // A table's rows of the transaction log found beside the scanned file,
+  // in the record list; on the worker.
+  void showLogList(Catalog& catalog, LogListKind kind, const std::string& tableName);
 
   AppState& state_;
   Views views_;
@@ -186,6 +190,10 @@ class ViewerSession {
   ModuleTextStore moduleStore_;
   RecordList list_;
   TreeItem selectedItem_ = 0;
+  // The transaction log beside the scanned file (empty when none was
+  // found), and its row changes once a log list has read them.
+  std::string logPath_;
+  std::optional<std::vector<LogRowChange>> logChanges_;
 
   std::string currentFilePath_;
   std::string snapshotPath_;

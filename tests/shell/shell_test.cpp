@@ -282,6 +282,7 @@ class ShellTest : public QObject {
   void lastFirstAndATypedPageMoveThroughTwoMillionRows();
   void searchListsTheRowsFoundAndStopEndsIt();
   void transactionLogShowsTheLogsChangesAndExportsThemAsTheCommandDoes();
+  void logNodesUnderATableListItsChangesFromTheLogBesideTheFile();
   void aHeadingClickSortsNumbersDatesAndTextsWithNullsFirst();
   void cellsCompareInTheOrderOfTheirKindOfValue();
   void nullIsDrawnApartAndCopiedAsTheSettingSays();
@@ -2188,4 +2189,45 @@ void ShellTest::queryTabRunsPagesStopsAndShowsErrorsUnderTheEditor() {
   QCOMPARE(written.readAll().count("\r\n"), 2998);
   answerer->answerNextQuestion(true);
   s.window->close();
+}
+
+void ShellTest::logNodesUnderATableListItsChangesFromTheLogBesideTheFile() {
+  const QString corpus = QStringLiteral(SORBEL_SOURCE_DIR "/../shared/corpus");
+  const QString data = corpus + QStringLiteral("/files/539_pubs_sqldata.mdf");
+  const QString ldf = corpus + QStringLiteral("/logs/539_pubs_sqldata.ldf");
+  if (!QFileInfo::exists(data) || !QFileInfo::exists(ldf)) QSKIP("no corpus on this machine");
+  Session s;
+  // The log beside the data file, where a scan looks for it.
+  const QString copy = s.logs.filePath(QStringLiteral("pubs.mdf"));
+  QVERIFY(QFile::copy(data, copy));
+  QVERIFY(QFile::copy(ldf, s.logs.filePath(QStringLiteral("pubs_log.ldf"))));
+  QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  showTable(s, *answerer, copy, QStringLiteral("authors"));
+  if (QTest::currentTestFailed()) return;
+
+  QProcess log;
+  log.start(QStringLiteral(SORBEL_CLI_PATH),
+            {QStringLiteral("log"), data, QStringLiteral("--ldf"), ldf, QStringLiteral("--table"), QStringLiteral("authors")});
+  QVERIFY(log.waitForFinished(60000));
+  const int changes = static_cast<int>(log.readAllStandardOutput().count('\n')) - 1;
+  QVERIFY(changes > 0);
+
+  ObjectTreeWidget* tree = s.window->tree();
+  const QModelIndex table =
+      childNamed(childNamed(childNamed(treeRoot(tree), QStringLiteral("Tables")), QStringLiteral("User Tables")),
+                 QStringLiteral("authors"));
+  QVERIFY(childNamed(table, QStringLiteral("Log: deleted rows")).isValid());
+  const QModelIndex node = childNamed(table, QStringLiteral("Log: changes"));
+  QVERIFY(node.isValid());
+  tree->expand(table);
+  clickLabel(tree, node);
+  const QAbstractItemModel* model = s.window->recordPanel()->list()->model();
+  QTRY_VERIFY_WITH_TIMEOUT(model->columnCount() > 0 && model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString() ==
+                                                             QStringLiteral("lsn"),
+                           30000);
+  QTRY_VERIFY(!s.window->driver().busy());
+  // The same changes as the command prints for the table.
+  QCOMPARE(model->rowCount(), changes);
+  QCOMPARE(model->index(0, columnNamed(model, QStringLiteral("operation"))).data().toString(), QStringLiteral("insert"));
+  saveScreenshot(s.window.get(), QStringLiteral("log-changes-of-a-table.png"));
 }
