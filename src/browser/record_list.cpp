@@ -326,8 +326,9 @@ std::optional<std::string> RecordList::wholeValue(std::size_t row, std::size_t f
   state_.listDisplayActive.store(wasActive);
   const auto index = static_cast<std::size_t>(place.rowIndex);
   if (index >= rows.size() || rows[index].empty()) return std::nullopt;
+  if (field >= shown_.headings().size()) return std::nullopt;
   const std::size_t cell = shown_.cellOf(field);
-  if (field >= shown_.headings().size() || cell >= rows[index].size()) return std::nullopt;
+  if (cell >= rows[index].size()) return std::nullopt;
   return std::move(rows[index][cell]);
 }
 

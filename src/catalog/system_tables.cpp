@@ -139,7 +139,13 @@ void SystemTableReader::readTable(const TableRead& table, const RecordVisitor& v
 // table, and with them whole tables.
 std::vector<PageRef> SystemTableReader::withChainedPages(std::vector<PageRef> refs) const {
   std::set<std::pair<std::uint16_t, std::uint32_t>> listed;
-  for (const PageRef& ref : refs) listed.insert({ref.fileId, ref.pageIndex});
+  for (const PageRef& ref : refs) {
+    // Copied out first: the fields of a packed PageRef may not be bound to
+    // references.
+    const std::uint16_t fileId = ref.fileId;
+    const std::uint32_t pageIndex = ref.pageIndex;
+    listed.emplace(fileId, pageIndex);
+  }
   const std::size_t filed = refs.size();
   for (std::size_t i = 0; i < filed && !state_.stopRequested.load(std::memory_order_relaxed); ++i) {
     const PageId start{static_cast<std::int16_t>(refs[i].fileId), static_cast<std::int32_t>(refs[i].pageIndex)};

@@ -182,11 +182,16 @@ std::optional<std::int64_t> countDataPageRows(const CDataPage& page, PageId id, 
   // Records met by walking the body make a row only when their columns read
   // as something, which takes decoding them.
   if (page.slotsFromBodyWalk || !page.foundRecordOffsets.empty()) return std::nullopt;
+  const bool tableRows =
+      definition.variant == DecoderVariant::standardTable || definition.variant == DecoderVariant::legacyTable;
   std::int64_t count = 0;
   const std::int32_t n = static_cast<std::int16_t>(page.header.slotCount);
   for (std::int32_t i = 0; i < n && static_cast<std::size_t>(i) < page.records.size(); ++i) {
     const CPrimaryRecord* r = page.record(static_cast<std::size_t>(i));
     if (!tableRecord(r)) continue;
+    // A record that may not be the table's is judged, with its page, by
+    // decoding: the count must be the rows Next would list.
+    if (tableRows && !recordFits(*r, definition, files.state())) return std::nullopt;
     if (r->recordType == record::kForwarded) {
       // The back pointer of a compressed record is only placed by decoding it.
       if (r->isCompressedRecord) return std::nullopt;

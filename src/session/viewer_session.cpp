@@ -176,8 +176,13 @@ void ViewerSession::completeScan(const std::string& scannedPath) {
   if (!tree_.fillTree(*context_.catalog, scanEndStore_, output_, views_.progress, state_)) {
     tree_.clear();
     endWorkerPath();
-    output_.postLine(kNoNamedObjects);
     scanRunning_.store(false);
+    // A stop before the first named object was placed is no fault of the file.
+    if (stopDuringScan_.load()) {
+      output_.postLine(kScanStopped);
+      return;
+    }
+    output_.postLine(kNoNamedObjects);
     views_.messages.information(kNoNamedObjects);
     return;
   }

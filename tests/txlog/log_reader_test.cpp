@@ -211,7 +211,9 @@ TEST(LogRecordTest, rowOperationsCarryPageSlotUnitAndImages) {
     spec.slot = 4;
     spec.rowOffset = 4;
     spec.contents = c.contents;
-    const LogRecord r = decodeLogRecord(testing::logRecord(spec), LogLsn{1, 16, 2}, LogLayout::sql2005);
+    // The record's images are views into its bytes, which must outlive it.
+    const testing::Bytes bytes = testing::logRecord(spec);
+    const LogRecord r = decodeLogRecord(bytes, LogLsn{1, 16, 2}, LogLayout::sql2005);
     EXPECT_TRUE(r.problem.empty()) << int(c.op);
     EXPECT_TRUE(r.isRowOperation());
     EXPECT_EQ(r.pageId, 153u);
