@@ -365,7 +365,7 @@ std::vector<std::vector<std::string>> commandsFor(const std::string& path, const
 // where this machine has them, the real logs.
 std::vector<Bytes> logBases(const Options& o) {
   using namespace sorbel;
-  using sorbel::testing::LogRecordSpec;
+  using sorbel::testing::LogRecordFields;
   sorbel::testing::LogBuilder builder;
   const std::size_t first = builder.addVlf(7, 0x80);
   builder.addVlf(8, 0x80, 32 * 1024);
@@ -373,15 +373,15 @@ std::vector<Bytes> logBases(const Options& o) {
   const Bytes row = {0x10, 0x00, 0x08, 0x00, 0x2a, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00};
   std::vector<Bytes> changes;
   for (const std::uint8_t op : {logop::kInsertRows, logop::kDeleteRows, logop::kModifyRow}) {
-    LogRecordSpec spec;
-    spec.operation = op;
-    spec.context = logcontext::kHeap;
-    spec.transaction = 0x501;
-    spec.previous = begin;
-    spec.allocationUnit = 72057594039042048ULL;
-    spec.page = 80;
-    spec.contents = op == logop::kModifyRow ? std::vector<Bytes>{{0x2a}, {0x2b}} : std::vector<Bytes>{row};
-    changes.push_back(sorbel::testing::logRecord(spec));
+    LogRecordFields recordFields;
+    recordFields.operation = op;
+    recordFields.context = logcontext::kHeap;
+    recordFields.transaction = 0x501;
+    recordFields.previous = begin;
+    recordFields.allocationUnit = 72057594039042048ULL;
+    recordFields.page = 80;
+    recordFields.contents = op == logop::kModifyRow ? std::vector<Bytes>{{0x2a}, {0x2b}} : std::vector<Bytes>{row};
+    changes.push_back(sorbel::testing::logRecord(recordFields));
   }
   changes.push_back(sorbel::testing::endRecord(0x501, begin));
   builder.addBlock(first, changes);

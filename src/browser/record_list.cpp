@@ -495,17 +495,21 @@ void RecordList::search(const std::string& text) {
 void RecordList::showResultPage(std::int64_t n) {
   n = std::clamp<std::int64_t>(n, 1, search_->resultPages());
   rows_ = search_->resultPage(*catalog_, table_, state_, n);
-  // The places belong to the table's page, not to these rows: no cell of a
-  // result may be read again from them.
+  publishListedPage(n, search_->resultPages(), search_->summary());
+}
+
+void RecordList::publishListedPage(std::int64_t n, std::int64_t pages, const std::string& sizeText) {
+  // The rows come from no place of the table's pages (a search's results,
+  // rows given whole): no cell of them may be read again from one.
   rowPlaces_.clear();
   const std::int64_t first = (n - 1) * kRowsPerListPage;
   const auto count = static_cast<std::int64_t>(rows_.size());
   resultPage_ = n;
   panel_.setRows(rows_, first + 1);
   setPageLabel(pageLabelText(static_cast<std::int32_t>(n), count, count > 0 ? first + 1 : 0, first + count));
-  panel_.setSizeText(search_->summary());
+  panel_.setSizeText(sizeText);
   panel_.setPreviousEnabled(n > 1);
-  panel_.setNextEnabled(n < search_->resultPages());
+  panel_.setNextEnabled(n < pages);
   state_.processRunning.store(false);
   state_.stopRequested.store(false);
   progress_.setVisible(false);
@@ -521,22 +525,12 @@ void RecordList::showGivenRows(GivenRows given) {
 
 void RecordList::showGivenPage(std::int64_t n) {
   n = std::clamp<std::int64_t>(n, 1, given_->listPages());
-  const std::int64_t first = (n - 1) * kRowsPerListPage;
-  const auto count =
-      std::min<std::int64_t>(kRowsPerListPage, static_cast<std::int64_t>(given_->rows.size()) - first);
-  rows_.assign(given_->rows.begin() + first, given_->rows.begin() + first + std::max<std::int64_t>(count, 0));
-  // Given rows come whole from no page: none is read again.
-  rowPlaces_.clear();
-  resultPage_ = n;
+  const auto all = static_cast<std::int64_t>(given_->rows.size());
+  const std::int64_t first = std::min((n - 1) * kRowsPerListPage, all);
+  const std::int64_t last = std::min(first + kRowsPerListPage, all);
+  rows_.assign(given_->rows.begin() + first, given_->rows.begin() + last);
   pageNumber_ = static_cast<std::int32_t>(n);
-  panel_.setRows(rows_, first + 1);
-  setPageLabel(pageLabelText(static_cast<std::int32_t>(n), count, count > 0 ? first + 1 : 0, first + count));
-  panel_.setSizeText(given_->sizeText);
-  panel_.setPreviousEnabled(n > 1);
-  panel_.setNextEnabled(n < given_->listPages());
-  state_.processRunning.store(false);
-  state_.stopRequested.store(false);
-  progress_.setVisible(false);
+  publishListedPage(n, given_->listPages(), given_->sizeText);
 }
 
 void RecordList::endSearch() {
@@ -563,7 +557,8 @@ void RecordList::endSearch() {
 
 bool RecordList::writeResultsCsv(const std::string& path, bool markDeleted) {
   if (given_) {
-    CsvFileWriter file(path, given_->headings, markDeleted);
+    // Given rows carry no deleted mark of their own.
+    CsvFileWriter file(path, given_->headings, false);
     for (const ListRow& row : given_->rows) file.write(row);
     return file.close();
   }

@@ -123,6 +123,8 @@ class RecordList {
   void forgetCounts();
   void showResultPage(std::int64_t n);
   void showGivenPage(std::int64_t n);
+  // Shows rows_ as list page n of pages, with sizeText beside its label.
+  void publishListedPage(std::int64_t n, std::int64_t pages, const std::string& sizeText);
   // Counts pages until the start of list page wanted + 1 is known or every
   // page is counted; false when Stop ended it first.
   bool countListStarts(std::int64_t wanted);

@@ -504,9 +504,9 @@ bool ViewerSession::exportListToCsv(const std::string& path) {
   // live ones, as the list does.
   const bool markDeleted = state_.scanOptions.showDeletedRecords;
   // Whole values, not the starts the list shows of long ones.
-  const bool written = list_.givenRows()       ? list_.writeResultsCsv(path, false)
-                       : list_.searchResults() ? list_.writeResultsCsv(path, markDeleted)
-                                             : writeCsvFile(path, list_.columns(), list_.wholeRows(), markDeleted);
+  const bool written = list_.givenRows() || list_.searchResults()
+                           ? list_.writeResultsCsv(path, markDeleted)
+                           : writeCsvFile(path, list_.columns(), list_.wholeRows(), markDeleted);
   views_.messages.information(written ? kCsvSaved : kCsvNotCreated);
   return written;
 }

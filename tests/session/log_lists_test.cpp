@@ -27,14 +27,14 @@ std::vector<Cell> part(std::int32_t id, const std::string& name, std::int32_t qt
 }
 
 Bytes rowRecord(std::uint8_t op, LogLsn begin, const Bytes& row) {
-  LogRecordSpec spec;
-  spec.operation = op;
-  spec.context = logcontext::kHeap;
-  spec.transaction = kTransaction;
-  spec.previous = begin;
-  spec.allocationUnit = kPartsUnit;
-  spec.contents = {row};
-  return logRecord(spec);
+  LogRecordFields recordFields;
+  recordFields.operation = op;
+  recordFields.context = logcontext::kHeap;
+  recordFields.transaction = kTransaction;
+  recordFields.previous = begin;
+  recordFields.allocationUnit = kPartsUnit;
+  recordFields.contents = {row};
+  return logRecord(recordFields);
 }
 
 // Parts with one live row; beside it, with the log, a transaction

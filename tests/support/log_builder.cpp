@@ -110,16 +110,16 @@ LogLsn LogBuilder::addBlock(std::size_t index, const std::vector<Bytes>& records
   return first;
 }
 
-Bytes logRecord(const LogRecordSpec& spec) {
+Bytes logRecord(const LogRecordFields& recordFields) {
   constexpr std::uint16_t kRowFixedLength = 62;
-  Bytes r = header(spec.operation, spec.context, spec.transaction, spec.previous, kRowFixedLength);
-  put32(r, logrecord::kPageIdAt, spec.page);
-  put16(r, logrecord::kFileIdAt, spec.file);
-  put16(r, logrecord::kSlotAt, spec.slot);
-  put64(r, logrecord::kAllocationUnitAt, spec.allocationUnit);
-  put16(r, logrecord::kRowOffsetAt, spec.rowOffset);
-  put16(r, logrecord::kModifySizeAt, static_cast<std::uint16_t>(spec.contents.empty() ? 0 : spec.contents[0].size()));
-  appendContents(r, spec.contents);
+  Bytes r = header(recordFields.operation, recordFields.context, recordFields.transaction, recordFields.previous, kRowFixedLength);
+  put32(r, logrecord::kPageIdAt, recordFields.page);
+  put16(r, logrecord::kFileIdAt, recordFields.file);
+  put16(r, logrecord::kSlotAt, recordFields.slot);
+  put64(r, logrecord::kAllocationUnitAt, recordFields.allocationUnit);
+  put16(r, logrecord::kRowOffsetAt, recordFields.rowOffset);
+  put16(r, logrecord::kModifySizeAt, static_cast<std::uint16_t>(recordFields.contents.empty() ? 0 : recordFields.contents[0].size()));
+  appendContents(r, recordFields.contents);
   return r;
 }
 

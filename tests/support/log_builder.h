@@ -43,7 +43,7 @@ class LogBuilder {
 };
 
 // Records in the layout of SQL Server 2005 and later.
-struct LogRecordSpec {
+struct LogRecordFields {
   std::uint8_t operation = 0;
   std::uint8_t context = 0;
   std::uint32_t transaction = 0;
@@ -55,7 +55,7 @@ struct LogRecordSpec {
   std::uint16_t rowOffset = 0;
   std::vector<Bytes> contents;
 };
-Bytes logRecord(const LogRecordSpec& spec);
+Bytes logRecord(const LogRecordFields& recordFields);
 // A begin record with its time (datetime: ticks, then days), name and SID.
 Bytes beginRecord(std::uint32_t transaction, std::uint32_t ticks, std::uint32_t days, const std::string& name,
                   const Bytes& sid = {});

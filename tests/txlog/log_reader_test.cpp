@@ -202,17 +202,17 @@ TEST(LogRecordTest, rowOperationsCarryPageSlotUnitAndImages) {
       {logop::kModifyRow, {{0x2a}, {0x2b}, {1, 2, 3}}, {}, {0x2a}, {0x2b}},
   };
   for (const Case& c : cases) {
-    testing::LogRecordSpec spec;
-    spec.operation = c.op;
-    spec.context = logcontext::kHeap;
-    spec.transaction = 0x1234;
-    spec.allocationUnit = 72057594043236352ULL;
-    spec.page = 153;
-    spec.slot = 4;
-    spec.rowOffset = 4;
-    spec.contents = c.contents;
+    testing::LogRecordFields recordFields;
+    recordFields.operation = c.op;
+    recordFields.context = logcontext::kHeap;
+    recordFields.transaction = 0x1234;
+    recordFields.allocationUnit = 72057594043236352ULL;
+    recordFields.page = 153;
+    recordFields.slot = 4;
+    recordFields.rowOffset = 4;
+    recordFields.contents = c.contents;
     // The record's images are views into its bytes, which must outlive it.
-    const testing::Bytes bytes = testing::logRecord(spec);
+    const testing::Bytes bytes = testing::logRecord(recordFields);
     const LogRecord r = decodeLogRecord(bytes, LogLsn{1, 16, 2}, LogLayout::sql2005);
     EXPECT_TRUE(r.problem.empty()) << int(c.op);
     EXPECT_TRUE(r.isRowOperation());
@@ -228,11 +228,11 @@ TEST(LogRecordTest, rowOperationsCarryPageSlotUnitAndImages) {
 }
 
 TEST(LogRecordTest, cutRecordsGiveAProblemNotAnOverRead) {
-  testing::LogRecordSpec spec;
-  spec.operation = logop::kInsertRows;
-  spec.context = logcontext::kHeap;
-  spec.contents = {Bytes(40, 0x30)};
-  const Bytes whole = testing::logRecord(spec);
+  testing::LogRecordFields recordFields;
+  recordFields.operation = logop::kInsertRows;
+  recordFields.context = logcontext::kHeap;
+  recordFields.contents = {Bytes(40, 0x30)};
+  const Bytes whole = testing::logRecord(recordFields);
   for (const std::size_t keep : {std::size_t{10}, std::size_t{40}, std::size_t{63}, std::size_t{66},
                                  whole.size() - 1}) {
     const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep));
@@ -243,9 +243,9 @@ TEST(LogRecordTest, cutRecordsGiveAProblemNotAnOverRead) {
 }
 
 TEST(LogRecordTest, otherOperationsAreListedByTheirCode) {
-  testing::LogRecordSpec spec;
-  spec.operation = 0x12;
-  const LogRecord r = decodeLogRecord(testing::logRecord(spec), {}, LogLayout::sql2005);
+  testing::LogRecordFields recordFields;
+  recordFields.operation = 0x12;
+  const LogRecord r = decodeLogRecord(testing::logRecord(recordFields), {}, LogLayout::sql2005);
   EXPECT_FALSE(r.isRowOperation());
   EXPECT_EQ(operationName(r.operation), "op 0x12");
   EXPECT_EQ(operationName(logop::kDeleteRows), "delete rows");

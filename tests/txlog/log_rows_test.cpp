@@ -46,18 +46,18 @@ struct Fixture {
 
 Bytes rowRecord(std::uint8_t op, LogLsn begin, std::uint64_t unit, std::vector<Bytes> contents, PageId page = {},
                 std::uint16_t slot = 0, std::uint16_t offset = 0) {
-  LogRecordSpec spec;
-  spec.operation = op;
-  spec.context = logcontext::kHeap;
-  spec.transaction = kTransaction;
-  spec.previous = begin;
-  spec.allocationUnit = unit;
-  spec.page = static_cast<std::uint32_t>(page.pageNumber);
-  spec.file = static_cast<std::uint16_t>(page.fileId);
-  spec.slot = slot;
-  spec.rowOffset = offset;
-  spec.contents = std::move(contents);
-  return logRecord(spec);
+  LogRecordFields recordFields;
+  recordFields.operation = op;
+  recordFields.context = logcontext::kHeap;
+  recordFields.transaction = kTransaction;
+  recordFields.previous = begin;
+  recordFields.allocationUnit = unit;
+  recordFields.page = static_cast<std::uint32_t>(page.pageNumber);
+  recordFields.file = static_cast<std::uint16_t>(page.fileId);
+  recordFields.slot = slot;
+  recordFields.rowOffset = offset;
+  recordFields.contents = std::move(contents);
+  return logRecord(recordFields);
 }
 
 std::string valueOf(const LogRowChange& c, const std::vector<std::string>& values, const std::string& column) {
